@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# run-bench.sh <state-dir> <wine-loader> <program>...
+# Runs each benchmark program under Wine in a fresh prefix; each prints a table.
+set -uo pipefail
+state="$1" wine="$2"
+shift 2
+[ $# -gt 0 ] || { echo "no benchmark programs yet"; exit 0; }
+rm -rf "$state"; mkdir -p "$state"
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export LUMSEK_BENCH_WORK="$state"
+"$wine" wineboot -i >/dev/null 2>&1
+rc=0
+for p in "$@"; do
+  echo "== $(basename "$p")"
+  (cd "$(dirname "$p")" && "$wine" "$p") || rc=1
+done
+wineserver -k 2>/dev/null || true
+exit $rc

@@ -1,0 +1,147 @@
+#include "tests/support/test_support.h"
+
+#include <cwctype>
+#include <vector>
+
+#include "platform/handle.h"
+#include "platform/strconv.h"
+
+namespace testing_support {
+namespace {
+
+std::string EnvA(const char* name) {
+    char buf[4096];
+    DWORD n = ::GetEnvironmentVariableA(name, buf, sizeof(buf));
+    if (n == 0 || n >= sizeof(buf)) return std::string();
+    return std::string(buf, n);
+}
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+std::wstring UnixToWindowsPath(const std::string& unixPath) {
+    std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
+    for (auto& c : w) if (c == L'/') c = L'\\';
+    return w;
+}
+
+std::string DosDevicesLink(wchar_t letter, const char* suffix) {
+    char l = static_cast<char>(std::towlower(letter));
+    return EnvA("WINEPREFIX") + "/dosdevices/" + l + suffix;
+}
+
+} // namespace
+
+std::string UnixWorkFolder() { return EnvA("LUMSEK_TEST_WORK"); }
+
+int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
+    // Wine starts Linux programs through CreateProcess, but their process handle
+    // does not report the end reliably; the command leaves its exit code in a
+    // marker file that we poll instead.
+    static LONG counter = 0;
+    std::string work = UnixWorkFolder();
+    if (work.empty()) return -1;
+    std::string marker = work + "/cmd-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                         std::to_string(::InterlockedIncrement(&counter)) + ".rc";
+    std::string script = "(" + command + "); echo $? > " + Quote(marker + ".tmp") +
+                         " && mv " + Quote(marker + ".tmp") + " " + Quote(marker);
+    std::wstring cmdLine = L"sh -c " + platform::Utf8ToWide(Quote(script));
+    std::vector<wchar_t> buf(cmdLine.begin(), cmdLine.end());
+    buf.push_back(L'\0');
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", buf.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &si, &pi)) {
+        return -1;
+    }
+    platform::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    std::wstring markerW = UnixToWindowsPath(marker);
+    for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
+        platform::FileHandle f(::CreateFileW(markerW.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+        if (f) {
+            char text[32] = {};
+            DWORD got = 0;
+            ::ReadFile(f.Get(), text, sizeof(text) - 1, &got, nullptr);
+            f.Close();
+            ::DeleteFileW(markerW.c_str());
+            return atoi(text);
+        }
+        ::Sleep(10);
+    }
+    return -1;
+}
+
+bool MapDriveToFolder(wchar_t letter, const std::string& unixFolder) {
+    std::string link = DosDevicesLink(letter, ":");
+    if (RunUnixCommand("mkdir -p " + Quote(unixFolder) + " && ln -sfn " + Quote(unixFolder) + " " +
+                       Quote(link)) != 0) {
+        return false;
+    }
+    wchar_t root[] = {letter, L':', L'\\', 0};
+    // Files resolve through the link; the object namespace entry makes the
+    // drive show in GetLogicalDrives for this process.
+    std::wstring target = UnixToWindowsPath(unixFolder);
+    target.replace(0, 4, L"\\??\\");
+    wchar_t device[] = {letter, L':', 0};
+    ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH, device, nullptr);
+    ::DefineDosDeviceW(DDD_RAW_TARGET_PATH, device, target.c_str());
+    return ::GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring MapDriveToTempFolder(wchar_t letter) {
+    static LONG counter = 0;
+    std::string folder = UnixWorkFolder() + "/drive-" + static_cast<char>(std::towlower(letter)) + "-" +
+                         std::to_string(::InterlockedIncrement(&counter));
+    if (!MapDriveToFolder(letter, folder)) return std::wstring();
+    return std::wstring{letter, L':', L'\\'};
+}
+
+bool MapDriveDevice(wchar_t letter, const std::string& unixImage) {
+    return RunUnixCommand("ln -sfn " + Quote(unixImage) + " " + Quote(DosDevicesLink(letter, "::"))) == 0;
+}
+
+void UnmapDrive(wchar_t letter) {
+    RunUnixCommand("rm -f " + Quote(DosDevicesLink(letter, ":")) + " " + Quote(DosDevicesLink(letter, "::")));
+    wchar_t device[] = {letter, L':', 0};
+    ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH, device, nullptr);
+}
+
+void PumpMessages(DWORD ms) {
+    PumpMessagesUntil([] { return false; }, ms);
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (::GetTickCount() - start >= ms) return done();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    for (size_t pos = path.find(L'\\', 3); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
+        ::CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
+    }
+    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    DWORD written = 0;
+    return ::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+} // namespace testing_support

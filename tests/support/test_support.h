@@ -1,0 +1,35 @@
+#pragma once
+// Helpers for tests that run under Wine: drives mapped to Linux folders or
+// images, message pumping, and the code page the run was started with.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace testing_support {
+
+// Runs a command with the Linux shell and waits for it; returns its exit code,
+// or -1 when it could not be started or did not finish in time.
+int RunUnixCommand(const std::string& command, DWORD timeoutMs = 60000);
+
+// The Linux folder where this test run may create files ($LUMSEK_TEST_WORK).
+std::string UnixWorkFolder();
+
+// Maps drive `letter` to a Linux folder (created if missing) and waits until
+// the drive answers. The drive also shows in GetLogicalDrives.
+bool MapDriveToFolder(wchar_t letter, const std::string& unixFolder);
+// Maps `letter` to a fresh, empty folder below the work folder; returns "X:\".
+std::wstring MapDriveToTempFolder(wchar_t letter);
+// Maps the raw device "\\.\X:" of `letter` to an image file ("x::" link).
+bool MapDriveDevice(wchar_t letter, const std::string& unixImage);
+void UnmapDrive(wchar_t letter);
+
+// Dispatches messages of this thread for about `ms` milliseconds.
+void PumpMessages(DWORD ms);
+// Dispatches messages until `done` answers true or `ms` elapse; returns done().
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms);
+
+// Creates every folder of a Windows path and writes `bytes` to the file.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+} // namespace testing_support

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# run-test.sh <state-dir> <wine-loader> <codepage> <prepare-script|""> <program> [args...]
+# Runs one test program under Wine in its own copy of the run's prefix.
+set -uo pipefail
+state="$1" wine="$2" codepage="$3" prepare="$4" program="$5"
+shift 5
+
+[ -d "$state/template" ] || { echo "no Wine prefix: the wine_prefix_setup test did not run"; exit 1; }
+work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-test.XXXXXX")"
+cleanup() {
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  # Test drives may point into this folder; unmount anything a prepare step mounted.
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp -a "$state/template" "$work/prefix"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY="$(cat "$state/display")"
+export LUMSEK_TEST_WORK="$work"
+case "$codepage" in
+  936) export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 ;;
+  1252) export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 ;;
+  *) echo "unknown code page $codepage"; exit 2 ;;
+esac
+
+if [ -n "$prepare" ]; then
+  bash "$prepare" "$work" || { echo "prepare step $prepare failed"; exit 1; }
+fi
+
+cd "$(dirname "$program")"
+"$wine" "$program" "$@"
+rc=$?
+WINEPREFIX="$work/prefix" wineserver -w 2>/dev/null || true
+exit $rc

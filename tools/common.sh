@@ -1,0 +1,33 @@
+# Shared by tools/test.sh and tools/run.sh.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_ROOT="${LUMSEK_BUILD:-$ROOT/build}"
+export LUMSEK_BUILD="$BUILD_ROOT"
+
+# The product is 32-bit x86. Wine runs 32-bit programs only where the kernel
+# can start 32-bit Linux programs (wine32); elsewhere the 64-bit build of the
+# same sources is what runs.
+wine32_works() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+run_arch() {
+  if wine32_works; then echo i686; else echo x86_64; fi
+}
+
+configure_and_build() { # arch [targets...]
+  local arch="$1"; shift
+  local dir="$BUILD_ROOT/$arch"
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$dir" -G "Unix Makefiles" \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DLUMSEK_DEPS_DIR="${LUMSEK_DEPS:-$BUILD_ROOT/deps}" >/dev/null
+  else
+    cmake "$dir" >/dev/null
+  fi
+  if [ $# -gt 0 ]; then
+    local t
+    for t in "$@"; do cmake --build "$dir" -j"$(nproc)" --target "$t"; done
+  else
+    cmake --build "$dir" -j"$(nproc)"
+  fi
+}
