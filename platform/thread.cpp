@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <utility>
+
 #include "platform/trace.h"
 
 namespace platform {

@@ -12,7 +12,7 @@ if [ ! -f "$exe" ]; then
   echo "lumsek.exe is not built yet: there is nothing to start yet."
   exit 0
 fi
-[ "$arch" = i686 ] && wine=wine || wine=wine64
+[ "$arch" = i686 ] && wine=/usr/lib/wine/wine || wine=/usr/lib/wine/wine64
 export WINEPREFIX="${WINEPREFIX:-$BUILD_ROOT/wine-run}" WINEDEBUG="${WINEDEBUG:--all}"
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$exe" "$@"

@@ -41,17 +41,21 @@ std::string DosDevicesLink(wchar_t letter, const char* suffix) {
 std::string UnixWorkFolder() { return EnvA("LUMSEK_TEST_WORK"); }
 
 int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
-    // Wine starts Linux programs through CreateProcess, but their process handle
-    // does not report the end reliably; the command leaves its exit code in a
-    // marker file that we poll instead.
+    // Wine starts Linux programs through CreateProcess, but it splits their
+    // command line by Windows rules and their process handle does not report
+    // the end reliably. So the command goes to sh in a script file, and the
+    // script leaves its exit code in a marker file that we poll.
     static LONG counter = 0;
     std::string work = UnixWorkFolder();
     if (work.empty()) return -1;
-    std::string marker = work + "/cmd-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                         std::to_string(::InterlockedIncrement(&counter)) + ".rc";
-    std::string script = "(" + command + "); echo $? > " + Quote(marker + ".tmp") +
-                         " && mv " + Quote(marker + ".tmp") + " " + Quote(marker);
-    std::wstring cmdLine = L"sh -c " + platform::Utf8ToWide(Quote(script));
+    std::string base = work + "/cmd-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                       std::to_string(::InterlockedIncrement(&counter));
+    std::string marker = base + ".rc";
+    std::string script = "(\n" + command + "\n)\necho $? > " + Quote(marker + ".tmp") + " && mv " +
+                         Quote(marker + ".tmp") + " " + Quote(marker) + "\n";
+    std::wstring scriptW = UnixToWindowsPath(base + ".sh");
+    if (!WriteFileBytes(scriptW, script)) return -1;
+    std::wstring cmdLine = L"sh \"" + platform::Utf8ToWide(base + ".sh") + L"\"";
     std::vector<wchar_t> buf(cmdLine.begin(), cmdLine.end());
     buf.push_back(L'\0');
     STARTUPINFOW si = {};
@@ -63,6 +67,7 @@ int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
     }
     platform::UniqueHandle process(pi.hProcess), thread(pi.hThread);
     std::wstring markerW = UnixToWindowsPath(marker);
+    int result = -1;
     for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
         platform::FileHandle f(::CreateFileW(markerW.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, 0, nullptr));
@@ -72,11 +77,13 @@ int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
             ::ReadFile(f.Get(), text, sizeof(text) - 1, &got, nullptr);
             f.Close();
             ::DeleteFileW(markerW.c_str());
-            return atoi(text);
+            result = atoi(text);
+            break;
         }
         ::Sleep(10);
     }
-    return -1;
+    ::DeleteFileW(scriptW.c_str());
+    return result;
 }
 
 bool MapDriveToFolder(wchar_t letter, const std::string& unixFolder) {
@@ -133,7 +140,8 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms) {
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    for (size_t pos = path.find(L'\\', 3); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
+    const size_t first = path.compare(0, 4, L"\\\\?\\") == 0 ? path.size() : 3;
+    for (size_t pos = path.find(L'\\', first); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
         ::CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
     }
     platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -10,7 +10,7 @@ namespace testing_support {
 
 // Runs a command with the Linux shell and waits for it; returns its exit code,
 // or -1 when it could not be started or did not finish in time.
-int RunUnixCommand(const std::string& command, DWORD timeoutMs = 60000);
+int RunUnixCommand(const std::string& command, DWORD timeoutMs = 30000);
 
 // The Linux folder where this test run may create files ($LUMSEK_TEST_WORK).
 std::string UnixWorkFolder();
