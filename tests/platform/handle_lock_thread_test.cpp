@@ -89,21 +89,28 @@ TEST(Thread, RefusesSecondStartWhileRunningAndRestartsAfterEnd) {
     EXPECT_TRUE(t.Join(10000));
 }
 
+namespace {
+struct TryArg {
+    CriticalSection* cs;
+    bool took;
+};
+
+unsigned __stdcall TryTake(void* p) {
+    auto* a = static_cast<TryArg*>(p);
+    a->took = a->cs->TryEnter();
+    if (a->took) a->cs->Leave();
+    return 0;
+}
+} // namespace
+
 TEST(Lock, ScopedLockUnlockEarlyReleases) {
     CriticalSection cs;
     ScopedLock lock(cs);
     lock.Unlock();
     // Another thread must now be able to take it.
-    struct Arg { CriticalSection* cs; bool took; } arg{&cs, false};
+    TryArg arg{&cs, false};
     Thread t;
-    ASSERT_TRUE(t.Start(
-        [](void* p) -> unsigned {
-            auto* a = static_cast<Arg*>(p);
-            a->took = a->cs->TryEnter();
-            if (a->took) a->cs->Leave();
-            return 0;
-        },
-        &arg));
+    ASSERT_TRUE(t.Start(&TryTake, &arg));
     ASSERT_TRUE(t.Join(10000));
     EXPECT_TRUE(arg.took);
 }
