@@ -6,6 +6,7 @@
 #include "resource_folder.h"
 #include "resources/resource_ids.h"
 #include "ui/bkfontpool.h"
+#include "ui/bkresmanager.h"
 #include "ui/bkskin.h"
 #include "ui/bkstring.h"
 #include "ui/bkstyle.h"
