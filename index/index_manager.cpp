@@ -1,0 +1,127 @@
+// Index manager: construction, destruction, thread control and the load.
+#include "index/index_manager.h"
+
+#include "index/drive_list.h"
+#include "index/index_files.h"
+#include "platform/trace.h"
+
+volatile LONG g_bSearchAbort = 0;
+
+namespace {
+
+std::wstring DefaultScannerPath() {
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    size_t slash = folder.find_last_of(L'\\');
+    folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+    return folder + L"\\searchfile.dll";
+}
+
+} // namespace
+
+CIndexManager::CIndexManager() : scannerPath_(DefaultScannerPath()) {
+    std::vector<wchar_t> letters;
+    if (ListIndexableDrives(letters)) {
+        for (wchar_t letter : letters) {
+            monitors_.emplace_back();
+            monitors_.back().Letter = letter;
+        }
+    }
+}
+
+CIndexManager::~CIndexManager() {
+    loadThread_.Join();
+    loadThread_.Close();
+    // A scan still running would write files and the monitor list of a
+    // destroyed object: stop it after its current drive and wait.
+    StopThread(scanThread_, scanStop_);
+    StopSearchThread();
+    StopJournalThread();
+    StopThread(sortThread_, g_bSearchAbort);
+    sorted_ = 0;
+    {
+        platform::ScopedLock lock(recordLock_);
+        for (auto& v : volumes_) v->Clear();
+        volumes_.clear();
+        monitors_.clear();
+    }
+}
+
+void CIndexManager::StopThread(platform::Thread& thread, volatile LONG& stopFlag) {
+    if (!thread.IsStarted()) return;
+    if (thread.IsRunning()) {
+        ::InterlockedExchange(&stopFlag, 1);
+        thread.Join();
+    }
+    thread.Close();
+    ::InterlockedExchange(&stopFlag, 0);
+}
+
+void CIndexManager::StopSort() {
+    StopThread(sortThread_, g_bSearchAbort);
+    sorted_ = 0;
+}
+
+bool CIndexManager::IsLoadDone() const {
+    return !loadThread_.IsRunning();
+}
+
+bool CIndexManager::IsScanRunning() const {
+    return scanThread_.IsRunning();
+}
+
+bool CIndexManager::IsIndexEmpty() {
+    platform::ScopedLock lock(recordLock_);
+    return volumes_.empty();
+}
+
+std::wstring CIndexManager::IndexFilePath(const wchar_t* pattern, wchar_t letter) const {
+    return IndexFileName(indexFolder_, pattern, letter);
+}
+
+int CIndexManager::StartLoad() {
+    if (loadThread_.IsRunning()) return 1;
+    loadThread_.Close();
+    StopSort();
+    StopSearchThread();
+    StopJournalThread();
+    if (!loadThread_.Start(&CIndexManager::LoadIndexThreadProc, this))
+        platform::Trace("StartLoad: the load thread did not start");
+    return 1;
+}
+
+unsigned __stdcall CIndexManager::LoadIndexThreadProc(void* manager) {
+    return static_cast<CIndexManager*>(manager)->LoadIndex();
+}
+
+unsigned CIndexManager::LoadIndex() {
+    {
+        platform::ScopedLock lock(recordLock_);
+        for (auto& v : volumes_) v->Clear();
+        volumes_.clear();
+    }
+    // The drives come from the monitor list, which a scan rebuilds; the first
+    // load fills it from the drive list.
+    std::vector<wchar_t> letters;
+    {
+        platform::ScopedLock lock(recordLock_);
+        if (monitors_.empty()) {
+            std::vector<wchar_t> drives;
+            if (!ListIndexableDrives(drives)) return 0;
+            for (wchar_t letter : drives) {
+                monitors_.emplace_back();
+                monitors_.back().Letter = letter;
+            }
+        }
+        for (const UsnMonitorEntry& e : monitors_) letters.push_back(e.Letter);
+    }
+    for (wchar_t letter : letters) {
+        std::unique_ptr<CVolumeIndex> volume(new CVolumeIndex(letter));
+        if (!volume->LoadFiles(IndexFilePath(L"index_%c", letter), IndexFilePath(L"name_%c", letter)))
+            continue;  // without names the drive is not indexed
+        platform::ScopedLock lock(recordLock_);
+        volumes_.push_back(std::move(volume));
+    }
+    return 1;
+}

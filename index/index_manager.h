@@ -1,0 +1,155 @@
+#pragma once
+// The engine object: volumes, journal monitor entries, worker threads and the
+// two locks. The sections below are kept apart by concern: lifecycle, load and
+// scan (index_manager.cpp, index_scan.cpp); search and sort; change journal.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/index_record.h"
+#include "index/volume_index.h"
+#include "platform/handle.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
+
+struct ISearchFile;
+
+// One drive followed by the change-journal monitor, in drive-listing order.
+struct UsnMonitorEntry {
+    int64_t NextUsn = 0;        // next journal position to read
+    uint64_t UsnJournalID = 0;  // identifier of the volume's journal
+    // "\\.\X:" opened for the journal; invalid when the journal could not be
+    // queried or created -- the drive is then loaded but not followed.
+    platform::FileHandle Volume;
+    wchar_t Letter = 0;
+};
+
+// Asks a running sort to end; polled by the sort thread.
+extern volatile LONG g_bSearchAbort;
+
+class CIndexManager {
+public:
+    // ===================================================================
+    // Lifecycle, load and scan
+    // ===================================================================
+    CIndexManager();
+    ~CIndexManager();
+    CIndexManager(const CIndexManager&) = delete;
+    CIndexManager& operator=(const CIndexManager&) = delete;
+
+    // Starts a scan through the scanner library unless one runs; returns 1.
+    int StartScan();
+    // Stops sort, search and journal threads and reloads the index files;
+    // returns 1 (also when a load already runs).
+    int StartLoad();
+    // No load thread was started, or the last one has ended.
+    bool IsLoadDone() const;
+    // The scan thread exists and has not ended.
+    bool IsScanRunning() const;
+    // No volume is loaded (reads under the record lock).
+    bool IsIndexEmpty();
+
+    // Binds ISearchFile from a loaded scanner library: E_FAIL without the
+    // export, the export's failure code, else 0.
+    static HRESULT BindSearchFile(HMODULE library, ISearchFile** out);
+
+    static unsigned __stdcall LoadIndexThreadProc(void* manager);
+    static unsigned __stdcall ScanThreadProc(void* manager);
+
+    // Folder of "index_%c" and "name_%c"; empty (the default) is the current
+    // directory. Set before the first load or scan.
+    void SetIndexFolder(const std::wstring& folder) { indexFolder_ = folder; }
+    const std::wstring& IndexFolder() const { return indexFolder_; }
+    // Full path of a file of the index folder, e.g. IndexFilePath(L"index_%c", 'C').
+    std::wstring IndexFilePath(const wchar_t* pattern, wchar_t letter) const;
+    // The scanner library; by default the program's folder + "\searchfile.dll".
+    void SetScannerPath(const std::wstring& path) { scannerPath_ = path; }
+    const std::wstring& ScannerPath() const { return scannerPath_; }
+
+    // Lock order: record lock first, then query lock; never the other way.
+    platform::CriticalSection& RecordLock() { return recordLock_; }
+    platform::CriticalSection& QueryLock() { return queryLock_; }
+
+    // Volume list, under the record lock. Position p belongs to the p-th
+    // monitor entry among the drives that loaded; check Letter() before
+    // applying anything from a monitor entry to it.
+    size_t VolumeCount() const { return volumes_.size(); }
+    CVolumeIndex* GetVolume(size_t position) {
+        return position < volumes_.size() ? volumes_[position].get() : nullptr;
+    }
+    // Monitor list: changed only by the scan and load threads (under the record
+    // lock), never while the journal thread runs.
+    const std::vector<UsnMonitorEntry>& MonitorEntries() const { return monitors_; }
+
+    // Window that receives the engine's WM_SEARCH_RESULTS / WM_SEARCH_CHANGED.
+    void SetNotifyWindow(HWND window) { notifyWnd_ = window; }
+    HWND NotifyWindow() const { return notifyWnd_; }
+
+    // Stops a running sort thread (g_bSearchAbort, wait, close) and clears
+    // the sorted flag.
+    void StopSort();
+    bool IsSorted() const { return sorted_ != 0; }
+
+    // The program's instance handle; the application object carries it.
+    HINSTANCE Instance = nullptr;
+
+    // ===================================================================
+    // Search and sort
+    // ===================================================================
+
+    // ===================================================================
+    // Change-journal monitor
+    // ===================================================================
+    // Fills the journal data of an open volume, creating the journal when
+    // needed; non-zero on success.
+    static BOOL QueryUsnJournal(USN_JOURNAL_DATA* data, HANDLE volume);
+    // Opens "\\.\X:" for `entry.Letter` and reads its journal position into
+    // the entry; false (entry left without a volume handle) when either fails.
+    bool OpenVolumeJournal(UsnMonitorEntry& entry);
+
+private:
+    // ===================================================================
+    // Lifecycle, load and scan
+    // ===================================================================
+    unsigned LoadIndex();
+    unsigned ScanDrives();
+    // Plain flag, wait without limit, close the handle, clear the flag.
+    static void StopThread(platform::Thread& thread, volatile LONG& stopFlag);
+    void StopSearchThread() { StopThread(searchThread_, searchStop_); }
+    void StopJournalThread() { StopThread(journalThread_, journalStop_); }
+
+    platform::CriticalSection recordLock_;  // volumes, records, names, result lists
+    platform::CriticalSection queryLock_;   // active query, g_bUseRegex
+
+    std::vector<UsnMonitorEntry> monitors_;
+    std::vector<std::unique_ptr<CVolumeIndex>> volumes_;
+
+    // Worker threads; a handle is empty (never started), running, or ended
+    // but not yet closed. Every start first checks the old one.
+    platform::Thread loadThread_;
+    platform::Thread scanThread_;
+    platform::Thread journalThread_;  // runs the journal poll loop; polls journalStop_
+    platform::Thread searchThread_;   // runs a search; polls searchStop_
+    platform::Thread sortThread_;     // runs a sort; polls g_bSearchAbort
+
+    volatile LONG scanStop_ = 0;     // checked between drives; set at destruction
+    volatile LONG journalStop_ = 0;
+    volatile LONG searchStop_ = 0;
+    volatile LONG sorted_ = 0;       // set by a finished sort
+
+    HWND notifyWnd_ = nullptr;
+    std::wstring indexFolder_;
+    std::wstring scannerPath_;
+
+    // ===================================================================
+    // Search and sort
+    // ===================================================================
+
+    // ===================================================================
+    // Change-journal monitor
+    // ===================================================================
+};

@@ -1,0 +1,89 @@
+// Index manager: the scan that rebuilds the index files through the scanner
+// library.
+#include "index/index_manager.h"
+
+#include "index/drive_list.h"
+#include "index/index_files.h"
+#include "platform/com_ptr.h"
+#include "platform/strconv.h"
+#include "platform/trace.h"
+#include "scanner/search_file.h"
+
+HRESULT CIndexManager::BindSearchFile(HMODULE library, ISearchFile** out) {
+    if (!library) return E_FAIL;
+    auto getClassObject =
+        reinterpret_cast<DllGetClassObjectProc>(reinterpret_cast<void*>(::GetProcAddress(library, "DllGetClassObject")));
+    if (!getClassObject) return E_FAIL;
+    const CLSID none = {};
+    ISearchFile* local = nullptr;
+    HRESULT hr = getClassObject(none, IID_ISearchFile, reinterpret_cast<void**>(&local));
+    if (FAILED(hr)) return hr;
+    if (out)
+        *out = local;
+    else if (local)
+        local->Release();
+    return 0;
+}
+
+int CIndexManager::StartScan() {
+    if (scanThread_.IsRunning()) return 1;
+    scanThread_.Close();
+    StopJournalThread();
+    if (!scanThread_.Start(&CIndexManager::ScanThreadProc, this))
+        platform::Trace("StartScan: the scan thread did not start");
+    return 1;
+}
+
+unsigned __stdcall CIndexManager::ScanThreadProc(void* manager) {
+    return static_cast<CIndexManager*>(manager)->ScanDrives();
+}
+
+unsigned CIndexManager::ScanDrives() {
+    ::OutputDebugStringW(L"ScanFiles");
+    std::vector<wchar_t> letters;
+    if (!ListIndexableDrives(letters)) return 0;
+    {
+        // The journal thread is not running (StartScan stopped it); the lock
+        // keeps a load that runs at the same time from reading a list in change.
+        platform::ScopedLock lock(recordLock_);
+        monitors_.clear();
+    }
+
+    platform::ModuleHandle library;
+    platform::ComPtr<ISearchFile> scanner;
+    for (wchar_t letter : letters) {
+        if (scanStop_) break;
+        const wchar_t root[4] = {letter, L':', L'\\', 0};
+        wchar_t fileSystem[20] = {};
+        if (!::GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                                     ARRAYSIZE(fileSystem)))
+            fileSystem[0] = 0;
+
+        // Every drive is read by a freshly loaded library.
+        if (!library) library.Reset(::LoadLibraryW(scannerPath_.c_str()));
+        if (library && !scanner) BindSearchFile(library.Get(), scanner.Receive());
+        if (!library || !scanner) {
+            platform::Trace("ScanFiles: scanner library not usable; the saved index stays");
+            return 0;  // scanner released and library unloaded by their owners
+        }
+        if (wcscmp(fileSystem, L"NTFS") != 0) continue;
+
+        ScanVolumeResult* answer = nullptr;
+        const std::string rootAnsi = platform::WideToAnsi(root);
+        scanner->ScanVolume(rootAnsi.c_str(), &answer);
+        if (answer && answer->Records.Count() > 0 && WriteScanResult(indexFolder_, letter, *answer)) {
+            UsnMonitorEntry entry;
+            entry.Letter = letter;
+            // A drive whose journal cannot be followed is still listed, so the
+            // next load reads the files just written; the journal loop skips
+            // entries without a volume handle.
+            if (!OpenVolumeJournal(entry))
+                platform::Trace("ScanFiles: no change journal on %c:, drive not followed", static_cast<char>(letter));
+            platform::ScopedLock lock(recordLock_);
+            monitors_.push_back(std::move(entry));
+        }
+        scanner.Reset();
+        library.Reset();
+    }
+    return 0;
+}

@@ -1,0 +1,250 @@
+#include "index/volume_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/handle.h"
+#include "platform/strconv.h"
+#include "platform/trace.h"
+
+namespace {
+
+// Longest parent chain walked; every step adds at least two bytes to a path
+// of at most 519, so a longer chain is a loop.
+constexpr int kMaxPathDepth = 260;
+// Names in traces are cut here.
+constexpr int kTraceNameMax = 259;
+
+void TraceChange(const char* what, uint32_t slot, uint32_t fatherId, const char* name, size_t length) {
+    int shown = static_cast<int>(std::min<size_t>(length, kTraceNameMax));
+    platform::Trace("%s ID:%d   FatherID:%d FileName:%.*s", what, static_cast<int>(slot),
+                    static_cast<int>(fatherId), shown, name ? name : "");
+}
+
+size_t NameLength(const char* name, int length) {
+    if (!name || length <= 0) return 0;
+    return static_cast<size_t>(length);
+}
+
+} // namespace
+
+const std::string& LostFolderMarker() {
+    // "#丢失的目录\" in the system code page.
+    static const std::string marker =
+        platform::WideToAnsi(L"#\u4E22\u5931\u7684\u76EE\u5F55\\");
+    return marker;
+}
+
+void CVolumeIndex::SetRoot(wchar_t letter) {
+    letter_ = letter;
+    char root[4] = {static_cast<char>(letter), ':', '\\', 0};
+    root_ = root;
+}
+
+const char* CVolumeIndex::ResolveName(uint32_t ref) const {
+    if (ref == 0) return nullptr;
+    if (ref <= nameSize_) return names_.get() + (ref - 1);
+    uint64_t rest = static_cast<uint64_t>(ref) - nameSize_ - 1;
+    uint64_t pool = rest / kPoolSize;
+    if (pool >= pools_.size()) return nullptr;
+    return pools_[static_cast<size_t>(pool)].get() + rest % kPoolSize;
+}
+
+const char* CVolumeIndex::GetName(uint32_t slot) const {
+    const IndexRecord* r = GetRecord(slot);
+    return r ? GetName(*r) : nullptr;
+}
+
+std::string CVolumeIndex::GetFileName(uint32_t slot) const {
+    const char* name = GetName(slot);
+    return name ? std::string(name) : std::string();
+}
+
+std::string CVolumeIndex::GetFullPath(uint32_t slot) const {
+    PathBuffer buffer;
+    return GetFullPath(slot, buffer);
+}
+
+// The path is assembled backwards from the end of the buffer. A chain that
+// cannot be followed to the root -- the parent is a file, lies beyond the
+// table, has no name, the chain loops, or the path would exceed 519 bytes --
+// ends the walk; the part found so far then follows the root and the lost-
+// folder marker, e.g. "C:\#丢失的目录\sub\file.txt". A name too long for the
+// room left keeps its last bytes. So every non-empty result begins with the root.
+const char* CVolumeIndex::GetFullPath(uint32_t slot, PathBuffer& buffer) const {
+    const IndexRecord* record = GetRecord(slot);
+    const char* name = record ? GetName(*record) : nullptr;
+    if (!name) {
+        buffer[0] = 0;
+        return buffer;
+    }
+    const std::string& marker = LostFolderMarker();
+    // Room the root and the marker may need in front of everything else.
+    const size_t reserve = root_.size() + marker.size();
+    size_t pos = kPathBufferSize - 1;
+    buffer[pos] = 0;
+
+    auto room = [&]() { return pos > reserve ? pos - reserve : 0; };
+    auto prepend = [&](const char* text, size_t length) {
+        pos -= length;
+        memcpy(buffer + pos, text, length);
+    };
+
+    bool lost = false;
+    size_t length = strlen(name);
+    if (length > room()) {
+        name += length - room();
+        length = room();
+        lost = true;
+    }
+    prepend(name, length);
+
+    int depth = 0;
+    while (!lost && record->FatherID != kRootSlot) {
+        const IndexRecord* parent = GetRecord(record->FatherID);
+        const char* parentName = parent ? GetName(*parent) : nullptr;
+        if (++depth > kMaxPathDepth || !parent || !(parent->Flags & IRF_DIRECTORY) ||
+            !parentName || !*parentName) {
+            lost = true;
+            break;
+        }
+        size_t parentLength = strlen(parentName);
+        if (parentLength + 1 > room()) {
+            lost = true;
+            break;
+        }
+        prepend("\\", 1);
+        prepend(parentName, parentLength);
+        record = parent;
+    }
+    if (lost) prepend(marker.data(), marker.size());
+    prepend(root_.data(), root_.size());
+    return buffer + pos;
+}
+
+uint32_t CVolumeIndex::StoreName(const char* name, size_t length) {
+    // A name must end, with its NUL, inside one pool.
+    if (length > kPoolSize - 1) length = kPoolSize - 1;
+    if (pools_.empty() || lastPoolUsed_ + length + 1 > kPoolSize) {
+        uint64_t nextRef = static_cast<uint64_t>(nameSize_) + 1 + (pools_.size() + 1) * kPoolSize;
+        if (nextRef > UINT32_MAX) {
+            platform::Trace("CVolumeIndex: name space of %s is full", root_.c_str());
+            return 0;
+        }
+        try {
+            pools_.emplace_back(new char[kPoolSize]());
+        } catch (const std::bad_alloc&) {
+            platform::Trace("CVolumeIndex: out of memory for a name pool");
+            return 0;
+        }
+        lastPoolUsed_ = 0;
+    }
+    char* place = pools_.back().get() + lastPoolUsed_;
+    if (length) memcpy(place, name, length);
+    place[length] = 0;
+    uint64_t ref = static_cast<uint64_t>(nameSize_) + 1 + (pools_.size() - 1) * kPoolSize + lastPoolUsed_;
+    lastPoolUsed_ += length + 1;
+    return static_cast<uint32_t>(ref);
+}
+
+bool CVolumeIndex::GrowTo(uint32_t slot) {
+    if (slot > UINT32_MAX - kGrowStep) return false;
+    try {
+        records_.resize(static_cast<size_t>(slot) + kGrowStep);  // new slots are all zero
+    } catch (const std::exception&) {
+        platform::Trace("CVolumeIndex: cannot grow %s to slot %u", root_.c_str(), slot);
+        return false;
+    }
+    return true;
+}
+
+bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+    size_t len = NameLength(name, length);
+    TraceChange("InsertIndex", slot, fatherId, name, len);
+    if (slot < records_.size()) return true;  // already known: nothing to add
+    if (!GrowTo(slot)) return false;
+    IndexRecord& r = records_[slot];
+    r.Flags = flags;
+    r.FatherID = fatherId;
+    r.FileName = StoreName(name, len);
+    RefreshFileInfo(slot);
+    return true;
+}
+
+bool CVolumeIndex::DeleteIndex(uint32_t slot) {
+    IndexRecord* r = GetRecord(slot);
+    const char* name = r ? GetName(*r) : nullptr;
+    TraceChange("DeleteIndex", slot, r ? r->FatherID : 0, name, name ? strlen(name) : 0);
+    if (!r) return false;
+    r->Flags &= static_cast<uint8_t>(~IRF_EXISTS);
+    return true;
+}
+
+bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length) {
+    size_t len = NameLength(name, length);
+    TraceChange("ReNameIndex", slot, fatherId, name, len);
+    IndexRecord* r = GetRecord(slot);
+    if (!r) return false;
+    r->FatherID = fatherId;
+    r->FileName = StoreName(name, len);
+    RefreshFileInfo(slot);
+    return true;
+}
+
+bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+    size_t len = NameLength(name, length);
+    TraceChange("UpdateIndex", slot, fatherId, name, len);
+    IndexRecord* r = GetRecord(slot);
+    if (!r) return false;
+    r->Flags = flags;
+    r->FatherID = fatherId;
+    r->FileName = StoreName(name, len);
+    RefreshFileInfo(slot);
+    return true;
+}
+
+bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
+    IndexRecord* r = GetRecord(slot);
+    if (!r) return false;
+    PathBuffer buffer;
+    const char* path = GetFullPath(slot, buffer);
+    if (!*path) return false;
+    WIN32_FIND_DATAA data;
+    platform::FindHandle find(::FindFirstFileA(path, &data));
+    if (!find.IsValid()) return false;
+    r->Size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FILETIME ft;
+    if (::SystemTimeToFileTime(&now, &ft)) r->Time2 = ft;
+    return true;
+}
+
+void CVolumeIndex::Clear() {
+    std::vector<IndexRecord>().swap(records_);
+    names_.reset();
+    nameSize_ = 0;
+    pools_.clear();
+    lastPoolUsed_ = 0;
+}
+
+void CVolumeIndex::AdoptLoaded(std::vector<IndexRecord> records, std::unique_ptr<char[]> names, size_t nameSize) {
+    Clear();
+    records_ = std::move(records);
+    names_ = std::move(names);
+    // References must fit in 32 bits; larger name files are not provided for.
+    nameSize_ = std::min<size_t>(nameSize, UINT32_MAX - 1);
+    if (names_) names_[nameSize_] = 0;
+    else nameSize_ = 0;
+    const uint32_t limit = static_cast<uint32_t>(nameSize_);
+    for (IndexRecord& r : records_) {
+        uint32_t offset = r.FileName;
+        r.FileName = offset < limit ? offset + 1 : 0;  // also turns 0xFFFFFFFF into "no name"
+    }
+}
+
+size_t CVolumeIndex::MemoryUsage() const {
+    return records_.capacity() * sizeof(IndexRecord) + (names_ ? nameSize_ + 1 : 0) +
+           pools_.size() * kPoolSize;
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The record table of one indexed drive with the names it refers to.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/index_record.h"
+
+class CVolumeIndex {
+public:
+    static constexpr size_t kPoolSize = 4096;       // one block for names added at run time
+    static constexpr size_t kPathBufferSize = 520;  // longest full path, NUL included
+    static constexpr uint32_t kGrowStep = 100;      // slots added beyond a new highest slot
+    using PathBuffer = char[kPathBufferSize];
+
+    CVolumeIndex() = default;
+    explicit CVolumeIndex(wchar_t letter) { SetRoot(letter); }
+    CVolumeIndex(const CVolumeIndex&) = delete;
+    CVolumeIndex& operator=(const CVolumeIndex&) = delete;
+    CVolumeIndex(CVolumeIndex&&) = default;
+    CVolumeIndex& operator=(CVolumeIndex&&) = default;
+
+    // "X:\" of the drive.
+    void SetRoot(wchar_t letter);
+    const std::string& Root() const { return root_; }
+    wchar_t Letter() const { return letter_; }
+
+    uint32_t RecordCount() const { return static_cast<uint32_t>(records_.size()); }
+    // The record of a slot, or null beyond the table.
+    IndexRecord* GetRecord(uint32_t slot) { return slot < records_.size() ? &records_[slot] : nullptr; }
+    const IndexRecord* GetRecord(uint32_t slot) const { return slot < records_.size() ? &records_[slot] : nullptr; }
+    const IndexRecord* Records() const { return records_.data(); }
+
+    // The NUL-terminated ANSI name a record refers to, or null when it has none.
+    const char* GetName(const IndexRecord& record) const { return ResolveName(record.FileName); }
+    const char* GetName(uint32_t slot) const;
+
+    // The record's name (empty when it has none).
+    std::string GetFileName(uint32_t slot) const;
+    // The record's full path, "X:\dir\name"; empty when the record has no name.
+    std::string GetFullPath(uint32_t slot) const;
+    // The same into a caller's buffer (no allocation); returns the start of the
+    // text inside `buffer`. Callers that share one buffer serialise themselves.
+    const char* GetFullPath(uint32_t slot, PathBuffer& buffer) const;
+
+    // Single-record changes from the change journal. The caller holds the
+    // manager's record lock. `name` need not be NUL-terminated.
+    bool InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags);
+    bool DeleteIndex(uint32_t slot);
+    bool ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length);
+    bool UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags);
+    // Takes the size and "now" as the time from the file system; false when
+    // the file is not found (the record then stays as it was).
+    bool RefreshFileInfo(uint32_t slot);
+
+    // Drops all records, the name buffer and the pools.
+    void Clear();
+
+    // Reads "index_X" and "name_X" into this volume. False when the name file
+    // is missing, empty or unreadable: the drive is then not indexed. Never
+    // trusts the files: offsets beyond the name file give no name.
+    bool LoadFiles(const std::wstring& indexPath, const std::wstring& namePath);
+
+    // Takes over loaded records (FileName holding name-file offsets or
+    // 0xFFFFFFFF) and the name file's bytes; rewrites every FileName into a
+    // name reference, dropping offsets outside the names. `names` holds
+    // nameSize + 1 bytes; the last one is set to NUL here.
+    void AdoptLoaded(std::vector<IndexRecord> records, std::unique_ptr<char[]> names, size_t nameSize);
+
+    size_t PoolCount() const { return pools_.size(); }
+    size_t NameBufferSize() const { return nameSize_; }
+    // Bytes held by records, name buffer and pools.
+    size_t MemoryUsage() const;
+
+private:
+    const char* ResolveName(uint32_t ref) const;
+    // Copies a name into the pools; returns its reference, 0 when it cannot be stored.
+    uint32_t StoreName(const char* name, size_t length);
+    bool GrowTo(uint32_t slot);
+
+    wchar_t letter_ = 0;
+    std::string root_;
+    // The loaded name file with one extra NUL, so no name runs past its end.
+    std::unique_ptr<char[]> names_;
+    size_t nameSize_ = 0;
+    std::vector<IndexRecord> records_;
+    // Names added at run time; never moved or freed while the volume lives.
+    std::vector<std::unique_ptr<char[]>> pools_;
+    size_t lastPoolUsed_ = 0;
+};
+
+// The ANSI marker put in place of a folder that cannot be named.
+const std::string& LostFolderMarker();
