@@ -87,3 +87,22 @@ unsigned CIndexManager::ScanDrives() {
     }
     return 0;
 }
+
+bool CIndexManager::OpenVolumeJournal(UsnMonitorEntry& entry) {
+    const wchar_t device[] = {L'\\', L'\\', L'.', L'\\', entry.Letter, L':', 0};
+    platform::FileHandle volume(::CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!volume) {
+        platform::TraceLastError("open volume for the change journal");
+        return false;
+    }
+    USN_JOURNAL_DATA data = {};
+    if (!QueryUsnJournal(&data, volume.Get())) {
+        platform::TraceLastError("QueryUsnJournal");
+        return false;
+    }
+    entry.NextUsn = data.NextUsn;
+    entry.UsnJournalID = data.UsnJournalID;
+    entry.Volume = std::move(volume);
+    return true;
+}

@@ -142,9 +142,8 @@ TEST(VolumeIndexChanges, InsertGrowsToSlotPlusHundredWithZeroSlots) {
 
 TEST(VolumeIndexChanges, NamesFillPoolsUpToTheLastByte) {
     CVolumeIndex v(L'C');
-    ASSERT_TRUE(v.InsertIndex(100, 5, "", 0, kFile));  // slots 0..199
-    std::string first(4089, 'a');                      // used part ends at 4090
-    ASSERT_TRUE(v.UpdateIndex(100, 5, first.data(), static_cast<int>(first.size()), kFile));
+    std::string first(4089, 'a');  // used part ends at 4090
+    ASSERT_TRUE(v.InsertIndex(100, 5, first.data(), static_cast<int>(first.size()), kFile));
     EXPECT_EQ(v.PoolCount(), 1u);
 
     // 4090 + 5 + NUL ends exactly at 4096: same pool.
