@@ -125,6 +125,16 @@ TEST(BkStringTable, BrokenSourcesAddNothingAndFailAlone)
     EXPECT_EQ(Text(7), L"seven");
 }
 
+TEST(BkStringTable, FileWithByteOrderMarkLoads)
+{
+    ResourceFolder folder;
+    ASSERT_TRUE(folder.Write(IDR_XML_STRING_TABLE, L"xml",
+                             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+                             "<string><s id=\"9002\">\xE4\xB8\xAD</s></string>"));
+    ASSERT_TRUE(BkString::Load());
+    EXPECT_EQ(Text(9002), L"\x4E2D");   // 中
+}
+
 TEST(BkStringTable, MalformedFileInTheFolderLeavesTheProgramTable)
 {
     ResourceFolder folder;
