@@ -1,0 +1,29 @@
+#pragma once
+// System functions that not every Windows (or Wine) build exports, bound at
+// run time. Each entry is null when its library or export is missing, so every
+// caller checks before calling and falls back to a plainer way.
+#include <windows.h>
+#include <commctrl.h>
+
+namespace platform {
+
+struct SystemApi {
+    // comctl32.dll (version 6)
+    using DrawShadowTextFn = int(WINAPI*)(HDC, LPCWSTR, UINT, RECT*, DWORD, COLORREF, COLORREF, int, int);
+    using TrackMouseEventFn = BOOL(WINAPI*)(LPTRACKMOUSEEVENT);
+    // msimg32.dll
+    using GradientFillFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
+    // uxtheme.dll
+    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+
+    DrawShadowTextFn DrawShadowText = nullptr;
+    TrackMouseEventFn TrackMouseEvent = nullptr;
+    GradientFillFn GradientFill = nullptr;
+    SetWindowThemeFn SetWindowTheme = nullptr;
+};
+
+// The table, bound on first use (safe from any thread). The libraries stay
+// loaded until the process ends, so the pointers never dangle.
+const SystemApi& GetSystemApi();
+
+} // namespace platform
