@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "index/index_record.h"
+#include "index/usn_journal_io.h"
 #include "index/volume_index.h"
 #include "platform/handle.h"
 #include "platform/lock.h"
@@ -105,8 +106,17 @@ public:
     // Change-journal monitor
     // ===================================================================
     // Fills the journal data of an open volume, creating the journal when
-    // needed; non-zero on success.
-    static BOOL QueryUsnJournal(USN_JOURNAL_DATA* data, HANDLE volume);
+    // needed; non-zero on success (else the last error tells why).
+    BOOL QueryUsnJournal(USN_JOURNAL_DATA* data, HANDLE volume);
+    // Follows drive `letter` through an already open volume handle, which is
+    // taken over (its monitor entry owns it, or it is closed); false when the
+    // drive has no entry or its journal cannot be had. Not while the journal
+    // thread runs.
+    bool FollowVolume(wchar_t letter, HANDLE volume);
+    // Where journal requests go: the system's by default; tests plug in an
+    // in-memory journal. Set while no scan or journal thread runs.
+    void SetUsnJournalIo(IUsnJournalIo* io) { usnIo_ = io; }
+    IUsnJournalIo& UsnJournalIo();
     // Opens "\\.\X:" for `entry.Letter` and reads its journal position into
     // the entry; false (entry left without a volume handle) when either fails.
     bool OpenVolumeJournal(UsnMonitorEntry& entry);
@@ -152,4 +162,5 @@ private:
     // ===================================================================
     // Change-journal monitor
     // ===================================================================
+    IUsnJournalIo* usnIo_ = nullptr;  // null: the system's journal
 };
