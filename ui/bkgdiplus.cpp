@@ -1,6 +1,7 @@
 #include "ui/bkgdiplus.h"
 
 #include <cmath>
+#include <objidl.h>
 #include <gdiplus.h>
 
 using namespace Gdiplus;

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <tinyxml.h>
+
+#include "tests/ui_tree/tree_helpers.h"
+
+using tree_test::LoadTree;
+
+namespace {
+
+// A leaf that draws as the base control does (background and inner text).
+class TextLeaf : public CBkWindow {
+    BK_DECLARE_ELEMENT_NAME("leaf")
+};
+
+const COLORREF kGrey = RGB(0x80, 0x80, 0x80);
+
+// A 32-bit top-down DIB selected into a memory DC, cleared to grey.
+class Canvas {
+public:
+    Canvas(int w, int h) : w_(w), h_(h) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        dc_ = ::CreateCompatibleDC(nullptr);
+        bmp_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = ::SelectObject(dc_, bmp_);
+        ::SetBkMode(dc_, TRANSPARENT);
+        Clear();
+    }
+    ~Canvas() {
+        ::SelectObject(dc_, old_);
+        ::DeleteObject(bmp_);
+        ::DeleteDC(dc_);
+    }
+    void Clear() {
+        ::GdiFlush();
+        for (int i = 0; i < w_ * h_; ++i) bits_[i] = 0x808080;
+    }
+    HDC dc() { return dc_; }
+    COLORREF At(int x, int y) const {
+        ::GdiFlush();
+        DWORD px = bits_[y * w_ + x];
+        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+    }
+    // Pixels inside rc (or, with outside, outside rc) of exactly this colour.
+    int Count(const RECT& rc, COLORREF color, bool outside = false) const {
+        int n = 0;
+        for (int y = 0; y < h_; ++y)
+            for (int x = 0; x < w_; ++x) {
+                POINT pt = {x, y};
+                if ((::PtInRect(&rc, pt) != FALSE) == outside) continue;
+                if (At(x, y) == color) ++n;
+            }
+        return n;
+    }
+    // Pixels inside rc that differ from the colour.
+    int CountOther(const RECT& rc, COLORREF color) const {
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x)
+                if (At(x, y) != color) ++n;
+        return n;
+    }
+
+private:
+    int w_, h_;
+    HDC dc_ = nullptr;
+    HBITMAP bmp_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
+
+class TreeDraw : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    }
+    static void TearDownTestSuite() {
+        if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
+    }
+    void SetUp() override {
+        tree_test::SetStyles(
+            "<style>"
+            "<class name=\"big\" textmode=\"25\" font=\"0A04\" crdisabled=\"00FF00\" crbghover=\"FFFF00\"/>"
+            "<class name=\"gdipbg\" bggdiplus=\"1\" alphabg=\"255\"/>"
+            "<class name=\"gdipclear\" bggdiplus=\"1\" alphabg=\"0\"/>"
+            "<class name=\"gdiptext\" textmode=\"25\" font=\"0A04\" gdiplus=\"1\"/>"
+            "<class name=\"shadow\" textmode=\"25\" font=\"0A04\" shadow=\"1\" crshadow=\"000000\"/>"
+            "<class name=\"pad\" x-margin=\"20\" y-margin=\"10\"/>"
+            "</style>");
+    }
+    void TearDown() override { tree_test::SetStyles(""); }
+
+    // A root filling the canvas with one text leaf from the given element.
+    std::unique_ptr<tree_test::TestDialog> Tree(const char* rootAttrs, const char* leafXml) {
+        std::unique_ptr<tree_test::TestDialog> root(new tree_test::TestDialog);
+        TiXmlDocument rootDoc;
+        rootDoc.Parse((std::string("<dlg pos=\"0,0,-0,-0\" ") + rootAttrs + "/>").c_str());
+        root->Load(rootDoc.RootElement());
+        TiXmlDocument doc;
+        doc.Parse(leafXml);
+        leaf = root->Adopt(new TextLeaf);
+        leaf->Load(doc.RootElement());
+        tree_test::Place(root.get(), 0, 0, 200, 100);
+        return root;
+    }
+
+    bool Redraw(CBkWindow* root, HRGN rgn = nullptr) {
+        HDC dc = canvas.dc();
+        return root->RedrawRegion(dc, rgn) != FALSE;
+    }
+
+    static ULONG_PTR gdiplusToken;
+    Canvas canvas{200, 100};
+    CBkWindow* leaf = nullptr;
+};
+
+ULONG_PTR TreeDraw::gdiplusToken = 0;
+
+const RECT kLeafRect = {20, 20, 180, 80};
+
+} // namespace
+
+TEST_F(TreeDraw, BackgroundsAndTextLandInTheirRectangles) {
+    auto root = Tree("crbg=\"FF0000\"",
+                     "<leaf pos=\"20,20,180,80\" class=\"big\" crbg=\"0000FF\" crtext=\"FFFFFF\">MMMM</leaf>");
+    ASSERT_TRUE(Redraw(root.get()));
+    EXPECT_EQ(canvas.At(2, 2), RGB(255, 0, 0));
+    EXPECT_EQ(canvas.At(197, 97), RGB(255, 0, 0));
+    EXPECT_EQ(canvas.At(21, 21), RGB(0, 0, 255));
+    EXPECT_EQ(canvas.At(178, 78), RGB(0, 0, 255));
+    EXPECT_GT(canvas.Count(kLeafRect, RGB(255, 255, 255)), 20) << "text drawn";
+    EXPECT_EQ(canvas.Count(kLeafRect, RGB(255, 255, 255), true), 0) << "no text outside the control";
+}
+
+TEST_F(TreeDraw, RegionOutsideTheControlDrawsNothingAndHiddenChildrenAreSkipped) {
+    auto root = Tree("", "<leaf pos=\"20,20,180,80\" crbg=\"0000FF\"/>");
+    HRGN elsewhere = ::CreateRectRgn(0, 0, 10, 10);
+    // The root meets the region, its child does not.
+    EXPECT_TRUE(Redraw(root.get(), elsewhere));
+    EXPECT_FALSE(Redraw(leaf, elsewhere));
+    EXPECT_EQ(canvas.At(50, 50), kGrey);
+    ::DeleteObject(elsewhere);
+
+    leaf->ModifyState(BKSTATE_HIDDEN, 0);
+    Redraw(root.get());
+    EXPECT_EQ(canvas.At(50, 50), kGrey);
+    leaf->ModifyState(0, BKSTATE_HIDDEN);
+    Redraw(root.get());
+    EXPECT_EQ(canvas.At(50, 50), RGB(0, 0, 255));
+}
+
+TEST_F(TreeDraw, DisabledAncestorTurnsTheTextToTheDisabledColour) {
+    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"big\" crtext=\"FFFFFF\">MMMM</leaf>");
+    root->ModifyState(BKSTATE_DISABLED, 0);
+    Redraw(root.get());
+    EXPECT_GT(canvas.Count(kLeafRect, RGB(0, 255, 0)), 20);
+    EXPECT_EQ(canvas.Count(kLeafRect, RGB(255, 255, 255)), 0);
+}
+
+TEST_F(TreeDraw, HoverBackgroundWinsOverTheOwnColour) {
+    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"big\" crbg=\"0000FF\"/>");
+    leaf->ModifyState(BKSTATE_HOVER, 0);
+    Redraw(root.get());
+    EXPECT_EQ(canvas.At(21, 21), RGB(255, 255, 0));
+}
+
+TEST_F(TreeDraw, GdiplusBackgroundUsesTheStyleOpacity) {
+    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"gdipbg\" crbg=\"0000FF\"/>");
+    Redraw(root.get());
+    EXPECT_EQ(canvas.At(50, 50), RGB(0, 0, 255));
+
+    canvas.Clear();
+    auto clear = Tree("", "<leaf pos=\"20,20,180,80\" class=\"gdipclear\" crbg=\"0000FF\"/>");
+    Redraw(clear.get());
+    EXPECT_EQ(canvas.At(50, 50), kGrey) << "alpha 0 leaves the background";
+}
+
+TEST_F(TreeDraw, GdiplusAndShadowTextAreDrawn) {
+    for (const char* cls : {"gdiptext", "shadow"}) {
+        canvas.Clear();
+        std::string xml = std::string("<leaf pos=\"20,20,180,80\" class=\"") + cls + "\" crtext=\"FFFFFF\">MMMM</leaf>";
+        auto root = Tree("", xml.c_str());
+        Redraw(root.get());
+        EXPECT_GT(canvas.CountOther(kLeafRect, kGrey), 20) << cls;
+    }
+}
+
+TEST_F(TreeDraw, DeviceContextIsRestoredAfterDrawing) {
+    auto root = Tree("crtext=\"00FF00\" font=\"0204\"",
+                     "<leaf pos=\"20,20,180,80\" class=\"shadow\" crtext=\"FFFFFF\" crbg=\"0000FF\">MMMM</leaf>");
+    HDC dc = canvas.dc();
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SetBkColor(dc, RGB(4, 5, 6));
+    HGDIOBJ font = ::GetCurrentObject(dc, OBJ_FONT);
+    Redraw(root.get());
+    EXPECT_EQ(::GetTextColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(::GetBkColor(dc), RGB(4, 5, 6));
+    EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), font);
+}
+
+TEST_F(TreeDraw, TextWithoutAColourOfItsOwnTakesTheContainers) {
+    auto root = Tree("crtext=\"00FFFF\"", "<leaf pos=\"20,20,180,80\" class=\"big\">MMMM</leaf>");
+    Redraw(root.get());
+    EXPECT_GT(canvas.Count(kLeafRect, RGB(0, 255, 255)), 20);
+}
+
+TEST_F(TreeDraw, MeasuringUsesTheNearestAncestorFontAndTheMargins) {
+    auto plain = LoadTree("<dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"0,0\">MMMM</dlg></dlg>");
+    auto bigger = LoadTree(
+        "<dlg pos=\"0,0,-0,-0\" font=\"0A04\"><dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"0,0\">MMMM</dlg></dlg></dlg>");
+    auto padded = LoadTree("<dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"0,0\" class=\"pad\">MMMM</dlg></dlg>");
+    ASSERT_TRUE(plain && bigger && padded);
+    const RECT& a = plain->FindChildByCmdID(1)->GetRect();
+    const RECT& b = bigger->FindChildByCmdID(1)->GetRect();
+    const RECT& c = padded->FindChildByCmdID(1)->GetRect();
+    EXPECT_GT(b.bottom - b.top, a.bottom - a.top);
+    EXPECT_GT(b.right - b.left, a.right - a.left);
+    EXPECT_EQ(c.right - c.left, a.right - a.left + 40);
+    EXPECT_EQ(c.bottom - c.top, a.bottom - a.top + 20);
+}
