@@ -27,6 +27,9 @@ SystemApi BindAll() {
     Bind(msimg, "GradientFill", api.GradientFill);
     HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
     Bind(uxtheme, "SetWindowTheme", api.SetWindowTheme);
+    Bind(uxtheme, "OpenThemeData", api.OpenThemeData);
+    Bind(uxtheme, "CloseThemeData", api.CloseThemeData);
+    Bind(uxtheme, "DrawThemeBackground", api.DrawThemeBackground);
     return api;
 }
 

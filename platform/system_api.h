@@ -4,6 +4,7 @@
 // caller checks before calling and falls back to a plainer way.
 #include <windows.h>
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace platform {
 
@@ -15,11 +16,17 @@ struct SystemApi {
     using GradientFillFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
     // uxtheme.dll
     using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    using OpenThemeDataFn = HTHEME(WINAPI*)(HWND, LPCWSTR);
+    using CloseThemeDataFn = HRESULT(WINAPI*)(HTHEME);
+    using DrawThemeBackgroundFn = HRESULT(WINAPI*)(HTHEME, HDC, int, int, const RECT*, const RECT*);
 
     DrawShadowTextFn DrawShadowText = nullptr;
     TrackMouseEventFn TrackMouseEvent = nullptr;
     GradientFillFn GradientFill = nullptr;
     SetWindowThemeFn SetWindowTheme = nullptr;
+    OpenThemeDataFn OpenThemeData = nullptr;
+    CloseThemeDataFn CloseThemeData = nullptr;
+    DrawThemeBackgroundFn DrawThemeBackground = nullptr;
 };
 
 // The table, bound on first use (safe from any thread). The libraries stay
