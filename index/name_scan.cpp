@@ -1,0 +1,165 @@
+#include "index/name_scan.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <emmintrin.h>
+
+namespace namescan {
+namespace {
+
+inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+
+bool ComputeAsciiIdentity() {
+    char bytes[127];
+    wchar_t units[127];
+    for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
+    if (::MultiByteToWideChar(CP_ACP, 0, bytes, 127, units, 127) != 127) return false;
+    for (int i = 0; i < 127; ++i) {
+        if (units[i] != static_cast<wchar_t>(i + 1)) return false;
+    }
+    return true;
+}
+
+bool HasSse2() {
+#if defined(__x86_64__) || defined(_M_X64)
+    return true;
+#else
+    return ::IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+#endif
+}
+
+const bool g_sse2 = HasSse2();
+
+// Verifies the rest of the pattern after a first-byte hit; the name's NUL
+// never equals a pattern byte, so the loop stops inside the name.
+inline bool RestMatches(const unsigned char* p, const unsigned char* folded, size_t m) {
+    for (size_t k = 1; k < m; ++k) {
+        if (Fold(p[k]) != folded[k]) return false;
+    }
+    return true;
+}
+
+int FindScalar(const unsigned char* s, const unsigned char* folded, size_t m) {
+    const unsigned char first = folded[0];
+    for (;; ++s) {
+        unsigned char c = *s;
+        if (c == 0) return 0;
+        if (c >= 0x80) return -1;
+        if (Fold(c) == first && RestMatches(s, folded, m)) return 1;
+    }
+}
+
+inline unsigned LowestBit(unsigned x) { return x & (0u - x); }
+
+// 16 bytes at a time with aligned loads: an aligned block never crosses a
+// page, so reading the whole block around the name is safe.
+__attribute__((target("sse2"))) int FindSse2(const unsigned char* s, const unsigned char* folded, size_t m) {
+    const unsigned char first = folded[0];
+    const bool letter = first >= 'a' && first <= 'z';
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i firstV = _mm_set1_epi8(static_cast<char>(first));
+    const __m128i foldV = _mm_set1_epi8(letter ? 0x20 : 0);
+    uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15u;
+    const unsigned char* block = s - misalign;
+    unsigned live = 0xFFFFu << misalign;
+    for (;;) {
+        __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        unsigned z = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & live;
+        unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
+        unsigned hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, foldV), firstV))) & live;
+        unsigned stop = z | hi;
+        if (stop) hit &= LowestBit(stop) - 1;
+        while (hit) {
+            unsigned bit = static_cast<unsigned>(__builtin_ctz(hit));
+            if (RestMatches(block + bit, folded, m)) return 1;
+            hit &= hit - 1;
+        }
+        if (stop) return (hi & LowestBit(stop)) ? -1 : 0;
+        block += 16;
+        live = 0xFFFFu;
+    }
+}
+
+// Returns the length when the name is ASCII, or -1.
+__attribute__((target("sse2"))) ptrdiff_t AsciiLengthSse2(const unsigned char* s) {
+    const __m128i zero = _mm_setzero_si128();
+    uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15u;
+    const unsigned char* block = s - misalign;
+    unsigned live = 0xFFFFu << misalign;
+    for (;;) {
+        __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        unsigned z = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & live;
+        unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
+        if (z) {
+            unsigned lz = LowestBit(z);
+            if (hi & (lz - 1)) return -1;
+            return (block + __builtin_ctz(z)) - s;
+        }
+        if (hi) return -1;
+        block += 16;
+        live = 0xFFFFu;
+    }
+}
+
+ptrdiff_t AsciiLengthScalar(const unsigned char* s) {
+    const unsigned char* p = s;
+    for (; *p; ++p) {
+        if (*p >= 0x80) return -1;
+    }
+    return p - s;
+}
+
+} // namespace
+
+bool AsciiIsIdentity() {
+    static const bool identity = ComputeAsciiIdentity();
+    return identity;
+}
+
+int FindFoldedAscii(const char* name, const char* folded, size_t m) {
+    const auto* s = reinterpret_cast<const unsigned char*>(name);
+    const auto* f = reinterpret_cast<const unsigned char*>(folded);
+    return g_sse2 ? FindSse2(s, f, m) : FindScalar(s, f, m);
+}
+
+bool AsciiLength(const char* name, size_t* length) {
+    const auto* s = reinterpret_cast<const unsigned char*>(name);
+    ptrdiff_t n = g_sse2 ? AsciiLengthSse2(s) : AsciiLengthScalar(s);
+    if (n < 0) return false;
+    *length = static_cast<size_t>(n);
+    return true;
+}
+
+bool IsAsciiName(const char* name) {
+    size_t length;
+    return AsciiLength(name, &length);
+}
+
+bool WildcardMatchBytes(const char* folded, size_t m, const char* name, size_t length) {
+    // Same greedy scan with backtracking to the last '*' as the UTF-16 form.
+    size_t p = 0, t = 0, starP = 0, starT = 0;
+    bool star = false;
+    while (t < length) {
+        if (p < m && folded[p] == '*') {
+            while (p < m && folded[p] == '*') ++p;
+            if (p == m) return true;
+            star = true;
+            starP = p;
+            starT = t;
+            continue;
+        }
+        if (p < m && (folded[p] == '?' || folded[p] == static_cast<char>(Fold(static_cast<unsigned char>(name[t]))))) {
+            ++p;
+            ++t;
+            continue;
+        }
+        if (!star) return false;
+        p = starP;
+        t = ++starT;
+    }
+    while (p < m && folded[p] == '*') ++p;
+    return p == m;
+}
+
+} // namespace namescan

@@ -1,0 +1,26 @@
+#pragma once
+// Byte-level name tests for names whose bytes are all below 0x80: such names
+// convert to the same UTF-16 units in every system code page, so an ASCII
+// pattern can be matched on the bytes without a conversion.
+#include <cstddef>
+
+namespace namescan {
+
+// True when the system code page maps bytes 1-0x7F to the same code units
+// (checked once); every byte shortcut depends on it.
+bool AsciiIsIdentity();
+
+// Searches the ASCII-folded (lower-case) pattern of m >= 1 bytes in the name,
+// folding A-Z. 1: found; 0: not found and the name is ASCII; -1: the name holds
+// a byte >= 0x80 before any match, so the caller must convert it.
+int FindFoldedAscii(const char* name, const char* folded, size_t m);
+
+// True when every byte of the name is below 0x80.
+bool IsAsciiName(const char* name);
+// Like IsAsciiName, and stores the length when it answers true.
+bool AsciiLength(const char* name, size_t* length);
+
+// Anchored wildcard match of a folded ASCII pattern against an ASCII name.
+bool WildcardMatchBytes(const char* folded, size_t m, const char* name, size_t length);
+
+} // namespace namescan

@@ -1,0 +1,328 @@
+#include "index/search_query.h"
+
+#include <boost/regex.hpp>
+
+#include <cstring>
+#include <cwchar>
+#include <exception>
+
+#include "index/name_scan.h"
+
+volatile LONG g_bUseRegex = 0;
+
+const char* const g_DocumentExtensions[] = {"doc", "docx", "wps", "wpt", "xls", "xlsx", "et",
+                                            "ppt", "pptx", "dps", "pdf", "cvs", nullptr};
+const char* const g_PictureExtensions[] = {"bmp", "psd", "jpg", "gif", "dib", "pnp", "tif",
+                                           "png", "jpeg", "tiff", "emf", "wmf", "exif", nullptr};
+const char* const g_AudioExtensions[] = {"ape", "au", "snd", "cue", "flac", "fla", "rmi",
+                                         "mp3", "mp4", "ogg", "wav", "wma", nullptr};
+const char* const g_VideoExtensions[] = {"avi", "wm", "wmv", "ram", "rm", "rmvb", "mpe",
+                                         "mpeg", "mpg", "mp4", "mpeg4", "3gp", "mov", "qt",
+                                         "f4v", "flv", "hlv", "mkv", "mts", nullptr};
+const char* const g_ArchiveExtensions[] = {"zip", "rar", "7z", "tar", "msi", "iso", nullptr};
+
+namespace {
+
+// Record flag bits, as stored in the index.
+constexpr uint8_t kExists = 0x01;
+constexpr uint8_t kDirectory = 0x02;
+
+bool EqualsNoCaseAscii(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = FoldAsciiByte(static_cast<unsigned char>(*a));
+        unsigned char y = FoldAsciiByte(static_cast<unsigned char>(*b));
+        if (x != y) return false;
+        if (x == 0) return true;
+    }
+}
+
+bool InList(const char* ext, const char* const* list) {
+    for (; *list; ++list) {
+        if (EqualsNoCaseAscii(ext, *list)) return true;
+    }
+    return false;
+}
+
+ULONGLONG FileTimeValue(const FILETIME& ft) {
+    return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+} // namespace
+
+struct MatchScratch::RegexState {
+    boost::match_results<const wchar_t*> results;
+};
+
+MatchScratch::MatchScratch() : wide(512), regex(new RegexState) {}
+MatchScratch::~MatchScratch() = default;
+
+// ---------------------------------------------------------------------------
+// Wildcards
+
+bool WildcardMatch(const wchar_t* pattern, int patternLength, const wchar_t* text, int textLength,
+                   bool ignoreCase) {
+    // Greedy scan that backtracks only to the last '*': linear for the usual
+    // patterns, never exponential.
+    int p = 0, t = 0;
+    int starP = -1, starT = 0;
+    while (t < textLength) {
+        if (p < patternLength && pattern[p] == L'*') {
+            while (p < patternLength && pattern[p] == L'*') ++p;
+            if (p == patternLength) return true;
+            starP = p;
+            starT = t;
+            continue;
+        }
+        if (p < patternLength) {
+            wchar_t pc = pattern[p], tc = text[t];
+            bool same = pc == L'?' || pc == tc || (ignoreCase && FoldAscii(pc) == FoldAscii(tc));
+            if (same) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (starP < 0) return false;
+        p = starP;
+        t = ++starT;
+    }
+    while (p < patternLength && pattern[p] == L'*') ++p;
+    return p == patternLength;
+}
+
+bool WildcardMatchNoCase(const wchar_t* text, const wchar_t* pattern) {
+    return WildcardMatch(pattern, static_cast<int>(std::wcslen(pattern)), text,
+                         static_cast<int>(std::wcslen(text)), true);
+}
+
+// ---------------------------------------------------------------------------
+// CSearchQuery
+
+CSearchQuery::CSearchQuery() { Prepare(); }
+
+CSearchQuery::CSearchQuery(const CSearchQuery& other) = default;
+CSearchQuery& CSearchQuery::operator=(const CSearchQuery& other) = default;
+CSearchQuery::~CSearchQuery() = default;
+
+void CSearchQuery::Assign(const CSearchQuery& other) {
+    if (this != &other) {
+        Pattern = other.Pattern;
+        PathPrefix = other.PathPrefix;
+    }
+    FilterMask = other.FilterMask;
+    FullScan = other.FullScan;
+    PassThrough = other.PassThrough;
+    SizeMin = other.SizeMin;
+    SizeMax = other.SizeMax;
+    FileState = other.FileState;
+    DateFrom = other.DateFrom;
+    DateTo = other.DateTo;
+    Prepare();
+}
+
+void CSearchQuery::Prepare() {
+    IsRegex = g_bUseRegex ? 1 : 0;
+    ::GetLocalTime(&Now);
+    FailureTable.clear();
+    PatternLength = 0;
+    IsWildcard = 0;
+    Regex.reset();
+    mode_ = NameMode::Empty;
+    patternAscii_ = false;
+    asciiIdentity_ = false;
+    foldedPattern_.clear();
+    if (Pattern.empty()) return;
+
+    IsWildcard = Pattern.find_first_of(L"*?") != std::wstring::npos ? 1 : 0;
+    if (IsRegex) {
+        try {
+            Regex = std::make_shared<const WRegex>(Pattern.begin(), Pattern.end(),
+                                                   boost::regex_constants::normal);
+        } catch (const std::exception&) {
+            IsRegex = 0;  // not an expression: fall back to wildcard or substring
+        }
+    }
+    BuildKmpTable();
+
+    mode_ = IsRegex ? NameMode::Regex : IsWildcard ? NameMode::Wildcard : NameMode::Substring;
+    patternAscii_ = true;
+    for (wchar_t c : Pattern) {
+        if (c == 0 || c >= 0x80) {
+            patternAscii_ = false;
+            break;
+        }
+    }
+    asciiIdentity_ = namescan::AsciiIsIdentity();
+    patternAscii_ = patternAscii_ && asciiIdentity_;
+    if (patternAscii_) {
+        foldedPattern_.reserve(Pattern.size());
+        for (wchar_t c : Pattern) foldedPattern_ += static_cast<char>(FoldAscii(c));
+    }
+}
+
+void CSearchQuery::BuildKmpTable() {
+    PatternLength = static_cast<int32_t>(Pattern.size());
+    FailureTable.assign(Pattern.size(), 0);
+    if (Pattern.empty()) return;
+    int32_t k = 0;
+    for (int32_t j = 1; j < PatternLength; ++j) {
+        wchar_t cj = FoldAscii(Pattern[j]);
+        while (k > 0 && FoldAscii(Pattern[k]) != cj) k = FailureTable[k - 1];
+        if (FoldAscii(Pattern[k]) == cj) ++k;
+        FailureTable[j] = k;
+    }
+}
+
+int CSearchQuery::FindIn(const wchar_t* name) const {
+    return FindIn(name, static_cast<int>(std::wcslen(name)));
+}
+
+int CSearchQuery::FindIn(const wchar_t* name, int length) const {
+    const int32_t m = PatternLength;
+    if (m == 0 || static_cast<int32_t>(FailureTable.size()) != m) return m == 0 ? 0 : -1;
+    int32_t k = 0;
+    for (int i = 0; i < length; ++i) {
+        wchar_t c = FoldAscii(name[i]);
+        while (k > 0 && FoldAscii(Pattern[k]) != c) k = FailureTable[k - 1];
+        if (FoldAscii(Pattern[k]) == c) ++k;
+        if (k == m) return i - m + 1;
+    }
+    return -1;
+}
+
+bool CSearchQuery::CategoryPasses(const char* name) const {
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || dot == name) return false;  // no extension, or only a leading dot
+    const char* ext = dot + 1;
+    const uint32_t m = FilterMask;
+    if ((m & SQF_DOCUMENT) && InList(ext, g_DocumentExtensions)) return true;
+    if ((m & SQF_PICTURE) && InList(ext, g_PictureExtensions)) return true;
+    if ((m & SQF_AUDIO) && InList(ext, g_AudioExtensions)) return true;
+    if ((m & SQF_VIDEO) && InList(ext, g_VideoExtensions)) return true;
+    if ((m & SQF_ARCHIVE) && InList(ext, g_ArchiveExtensions)) return true;
+    return false;
+}
+
+bool CSearchQuery::DatePasses(ULONGLONG time2, bool* tested) const {
+    const uint32_t m = FilterMask;
+    if (!(m & (SQF_TODAY | SQF_THIS_WEEK | SQF_THIS_MONTH | SQF_DATE_RANGE))) return true;
+    *tested = true;
+    if (!(m & (SQF_TODAY | SQF_THIS_WEEK | SQF_THIS_MONTH))) {
+        return FileTimeValue(DateFrom) < time2 && time2 < FileTimeValue(DateTo);
+    }
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(time2);
+    ft.dwHighDateTime = static_cast<DWORD>(time2 >> 32);
+    SYSTEMTIME st = {};
+    if (!::FileTimeToSystemTime(&ft, &st)) return false;  // beyond the calendar: no date matches
+    bool sameMonth = st.wYear == Now.wYear && st.wMonth == Now.wMonth;
+    if (m & SQF_TODAY) return sameMonth && st.wDay == Now.wDay;
+    if (m & SQF_THIS_WEEK) {
+        return sameMonth && (Now.wDay < 7 || st.wDay >= Now.wDay - 7) &&
+               st.wDayOfWeek <= Now.wDayOfWeek;
+    }
+    return sameMonth;
+}
+
+int CSearchQuery::MatchStateAndFilters(const MatchInput& r, const wchar_t* fullPath, bool* deleted) const {
+    const char* name = r.name;
+    if (!name || name[0] == 0 || (name[0] == '.' && name[1] == 0)) return MATCH_REJECT;
+    const bool exists = (r.flags & kExists) != 0;
+    const bool directory = (r.flags & kDirectory) != 0;
+    if (!exists) {
+        if (directory) return MATCH_REJECT;  // deleted directories are never listed
+        if (deleted) *deleted = true;
+    }
+    if (FileState == SQS_EXISTING && !exists) return MATCH_REJECT;
+    if (FileState == SQS_DELETED && exists) return MATCH_REJECT;
+
+    const uint32_t m = FilterMask;
+    if (FullScan && m != 0) {
+        if (directory) return MATCH_REJECT;
+        if ((m & SQF_CATEGORY_MASK) && !CategoryPasses(name)) return MATCH_REJECT;
+        bool tested = false;
+        if (!DatePasses(r.time2, &tested)) return MATCH_REJECT;
+        if (m & SQF_SIZE_RANGE) {
+            tested = true;
+            if (!(SizeMin <= r.size && r.size < SizeMax)) return MATCH_REJECT;
+        }
+        if ((m & SQF_PATH_PREFIX) && !PathPrefix.empty() && fullPath && fullPath[0]) {
+            tested = true;
+            if (std::wcsncmp(fullPath, PathPrefix.c_str(), PathPrefix.size()) != 0) return MATCH_REJECT;
+        }
+        if ((m & ~SQF_CATEGORY_MASK) && !tested) return MATCH_REJECT;
+    }
+    return MATCH_FILTERS_ONLY;
+}
+
+int CSearchQuery::MatchRecord(const MatchInput& record, const wchar_t* fullPath, bool* deleted) const {
+    MatchScratch scratch;
+    return MatchRecord(record, fullPath, deleted, scratch);
+}
+
+int CSearchQuery::MatchRecord(const MatchInput& record, const wchar_t* fullPath, bool* deleted,
+                              MatchScratch& scratch) const {
+    int r = MatchStateAndFilters(record, fullPath, deleted);
+    if (r == MATCH_REJECT) return r;
+    return MatchName(record.name, scratch) ? MATCH_FULL : MATCH_FILTERS_ONLY;
+}
+
+bool CSearchQuery::MatchName(const char* name, MatchScratch& scratch) const {
+    switch (mode_) {
+    case NameMode::Empty:
+        return true;
+    case NameMode::Substring:
+        if (patternAscii_) {
+            int r = namescan::FindFoldedAscii(name, foldedPattern_.data(), foldedPattern_.size());
+            if (r >= 0) return r == 1;
+        } else if (asciiIdentity_ && namescan::IsAsciiName(name)) {
+            return false;  // an ASCII name converts to ASCII units only
+        }
+        break;
+    case NameMode::Wildcard: {
+        size_t length = 0;
+        if (asciiIdentity_ && namescan::AsciiLength(name, &length)) {
+            if (patternAscii_) return namescan::WildcardMatchBytes(foldedPattern_.data(), foldedPattern_.size(), name, length);
+            // A literal unit above 0x7F can never meet an ASCII name.
+            for (wchar_t c : Pattern) {
+                if (c >= 0x80) return false;
+            }
+        }
+        break;
+    }
+    case NameMode::Regex:
+        break;
+    }
+    // General case: convert with the system code page and match on UTF-16.
+    size_t bytes = std::strlen(name);
+    if (scratch.wide.size() < bytes + 1) scratch.wide.resize(bytes + 1);
+    int n = 0;
+    if (bytes > 0 && asciiIdentity_ && namescan::IsAsciiName(name)) {
+        for (size_t i = 0; i < bytes; ++i) scratch.wide[i] = static_cast<unsigned char>(name[i]);
+        n = static_cast<int>(bytes);
+    } else if (bytes > 0) {
+        n = ::MultiByteToWideChar(CP_ACP, 0, name, static_cast<int>(bytes), scratch.wide.data(),
+                                  static_cast<int>(scratch.wide.size()));
+        if (n < 0) n = 0;
+    }
+    return MatchWideName(scratch.wide.data(), n, scratch);
+}
+
+bool CSearchQuery::MatchWideName(const wchar_t* name, int length, MatchScratch& scratch) const {
+    switch (mode_) {
+    case NameMode::Empty:
+        return true;
+    case NameMode::Substring:
+        return FindIn(name, length) >= 0;
+    case NameMode::Wildcard:
+        return WildcardMatch(Pattern.data(), static_cast<int>(Pattern.size()), name, length, true);
+    case NameMode::Regex:
+        try {
+            return boost::regex_search(name, name + length, scratch.regex->results, *Regex,
+                                       boost::match_default | boost::match_any);
+        } catch (...) {
+            return true;  // the library gave up (too complex): count it as a match
+        }
+    }
+    return false;
+}

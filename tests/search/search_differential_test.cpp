@@ -1,0 +1,219 @@
+// The byte-level shortcuts of matching against a plain matcher written from
+// the rules: every name converted with the system code page, a naive
+// case-folding substring search, a recursive wildcard matcher.
+#include <gtest/gtest.h>
+
+#include <boost/regex.hpp>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "index/search_query.h"
+#include "platform/strconv.h"
+
+namespace {
+
+wchar_t Fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + 32 : c; }
+
+bool RefSubstring(const std::wstring& pat, const std::wstring& name) {
+    if (pat.size() > name.size()) return false;
+    for (size_t i = 0; i + pat.size() <= name.size(); ++i) {
+        size_t k = 0;
+        while (k < pat.size() && Fold(pat[k]) == Fold(name[i + k])) ++k;
+        if (k == pat.size()) return true;
+    }
+    return false;
+}
+
+bool RefWildcard(const wchar_t* p, const wchar_t* t) {
+    if (*p == 0) return *t == 0;
+    if (*p == L'*') return RefWildcard(p + 1, t) || (*t && RefWildcard(p, t + 1));
+    if (*t == 0) return false;
+    if (*p == L'?' || Fold(*p) == Fold(*t)) return RefWildcard(p + 1, t + 1);
+    return false;
+}
+
+bool InRefList(const std::string& ext, std::initializer_list<const char*> list) {
+    for (const char* e : list) {
+        if (_stricmp(ext.c_str(), e) == 0) return true;
+    }
+    return false;
+}
+
+int RefMatch(const CSearchQuery& q, bool regex, const std::string& name, uint8_t flags, ULONGLONG size) {
+    if (name.empty() || name == ".") return MATCH_REJECT;
+    bool exists = flags & 1, dir = flags & 2;
+    if (!exists && dir) return MATCH_REJECT;
+    if (q.FileState == SQS_EXISTING && !exists) return MATCH_REJECT;
+    if (q.FileState == SQS_DELETED && exists) return MATCH_REJECT;
+    if (q.FullScan && q.FilterMask) {
+        if (dir) return MATCH_REJECT;
+        if (q.FilterMask & 0x1F) {
+            size_t dot = name.rfind('.');
+            if (dot == std::string::npos || dot == 0) return MATCH_REJECT;
+            std::string ext = name.substr(dot + 1);
+            bool ok = false;
+            if (q.FilterMask & SQF_PICTURE)
+                ok |= InRefList(ext, {"bmp", "psd", "jpg", "gif", "dib", "pnp", "tif", "png", "jpeg", "tiff", "emf", "wmf", "exif"});
+            if (q.FilterMask & SQF_VIDEO)
+                ok |= InRefList(ext, {"avi", "wm", "wmv", "ram", "rm", "rmvb", "mpe", "mpeg", "mpg", "mp4", "mpeg4",
+                                      "3gp", "mov", "qt", "f4v", "flv", "hlv", "mkv", "mts"});
+            if (q.FilterMask & SQF_AUDIO)
+                ok |= InRefList(ext, {"ape", "au", "snd", "cue", "flac", "fla", "rmi", "mp3", "mp4", "ogg", "wav", "wma"});
+            if (q.FilterMask & SQF_DOCUMENT)
+                ok |= InRefList(ext, {"doc", "docx", "wps", "wpt", "xls", "xlsx", "et", "ppt", "pptx", "dps", "pdf", "cvs"});
+            if (q.FilterMask & SQF_ARCHIVE) ok |= InRefList(ext, {"zip", "rar", "7z", "tar", "msi", "iso"});
+            if (!ok) return MATCH_REJECT;
+        }
+        if (q.FilterMask & SQF_SIZE_RANGE) {
+            if (!(q.SizeMin <= size && size < q.SizeMax)) return MATCH_REJECT;
+        } else if (q.FilterMask & ~0x1Fu) {
+            return MATCH_REJECT;
+        }
+    }
+    if (q.Pattern.empty()) return MATCH_FULL;
+    std::wstring wide = platform::AnsiToWide(name);
+    bool hit;
+    if (regex) {
+        boost::wregex re(q.Pattern);
+        hit = boost::regex_search(wide, re);
+    } else if (q.Pattern.find_first_of(L"*?") != std::wstring::npos) {
+        hit = RefWildcard(q.Pattern.c_str(), wide.c_str());
+    } else {
+        hit = RefSubstring(q.Pattern, wide);
+    }
+    return hit ? MATCH_FULL : MATCH_FILTERS_ONLY;
+}
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : rng_(seed) {}
+
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+
+    std::wstring WideName() {
+        static const wchar_t* const pieces[] = {L"a", L"b", L"A", L"B", L"ab", L"Ab", L"aab", L"x",
+                                                L"_", L"-", L" ", L"1", L".", L"?", L"[", L"~",
+                                                L"文", L"档", L"中", L"國", L"测试", L"é", L"Ä", L"ä",
+                                                L"doc", L"TXT", L"mp4", L"jpg", L"\u00ff", L"\u30fb"};
+        std::wstring s;
+        int n = 1 + Pick(12);
+        for (int i = 0; i < n; ++i) s += pieces[Pick(sizeof(pieces) / sizeof(pieces[0]))];
+        return s;
+    }
+
+    // An ANSI name: mostly converted text, sometimes raw bytes that need not
+    // form valid double-byte pairs.
+    std::string AnsiName() {
+        if (Pick(8) == 0) {
+            std::string s;
+            int n = 1 + Pick(10);
+            for (int i = 0; i < n; ++i) {
+                int kind = Pick(3);
+                s += static_cast<char>(kind == 0 ? 0x80 + Pick(0x80) : kind == 1 ? 'a' + Pick(3) : 0x40 + Pick(0x3F));
+            }
+            return s;
+        }
+        return platform::WideToAnsi(WideName());
+    }
+
+    std::wstring Pattern(const std::vector<std::wstring>& names) {
+        std::wstring p;
+        if (Pick(3) == 0) {
+            p = WideName();
+        } else {
+            const std::wstring& n = names[Pick(static_cast<int>(names.size()))];
+            size_t from = Pick(static_cast<int>(n.size()));
+            size_t len = 1 + Pick(static_cast<int>(n.size() - from));
+            p = n.substr(from, len);
+            for (auto& c : p) {
+                if (Pick(3) == 0 && c < 0x80) c = static_cast<wchar_t>(c ^ 0x20 * ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'));
+            }
+        }
+        if (Pick(3) == 0) {  // wildcard form
+            for (auto& c : p) {
+                if (Pick(6) == 0) c = L'?';
+            }
+            int stars = Pick(3);
+            for (int i = 0; i < stars; ++i) p.insert(p.begin() + Pick(static_cast<int>(p.size()) + 1), L'*');
+            if (Pick(2) == 0) p = L"*" + p;
+        }
+        return p;
+    }
+
+private:
+    std::mt19937 rng_;
+};
+
+TEST(SearchDifferential, FastPathsAgreeWithPlainMatcher) {
+    Generator gen(20260608);
+    std::vector<std::string> names;
+    std::vector<std::wstring> wideNames;
+    for (int i = 0; i < 1500; ++i) {
+        names.push_back(gen.AnsiName());
+        wideNames.push_back(platform::AnsiToWide(names.back()));
+        if (wideNames.back().empty()) wideNames.back() = L"a";
+    }
+    // Names placed at every alignment, and right before a page end.
+    std::vector<char> arena(names.size() * 40 + 8192);
+    char* base = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(arena.data()) + 4095) & ~uintptr_t(4095));
+    std::vector<const char*> placed;
+    size_t off = 0;
+    for (const auto& n : names) {
+        if (off + n.size() + 1 > arena.size() - (base - arena.data())) off = 0;
+        std::memcpy(base + off, n.c_str(), n.size() + 1);
+        placed.push_back(base + off);
+        off += n.size() + 1 + gen.Pick(3);
+    }
+
+    MatchScratch scratch;
+    int checked = 0, full = 0;
+    for (int round = 0; round < 400; ++round) {
+        CSearchQuery q;
+        q.Pattern = round % 10 == 0 ? L"" : gen.Pattern(wideNames);
+        q.FileState = gen.Pick(3);
+        q.FilterMask = gen.Pick(2) ? 0 : (1u << gen.Pick(5)) | (gen.Pick(2) ? uint32_t(SQF_SIZE_RANGE) : 0u);
+        q.SizeMin = gen.Pick(50);
+        q.SizeMax = q.SizeMin + gen.Pick(100);
+        q.FullScan = gen.Pick(4) ? 1 : 0;
+        q.Prepare();
+        for (size_t i = 0; i < names.size(); ++i) {
+            uint8_t flags = static_cast<uint8_t>(gen.Pick(4));
+            ULONGLONG size = gen.Pick(200);
+            MatchInput in{placed[i], flags, 0, size};
+            bool deleted = false;
+            int got = q.MatchRecord(in, L"", &deleted, scratch);
+            int want = RefMatch(q, false, names[i], flags, size);
+            ASSERT_EQ(got, want) << "pattern '" << platform::WideToUtf8(q.Pattern) << "' name '"
+                                 << platform::WideToUtf8(platform::AnsiToWide(names[i])) << "'";
+            ++checked;
+            full += got == MATCH_FULL;
+        }
+    }
+    EXPECT_EQ(checked, 400 * 1500);
+    EXPECT_GT(full, 1000);  // the patterns do hit
+}
+
+TEST(SearchDifferential, RegexModeAgreesWithPlainSearch) {
+    LONG saved = g_bUseRegex;
+    g_bUseRegex = 1;
+    Generator gen(7);
+    const wchar_t* const patterns[] = {L"a", L"^a", L"b$", L"文.", L"[ab]+x", L"\\.(doc|TXT)$", L"A.?b", L"测试"};
+    MatchScratch scratch;
+    for (const wchar_t* p : patterns) {
+        CSearchQuery q;
+        q.Pattern = p;
+        q.Prepare();
+        ASSERT_EQ(q.IsRegex, 1u);
+        for (int i = 0; i < 500; ++i) {
+            std::string name = gen.AnsiName();
+            MatchInput in{name.c_str(), 1, 0, 0};
+            ASSERT_EQ(q.MatchRecord(in, L"", nullptr, scratch), RefMatch(q, true, name, 1, 0));
+        }
+    }
+    g_bUseRegex = saved;
+}
+
+} // namespace
