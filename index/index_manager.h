@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "index/index_record.h"
+#include "index/search_query.h"
 #include "index/usn_journal_io.h"
 #include "index/volume_index.h"
 #include "platform/handle.h"
@@ -101,6 +102,33 @@ public:
     // ===================================================================
     // Search and sort
     // ===================================================================
+    // Ends a running sort and search, copies the query (query lock) and starts
+    // a search thread; returns 1.
+    int StartSearch(const CSearchQuery& query);
+    // Sorts the results on a SORT_* key in a thread, after a running search
+    // has finished; false when the thread could not start.
+    bool StartSort(int key);
+    int GetSortKey() const { return SortKey; }
+    // A sort thread exists and has not ended.
+    bool IsSortRunning() const { return sortThread_.IsRunning(); }
+
+    // Rows of the result list, read under the record lock. Each answers false
+    // when the row, its volume or its slot is out of range or the record has
+    // no name: a window may ask for a row that a reload has just made stale.
+    bool GetResultRecord(size_t row, IndexRecord* record);
+    bool GetResultPath(size_t row, std::string* path);
+    bool GetResultName(size_t row, std::string* name);
+    size_t GetResultCount();
+
+    // The active query: read and written under the query lock.
+    CSearchQuery& ActiveQuery() { return activeQuery_; }
+    // Tests a record of `volume` against the active query (the caller holds
+    // the record lock, and the query lock when it changes the query).
+    int MatchRecord(const CVolumeIndex& volume, const IndexRecord& record, const wchar_t* fullPath,
+                    bool* deleted) const;
+
+    static unsigned __stdcall SearchThreadProc(void* manager);
+    static unsigned __stdcall SortThreadProc(void* manager);
 
     // ===================================================================
     // Change-journal monitor
@@ -158,6 +186,17 @@ private:
     // ===================================================================
     // Search and sort
     // ===================================================================
+    unsigned FullSearch();
+    unsigned NarrowSearch();
+    unsigned SortResults();
+    void PostSearchResults(WPARAM count, LPARAM detail);
+
+    CSearchQuery activeQuery_;  // query lock
+    // Every record that passed state and filters in the last full search, and
+    // the full matches (row n is entry n), both under the record lock.
+    std::vector<SearchResult> CandidateList;
+    std::vector<SearchResult> ResultList;
+    volatile LONG SortKey = 0;  // SORT_* of the last sort request
 
     // ===================================================================
     // Change-journal monitor

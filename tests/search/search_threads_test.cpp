@@ -1,0 +1,382 @@
+// The search and sort threads of a real index manager, loaded from index
+// files, posting to a hidden window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/index_manager.h"
+#include "index/search_messages.h"
+#include "platform/strconv.h"
+#include "platform/thread.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr uint8_t kFile = IRF_EXISTS;
+constexpr uint8_t kDir = IRF_EXISTS | IRF_DIRECTORY;
+constexpr uint8_t kDeletedFile = 0;
+constexpr uint8_t kDeletedDir = IRF_DIRECTORY;
+
+struct Entry {
+    uint32_t slot;
+    uint32_t father;
+    std::string name;  // ANSI
+    uint8_t flags;
+    uint64_t time2;
+    int64_t size;
+};
+
+// Writes "index_X" and "name_X" for the entries; slots not given have no name.
+void WriteVolume(const std::wstring& folder, wchar_t letter, const std::vector<Entry>& entries) {
+    uint32_t slots = 0;
+    for (const auto& e : entries) slots = std::max(slots, e.slot + 1);
+    std::vector<IndexRecord> records(slots);
+    for (auto& r : records) {
+        std::memset(&r, 0, sizeof(r));
+        r.FileName = 0xFFFFFFFFu;
+    }
+    std::string names;
+    for (const auto& e : entries) {
+        IndexRecord& r = records[e.slot];
+        r.FatherID = e.father;
+        r.FileName = static_cast<uint32_t>(names.size());
+        r.Flags = e.flags;
+        r.Time2 = MakeFileTime(e.time2);
+        r.Size = e.size;
+        names += e.name;
+        names.push_back('\0');
+    }
+    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
+    wchar_t l[2] = {letter, 0};
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder + L"\\index_" + l, bytes));
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder + L"\\name_" + l, names));
+}
+
+// A hidden window that keeps every WM_SEARCH_RESULTS it receives.
+class ResultsWindow {
+public:
+    struct Post {
+        WPARAM count;
+        LPARAM detail;
+    };
+
+    ResultsWindow() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &ResultsWindow::Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"SearchThreadsTestWindow";
+        ::RegisterClassW(&wc);
+        hwnd_ = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~ResultsWindow() { ::DestroyWindow(hwnd_); }
+    HWND Handle() const { return hwnd_; }
+
+    // Waits for the next post; fails the test when none comes.
+    Post Next() {
+        size_t seen = consumed_;
+        bool got = testing_support::PumpMessagesUntil([&] { return posts_.size() > seen; }, 20000);
+        EXPECT_TRUE(got) << "no WM_SEARCH_RESULTS arrived";
+        if (!got) return Post{0, -2};
+        return posts_[consumed_++];
+    }
+    // Lets posts in flight arrive; answers how many came beyond those taken.
+    size_t Unread(DWORD ms = 200) {
+        testing_support::PumpMessages(ms);
+        return posts_.size() - consumed_;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<ResultsWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_SEARCH_RESULTS && self) {
+            self->posts_.push_back(Post{wp, lp});
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+
+    HWND hwnd_ = nullptr;
+    std::vector<Post> posts_;
+    size_t consumed_ = 0;
+};
+
+CSearchQuery MakeQuery(const std::wstring& pattern, uint32_t state = SQS_ALL, uint32_t mask = 0) {
+    CSearchQuery q;
+    q.Pattern = pattern;
+    q.FileState = state;
+    q.FilterMask = mask;
+    return q;
+}
+
+class SearchThreads : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // A second drive, so that the manager lists C: and D:.
+        ASSERT_EQ(testing_support::MapDriveToTempFolder(L'D'), L"D:\\");
+    }
+
+    void SetUp() override {
+        folder_ = L"C:\\search-threads-" + std::to_wstring(++runs_);
+        manager_.reset(new CIndexManager());
+        manager_->SetIndexFolder(folder_);
+        manager_->SetNotifyWindow(window_.Handle());
+    }
+    void TearDown() override { manager_.reset(); }
+
+    void Load(const std::vector<Entry>& c, const std::vector<Entry>& d = {}) {
+        WriteVolume(folder_, L'C', c);
+        if (!d.empty()) WriteVolume(folder_, L'D', d);
+        manager_->StartLoad();
+        ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 20000));
+        ASSERT_EQ(manager_->VolumeCount(), d.empty() ? 1u : 2u);
+    }
+
+    ResultsWindow::Post Search(const CSearchQuery& q) {
+        manager_->StartSearch(q);
+        return window_.Next();
+    }
+
+    std::vector<std::string> Names() {
+        std::vector<std::string> out;
+        std::string name;
+        for (size_t row = 0; manager_->GetResultName(row, &name); ++row) out.push_back(name);
+        return out;
+    }
+    std::vector<std::string> Paths() {
+        std::vector<std::string> out;
+        std::string path;
+        for (size_t row = 0; manager_->GetResultPath(row, &path); ++row) out.push_back(path);
+        return out;
+    }
+
+    static int runs_;
+    std::wstring folder_;
+    ResultsWindow window_;
+    std::unique_ptr<CIndexManager> manager_;
+};
+int SearchThreads::runs_ = 0;
+
+std::vector<Entry> PhotoTree() {
+    return {
+        {5, 5, ".", kDir, 0, 0},
+        {10, 5, "photo-meta.jpg", kFile, 0, 0},  // a metadata slot: never listed
+        {60, 5, "photos", kDir, 0, 0},
+        {61, 60, "a.jpg", kFile, 0, 10},
+        {62, 60, "b.JPG", kDeletedFile, 0, 20},
+        {63, 5, "photo-old", kDeletedDir, 0, 0},
+        {64, 5, "notes.txt", kFile, 0, 30},
+        {65, 5, "photos2", kDir, 0, 0},
+        {66, 65, "c.jpg", kDeletedFile, 0, 40},
+    };
+}
+
+TEST_F(SearchThreads, FullSearchPostsCountsInSlotOrderAndSkipsMetadataSlots) {
+    Load(PhotoTree());
+    auto post = Search(MakeQuery(L"photo"));
+    EXPECT_EQ(post.count, 2u);
+    EXPECT_EQ(post.detail, 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"photos", "photos2"}));
+
+    post = Search(MakeQuery(L"jpg"));
+    EXPECT_EQ(post.count, 3u);
+    EXPECT_EQ(post.detail, 2);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"C:\\photos\\a.jpg", "C:\\photos\\b.JPG", "C:\\photos2\\c.jpg"}));
+    EXPECT_EQ(window_.Unread(), 0u);
+}
+
+TEST_F(SearchThreads, NarrowingRematchesOnlyTheCandidates) {
+    Load(PhotoTree());
+    // Pictures only: folders and notes.txt fail the filter.
+    auto post = Search(MakeQuery(L"", SQS_ALL, SQF_PICTURE));
+    EXPECT_EQ(post.count, 3u);
+    CSearchQuery narrow = MakeQuery(L"a", SQS_ALL, SQF_PICTURE);
+    narrow.FullScan = 0;
+    post = Search(narrow);
+    EXPECT_EQ(post.count, 1u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg"}));
+    // A narrowing over the same candidates without a pattern lists them all
+    // again; notes.txt was never a candidate.
+    narrow.Pattern = L"";
+    post = Search(narrow);
+    EXPECT_EQ(post.count, 3u);
+    narrow.Pattern = L"notes";
+    EXPECT_EQ(Search(narrow).count, 0u);
+}
+
+TEST_F(SearchThreads, RunningTheSameQueryAgainNarrows) {
+    Load(PhotoTree());
+    EXPECT_EQ(Search(MakeQuery(L"", SQS_ALL, SQF_PICTURE)).count, 3u);
+    platform::ScopedLock lock(manager_->QueryLock());
+    EXPECT_EQ(manager_->ActiveQuery().FullScan, 0u);
+}
+
+TEST_F(SearchThreads, DeletedFilesOfEveryVolumeWithoutDeletedFolders) {
+    Load(PhotoTree(), {{5, 5, ".", kDir, 0, 0}, {70, 5, "gone.doc", kDeletedFile, 0, 1},
+                       {71, 5, "olddir", kDeletedDir, 0, 0}, {72, 5, "here.doc", kFile, 0, 1}});
+    auto post = Search(MakeQuery(L"", SQS_DELETED));
+    EXPECT_EQ(post.count, 3u);
+    EXPECT_EQ(post.detail, static_cast<LPARAM>(post.count));
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"C:\\photos\\b.JPG", "C:\\photos2\\c.jpg", "D:\\gone.doc"}));
+}
+
+TEST_F(SearchThreads, PathPrefixLimitsTheVolumes) {
+    std::vector<Entry> d = {{5, 5, ".", kDir, 0, 0}, {60, 5, "photos", kDir, 0, 0}, {61, 60, "x.jpg", kFile, 0, 1},
+                            {62, 5, "photosets", kDir, 0, 0}, {63, 62, "y.jpg", kFile, 0, 1},
+                            {64, 5, "Photos", kDir, 0, 0}, {65, 64, "z.jpg", kFile, 0, 1}};
+    Load(PhotoTree(), d);
+    CSearchQuery q = MakeQuery(L"jpg", SQS_ALL, SQF_PATH_PREFIX);
+    q.PathPrefix = L"D:\\photos";
+    auto post = Search(q);
+    EXPECT_EQ(post.count, 2u);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"D:\\photos\\x.jpg", "D:\\photosets\\y.jpg"}));
+    // The volume is chosen whatever the letter's case; the path test is exact.
+    q.PathPrefix = L"d:\\";
+    EXPECT_EQ(Search(q).count, 0u);
+    q.PathPrefix = L"C:\\photos\\";
+    EXPECT_EQ(Search(q).count, 2u);
+}
+
+TEST_F(SearchThreads, ResultAccessorsRefuseStaleRows) {
+    Load(PhotoTree());
+    EXPECT_EQ(Search(MakeQuery(L"jpg")).count, 3u);
+    IndexRecord record;
+    ASSERT_TRUE(manager_->GetResultRecord(1, &record));
+    EXPECT_EQ(record.Size, 20);
+    EXPECT_EQ(record.Flags, kDeletedFile);
+    EXPECT_FALSE(manager_->GetResultRecord(3, &record));
+    std::string text;
+    EXPECT_FALSE(manager_->GetResultPath(3, &text));
+    EXPECT_FALSE(manager_->GetResultName(99, &text));
+
+    // A reload with fewer records leaves rows that point past the table.
+    WriteVolume(folder_, L'C', {{5, 5, ".", kDir, 0, 0}});
+    manager_->StartLoad();
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 20000));
+    EXPECT_FALSE(manager_->GetResultRecord(0, &record));
+    EXPECT_FALSE(manager_->GetResultPath(0, &text));
+    EXPECT_FALSE(manager_->GetResultName(0, &text));
+}
+
+std::vector<Entry> SortTree() {
+    return {
+        {5, 5, ".", kDir, 0, 0},
+        {50, 5, "b.txt", kFile, 300, 5},
+        {51, 5, "zdir", kDir, 100, 0},
+        {52, 5, "a.DOC", kFile, 200, 7},
+        {53, 5, "c.doc", kFile, 500, 1},
+        {54, 5, "adir", kDir, 400, 0},
+        {55, 51, "d.txt", kFile, 50, 9},
+        {56, 5, "e.doc", kFile, 600, 3},
+    };
+}
+
+TEST_F(SearchThreads, SortKeys) {
+    Load(SortTree());
+    auto post = Search(MakeQuery(L""));
+    ASSERT_EQ(post.count, 7u);
+
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_TYPE));
+    post = window_.Next();
+    EXPECT_EQ(post.count, 7u);
+    EXPECT_EQ(post.detail, -1);
+    EXPECT_TRUE(manager_->IsSorted());
+    // Folders first in their earlier order; doc before txt; 'DOC' and 'doc'
+    // equal, so their earlier order stays.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"zdir", "adir", "a.DOC", "c.doc", "e.doc", "b.txt", "d.txt"}));
+
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_NAME));
+    window_.Next();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.DOC", "adir", "b.txt", "c.doc", "d.txt", "e.doc", "zdir"}));
+
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_SIZE));
+    window_.Next();
+    std::vector<int64_t> sizes;
+    IndexRecord r;
+    for (size_t row = 0; manager_->GetResultRecord(row, &r); ++row) sizes.push_back(r.Size);
+    EXPECT_EQ(sizes, (std::vector<int64_t>{0, 0, 1, 3, 5, 7, 9}));
+
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_TIME));
+    window_.Next();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"e.doc", "c.doc", "adir", "b.txt", "a.DOC", "zdir", "d.txt"}));
+
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_PATH));
+    window_.Next();
+    std::vector<std::string> paths = Paths();
+    ASSERT_EQ(paths.size(), 7u);
+    EXPECT_EQ(paths.back(), "C:\\zdir\\d.txt");  // the only one in a subfolder
+    // Stable: the six in C: keep the time order of the previous sort.
+    EXPECT_EQ(paths.front(), "C:\\e.doc");
+    EXPECT_EQ(manager_->GetSortKey(), SORT_BY_PATH);
+
+    // A new search clears the sorted flag.
+    Search(MakeQuery(L"doc"));
+    EXPECT_FALSE(manager_->IsSorted());
+}
+
+TEST_F(SearchThreads, SortNoneWithNoResultsPostsZero) {
+    Load(SortTree());
+    EXPECT_EQ(Search(MakeQuery(L"nothing-like-this")).count, 0u);
+    ASSERT_TRUE(manager_->StartSort(SORT_NONE));
+    auto post = window_.Next();
+    EXPECT_EQ(post.count, 0u);
+    EXPECT_EQ(post.detail, -1);
+    EXPECT_TRUE(manager_->IsSorted());
+}
+
+TEST_F(SearchThreads, NewSearchEndsASortWithoutAPostFromIt) {
+    std::vector<Entry> many = {{5, 5, ".", kDir, 0, 0}};
+    for (uint32_t i = 0; i < 20000; ++i) {
+        many.push_back({50 + i, 5, "f" + std::to_string((i * 7919) % 20000) + ".txt", kFile, i, i});
+    }
+    Load(many);
+    ASSERT_EQ(Search(MakeQuery(L"")).count, 20000u);
+
+    // Hold the record lock until the sort has been asked to end, so that the
+    // sort is certainly still running when the new search starts.
+    struct Holder {
+        CIndexManager* manager;
+        HANDLE locked;
+    } holder{manager_.get(), ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    platform::Thread blocker;
+    ASSERT_TRUE(blocker.Start(
+        [](void* arg) -> unsigned {
+            auto* h = static_cast<Holder*>(arg);
+            platform::ScopedLock lock(h->manager->RecordLock());
+            ::SetEvent(h->locked);
+            while (!g_bSearchAbort) ::Sleep(1);
+            return 0;
+        },
+        &holder));
+    ::WaitForSingleObject(holder.locked, INFINITE);
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_NAME));
+    ASSERT_TRUE(manager_->IsSortRunning());
+    auto post = Search(MakeQuery(L"f1"));
+    blocker.Join();
+    ::CloseHandle(holder.locked);
+    EXPECT_NE(post.detail, -1);
+    EXPECT_GT(post.count, 0u);
+    EXPECT_EQ(window_.Unread(), 0u) << "the ended sort posted";
+    EXPECT_FALSE(manager_->IsSorted());
+    EXPECT_EQ(g_bSearchAbort, 0);
+}
+
+TEST_F(SearchThreads, StartSortWaitsForTheRunningSearch) {
+    std::vector<Entry> many = {{5, 5, ".", kDir, 0, 0}};
+    for (uint32_t i = 0; i < 50000; ++i) many.push_back({50 + i, 5, "n" + std::to_string(i), kFile, i, i});
+    Load(many);
+    manager_->StartSearch(MakeQuery(L"n"));
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_SIZE));
+    auto first = window_.Next();
+    auto second = window_.Next();
+    EXPECT_EQ(first.count, 50000u);
+    EXPECT_NE(first.detail, -1);
+    EXPECT_EQ(second.count, 50000u);
+    EXPECT_EQ(second.detail, -1);
+}
+
+} // namespace
