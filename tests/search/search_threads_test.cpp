@@ -328,6 +328,19 @@ TEST_F(SearchThreads, SortNoneWithNoResultsPostsZero) {
     EXPECT_TRUE(manager_->IsSorted());
 }
 
+struct LockHolder {
+    CIndexManager* manager;
+    HANDLE locked;
+};
+
+unsigned __stdcall HoldRecordLockUntilAbort(void* arg) {
+    auto* h = static_cast<LockHolder*>(arg);
+    platform::ScopedLock lock(h->manager->RecordLock());
+    ::SetEvent(h->locked);
+    while (!g_bSearchAbort) ::Sleep(1);
+    return 0;
+}
+
 TEST_F(SearchThreads, NewSearchEndsASortWithoutAPostFromIt) {
     std::vector<Entry> many = {{5, 5, ".", kDir, 0, 0}};
     for (uint32_t i = 0; i < 20000; ++i) {
@@ -338,20 +351,9 @@ TEST_F(SearchThreads, NewSearchEndsASortWithoutAPostFromIt) {
 
     // Hold the record lock until the sort has been asked to end, so that the
     // sort is certainly still running when the new search starts.
-    struct Holder {
-        CIndexManager* manager;
-        HANDLE locked;
-    } holder{manager_.get(), ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    LockHolder holder{manager_.get(), ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     platform::Thread blocker;
-    ASSERT_TRUE(blocker.Start(
-        [](void* arg) -> unsigned {
-            auto* h = static_cast<Holder*>(arg);
-            platform::ScopedLock lock(h->manager->RecordLock());
-            ::SetEvent(h->locked);
-            while (!g_bSearchAbort) ::Sleep(1);
-            return 0;
-        },
-        &holder));
+    ASSERT_TRUE(blocker.Start(&HoldRecordLockUntilAbort, &holder));
     ::WaitForSingleObject(holder.locked, INFINITE);
     ASSERT_TRUE(manager_->StartSort(SORT_BY_NAME));
     ASSERT_TRUE(manager_->IsSortRunning());
