@@ -538,8 +538,10 @@ LRESULT CBkWindow::OnNcCalcSize(BOOL bCalcValidRects, SIZE* pSize) {
         const int y1 = BkPosition::Resolve(m_dlgpos.items[1], 0, pSize->cy);
         const int x2 = BkPosition::Resolve(m_dlgpos.items[2], 0, pSize->cx);
         const int y2 = BkPosition::Resolve(m_dlgpos.items[3], 0, pSize->cy);
-        pSize->cx = x2 - x1;
-        pSize->cy = y2 - y1;
+        // Corners that cross in a too small parent give an empty control,
+        // not an inverted rectangle that GDI would still fill.
+        pSize->cx = std::max(0, x2 - x1);
+        pSize->cy = std::max(0, y2 - y1);
         return 0;
     }
     RECT rc = m_rcWindow;

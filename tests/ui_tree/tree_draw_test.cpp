@@ -6,6 +6,7 @@
 #include <tinyxml.h>
 
 #include "tests/ui_tree/tree_helpers.h"
+#include "ui/bkfontpool.h"
 
 using tree_test::LoadTree;
 
@@ -70,6 +71,21 @@ public:
         return n;
     }
 
+    // Lowest and highest rows inside rc holding a pixel of another colour;
+    // -1 when there is none.
+    int LowestRow(const RECT& rc, COLORREF color) const {
+        for (int y = rc.bottom - 1; y >= rc.top; --y)
+            for (int x = rc.left; x < rc.right; ++x)
+                if (At(x, y) != color) return y;
+        return -1;
+    }
+    int HighestRow(const RECT& rc, COLORREF color) const {
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x)
+                if (At(x, y) != color) return y;
+        return -1;
+    }
+
 private:
     int w_, h_;
     HDC dc_ = nullptr;
@@ -96,6 +112,12 @@ protected:
             "<class name=\"gdiptext\" textmode=\"25\" font=\"0A04\" gdiplus=\"1\"/>"
             "<class name=\"shadow\" textmode=\"25\" font=\"0A04\" shadow=\"1\" crshadow=\"000000\"/>"
             "<class name=\"pad\" x-margin=\"20\" y-margin=\"10\"/>"
+            "<class name=\"bottom\" textmode=\"28\"/>"
+            "<class name=\"bottomfixed\" textmode=\"28\" yhresizedisable=\"1\"/>"
+            "<class name=\"top\" textmode=\"20\"/>"
+            "<class name=\"topfixed\" textmode=\"20\" yhresizedisable=\"1\"/>"
+            "<class name=\"topbig\" textmode=\"20\" font=\"0A00\"/>"
+            "<class name=\"topbigfixed\" textmode=\"20\" font=\"0A00\" yhresizedisable=\"1\"/>"
             "</style>");
     }
     void TearDown() override { tree_test::SetStyles(""); }
@@ -228,4 +250,40 @@ TEST_F(TreeDraw, MeasuringUsesTheNearestAncestorFontAndTheMargins) {
     EXPECT_GT(b.right - b.left, a.right - a.left);
     EXPECT_EQ(c.right - c.left, a.right - a.left + 40);
     EXPECT_EQ(c.bottom - c.top, a.bottom - a.top + 20);
+}
+
+TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
+    const std::wstring face = BkFontPool::GetDefaultFace();
+    const LONG height = BkFontPool::GetDefaultHeight();
+    BkFontPool::SetDefaultFont(L"Microsoft YaHei", -12);
+    // Styles hold fonts from the pool; load them again under the new default.
+    SetUp();
+
+    // Where the text lands (its top or bottom row anywhere on the canvas) for
+    // a control low on the canvas, so that a lifted text stays on it.
+    const RECT whole = {0, 0, 200, 100};
+    auto textRow = [&](const char* cls, bool lowest) {
+        canvas.Clear();
+        std::string xml = std::string("<leaf pos=\"20,50,180,95\" class=\"") + cls + "\">MMMM</leaf>";
+        auto root = Tree("", xml.c_str());
+        Redraw(root.get());
+        return lowest ? canvas.LowestRow(whole, kGrey) : canvas.HighestRow(whole, kGrey);
+    };
+    const int bottomFixed = textRow("bottomfixed", true);
+    const int bottom = textRow("bottom", true);
+    const int topFixed = textRow("topfixed", false);
+    const int top = textRow("top", false);
+    const int topBigFixed = textRow("topbigfixed", false);
+    const int topBig = textRow("topbig", false);
+    BkFontPool::SetDefaultFont(face.c_str(), height);
+    SetUp();
+
+    ASSERT_GT(bottomFixed, 0);
+    ASSERT_GT(topFixed, 0);
+    ASSERT_GT(topBigFixed, 0);
+    // Default font, d = 0: a bottom-aligned box moves up 2 pixels, a
+    // top-aligned one 3; a font ten pixels larger (d = 10) moves 33.
+    EXPECT_EQ(bottomFixed - bottom, 2);
+    EXPECT_EQ(topFixed - top, 3);
+    EXPECT_EQ(topBigFixed - topBig, 33);
 }

@@ -107,6 +107,12 @@ TEST_F(TreeLayout, NestedContainersPlaceInsideTheirParentAndFollowAMove) {
     EXPECT_EQ(Find(root.get(), 21)->GetRect(), Rect(165, 211, 165, 211));
 }
 
+TEST_F(TreeLayout, CornersThatCrossInASmallParentGiveAnEmptyControl) {
+    auto root = LoadTree("<dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"10,5,-10,-5\"/></dlg>", 15, 8);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->FindChildByCmdID(1)->GetRect(), Rect(10, 5, 10, 5));
+}
+
 TEST_F(TreeLayout, PosSetAfterLoadingRepositionsAtOnce) {
     auto root = LoadTree(kPositions);
     ASSERT_NE(root, nullptr);
