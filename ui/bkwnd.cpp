@@ -5,6 +5,7 @@
 #include <tinyxml.h>
 #include <unordered_map>
 
+#include "platform/gdi.h"
 #include "platform/lock.h"
 #include "platform/strconv.h"
 #include "platform/system_api.h"
@@ -559,11 +560,9 @@ SIZE CBkWindow::MeasureInnerText(const RECT& rcAvailable) const {
     ::InflateRect(&rc, -style.m_nMarginX, -style.m_nMarginY);
     if (style.m_nTextAlign & DT_WORDBREAK) rc.bottom = 32767;
 
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
-    if (dc == nullptr) return size;
-    HGDIOBJ oldFont = ::SelectObject(dc, ResolveFont());
+    platform::MemoryDC dc;  // compatible with the screen
+    if (!dc) return size;
+    platform::SelectObjectScope fontScope(dc, ResolveFont());
 
     bool measured = false;
     if (style.m_nGdiplusCalcText != 0) {
@@ -580,8 +579,6 @@ SIZE CBkWindow::MeasureInnerText(const RECT& rcAvailable) const {
         ::DrawTextW(dc, m_strInnerText.c_str(), static_cast<int>(m_strInnerText.size()), &rc,
                     DT_CALCRECT | (style.m_nTextAlign & ~0xFu));
     }
-    ::SelectObject(dc, oldFont);
-    ::DeleteDC(dc);
 
     size.cx = rc.right - rc.left + 2 * style.m_nMarginX;
     size.cy = rc.bottom - rc.top + 2 * style.m_nMarginY;

@@ -225,6 +225,26 @@ TEST_F(ViewWindow, NotifyMaskReportsEntryOncePerVisitAndLeave) {
     EXPECT_EQ(g_notes[0].event, 4u);
 }
 
+TEST_F(ViewWindow, ContainerReportsItsOwnEntryAndPassesTheMoveOn) {
+    auto root = LoadTree(
+        "<dlg pos=\"0,0,-0,-0\">"
+        "<dlg id=\"41\" pos=\"0,0,100,100\" notify=\"3\"><dlg id=\"42\" pos=\"0,0,50,50\" notify=\"1\"/></dlg>"
+        "</dlg>");
+    ASSERT_NE(root, nullptr);
+    root->SetContainer(view);
+    CBkWindow* panel = root->FindChildByCmdID(41);
+    panel->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(70, 70));
+    panel->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    panel->SendMessageToSelf(WM_MOUSELEAVE);
+    ASSERT_EQ(g_notes.size(), 3u);
+    EXPECT_EQ(g_notes[0].item, 41u);
+    EXPECT_EQ(g_notes[0].event, 3u);
+    EXPECT_EQ(g_notes[1].item, 42u);
+    EXPECT_EQ(g_notes[1].event, 3u);
+    EXPECT_EQ(g_notes[2].item, 41u);
+    EXPECT_EQ(g_notes[2].event, 4u);
+}
+
 TEST_F(ViewWindow, RealWindowsFollowTheirContainersVisibility) {
     HWND realA = MakeReal(501);
     HWND realB = MakeReal(502);
