@@ -63,7 +63,8 @@ unsigned CIndexManager::ScanDrives() {
         if (!library) library.Reset(::LoadLibraryW(scannerPath_.c_str()));
         if (library && !scanner) BindSearchFile(library.Get(), scanner.Receive());
         if (!library || !scanner) {
-            platform::Trace("ScanFiles: scanner library not usable; the saved index stays");
+            platform::TraceW(L"ScanFiles: scanner library %ls not usable (error %lu); the saved index stays",
+                             scannerPath_.c_str(), ::GetLastError());
             return 0;  // scanner released and library unloaded by their owners
         }
         if (wcscmp(fileSystem, L"NTFS") != 0) continue;

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "index/index_files.h"
+#include "index/volume_index.h"
+#include "platform/handle.h"
+#include "scanner/scan_answer.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::string ReadBytes(const std::wstring& path) {
+    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return std::string("<missing>");
+    LARGE_INTEGER size;
+    ::GetFileSizeEx(f.Get(), &size);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty()) ::ReadFile(f.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string RecordBytes(const std::vector<IndexRecord>& records) {
+    return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
+}
+
+IndexRecord Rec(uint32_t father, uint32_t nameOffset, uint8_t flags) {
+    IndexRecord r = {};
+    r.FatherID = father;
+    r.FileName = nameOffset;
+    r.Flags = flags;
+    return r;
+}
+
+class IndexFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int n = 0;
+        folder_ = L"C:\\index-files-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++n);
+        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+    }
+    std::wstring Path(const wchar_t* pattern, wchar_t letter = L'X') { return IndexFileName(folder_, pattern, letter); }
+    void Write(const wchar_t* pattern, const std::string& bytes) {
+        ASSERT_TRUE(testing_support::WriteFileBytes(Path(pattern), bytes));
+    }
+    bool Load(CVolumeIndex& v) { return v.LoadFiles(Path(L"index_%c"), Path(L"name_%c")); }
+
+    std::wstring folder_;
+};
+
+} // namespace
+
+TEST_F(IndexFiles, RecordCountIsWholeRecordsOnly) {
+    std::vector<IndexRecord> records = {Rec(5, 0, IRF_EXISTS), Rec(5, 2, IRF_EXISTS), Rec(5, 4, IRF_EXISTS)};
+    Write(L"index_%c", RecordBytes(records).substr(0, 100));  // two records and 10 bytes of a third
+    Write(L"name_%c", std::string("a\0b\0c\0", 6));
+    CVolumeIndex v(L'X');
+    ASSERT_TRUE(Load(v));
+    EXPECT_EQ(v.RecordCount(), 2u);
+    EXPECT_STREQ(v.GetName(1u), "b");
+    EXPECT_EQ(v.GetFullPath(1), "X:\\b");
+}
+
+TEST_F(IndexFiles, NamesAreNeededRecordsAreNot) {
+    std::vector<IndexRecord> records = {Rec(5, 0, IRF_EXISTS)};
+    Write(L"index_%c", RecordBytes(records));
+    CVolumeIndex v(L'X');
+    EXPECT_FALSE(Load(v));  // no name file: not indexed
+    Write(L"name_%c", "");
+    EXPECT_FALSE(Load(v));  // empty name file: not indexed
+    ::DeleteFileW(Path(L"index_%c").c_str());
+    Write(L"name_%c", std::string("a\0", 2));
+    ASSERT_TRUE(Load(v));   // names without records: indexed, empty
+    EXPECT_EQ(v.RecordCount(), 0u);
+}
+
+TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
+    std::mt19937 random(1234);
+    for (int round = 0; round < 20; ++round) {
+        std::string index(45 * 200 + random() % 45, '\0');
+        for (char& c : index) c = static_cast<char>(random());
+        // Some offsets near the end of the names, some far beyond it.
+        std::string names(1 + random() % 3000, '\0');
+        for (char& c : names) c = static_cast<char>(random() % 4 ? 'a' + random() % 26 : 0);
+        names.back() = 'z';  // the last name is not terminated in the file
+        std::vector<IndexRecord> records(index.size() / 45);
+        memcpy(records.data(), index.data(), records.size() * 45);
+        for (size_t i = 0; i < records.size(); i += 3)
+            records[i].FileName = static_cast<uint32_t>(names.size() - 1 - random() % 5);
+        memcpy(&index[0], records.data(), records.size() * 45);
+        Write(L"index_%c", index);
+        Write(L"name_%c", names);
+
+        CVolumeIndex v(L'X');
+        ASSERT_TRUE(Load(v));
+        ASSERT_EQ(v.RecordCount(), 200u);
+        const char* begin = nullptr;
+        for (uint32_t slot = 0; slot < v.RecordCount(); ++slot) {
+            const char* name = v.GetName(slot);
+            uint32_t stored = records[slot].FileName;
+            if (stored >= names.size()) {
+                EXPECT_EQ(name, nullptr) << slot;
+                continue;
+            }
+            ASSERT_NE(name, nullptr);
+            if (!begin) begin = name - stored;
+            // Inside the buffer, and ends by the buffer's end.
+            ASSERT_EQ(name, begin + stored);
+            ASSERT_LE(stored + strlen(name), names.size());
+            std::string path = v.GetFullPath(slot);
+            EXPECT_EQ(path.compare(0, 3, "X:\\"), 0);
+            EXPECT_LE(path.size(), 519u);
+        }
+    }
+}
+
+TEST_F(IndexFiles, WritingMovesTheNewPairIntoPlace) {
+    Write(L"index_%c", "old index");
+    Write(L"name_%c", "old names");
+    scanner::ScanAnswer answer;
+    IndexRecord fields = Rec(5, 0, IRF_EXISTS | IRF_DIRECTORY);
+    ASSERT_TRUE(answer.SetRecord(5, fields, ".", 1));
+    fields.Flags = IRF_EXISTS;
+    fields.Size = 77;
+    ASSERT_TRUE(answer.SetRecord(50, fields, "first.txt", 9));
+    // Fill the first pool so the next name opens a second one.
+    std::string big(0x400000 - 2 - 10 - 1, 'b');
+    ASSERT_TRUE(answer.SetRecord(51, fields, big.data(), big.size()));
+    ASSERT_TRUE(answer.SetRecord(52, fields, "second", 6));
+    ScanVolumeResult* result = answer.Result();
+    ASSERT_EQ(result->Pools.Count(), 2u);
+
+    ASSERT_TRUE(WriteScanResult(folder_, L'X', *result));
+    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+    std::string index = ReadBytes(Path(L"index_%c"));
+    std::string names = ReadBytes(Path(L"name_%c"));
+    ASSERT_EQ(index.size(), 53u * 45);
+    ASSERT_EQ(names.size(), 2u * 0x400000);
+    auto offsetOf = [&](uint32_t slot) {
+        uint32_t v;
+        memcpy(&v, &index[slot * 45 + 4], 4);
+        return v;
+    };
+    EXPECT_EQ(offsetOf(0), 0xFFFFFFFFu);  // empty slots have no name
+    EXPECT_EQ(offsetOf(5), 0u);
+    EXPECT_EQ(offsetOf(50), 2u);
+    EXPECT_EQ(offsetOf(52), 0x400000u);
+    EXPECT_STREQ(&names[offsetOf(50)], "first.txt");
+    EXPECT_STREQ(&names[0x400000], "second");
+
+    CVolumeIndex v(L'X');
+    ASSERT_TRUE(Load(v));
+    EXPECT_EQ(v.GetFullPath(52), "X:\\second");
+    EXPECT_EQ(v.GetRecord(50)->Size, 77);
+}
+
+TEST_F(IndexFiles, FailedOrEmptyWritesKeepTheOldPair) {
+    Write(L"index_%c", "old index");
+    Write(L"name_%c", "old names");
+    scanner::ScanAnswer empty;
+    EXPECT_FALSE(WriteScanResult(folder_, L'X', *empty.Result()));
+    EXPECT_EQ(ReadBytes(Path(L"index_%c")), "old index");
+
+    // The name file cannot be created: the new index must not be moved in.
+    ASSERT_TRUE(::CreateDirectoryW(Path(L"namenew_%c").c_str(), nullptr));
+    scanner::ScanAnswer answer;
+    ASSERT_TRUE(answer.SetRecord(50, Rec(5, 0, IRF_EXISTS), "f", 1));
+    EXPECT_FALSE(WriteScanResult(folder_, L'X', *answer.Result()));
+    EXPECT_EQ(ReadBytes(Path(L"index_%c")), "old index");
+    EXPECT_EQ(ReadBytes(Path(L"name_%c")), "old names");
+    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+}
+
+TEST(ScanNameFields, OnlyAddressesInsidePoolsBecomeOffsets) {
+    std::vector<char> a(kScanPoolSize), b(kScanPoolSize);
+    char* pools[] = {a.data(), nullptr, b.data()};
+    auto at = [](const char* p) { return reinterpret_cast<uintptr_t>(p); };
+    EXPECT_EQ(FindPoolOffset(at(a.data()), pools, 3), 0u);
+    EXPECT_EQ(FindPoolOffset(at(a.data() + kScanPoolSize - 1), pools, 3), kScanPoolSize - 1);
+    EXPECT_EQ(FindPoolOffset(at(b.data() + 5), pools, 3), 2 * kScanPoolSize + 5);
+    EXPECT_EQ(FindPoolOffset(0, pools, 3), kNoNameOffset);
+    EXPECT_EQ(FindPoolOffset(at(a.data()) - 1, pools, 1), kNoNameOffset);
+    EXPECT_EQ(FindPoolOffset(at(a.data()) + kScanPoolSize, pools, 1), kNoNameOffset);
+    // The answer's own field form, whatever the build's pointer size.
+    EXPECT_EQ(ScanNameToFileOffset(ScanNameField(b.data() + 7, 2, 7), pools, 3), 2 * kScanPoolSize + 7);
+    EXPECT_EQ(ScanNameToFileOffset(0, pools, 3), kNoNameOffset);
+}

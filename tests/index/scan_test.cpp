@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "index/index_files.h"
+#include "index/index_manager.h"
+#include "platform/com_ptr.h"
+#include "platform/handle.h"
+#include "platform/strconv.h"
+#include "scanner/search_file.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, DWORD ms = 120000) {
+    for (DWORD waited = 0; waited < ms; waited += 20) {
+        if (done()) return true;
+        ::Sleep(20);
+    }
+    return done();
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadBytes(const std::wstring& path) {
+    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return std::string("<missing>");
+    LARGE_INTEGER size;
+    ::GetFileSizeEx(f.Get(), &size);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty()) ::ReadFile(f.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+// Every file and folder below `folder` (a drive root "T:\"), as ANSI full paths
+// with their directory flag.
+void RealTree(const std::wstring& folder, std::map<std::string, bool>& out) {
+    WIN32_FIND_DATAW data;
+    platform::FindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find.IsValid()) return;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        bool dir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        out[platform::WideToAnsi(folder + name)] = dir;
+        if (dir) RealTree(folder + name + L"\\", out);
+    } while (::FindNextFileW(find.Get(), &data));
+}
+
+// Maps `letter` to a fresh folder whose volume reports the file system NTFS,
+// as the scan requires: the drive's device is a small, empty NTFS image, while
+// its files come from the folder.
+std::wstring MapNtfsDrive(wchar_t letter) {
+    static std::string image;
+    if (image.empty()) {
+        std::string path = testing_support::UnixWorkFolder() + "/ntfs-label.img";
+        if (testing_support::RunUnixCommand("truncate -s 8M '" + path + "' && mkntfs -F -q -f '" + path +
+                                            "' >/dev/null 2>&1") != 0)
+            return std::wstring();
+        image = path;
+    }
+    std::wstring root = testing_support::MapDriveToTempFolder(letter);
+    if (root.empty() || !testing_support::MapDriveDevice(letter, image)) return std::wstring();
+    return root;
+}
+
+// A drive T: with a small tree, Chinese names included.
+void MakeTree() {
+    ASSERT_EQ(MapNtfsDrive(L'T'), L"T:\\");
+    wchar_t fileSystem[20] = {};
+    ASSERT_TRUE(::GetVolumeInformationW(L"T:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 20));
+    ASSERT_STREQ(fileSystem, L"NTFS");
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\a.txt", "abc"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\\u62A5\u544A.txt", std::string(12345, 'x')));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\sub\\\u6DF1\u5C42\\\u6587\u4EF6.doc", "d"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\sub\\x y.bin", ""));
+    ASSERT_TRUE(::CreateDirectoryW(L"T:\\empty", nullptr));
+}
+
+// Under Wine the test program's folder has no drive path, so the default
+// (program folder + "\\searchfile.dll") cannot be loaded; a bare name makes the
+// loader look in the program's folder first.
+void UseTestScanner(CIndexManager& m) {
+    if (m.ScannerPath().find(L"nowhere") == std::wstring::npos) m.SetScannerPath(L"searchfile.dll");
+}
+
+class IndexScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int n = 0;
+        folder_ = L"C:\\index-scan-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++n);
+        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+    }
+    void TearDown() override { testing_support::UnmapDrive(L'T'); }
+    std::wstring Path(const wchar_t* pattern, wchar_t letter = L'T') { return IndexFileName(folder_, pattern, letter); }
+
+    void ScanAndWait(CIndexManager& m) {
+        UseTestScanner(m);
+        EXPECT_EQ(m.StartScan(), 1);
+        ASSERT_TRUE(WaitUntil([&] { return !m.IsScanRunning(); }));
+    }
+    void LoadAndWait(CIndexManager& m) {
+        EXPECT_EQ(m.StartLoad(), 1);
+        ASSERT_TRUE(WaitUntil([&] { return m.IsLoadDone(); }));
+    }
+    CVolumeIndex* VolumeOf(CIndexManager& m, wchar_t letter) {
+        for (size_t i = 0; i < m.VolumeCount(); ++i)
+            if (m.GetVolume(i)->Letter() == letter) return m.GetVolume(i);
+        return nullptr;
+    }
+
+    std::wstring folder_;
+};
+
+} // namespace
+
+TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
+    ASSERT_EQ(::GetACP(), 936u);
+    MakeTree();
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    ScanAndWait(m);
+
+    EXPECT_TRUE(Exists(Path(L"index_%c")));
+    EXPECT_TRUE(Exists(Path(L"name_%c")));
+    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+    EXPECT_EQ(ReadBytes(Path(L"index_%c")).size() % 45, 0u);
+    EXPECT_EQ(ReadBytes(Path(L"name_%c")).size() % 0x400000, 0u);
+    // The drive is listed for the monitor even though Wine has no journal.
+    bool listed = false;
+    for (const UsnMonitorEntry& e : m.MonitorEntries()) listed |= e.Letter == L'T';
+    EXPECT_TRUE(listed);
+
+    LoadAndWait(m);
+    platform::ScopedLock lock(m.RecordLock());
+    CVolumeIndex* v = VolumeOf(m, L'T');
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v->GetName(kRootSlot), ".");
+    ASSERT_TRUE(v->GetRecord(kRootSlot)->Flags & IRF_DIRECTORY);
+
+    std::map<std::string, bool> expected;
+    RealTree(L"T:\\", expected);
+    ASSERT_EQ(expected.size(), 8u);
+    std::map<std::string, bool> indexed;
+    for (uint32_t slot = 0; slot < v->RecordCount(); ++slot) {
+        if (!v->GetName(slot)) continue;
+        if (slot < kFirstUserSlot) {
+            EXPECT_EQ(slot, kRootSlot);
+            continue;
+        }
+        const IndexRecord* r = v->GetRecord(slot);
+        std::string path = v->GetFullPath(slot);
+        EXPECT_TRUE(indexed.emplace(path, (r->Flags & IRF_DIRECTORY) != 0).second) << "twice: " << path;
+        EXPECT_TRUE(r->Flags & IRF_EXISTS);
+        // Time2 is the local modification time, Size the file's.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(::GetFileAttributesExW(platform::AnsiToWide(path).c_str(), GetFileExInfoStandard, &data)) << path;
+        FILETIME local;
+        ::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+        EXPECT_EQ(FileTimeValue(r->Time2), FileTimeValue(local)) << path;
+        if (!(r->Flags & IRF_DIRECTORY)) {
+            EXPECT_EQ(static_cast<uint64_t>(r->Size),
+                      (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        }
+    }
+    EXPECT_EQ(indexed, expected);
+    EXPECT_EQ(indexed.count(platform::WideToAnsi(L"T:\\docs\\sub\\\u6DF1\u5C42\\\u6587\u4EF6.doc")), 1u);
+}
+
+TEST_F(IndexScan, WithoutTheScannerLibraryTheSavedIndexStaysAndLoads) {
+    MakeTree();
+    {
+        CIndexManager first;
+        first.SetIndexFolder(folder_);
+        ScanAndWait(first);
+    }
+    const std::string index = ReadBytes(Path(L"index_%c"));
+    const std::string names = ReadBytes(Path(L"name_%c"));
+    ASSERT_GT(index.size(), 0u);
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\later.txt", "new"));
+
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    m.SetScannerPath(L"C:\\nowhere\\searchfile.dll");
+    ScanAndWait(m);
+    EXPECT_EQ(ReadBytes(Path(L"index_%c")), index);
+    EXPECT_EQ(ReadBytes(Path(L"name_%c")), names);
+
+    LoadAndWait(m);
+    EXPECT_FALSE(m.IsIndexEmpty());
+    platform::ScopedLock lock(m.RecordLock());
+    CVolumeIndex* v = VolumeOf(m, L'T');
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->RecordCount() * 45u, index.size());
+}
+
+TEST_F(IndexScan, OnlyDrivesOfTheMonitorListAreLoaded) {
+    // Files of a drive the machine does not have are left alone.
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"index_%c", L'Q'), std::string(45, '\0')));
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"name_%c", L'Q'), std::string("q\0", 2)));
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    EXPECT_TRUE(m.IsLoadDone());  // nothing started yet
+    LoadAndWait(m);
+    platform::ScopedLock lock(m.RecordLock());
+    EXPECT_EQ(VolumeOf(m, L'Q'), nullptr);
+}
+
+TEST_F(IndexScan, SecondStartWhileScanningChangesNothing) {
+    MakeTree();
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    {
+        // The scan stops at its first step under the record lock.
+        UseTestScanner(m);
+        platform::ScopedLock lock(m.RecordLock());
+        EXPECT_EQ(m.StartScan(), 1);
+        ::Sleep(200);
+        EXPECT_TRUE(m.IsScanRunning());
+        EXPECT_EQ(m.StartScan(), 1);
+        EXPECT_TRUE(m.IsScanRunning());
+        EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !m.IsScanRunning(); }));
+    EXPECT_TRUE(Exists(Path(L"index_%c")));
+    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+}
+
+TEST_F(IndexScan, DestroyingTheManagerStopsARunningScan) {
+    MakeTree();
+    {
+        CIndexManager m;
+        m.SetIndexFolder(folder_);
+        UseTestScanner(m);
+        m.StartScan();
+    }
+    // Whatever the scan had reached, nothing is left half written.
+    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+}
+
+TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
+    ASSERT_EQ(testing_support::MapDriveToTempFolder(L'T'), L"T:\\");
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\b\\c.txt", "12345"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\a.txt", ""));
+
+    platform::ModuleHandle library(::LoadLibraryW(L"searchfile.dll"));
+    ASSERT_TRUE(library);
+    ISearchFile* raw = nullptr;
+    ASSERT_EQ(CIndexManager::BindSearchFile(library.Get(), &raw), 0);
+    ASSERT_NE(raw, nullptr);
+    platform::ComPtr<ISearchFile> sf = platform::ComPtr<ISearchFile>::Adopt(raw);
+
+    // Reach the operations by slot, as the program's callers do.
+    void** table = *reinterpret_cast<void***>(raw);
+    using ScanFn = HRESULT(STDMETHODCALLTYPE*)(ISearchFile*, const char*, ScanVolumeResult**);
+    using SectorsFn = DWORD(STDMETHODCALLTYPE*)(ISearchFile*);
+    using RecoverFn = HRESULT(STDMETHODCALLTYPE*)(ISearchFile*, const char*, char*, DWORD);
+    ScanVolumeResult* answer = nullptr;
+    reinterpret_cast<ScanFn>(table[kSearchFileSlotScanVolume])(raw, "T:\\", &answer);
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(reinterpret_cast<SectorsFn>(table[kSearchFileSlotGetRecoveredSectors])(raw), 0u);
+    char target[260] = "C:\\";
+    EXPECT_NE(reinterpret_cast<RecoverFn>(table[kSearchFileSlotRecoverFile])(raw, "T:\\a.txt", target, 0), 0);
+
+    // Root 5, entries from 50 up, breadth first in name order: a.txt, b, b\c.txt.
+    ASSERT_EQ(answer->Records.Count(), 53u);
+    ASSERT_EQ(answer->Pools.Count(), 1u);
+    EXPECT_GE(answer->Records.End, answer->Records.Last);
+    const IndexRecord* r = answer->Records.First;
+    for (uint32_t slot = 0; slot < 50; ++slot)
+        if (slot != kRootSlot) {
+            EXPECT_EQ(r[slot].FileName, 0u) << slot;
+        }
+    auto nameAt = [&](uint32_t slot) {
+        uint32_t offset = ScanNameToFileOffset(r[slot].FileName, answer->Pools.First, answer->Pools.Count());
+        return offset == kNoNameOffset ? std::string("<none>") : std::string(answer->Pools.First[0] + offset);
+    };
+    EXPECT_EQ(nameAt(5), ".");
+    EXPECT_EQ(nameAt(50), "a.txt");
+    EXPECT_EQ(nameAt(51), "b");
+    EXPECT_EQ(nameAt(52), "c.txt");
+    EXPECT_EQ(r[52].FatherID, 51u);
+    EXPECT_EQ(r[51].FatherID, 5u);
+    EXPECT_EQ(r[51].Flags, IRF_EXISTS | IRF_DIRECTORY);
+    EXPECT_EQ(r[52].Flags, IRF_EXISTS);
+    EXPECT_EQ(r[52].Size, 5);
+
+    // Another class of request is refused.
+    auto get = reinterpret_cast<DllGetClassObjectProc>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "DllGetClassObject")));
+    void* other = nullptr;
+    EXPECT_EQ(get(CLSID{}, IID_IClassFactory, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    sf.Reset();
+    testing_support::UnmapDrive(L'T');
+}
