@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 
 #include "resources/resource_ids.h"
+#include "ui/bkbitmapskin.h"
 #include "ui/bkresmanager.h"
 #include "ui/bkxml.h"
 
@@ -16,7 +17,11 @@ struct SkinClass {
 // The framework's own skin classes, by XML element name (exact,
 // case-sensitive). The list grows as skin classes are added.
 const SkinClass kBuiltinSkins[] = {
-    {nullptr, nullptr},
+    {"imglst", &BkSkin::Create<CBkImageSkin>},
+    {"imgframe", &BkSkin::Create<CBkSkinImgFrame>},
+    {"button", &BkSkin::Create<CBkSkinButton>},
+    {"imghorzex", &BkSkin::Create<CBkSkinImgHorzExtend>},
+    {"gradation", &BkSkin::Create<CBkSkinGradation>},
 };
 
 std::unordered_map<std::string, BkSkin::SkinCreator>& ExtraSkins()

@@ -1,0 +1,52 @@
+#pragma once
+// Drawing surfaces and image files made on the spot for the skin tests.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace skintest {
+
+// 0xAARRGGBB, as the test images are described.
+using PixelFn = std::function<uint32_t(int x, int y)>;
+
+// A top-down 32-bit DIB selected into a memory DC, filled with one colour.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC dc() const { return dc_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    void Fill(COLORREF color);
+    // The pixel as a COLORREF (alpha byte dropped).
+    COLORREF At(int x, int y) const;
+    // The raw 0xAARRGGBB value.
+    uint32_t Raw(int x, int y) const;
+    // Whether every pixel outside the rectangle still has the fill colour.
+    bool UnchangedOutside(const RECT& rc, COLORREF fill) const;
+
+private:
+    int width_;
+    int height_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    uint32_t* bits_ = nullptr;
+};
+
+// Whether two colours differ by at most `tolerance` in every channel.
+bool Near(COLORREF a, COLORREF b, int tolerance = 3);
+
+// The bytes of a bottom-up .bmp file of 24 or 32 bits per pixel.
+std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixel);
+
+// The bytes of a PNG or JPG file encoded with GDI+ from a 32-bit ARGB image
+// (format "png" or "jpg"); empty when the encoder is missing.
+std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar_t* format);
+
+} // namespace skintest
