@@ -148,6 +148,15 @@ public:
     // Opens "\\.\X:" for `entry.Letter` and reads its journal position into
     // the entry; false (entry left without a volume handle) when either fails.
     bool OpenVolumeJournal(UsnMonitorEntry& entry);
+    // Starts the journal poll thread, stopping a running one first; 0 while a
+    // scan or a load runs or when the thread cannot start, else 1.
+    int StartUsnMonitor();
+    static unsigned __stdcall UsnMonitorThreadProc(void* manager);
+    // Applies one journal record to the volume at `volumePosition` (nothing
+    // when the list has no volume there); sets `changed` when the record
+    // matched the active query before or after the change. The caller holds
+    // the record lock.
+    void ApplyUsnRecord(size_t volumePosition, const USN_RECORD_V2& record, bool& changed);
 
 private:
     // ===================================================================
@@ -201,5 +210,15 @@ private:
     // ===================================================================
     // Change-journal monitor
     // ===================================================================
+    void RunUsnMonitor();
+    void PollUsnEntry(UsnMonitorEntry& entry, size_t position, UsnReadStorage& buffer, bool& changed);
+    // After a failed read: query (re-creating the journal if need be) and
+    // resume a re-created or trimmed journal.
+    void RecoverUsnEntry(UsnMonitorEntry& entry, DWORD readError);
+    // The volume a monitor entry's changes go to, or VolumeCount() for none.
+    size_t VolumePositionOf(const UsnMonitorEntry& entry, size_t position) const;
+    int MatchChangedRecord(const CVolumeIndex& volume, uint32_t slot);
+    void NotifyUsnChange();
+
     IUsnJournalIo* usnIo_ = nullptr;  // null: the system's journal
 };

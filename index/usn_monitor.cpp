@@ -7,9 +7,18 @@
 #include <utility>
 
 #include "index/index_manager.h"
+#include "index/search_messages.h"
+#include "index/search_query.h"
 #include "index/usn_journal_io.h"
 #include "platform/strconv.h"
 #include "platform/trace.h"
+
+namespace {
+
+// Pace of the poll loop: one sleep before each drive's read.
+constexpr DWORD kPollPaceMs = 100;
+
+} // namespace
 
 IUsnJournalIo& CIndexManager::UsnJournalIo() {
     return usnIo_ ? *usnIo_ : CSystemUsnJournalIo::Instance();
@@ -78,4 +87,172 @@ bool CIndexManager::FollowVolume(wchar_t letter, HANDLE volume) {
         return true;
     }
     return false;
+}
+
+int CIndexManager::StartUsnMonitor() {
+    // The scan rebuilds the monitor list and the load the volume list; the
+    // loop reads both without taking part in their changes.
+    if (scanThread_.IsRunning() || loadThread_.IsRunning()) return 0;
+    StopJournalThread();
+    if (!journalThread_.Start(&CIndexManager::UsnMonitorThreadProc, this)) {
+        platform::Trace("StartUsnMonitor: the journal thread did not start");
+        return 0;
+    }
+    return 1;
+}
+
+unsigned __stdcall CIndexManager::UsnMonitorThreadProc(void* manager) {
+    static_cast<CIndexManager*>(manager)->RunUsnMonitor();
+    return 0;
+}
+
+void CIndexManager::RunUsnMonitor() {
+    // 8-byte aligned, as the records inside are walked in place.
+    UsnReadStorage buffer;
+    while (!journalStop_) {
+        bool changed = false;
+        if (monitors_.empty()) {
+            // Nothing to follow: keep the pace instead of spinning.
+            ::Sleep(kPollPaceMs);
+            continue;
+        }
+        for (size_t i = 0; i < monitors_.size(); ++i) {
+            ::Sleep(kPollPaceMs);
+            if (journalStop_) return;
+            PollUsnEntry(monitors_[i], i, buffer, changed);
+        }
+        if (changed) NotifyUsnChange();
+    }
+}
+
+void CIndexManager::PollUsnEntry(UsnMonitorEntry& entry, size_t position, UsnReadStorage& buffer, bool& changed) {
+    if (!entry.Volume.IsValid()) return;
+
+    READ_USN_JOURNAL_DATA read{};
+    read.StartUsn = entry.NextUsn;
+    read.ReasonMask = usn::kMonitorReasonMask;
+    read.ReturnOnlyOnClose = 0;
+    read.Timeout = 0;
+    read.BytesToWaitFor = 0;
+    read.UsnJournalID = entry.UsnJournalID;
+
+    DWORD returned = 0;
+    const DWORD error = UsnJournalIo().Control(entry.Volume.Get(), FSCTL_READ_USN_JOURNAL, &read, sizeof(read),
+                                               buffer.bytes, sizeof(buffer.bytes), &returned);
+    if (error != ERROR_SUCCESS) {
+        RecoverUsnEntry(entry, error);
+        return;
+    }
+    if (returned > sizeof(buffer.bytes)) returned = sizeof(buffer.bytes);
+    // Only the continuation USN: nothing new, read the same range next pass.
+    if (returned <= sizeof(USN)) return;
+
+    CUsnReadBuffer answer(buffer.bytes, returned);
+    size_t volume;
+    {
+        platform::ScopedLock lock(recordLock_);
+        volume = VolumePositionOf(entry, position);
+    }
+    while (const USN_RECORD_V2* record = answer.NextRecord()) {
+        platform::ScopedLock lock(recordLock_);
+        ApplyUsnRecord(volume, *record, changed);
+    }
+    entry.NextUsn = answer.NextUsn();
+}
+
+void CIndexManager::RecoverUsnEntry(UsnMonitorEntry& entry, DWORD readError) {
+    // Querying also re-creates a journal that was switched off or deleted.
+    USN_JOURNAL_DATA data{};
+    data.UsnJournalID = entry.UsnJournalID;
+    if (!QueryUsnJournal(&data, entry.Volume.Get())) {
+        platform::Trace("journal of %lc: read failed (error %lu), journal unavailable", entry.Letter, readError);
+        return;
+    }
+    if (static_cast<uint64_t>(data.UsnJournalID) != entry.UsnJournalID) {
+        // A new journal: every record in it is a change after our index.
+        platform::Trace("journal of %lc: re-created, resuming", entry.Letter);
+        entry.UsnJournalID = data.UsnJournalID;
+        entry.NextUsn = data.FirstUsn;
+    } else if (entry.NextUsn < data.FirstUsn) {
+        // The records we had not read yet were dropped; go on from the oldest kept.
+        platform::Trace("journal of %lc: records lost, resuming", entry.Letter);
+        entry.NextUsn = data.FirstUsn;
+    }
+}
+
+size_t CIndexManager::VolumePositionOf(const UsnMonitorEntry& entry, size_t position) const {
+    // Entry i normally belongs to volume i; a drive that did not load puts
+    // the lists out of step, so the letter decides.
+    if (position < volumes_.size() && volumes_[position]->Letter() == entry.Letter) return position;
+    for (size_t v = 0; v < volumes_.size(); ++v)
+        if (volumes_[v]->Letter() == entry.Letter) return v;
+    return volumes_.size();  // no volume: nothing is applied
+}
+
+int CIndexManager::MatchChangedRecord(const CVolumeIndex& volume, uint32_t slot) {
+    const IndexRecord* record = volume.GetRecord(slot);
+    if (!record) return MATCH_REJECT;
+    const std::wstring path = platform::AnsiToWide(volume.GetFullPath(slot));
+
+    // A journal change is tested against every filter, as a full search
+    // would; FullScan is forced only inside both locks, so no search sees it.
+    const uint32_t fullScan = activeQuery_.FullScan;
+    activeQuery_.FullScan = 1;
+    bool deleted = false;
+    const int result = MatchRecord(volume, *record, path.c_str(), &deleted);
+    activeQuery_.FullScan = fullScan;
+    return result;
+}
+
+void CIndexManager::ApplyUsnRecord(size_t volumePosition, const USN_RECORD_V2& record, bool& changed) {
+    if (!(record.Reason & USN_REASON_CLOSE)) return;
+    CVolumeIndex* volume = GetVolume(volumePosition);
+    if (!volume) return;
+    if (!UsnRecordNameIsInside(record)) return;
+
+    const uint32_t slot = static_cast<uint32_t>(record.FileReferenceNumber);
+    const uint32_t parent = static_cast<uint32_t>(record.ParentFileReferenceNumber);
+    const std::string name = platform::WideToAnsi(UsnRecordName(record));
+    if (name.empty()) return;
+    const int length = static_cast<int>(name.size());
+    const uint8_t flags = IRF_EXISTS | ((record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? IRF_DIRECTORY : 0);
+    const uint32_t count = volume->RecordCount();
+
+    int before = MATCH_REJECT;
+    if (!changed) {
+        platform::ScopedLock lock(queryLock_);
+        if (slot < count && !activeQuery_.Pattern.empty()) before = MatchChangedRecord(*volume, slot);
+    }
+
+    bool applied = true;
+    if (record.Reason & USN_REASON_FILE_CREATE) {
+        if (slot < count)
+            volume->UpdateIndex(slot, parent, name.data(), length, flags);
+        else
+            volume->InsertIndex(slot, parent, name.data(), length, flags);
+    } else if (record.Reason & USN_REASON_RENAME_NEW_NAME) {
+        if (slot >= count) volume->InsertIndex(slot, parent, name.data(), length, flags);
+        volume->ReNameIndex(slot, parent, name.data(), length);
+    } else if (record.Reason & USN_REASON_FILE_DELETE) {
+        if (slot >= count) volume->InsertIndex(slot, parent, name.data(), length, flags);
+        volume->DeleteIndex(slot);
+    } else {
+        applied = false;
+    }
+
+    int after = MATCH_REJECT;
+    if (!changed && applied) {
+        platform::ScopedLock lock(queryLock_);
+        if (before != MATCH_FULL && (!activeQuery_.Pattern.empty() || activeQuery_.FilterMask != 0))
+            after = MatchChangedRecord(*volume, slot);
+    }
+    if (before == MATCH_FULL || after == MATCH_FULL) changed = true;
+}
+
+void CIndexManager::NotifyUsnChange() {
+    const HWND window = notifyWnd_;
+    if (!window || !::IsWindow(window)) return;
+    // A sorted list keeps its order; the user re-sorts or searches again.
+    if (sortThread_.IsRunning() || sorted_) return;
+    ::PostMessageW(window, WM_SEARCH_CHANGED, 1, 1);
 }
