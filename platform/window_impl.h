@@ -81,15 +81,18 @@ private:
     const MSG* currentMsg_ = nullptr;
 };
 
-// Base of a window class T with its own window class. T may hide these to
-// choose its class:
+// Base of a window class T with its own window class; Base is
+// WindowImplBase or a class derived from it (a framework window base). T may
+// hide these to choose its class:
 //   static const wchar_t* WindowClassName();  // null: a name made for T
 //   static UINT WindowClassStyle();           // e.g. CS_DBLCLKS
 //   static HBRUSH WindowClassBackground();
 //   static HCURSOR WindowClassCursor();        // null: arrow
-template <class T>
-class WindowImpl : public WindowImplBase {
+template <class T, class Base = WindowImplBase>
+class WindowImpl : public Base {
 public:
+    using Base::Base;
+
     static const wchar_t* WindowClassName() { return nullptr; }
     static UINT WindowClassStyle() { return 0; }
     static HBRUSH WindowClassBackground() { return nullptr; }
@@ -108,14 +111,14 @@ public:
         spec.background = T::WindowClassBackground();
         spec.cursor = T::WindowClassCursor();
         if (RegisterWindowClass(spec) == 0) return nullptr;
-        return CreateOfClass(name, parent, rect, title, style, exStyle, idOrMenu, param);
+        return this->CreateOfClass(name, parent, rect, title, style, exStyle, idOrMenu, param);
     }
 
     static const wchar_t* ClassName() {
         if (const wchar_t* own = T::WindowClassName()) return own;
         // One name per T: the address of this function differs per T.
         static wchar_t generated[48] = {};
-        if (generated[0] == 0) MakeClassName(generated, reinterpret_cast<const void*>(&WindowImpl<T>::ClassName));
+        if (generated[0] == 0) WindowImplBase::MakeClassName(generated, reinterpret_cast<const void*>(&WindowImpl::ClassName));
         return generated;
     }
 };

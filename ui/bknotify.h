@@ -34,3 +34,19 @@ struct BKNMCTRLNOTIFY {
     LPCSTR szItemClass;  // "wnd"
     UINT uEvent;         // BKNM_CTRLEVENT_*
 };
+
+// BKNM_COMMAND and the other mouse codes: the view reports to its parent
+// which control (command id) the event concerns. szItemClass is the
+// control's element name for BKNM_COMMAND and BKNM_LBUTTONDBLCLK, else null.
+struct BKNMCOMMAND {
+    NMHDR hdr;
+    UINT uItemID;
+    LPCSTR szItemClass;
+};
+
+// BKNM_INVALIDATERECT: a control asks its view to repaint a rectangle.
+struct BKNMINVALIDATERECT {
+    NMHDR hdr;
+    UINT uItemID;
+    RECT rect;
+};
