@@ -4,6 +4,7 @@
 
 #include "resources/resource_ids.h"
 #include "ui/bkbitmapskin.h"
+#include "ui/bkpngskin.h"
 #include "ui/bkresmanager.h"
 #include "ui/bkxml.h"
 
@@ -22,6 +23,10 @@ const SkinClass kBuiltinSkins[] = {
     {"button", &BkSkin::Create<CBkSkinButton>},
     {"imghorzex", &BkSkin::Create<CBkSkinImgHorzExtend>},
     {"gradation", &BkSkin::Create<CBkSkinGradation>},
+    {"png", &BkSkin::Create<CBkPngSkin>},
+    {"jpg", &BkSkin::Create<CBkJpgSkin>},
+    {"skinpng", &BkSkin::Create<CBkNormalPngSkin>},
+    {"skinjpg", &BkSkin::Create<CBkNormalJPGSkin>},
 };
 
 std::unordered_map<std::string, BkSkin::SkinCreator>& ExtraSkins()
