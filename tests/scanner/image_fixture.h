@@ -1,0 +1,62 @@
+#pragma once
+// The NTFS image that prepare_images.sh built for this run, its manifest,
+// and helpers shared by the scanner tests.
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scanner/mft_reader.h"
+
+namespace scanner_test {
+
+struct ManifestEntry {
+    bool directory = false;
+    bool deleted = false;
+    int64_t size = 0;
+    int64_t mtime = 0;          // Unix seconds
+    std::string path;           // UTF-8, "/" separators, below the root
+    std::string copy;           // saved bytes of a deleted file, or "-"
+};
+
+struct NtfsImage {
+    bool available = false;
+    std::string skipReason;
+    std::string unixDir;        // Linux folder with volume.img, manifest.txt, orig/
+    std::vector<ManifestEntry> manifest;
+
+    std::string UnixImage() const { return unixDir + "/volume.img"; }
+    std::wstring WindowsImage() const;
+    const ManifestEntry* Find(const std::string& path) const;
+};
+
+// Loaded once per test program.
+const NtfsImage& TheImage();
+
+#define SKIP_WITHOUT_NTFS_IMAGE(img) \
+    if (!(img).available) GTEST_SKIP() << "NTFS image tests skipped: " << (img).skipReason
+
+std::wstring UnixToWindowsPath(const std::string& unixPath);
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+uint64_t UnixToFileTime(int64_t seconds);
+
+// Collects the reader's entries by slot and rebuilds full paths.
+class EntryCollector : public scanner::MftSink {
+public:
+    struct Item {
+        uint32_t parent;
+        std::string name;       // UTF-8
+        bool inUse, directory;
+        uint64_t mtime;
+        int64_t size;
+    };
+    void OnEntry(const scanner::MftEntry& e) override;
+    // "a/b/c" below the root, or "" when the chain does not reach the root.
+    std::string PathOf(uint32_t slot) const;
+    std::map<uint32_t, Item> items;
+    size_t duplicates = 0;
+};
+
+} // namespace scanner_test

@@ -1,0 +1,464 @@
+// The parser against hand-built and damaged structures: every malformed
+// length, run list, fixup or attribute list is rejected without reading
+// outside its buffer or looping.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "scanner/file_record.h"
+#include "scanner/mft_reader.h"
+#include "scanner/ntfs_volume.h"
+#include "scanner/recover.h"
+
+namespace {
+
+using namespace scanner;
+
+// ---- a tiny NTFS volume built in memory ----------------------------------
+
+constexpr uint32_t kCluster = 4096;
+constexpr uint32_t kRecord = 1024;
+constexpr uint64_t kVolumeClusters = 256;  // 1 MB
+constexpr uint64_t kMftLcn = 4;
+constexpr uint32_t kMftClusters = 16;      // 64 records
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); }
+void Put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(&b[at], &v, 8); }
+
+std::vector<uint8_t> BootSector() {
+    std::vector<uint8_t> b(512, 0);
+    std::memcpy(&b[3], "NTFS    ", 8);
+    Put16(b, 0x0B, 512);
+    b[0x0D] = kCluster / 512;
+    Put64(b, 0x28, kVolumeClusters * (kCluster / 512));
+    Put64(b, 0x30, kMftLcn);
+    Put64(b, 0x38, 2);
+    b[0x40] = static_cast<uint8_t>(-10);  // 1024-byte records
+    b[0x44] = 1;
+    Put16(b, 0x1FE, 0xAA55);
+    return b;
+}
+
+// Builds one FILE record attribute by attribute; Finish() writes the end
+// marker and the update sequence check words.
+class RecordBuilder {
+public:
+    explicit RecordBuilder(uint16_t flags = ntfs::kRecordInUse, uint64_t base = 0) : r_(kRecord, 0) {
+        Put32(r_, 0, ntfs::kFileMagic);
+        Put16(r_, 4, 0x30);
+        Put16(r_, 6, kRecord / 512 + 1);
+        Put16(r_, 0x10, 1);
+        Put16(r_, 0x14, 0x38);
+        Put16(r_, 0x16, flags);
+        Put32(r_, 0x1C, kRecord);
+        Put64(r_, 0x20, base);
+        at_ = 0x38;
+    }
+    RecordBuilder& Resident(uint32_t type, const std::vector<uint8_t>& value) {
+        uint32_t len = (0x18 + static_cast<uint32_t>(value.size()) + 7) & ~7u;
+        if (at_ + len + 8 > kRecord) throw std::length_error("record builder: attribute does not fit");
+        Put32(r_, at_, type);
+        Put32(r_, at_ + 4, len);
+        Put32(r_, at_ + 0x10, static_cast<uint32_t>(value.size()));
+        Put16(r_, at_ + 0x14, 0x18);
+        if (!value.empty()) std::memcpy(&r_[at_ + 0x18], value.data(), value.size());
+        at_ += len;
+        return *this;
+    }
+    RecordBuilder& NonResident(uint32_t type, int64_t lowestVcn, int64_t size, const std::vector<uint8_t>& pairs) {
+        uint32_t len = (0x40 + static_cast<uint32_t>(pairs.size()) + 1 + 7) & ~7u;
+        if (at_ + len + 8 > kRecord) throw std::length_error("record builder: attribute does not fit");
+        Put32(r_, at_, type);
+        Put32(r_, at_ + 4, len);
+        r_[at_ + 8] = 1;
+        Put64(r_, at_ + 0x10, static_cast<uint64_t>(lowestVcn));
+        Put16(r_, at_ + 0x20, 0x40);
+        Put64(r_, at_ + 0x28, static_cast<uint64_t>(size));
+        Put64(r_, at_ + 0x30, static_cast<uint64_t>(size));
+        Put64(r_, at_ + 0x38, static_cast<uint64_t>(size));
+        std::memcpy(&r_[at_ + 0x40], pairs.data(), pairs.size());
+        at_ += len;
+        return *this;
+    }
+    RecordBuilder& Name(uint64_t parent, const std::wstring& name, uint8_t nameSpace = ntfs::kNameSpaceWin32) {
+        std::vector<uint8_t> v(66 + name.size() * 2, 0);
+        std::memcpy(&v[0], &parent, 8);
+        v[64] = static_cast<uint8_t>(name.size());
+        v[65] = nameSpace;
+        std::memcpy(&v[66], name.data(), name.size() * 2);
+        return Resident(ntfs::kAttrFileName, v);
+    }
+    RecordBuilder& Raw(size_t offset, const std::vector<uint8_t>& bytes) {
+        std::memcpy(&r_[offset], bytes.data(), bytes.size());
+        return *this;
+    }
+    size_t Cursor() const { return at_; }
+    std::vector<uint8_t> Finish() {
+        Put32(r_, at_, ntfs::kAttrEnd);
+        Put32(r_, 0x18, static_cast<uint32_t>(at_ + 8));
+        // Move the last two bytes of each stride into the array.
+        const uint16_t usn = 7;
+        Put16(r_, 0x30, usn);
+        for (uint32_t i = 1; i <= kRecord / 512; ++i) {
+            std::memcpy(&r_[0x30 + 2 * i], &r_[i * 512 - 2], 2);
+            Put16(r_, i * 512 - 2, usn);
+        }
+        return r_;
+    }
+
+private:
+    std::vector<uint8_t> r_;
+    size_t at_;
+};
+
+std::vector<uint8_t> ListEntryBytes(uint32_t type, int64_t vcn, uint64_t record) {
+    std::vector<uint8_t> e(32, 0);
+    std::memcpy(&e[0], &type, 4);
+    uint16_t len = 32;
+    std::memcpy(&e[4], &len, 2);
+    e[7] = 26;
+    std::memcpy(&e[8], &vcn, 8);
+    std::memcpy(&e[16], &record, 8);
+    return e;
+}
+
+class MemoryVolume {
+public:
+    MemoryVolume() : bytes_(kVolumeClusters * kCluster, 0) {
+        std::vector<uint8_t> boot = BootSector();
+        std::memcpy(bytes_.data(), boot.data(), boot.size());
+        // $MFT: one run of 16 clusters at cluster 4.
+        SetRecord(0, RecordBuilder()
+                         .Name(5, L"$MFT")
+                         .NonResident(ntfs::kAttrData, 0, kMftClusters * kCluster, {0x11, kMftClusters, kMftLcn, 0})
+                         .Finish());
+        SetRecord(5, RecordBuilder(ntfs::kRecordInUse | ntfs::kRecordIsDirectory).Name(5, L".").Finish());
+    }
+    void SetRecord(uint32_t slot, const std::vector<uint8_t>& record) {
+        std::memcpy(&bytes_[kMftLcn * kCluster + slot * kRecord], record.data(), record.size());
+    }
+    uint8_t* At(uint64_t offset) { return &bytes_[offset]; }
+    MemorySectorSource Source() const { return MemorySectorSource(bytes_); }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+class Collect : public MftSink {
+public:
+    void OnEntry(const MftEntry& e) override {
+        names[e.slot] = std::wstring(e.name, e.nameLength);
+        sizes[e.slot] = e.size;
+        parents[e.slot] = e.parentSlot;
+        inUse[e.slot] = e.inUse;
+    }
+    std::map<uint32_t, std::wstring> names;
+    std::map<uint32_t, int64_t> sizes;
+    std::map<uint32_t, uint32_t> parents;
+    std::map<uint32_t, bool> inUse;
+};
+
+bool ScanAll(MemoryVolume& mv, Collect& out, MftScanStats* stats = nullptr) {
+    MemorySectorSource src = mv.Source();
+    NtfsVolume volume(src);
+    if (!volume.Open()) return false;
+    MftReader reader(volume);
+    return reader.Scan(out, stats);
+}
+
+// ---- data runs -------------------------------------------------------------
+
+TEST(DataRuns, DecodesRelativeOffsetsAndSparseRuns) {
+    // 8 clusters at 100, 4 sparse, 2 clusters at 100 - 30 = 70.
+    const uint8_t pairs[] = {0x11, 8, 100, 0x01, 4, 0x11, 2, 0xE2, 0};
+    std::vector<DataRun> runs;
+    ASSERT_TRUE(DecodeDataRuns(pairs, pairs + sizeof(pairs), 0, 1000, runs));
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].lcn, 100);
+    EXPECT_EQ(runs[1].lcn, DataRun::kSparse);
+    EXPECT_EQ(runs[1].vcn, 8);
+    EXPECT_EQ(runs[2].lcn, 70);
+    EXPECT_EQ(runs[2].vcn, 12);
+}
+
+TEST(DataRuns, RejectsMalformedLists) {
+    std::vector<DataRun> runs;
+    const uint8_t pastEnd[] = {0x11, 8, 250, 0};            // clusters 250..257 of 256
+    EXPECT_FALSE(DecodeDataRuns(pastEnd, pastEnd + 4, 0, 256, runs));
+    const uint8_t negative[] = {0x11, 8, 0x80, 0};          // LCN -128
+    EXPECT_FALSE(DecodeDataRuns(negative, negative + 4, 0, 256, runs));
+    const uint8_t noTerminator[] = {0x11, 8, 10};
+    EXPECT_FALSE(DecodeDataRuns(noTerminator, noTerminator + 3, 0, 256, runs));
+    const uint8_t cutField[] = {0x44, 1, 0, 0};             // fields longer than the list
+    EXPECT_FALSE(DecodeDataRuns(cutField, cutField + 4, 0, 256, runs));
+    const uint8_t zeroLength[] = {0x10, 5, 0};
+    EXPECT_FALSE(DecodeDataRuns(zeroLength, zeroLength + 3, 0, 256, runs));
+    const uint8_t nineBytes[] = {0x19, 1, 1, 1, 1, 1, 1, 1, 1, 1, 5, 0};
+    EXPECT_FALSE(DecodeDataRuns(nineBytes, nineBytes + sizeof(nineBytes), 0, 256, runs));
+    const uint8_t ok[] = {0x11, 1, 1, 0};
+    EXPECT_FALSE(DecodeDataRuns(ok, ok + 4, -1, 256, runs));  // negative first VCN
+}
+
+// ---- fixups ----------------------------------------------------------------
+
+TEST(Fixups, RestoreStrideEndsAndRejectTornRecords) {
+    RecordBuilder b;
+    b.Raw(510, {0xAB, 0xCD}).Raw(1022, {0x12, 0x34});
+    std::vector<uint8_t> r = b.Finish();
+    std::vector<uint8_t> good = r;
+    ASSERT_TRUE(ApplyFixups(good.data(), good.size()));
+    EXPECT_EQ(good[510], 0xAB);
+    EXPECT_EQ(good[1023], 0x34);
+
+    std::vector<uint8_t> torn = r;
+    torn[1022] ^= 1;  // the second stride was not written with the first
+    EXPECT_FALSE(ApplyFixups(torn.data(), torn.size()));
+
+    std::vector<uint8_t> badCount = r;
+    Put16(badCount, 6, 9);
+    EXPECT_FALSE(ApplyFixups(badCount.data(), badCount.size()));
+
+    std::vector<uint8_t> badOffset = r;
+    Put16(badOffset, 4, 0x1F0);  // array would run into the first check word
+    EXPECT_FALSE(ApplyFixups(badOffset.data(), badOffset.size()));
+    EXPECT_FALSE(ApplyFixups(r.data(), 100));
+}
+
+// ---- attributes ------------------------------------------------------------
+
+TEST(FileRecordWalk, StopsAtLengthsThatDoNotFit) {
+    for (uint32_t badLength : {0u, 8u, 4u, 0x10000u, 1000u, 0x3FDu}) {
+        RecordBuilder b;
+        b.Name(5, L"ok.txt");
+        const size_t at = b.Cursor();
+        b.Resident(ntfs::kAttrData, {1, 2, 3});
+        std::vector<uint8_t> r = b.Finish();
+        Put32(r, at + 4, badLength);
+        ASSERT_TRUE(ApplyFixups(r.data(), r.size()));
+        FileRecord fr;
+        ASSERT_TRUE(fr.Attach(r.data(), r.size()));
+        int seen = 0;
+        for (auto* a = fr.First(); a && seen < 100; a = fr.Next()) ++seen;
+        EXPECT_EQ(seen, 1) << badLength;
+        EXPECT_TRUE(fr.Malformed()) << badLength;
+    }
+}
+
+TEST(FileRecordWalk, ResidentValueAndNameMustLieInsideTheAttribute) {
+    RecordBuilder b;
+    const size_t at = b.Cursor();
+    b.Resident(ntfs::kAttrData, {1, 2, 3, 4});
+    std::vector<uint8_t> r = b.Finish();
+    Put32(r, at + 0x10, 5000);  // value longer than the attribute
+    ASSERT_TRUE(ApplyFixups(r.data(), r.size()));
+    FileRecord fr;
+    ASSERT_TRUE(fr.Attach(r.data(), r.size()));
+    const ntfs::AttributeHeader* a = fr.First();
+    ASSERT_NE(a, nullptr);
+    const uint8_t* v;
+    uint32_t n;
+    EXPECT_FALSE(ResidentValue(a, v, n));
+
+    std::vector<uint8_t> named = RecordBuilder().Resident(ntfs::kAttrData, {1}).Finish();
+    named[0x38 + 9] = 200;  // a name of 200 units in a 32-byte attribute
+    ASSERT_TRUE(ApplyFixups(named.data(), named.size()));
+    ASSERT_TRUE(fr.Attach(named.data(), named.size()));
+    EXPECT_EQ(fr.First(), nullptr);
+    EXPECT_TRUE(fr.Malformed());
+}
+
+TEST(FileRecordWalk, HeaderOffsetsOutsideTheRecordAreRejected) {
+    std::vector<uint8_t> r = RecordBuilder().Name(5, L"x").Finish();
+    ASSERT_TRUE(ApplyFixups(r.data(), r.size()));
+    FileRecord fr;
+    std::vector<uint8_t> bad = r;
+    Put16(bad, 0x14, 0xFFF0);
+    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
+    bad = r;
+    Put32(bad, 0x18, 0x30);  // bytes in use end before the attributes
+    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
+    bad = r;
+    bad[0] = 'B';
+    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
+}
+
+TEST(AttributeList, EntriesThatDoNotFitEndTheList) {
+    std::vector<uint8_t> list = ListEntryBytes(ntfs::kAttrFileName, 0, 21);
+    std::vector<uint8_t> second = ListEntryBytes(ntfs::kAttrData, 0, 22);
+    second[4] = 0;  // zero length: would loop forever
+    list.insert(list.end(), second.begin(), second.end());
+    std::vector<ListEntry> out;
+    ParseAttributeList(list.data(), list.size(), 100, out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].record, 21u);
+}
+
+// ---- boot sector -----------------------------------------------------------
+
+TEST(BootSector, RejectsEveryImpossibleGeometry) {
+    struct Patch {
+        size_t at;
+        std::vector<uint8_t> bytes;
+    };
+    const Patch patches[] = {
+        {3, {'F', 'A', 'T'}},                   // not NTFS
+        {0x0B, {0, 0}},                         // 0 bytes per sector
+        {0x0B, {0xB8, 0x0B}},                   // 3000 bytes per sector
+        {0x0D, {3}},                            // 3 sectors per cluster
+        {0x0D, {0}},
+        {0x0D, {0xE0}},                         // 2^32 sectors per cluster
+        {0x28, {0, 0, 0, 0, 0, 0, 0, 0}},       // empty volume
+        {0x28, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {0x30, {0, 1, 0, 0, 0, 0, 0, 0}},       // $MFT beyond the volume
+        {0x40, {0}},                            // no record size
+        {0x40, {0xE2}},                         // 2^30-byte records
+        {0x40, {0x7F}},                         // 127 clusters per record
+        {0x1FE, {0x55, 0xAB}},                  // no end marker
+    };
+    for (const Patch& p : patches) {
+        MemoryVolume mv;
+        std::memcpy(mv.At(p.at), p.bytes.data(), p.bytes.size());
+        MemorySectorSource src = mv.Source();
+        NtfsVolume volume(src);
+        EXPECT_FALSE(volume.Open()) << "patch at " << p.at;
+    }
+    MemoryVolume sound;
+    MemorySectorSource src = sound.Source();
+    NtfsVolume volume(src);
+    ASSERT_TRUE(volume.Open());
+    EXPECT_EQ(volume.RecordCount(), kMftClusters * kCluster / kRecord);
+}
+
+TEST(BootSector, MftRecordMustBeSound) {
+    MemoryVolume mv;
+    mv.At(kMftLcn * kCluster + 1022)[0] ^= 0xFF;  // torn $MFT record
+    MemorySectorSource src = mv.Source();
+    NtfsVolume volume(src);
+    EXPECT_FALSE(volume.Open());
+
+    MemoryVolume pastEnd;
+    // $MFT's runs reach past the volume end.
+    pastEnd.SetRecord(0, RecordBuilder()
+                             .Name(5, L"$MFT")
+                             .NonResident(ntfs::kAttrData, 0, 1 << 20, {0x21, 0x00, 0x10, 0x04, 0})
+                             .Finish());
+    MemorySectorSource src2 = pastEnd.Source();
+    NtfsVolume volume2(src2);
+    EXPECT_FALSE(volume2.Open());
+}
+
+// ---- whole records ---------------------------------------------------------
+
+TEST(MftScan, ListsFilesAndDeletedFilesAndSkipsBadRecords) {
+    MemoryVolume mv;
+    mv.SetRecord(16, RecordBuilder().Name(5, L"a.txt").Resident(ntfs::kAttrData, {1, 2, 3}).Finish());
+    mv.SetRecord(17, RecordBuilder(0).Name(5, L"deleted.bin").NonResident(ntfs::kAttrData, 0, 9000, {0x11, 3, 40, 0}).Finish());
+    // Long name wins over the DOS alias whichever comes first.
+    mv.SetRecord(18, RecordBuilder()
+                         .Name(5, L"LONGNA~1.TXT", ntfs::kNameSpaceDos)
+                         .Name(5, L"long name.txt", ntfs::kNameSpaceWin32)
+                         .Finish());
+    std::vector<uint8_t> torn = RecordBuilder().Name(5, L"torn").Finish();
+    torn[510] ^= 1;
+    mv.SetRecord(19, torn);
+    // Name length past the value.
+    std::vector<uint8_t> longName = RecordBuilder().Name(5, L"abc").Finish();
+    longName[0x38 + 0x18 + 64] = 250;
+    mv.SetRecord(20, longName);
+    Collect c;
+    MftScanStats stats;
+    ASSERT_TRUE(ScanAll(mv, c, &stats));
+    EXPECT_EQ(c.names[16], L"a.txt");
+    EXPECT_EQ(c.sizes[16], 3);
+    EXPECT_EQ(c.names[17], L"deleted.bin");
+    EXPECT_FALSE(c.inUse[17]);
+    EXPECT_EQ(c.sizes[17], 9000);
+    EXPECT_EQ(c.names[18], L"long name.txt");
+    EXPECT_EQ(c.names.count(19), 0u);
+    EXPECT_EQ(c.names.count(20), 0u);
+    EXPECT_EQ(stats.badRecords, 1u);
+}
+
+TEST(MftScan, AttributeListLoopsAndForeignRecordsAreHarmless) {
+    MemoryVolume mv;
+    // Base 20: its list names itself many times, extension 21 (the name),
+    // 22 (claims another base), and a slot far beyond the table.
+    std::vector<uint8_t> list;
+    for (int i = 0; i < 15; ++i) {
+        auto e = ListEntryBytes(ntfs::kAttrFileName, 0, 20);
+        list.insert(list.end(), e.begin(), e.end());
+    }
+    for (uint64_t rec : {21ull, 22ull, 21ull, 0xFFFFFFFFFFull, 0x7FFFFFFFull}) {
+        auto e = ListEntryBytes(ntfs::kAttrFileName, 0, rec);
+        list.insert(list.end(), e.begin(), e.end());
+    }
+    mv.SetRecord(20, RecordBuilder().Resident(ntfs::kAttrAttributeList, list).Resident(ntfs::kAttrData, {9}).Finish());
+    // 21 lists 20 back; lists inside extension records are not followed.
+    auto back = ListEntryBytes(ntfs::kAttrFileName, 0, 20);
+    mv.SetRecord(21, RecordBuilder(ntfs::kRecordInUse, 20).Name(5, L"real name").Resident(ntfs::kAttrAttributeList, back).Finish());
+    mv.SetRecord(22, RecordBuilder(ntfs::kRecordInUse, 33).Name(5, L"zzzzzzzzzz intruder").Finish());
+    Collect c;
+    ASSERT_TRUE(ScanAll(mv, c));
+    EXPECT_EQ(c.names[20], L"real name");
+    EXPECT_EQ(c.sizes[20], 1);
+    // Extension records are not files of their own.
+    EXPECT_EQ(c.names.count(21), 0u);
+    EXPECT_EQ(c.names.count(22), 0u);
+}
+
+TEST(MftScan, NonResidentAttributeListWithHostileRunsIsIgnored) {
+    MemoryVolume mv;
+    mv.SetRecord(20, RecordBuilder()
+                         .Name(5, L"file")
+                         .NonResident(ntfs::kAttrAttributeList, 0, 1 << 30, {0x11, 1, 10, 0})  // 1 GB list
+                         .Finish());
+    mv.SetRecord(21, RecordBuilder()
+                         .Name(5, L"file2")
+                         .NonResident(ntfs::kAttrAttributeList, 0, 4096, {0x11, 1, 0xFF, 0x31, 5, 0, 0, 0x10, 0})
+                         .Finish());
+    Collect c;
+    ASSERT_TRUE(ScanAll(mv, c));
+    EXPECT_EQ(c.names[20], L"file");
+    EXPECT_EQ(c.names[21], L"file2");
+}
+
+TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
+    MemoryVolume mv;
+    mv.SetRecord(30, RecordBuilder(0).Name(5, L"gap.bin").NonResident(ntfs::kAttrData, 0, 3 * kCluster, {0x11, 1, 40, 0}).Finish());
+    mv.SetRecord(31, RecordBuilder(0).Name(5, L"far.bin").NonResident(ntfs::kAttrData, 0, kCluster, {0x21, 1, 0x00, 0x10, 0}).Finish());
+    mv.SetRecord(32, RecordBuilder(0).Name(5, L"ok.bin").NonResident(ntfs::kAttrData, 0, 5000, {0x11, 2, 40, 0x01, 1, 0}).Finish());
+    std::memset(mv.At(40 * kCluster), 'Q', 2 * kCluster);
+    MemorySectorSource src = mv.Source();
+    NtfsVolume volume(src);
+    ASSERT_TRUE(volume.Open());
+    RecoveryCounter counter;
+    wchar_t tmp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, tmp);
+    std::wstring path = std::wstring(tmp) + L"lumsek-recover-test.bin";
+    auto copy = [&](uint32_t slot, const char* name) {
+        HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        RecoverStatus s = CopyRecordData(volume, slot, name, h, counter);
+        ::CloseHandle(h);
+        return s;
+    };
+    EXPECT_EQ(copy(30, "gap.bin"), RecoverStatus::kDataUnreadable);   // runs end before the size
+    EXPECT_EQ(copy(31, "far.bin"), RecoverStatus::kDataUnreadable);   // run past the volume
+    EXPECT_EQ(copy(32, "wrong.bin"), RecoverStatus::kRecordMismatch);
+    ASSERT_EQ(copy(32, "ok.bin"), RecoverStatus::kOk);
+    EXPECT_EQ(counter.Sectors(), 5000u / 512);
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::vector<char> got(6000);
+    DWORD n = 0;
+    ::ReadFile(h, got.data(), 6000, &n, nullptr);
+    ::CloseHandle(h);
+    ::DeleteFileW(path.c_str());
+    ASSERT_EQ(n, 5000u);
+    EXPECT_EQ(std::string(got.data(), 5000), std::string(5000, 'Q'));
+}
+
+} // namespace
