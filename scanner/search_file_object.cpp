@@ -1,6 +1,8 @@
 #include "scanner/search_file_object.h"
 
 #include "scanner/folder_walk.h"
+#include "scanner/mft_scan.h"
+#include "scanner/recover.h"
 #include "platform/trace.h"
 
 namespace scanner {
@@ -9,6 +11,7 @@ namespace {
 // Ways of reading a volume, best first. The folder walk works everywhere and
 // stays last as the fallback.
 const VolumeReader kReaders[] = {
+    &ReadVolumeByMft,
     &ReadVolumeByFolderWalk,
 };
 
@@ -34,7 +37,7 @@ ULONG STDMETHODCALLTYPE CSearchFile::Release() {
 }
 
 DWORD STDMETHODCALLTYPE CSearchFile::GetRecoveredSectors() {
-    return static_cast<DWORD>(recoveredSectors_);
+    return recovered_.Sectors();
 }
 
 HRESULT STDMETHODCALLTYPE CSearchFile::ScanVolume(const char* root, ScanVolumeResult** result) {
@@ -54,10 +57,18 @@ HRESULT STDMETHODCALLTYPE CSearchFile::ScanVolume(const char* root, ScanVolumeRe
 }
 
 HRESULT STDMETHODCALLTYPE CSearchFile::RecoverFile(const char* fullPath, char* targetFolder, DWORD hint) {
-    (void)fullPath;
-    (void)targetFolder;
-    (void)hint;
-    return E_NOTIMPL;  // recovery needs the raw table reader
+    if (!fullPath || !targetFolder) return E_POINTER;
+    switch (RecoverToFolder(fullPath, targetFolder, hint, recovered_)) {
+    case RecoverStatus::kOk: return S_OK;
+    case RecoverStatus::kBadArguments: return E_INVALIDARG;
+    case RecoverStatus::kSameVolume: return HRESULT_FROM_WIN32(ERROR_INVALID_DRIVE);
+    case RecoverStatus::kVolumeUnreadable: return HRESULT_FROM_WIN32(ERROR_UNRECOGNIZED_VOLUME);
+    case RecoverStatus::kRecordMismatch: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case RecoverStatus::kUnsupported: return E_NOTIMPL;
+    case RecoverStatus::kDataUnreadable: return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+    case RecoverStatus::kTargetFailed: return HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
+    }
+    return E_FAIL;
 }
 
 } // namespace scanner

@@ -2,6 +2,7 @@
 // The object handed out by the library's DllGetClassObject.
 #include <windows.h>
 
+#include "scanner/recover.h"
 #include "scanner/scan_answer.h"
 #include "scanner/search_file.h"
 
@@ -43,7 +44,7 @@ public:
 private:
     volatile LONG refs_ = 1;
     ScanAnswer answer_;
-    volatile LONG recoveredSectors_ = 0;
+    RecoveryCounter recovered_;  // read by GetRecoveredSectors from any thread
 };
 
 } // namespace scanner
