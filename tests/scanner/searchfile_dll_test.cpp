@@ -23,6 +23,7 @@ using scanner_test::TheImage;
 const char* NameOf(const ScanVolumeResult* r, uint32_t field) {
     if (!field) return nullptr;
 #if UINTPTR_MAX == 0xFFFFFFFFu
+    (void)r;
     return reinterpret_cast<const char*>(static_cast<uintptr_t>(field));
 #else
     const size_t v = field - 1;
