@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "module/file_version.h"
+#include "module/ini_file.h"
+#include "platform/strconv.h"
+#include "temp_dir.h"
+#include "tests/support/test_support.h"
+
+using testing_support::WriteFileBytes;
+
+namespace {
+
+std::string Utf16Le(const std::wstring& text, bool bom = true) {
+    std::string out = bom ? std::string("\xff\xfe") : std::string();
+    for (wchar_t c : text) {
+        out += static_cast<char>(c & 0xff);
+        out += static_cast<char>((c >> 8) & 0xff);
+    }
+    return out;
+}
+
+std::string Utf8Bom(const std::wstring& text) { return "\xef\xbb\xbf" + platform::WideToUtf8(text); }
+
+// An index-like text with the odd lines the reader must cope with.
+const std::wstring kOddText =
+    L"FN=before-any-section.dll\r\n"
+    L"; a comment before the first section\r\n"
+    L"   [ files ]   trailing words\r\n"
+    L"FN = a.dll      \r\n"
+    L"\tSFN\t=\t0123456789abcdef0123456789ABCDEF\t\r\n"
+    L"no equals sign here\r\n"
+    L"= value without key\r\n"
+    L"   ; indented comment = not a key\r\n"
+    L"Name=\u6587\u4ef6\u540d.txt\r\n"
+    L"Eq = a=b=c\r\n"
+    L"Empty =\r\n"
+    L"[broken header\r\n"
+    L"AfterBroken=still files\r\n"
+    L"[   ]\r\n"
+    L"AfterEmptyName=still files\r\n"
+    L"[Info]\n"
+    L"c=2\n"
+    L"[FILES]\r"
+    L"fn=replaced.dll\r"
+    L"[\u4e2d\u6587]\r\n"
+    L"K=V";
+
+void ExpectOddTextRead(const CIniFile& ini) {
+    EXPECT_EQ(ini.Sections().size(), 3u);
+    EXPECT_EQ(ini.GetString(L"files", L"SFN"), L"0123456789abcdef0123456789ABCDEF");
+    // The repeated section continues, the repeated key (any case) replaces.
+    EXPECT_EQ(ini.GetString(L"files", L"FN"), L"replaced.dll");
+    EXPECT_EQ(ini.GetString(L"Files", L"Name"), L"\u6587\u4ef6\u540d.txt");
+    EXPECT_EQ(ini.GetString(L"files", L"Eq"), L"a=b=c");
+    EXPECT_TRUE(ini.HasKey(L"files", L"Empty"));
+    EXPECT_EQ(ini.GetString(L"files", L"Empty"), L"");
+    EXPECT_EQ(ini.GetString(L"files", L"AfterBroken"), L"still files");
+    EXPECT_EQ(ini.GetString(L"files", L"AfterEmptyName"), L"still files");
+    EXPECT_FALSE(ini.HasKey(L"files", L"no equals sign here"));
+    EXPECT_FALSE(ini.HasKey(L"files", L""));
+    EXPECT_FALSE(ini.HasKey(L"files", L"; indented comment"));
+    EXPECT_EQ(ini.FindSection(L"files")->size(), 7u);
+    EXPECT_TRUE(ini.HasInfoSection());
+    EXPECT_EQ(ini.GetUInt(L"INFO", L"C"), 2u);
+    EXPECT_EQ(ini.GetString(L"\u4e2d\u6587", L"k"), L"V");
+    EXPECT_FALSE(ini.HasKey(L"files", L"FN=before-any-section.dll"));
+}
+
+} // namespace
+
+TEST(IniFile, OddLinesInEachEncodingReadTheSame) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File(L"utf16.ini"), Utf16Le(kOddText)));
+    ASSERT_TRUE(WriteFileBytes(dir.File(L"utf8.ini"), Utf8Bom(kOddText)));
+    {
+        CIniFile ini;
+        ASSERT_EQ(ini.Load(dir.File(L"utf16.ini").c_str()), S_OK);
+        ExpectOddTextRead(ini);
+    }
+    {
+        CIniFile ini;
+        ASSERT_EQ(ini.Load(dir.File(L"utf8.ini").c_str()), S_OK);
+        ExpectOddTextRead(ini);
+    }
+    // ANSI text in the system code page: the ideographs only survive in 936.
+    if (::GetACP() == 936) {
+        ASSERT_TRUE(WriteFileBytes(dir.File(L"ansi.ini"), platform::WideToAnsi(kOddText)));
+        CIniFile ini;
+        ASSERT_EQ(ini.Load(dir.File(L"ansi.ini").c_str()), S_OK);
+        ExpectOddTextRead(ini);
+    } else {
+        ASSERT_TRUE(WriteFileBytes(dir.File(L"ansi.ini"), "[files]\r\nFN=caf\xe9.dll\r\n"));
+        CIniFile ini;
+        ASSERT_EQ(ini.Load(dir.File(L"ansi.ini").c_str()), S_OK);
+        EXPECT_EQ(ini.GetString(L"files", L"FN"), L"caf\u00e9.dll");
+    }
+}
+
+TEST(IniFile, ByteOrderMarksAndEndOfText) {
+    CIniFile ini;
+    // The UTF-8 mark is not part of the first line, so "[a]" is a header.
+    const std::string utf8 = "\xef\xbb\xbf[a]\nk=\xe4\xb8\xad";
+    ASSERT_EQ(ini.DecodeText(utf8.data(), utf8.size()), S_OK);
+    EXPECT_EQ(ini.GetString(L"a", L"k"), L"\u4e2d");
+    // A NUL ends the text, whatever follows.
+    const std::string withNul("[a]\r\nk=1\r\n\0[b]\r\nk=2\r\n", 22);
+    ASSERT_EQ(ini.DecodeText(withNul.data(), withNul.size()), S_OK);
+    EXPECT_EQ(ini.GetString(L"a", L"k"), L"1");
+    EXPECT_EQ(ini.FindSection(L"b"), nullptr);
+    // UTF-16 with an odd byte count: the half character is dropped.
+    std::string utf16 = Utf16Le(L"[a]\nk=xy") + "z";
+    ASSERT_EQ(ini.DecodeText(utf16.data(), utf16.size()), S_OK);
+    EXPECT_EQ(ini.GetString(L"a", L"k"), L"xy");
+    // Big-endian marks are not recognised; such text just finds no section.
+    std::string bigEndian = "\xfe\xff";
+    bigEndian += std::string("\0[\0a\0]", 6);
+    ASSERT_EQ(ini.DecodeText(bigEndian.data(), bigEndian.size()), S_OK);
+    EXPECT_TRUE(ini.Sections().empty());
+    // Truncated UTF-8 sequences and marks shorter than their encoding.
+    const std::string cut = "\xef\xbb\xbf[a]\nk=\xe4\xb8";
+    ASSERT_EQ(ini.DecodeText(cut.data(), cut.size()), S_OK);
+    EXPECT_TRUE(ini.HasKey(L"a", L"k"));
+    ASSERT_EQ(ini.DecodeText("\xef\xbb", 2), S_OK);
+    ASSERT_EQ(ini.DecodeText("\xff", 1), S_OK);
+    ASSERT_EQ(ini.DecodeText(nullptr, 10), S_OK);
+    EXPECT_TRUE(ini.Sections().empty());
+}
+
+TEST(IniFile, NumbersAndMissingValues) {
+    CIniFile ini;
+    ini.Parse(L"[n]\na= 42abc\nb=-1\nc=99999999999\nd=4294967295\ne=\nf=\t7", 100);
+    EXPECT_EQ(ini.GetUInt(L"n", L"a"), 42u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"b"), 0u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"c"), 4294967295u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"d"), 4294967295u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"e"), 0u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"f"), 7u);
+    EXPECT_EQ(ini.GetUInt(L"n", L"missing"), 0u);
+    EXPECT_EQ(ini.GetUInt(L"missing", L"a"), 0u);
+    EXPECT_EQ(ini.GetString(L"missing", L"a"), L"");
+    EXPECT_FALSE(ini.HasKey(L"n", nullptr));
+    EXPECT_FALSE(ini.HasInfoSection());
+    // Section and key names of other cases meet; order is by folded name.
+    ini.Parse(L"[b]\nx=1\n[A]\nx=2\n[c]\nx=3\n[_]\nx=4\n", 100);
+    std::wstring order;
+    for (const auto& s : ini.Sections()) order += s.first + L",";
+    EXPECT_EQ(order, L"_,A,b,c,");
+}
+
+TEST(IniFile, LoadFailuresAreReported) {
+    TempDir dir;
+    CIniFile ini;
+    ini.Parse(L"[old]\nk=v", 9);
+    EXPECT_TRUE(FAILED(ini.Load(dir.File(L"missing.ini").c_str())));
+    EXPECT_TRUE(ini.Sections().empty());
+    EXPECT_EQ(ini.Load(nullptr), E_INVALIDARG);
+    // A folder is not a file.
+    EXPECT_TRUE(FAILED(ini.Load(dir.Path().c_str())));
+
+    // Files of 4 GiB are refused without reading (the file is sparse here).
+    const std::wstring huge = dir.File(L"huge.ini");
+    HANDLE f = ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER at;
+    at.QuadPart = 0x100000000ll;
+    ASSERT_TRUE(::SetFilePointerEx(f, at, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(f));
+    ::CloseHandle(f);
+    EXPECT_EQ(ini.Load(huge.c_str()), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    ::DeleteFileW(huge.c_str());
+
+    // An empty file is an empty document, not a failure.
+    ASSERT_TRUE(WriteFileBytes(dir.File(L"empty.ini"), ""));
+    EXPECT_EQ(ini.Load(dir.File(L"empty.ini").c_str()), S_OK);
+    EXPECT_TRUE(ini.Sections().empty());
+}
+
+TEST(IniFile, GarbageNeverCrashes) {
+    // Pseudo-random bytes in each encoding, with and without brackets and equals signs.
+    uint32_t seed = 12345;
+    auto next = [&seed] { seed = seed * 1103515245u + 12345u; return static_cast<unsigned char>(seed >> 16); };
+    const char* prefixes[] = {"", "\xef\xbb\xbf", "\xff\xfe"};
+    for (const char* prefix : prefixes) {
+        for (int round = 0; round < 20; ++round) {
+            std::string bytes = prefix;
+            const int n = 1 + round * 997;
+            for (int i = 0; i < n; ++i) {
+                unsigned char c = next();
+                if (c < 40) c = "[]=;\r\n \t"[c % 8];
+                bytes += static_cast<char>(c);
+            }
+            CIniFile ini;
+            ASSERT_EQ(ini.DecodeText(bytes.data(), bytes.size()), S_OK);
+            for (const auto& section : ini.Sections()) {
+                EXPECT_FALSE(section.first.empty());
+                for (const auto& key : section.second) EXPECT_FALSE(key.first.empty());
+            }
+        }
+    }
+}
+
+TEST(FileVersion, ReadsFormatsAndParses) {
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+    DWORD ms = 0, ls = 0;
+    ASSERT_TRUE(GetFileVersion((std::wstring(system) + L"\\kernel32.dll").c_str(), ms, ls));
+    EXPECT_NE(ms, 0u);
+    const std::wstring text = FormatFileVersion(ms, ls);
+    EXPECT_EQ(ParseVersion(text), PackVersion(ms, ls)) << text;
+
+    TempDir dir;
+    EXPECT_FALSE(GetFileVersion(dir.File(L"missing.dll").c_str(), ms, ls));
+    ASSERT_TRUE(WriteFileBytes(dir.File(L"junk.dll"), std::string("MZ\x90\0garbage", 11) + std::string(5000, '\x7f')));
+    EXPECT_FALSE(GetFileVersion(dir.File(L"junk.dll").c_str(), ms, ls));
+    EXPECT_FALSE(GetFileVersion(nullptr, ms, ls));
+
+    EXPECT_EQ(FormatFileVersion(0x00010002, 0x00030004), L"1.2.3.4");
+    EXPECT_EQ(FormatFileVersion(0xFFFF0000, 0x0000FFFF), L"65535.0.0.65535");
+    EXPECT_EQ(ParseVersion(L"1.2.3.4"), 0x0001000200030004ull);
+    EXPECT_EQ(ParseVersion(L"10.0.19041.1"), (10ull << 48) | (19041ull << 16) | 1);
+    EXPECT_EQ(ParseVersion(L"1.2"), 0x0001000200000000ull);
+    EXPECT_EQ(ParseVersion(L"1.2b.3.4"), 0x0001000200000000ull);
+    EXPECT_EQ(ParseVersion(L""), 0ull);
+    EXPECT_EQ(ParseVersion(L"x"), 0ull);
+    // A part too large for 16 bits does not spill into its neighbour.
+    EXPECT_EQ(ParseVersion(L"1.70000.3.4"), 0x0001FFFF00030004ull);
+    EXPECT_EQ(ParseVersion(L"1.2.3.4.5"), 0x0001000200030004ull);
+    EXPECT_LT(ParseVersion(L"1.2.3.4"), ParseVersion(L"1.2.4.0"));
+}
