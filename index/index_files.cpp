@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "index/index_record.h"
 #include "index/volume_index.h"
 #include "platform/handle.h"
+#include "platform/thread.h"
 #include "platform/trace.h"
 #include "scanner/search_file.h"
 
@@ -169,38 +171,112 @@ bool WriteScanResult(const std::wstring& folder, wchar_t letter, ScanVolumeResul
     return true;
 }
 
+namespace {
+
+// One piece of a file read into its place in a buffer.
+struct ReadJob {
+    HANDLE file;     // the opened file; each job reads through its own reopened handle
+    uint64_t offset;
+    char* target;
+    size_t size;
+    size_t done;
+};
+
+unsigned __stdcall RunReadJob(void* arg) {
+    ReadJob& job = *static_cast<ReadJob*>(arg);
+    // A handle of its own, so the reads do not queue on one file position; it
+    // is the same file even if a scan has replaced the name meanwhile.
+    platform::FileHandle own(::ReOpenFile(job.file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+    if (!own) return 0;  // the caller reads this piece itself
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(job.offset);
+    if (::SetFilePointerEx(own.Get(), at, nullptr, FILE_BEGIN)) job.done = ReadAll(own.Get(), job.target, job.size);
+    return 0;
+}
+
+// Reads whole files into their buffers. A large load is bound by the first
+// touch of fresh memory, which the system serves faster on several threads,
+// so big files are read in pieces side by side. Returns per request how many
+// bytes from the start were read without a gap.
+void ReadFilesParallel(const std::vector<std::pair<HANDLE, std::pair<char*, size_t>>>& requests,
+                       std::vector<size_t>& read) {
+    constexpr size_t kPiece = 16u << 20;
+    constexpr size_t kMaxThreads = 4;
+    std::vector<ReadJob> jobs;
+    std::vector<size_t> owner;
+    for (size_t r = 0; r < requests.size(); ++r) {
+        size_t size = requests[r].second.second;
+        for (size_t at = 0; at < size; at += kPiece) {
+            jobs.push_back({requests[r].first, at, requests[r].second.first + at, std::min(kPiece, size - at), 0});
+            owner.push_back(r);
+        }
+    }
+    std::vector<platform::Thread> threads(std::min(kMaxThreads, jobs.size()));
+    // Jobs go out round by round to the worker threads; piece 0 of each round
+    // stays on this thread.
+    for (size_t first = 0; first < jobs.size(); first += threads.size() + 1) {
+        size_t started = 0;
+        for (size_t j = first + 1; j < jobs.size() && j <= first + threads.size(); ++j, ++started)
+            if (!threads[started].Start(&RunReadJob, &jobs[j])) jobs[j].done = 0;
+        ReadJob& mine = jobs[first];
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(mine.offset);
+        if (::SetFilePointerEx(mine.file, at, nullptr, FILE_BEGIN)) mine.done = ReadAll(mine.file, mine.target, mine.size);
+        for (size_t t = 0; t < started; ++t) threads[t].Join();
+        for (size_t t = 0; t < started; ++t) threads[t].Close();
+    }
+    // A piece a worker could not read (no handle of its own) is read here.
+    for (ReadJob& job : jobs) {
+        if (job.done == 0 && job.size) {
+            LARGE_INTEGER at;
+            at.QuadPart = static_cast<LONGLONG>(job.offset);
+            if (::SetFilePointerEx(job.file, at, nullptr, FILE_BEGIN)) job.done = ReadAll(job.file, job.target, job.size);
+        }
+    }
+    read.assign(requests.size(), 0);
+    std::vector<bool> gap(requests.size(), false);
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        size_t r = owner[j];
+        if (gap[r]) continue;
+        read[r] += jobs[j].done;
+        if (jobs[j].done < jobs[j].size) gap[r] = true;
+    }
+}
+
+} // namespace
+
 bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& namePath) {
     Clear();
-    std::vector<IndexRecord> records;
-    {
-        platform::FileHandle file = OpenForRead(indexPath);
-        size_t size = 0;
-        if (file && UsableSize(file.Get(), size)) {
-            try {
-                records.resize(size / sizeof(IndexRecord));  // a partial last record is dropped
-                size_t got = ReadAll(file.Get(), records.data(), records.size() * sizeof(IndexRecord));
-                records.resize(got / sizeof(IndexRecord));
-            } catch (const std::exception&) {
-                platform::Trace("LoadFiles: no memory for %lu bytes of records", static_cast<unsigned long>(size));
-                records.clear();
-            }
+    // Without a usable name file the drive is not indexed: nothing else is read.
+    platform::FileHandle nameFile = OpenForRead(namePath);
+    size_t nameSize = 0;
+    if (!nameFile || !UsableSize(nameFile.Get(), nameSize)) return false;
+    std::unique_ptr<char[]> names(new (std::nothrow) char[nameSize + 1]);
+    if (!names) {
+        platform::Trace("LoadFiles: no memory for %lu bytes of names", static_cast<unsigned long>(nameSize));
+        return false;
+    }
+
+    RecordArray records;
+    platform::FileHandle indexFile = OpenForRead(indexPath);
+    size_t indexSize = 0;
+    if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
+        try {
+            records.resize(indexSize / sizeof(IndexRecord));  // uninitialised; a partial last record is dropped
+        } catch (const std::exception&) {
+            platform::Trace("LoadFiles: no memory for %lu bytes of records", static_cast<unsigned long>(indexSize));
+            records.clear();
         }
     }
 
-    std::unique_ptr<char[]> names;
-    size_t nameSize = 0;
-    {
-        platform::FileHandle file = OpenForRead(namePath);
-        size_t size = 0;
-        if (!file || !UsableSize(file.Get(), size)) return false;
-        names.reset(new (std::nothrow) char[size + 1]);
-        if (!names) {
-            platform::Trace("LoadFiles: no memory for %lu bytes of names", static_cast<unsigned long>(size));
-            return false;
-        }
-        nameSize = ReadAll(file.Get(), names.get(), size);
-        if (nameSize == 0) return false;
-    }
-    AdoptLoaded(std::move(records), std::move(names), nameSize);
+    std::vector<std::pair<HANDLE, std::pair<char*, size_t>>> requests;
+    requests.push_back({nameFile.Get(), {names.get(), nameSize}});
+    if (!records.empty())
+        requests.push_back({indexFile.Get(), {reinterpret_cast<char*>(records.data()), records.size() * sizeof(IndexRecord)}});
+    std::vector<size_t> read;
+    ReadFilesParallel(requests, read);
+    if (read[0] == 0) return false;
+    if (!records.empty()) records.resize(read[1] / sizeof(IndexRecord));
+    AdoptLoaded(std::move(records), std::move(names), read[0]);
     return true;
 }

@@ -151,7 +151,7 @@ uint32_t CVolumeIndex::StoreName(const char* name, size_t length) {
 bool CVolumeIndex::GrowTo(uint32_t slot) {
     if (slot > UINT32_MAX - kGrowStep) return false;
     try {
-        records_.resize(static_cast<size_t>(slot) + kGrowStep);  // new slots are all zero
+        records_.resize(static_cast<size_t>(slot) + kGrowStep, IndexRecord{});  // new slots are all zero
     } catch (const std::exception&) {
         platform::Trace("CVolumeIndex: cannot grow %s to slot %u", root_.c_str(), slot);
         return false;
@@ -222,14 +222,14 @@ bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
 }
 
 void CVolumeIndex::Clear() {
-    std::vector<IndexRecord>().swap(records_);
+    RecordArray().swap(records_);
     names_.reset();
     nameSize_ = 0;
     pools_.clear();
     lastPoolUsed_ = 0;
 }
 
-void CVolumeIndex::AdoptLoaded(std::vector<IndexRecord> records, std::unique_ptr<char[]> names, size_t nameSize) {
+void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> names, size_t nameSize) {
     Clear();
     records_ = std::move(records);
     names_ = std::move(names);

@@ -6,9 +6,35 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "index/index_record.h"
+
+// Leaves new elements uninitialised unless a value is given: a loaded table
+// is read straight into its storage without clearing it first.
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() noexcept = default;
+    template <typename U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The record table; resize(n) leaves new records uninitialised, so growing it
+// for new slots always passes a zero record.
+using RecordArray = std::vector<IndexRecord, DefaultInitAllocator<IndexRecord>>;
 
 class CVolumeIndex {
 public:
@@ -69,7 +95,10 @@ public:
     // 0xFFFFFFFF) and the name file's bytes; rewrites every FileName into a
     // name reference, dropping offsets outside the names. `names` holds
     // nameSize + 1 bytes; the last one is set to NUL here.
-    void AdoptLoaded(std::vector<IndexRecord> records, std::unique_ptr<char[]> names, size_t nameSize);
+    void AdoptLoaded(RecordArray records, std::unique_ptr<char[]> names, size_t nameSize);
+    void AdoptLoaded(const std::vector<IndexRecord>& records, std::unique_ptr<char[]> names, size_t nameSize) {
+        AdoptLoaded(RecordArray(records.begin(), records.end()), std::move(names), nameSize);
+    }
 
     size_t PoolCount() const { return pools_.size(); }
     size_t NameBufferSize() const { return nameSize_; }
@@ -87,7 +116,7 @@ private:
     // The loaded name file with one extra NUL, so no name runs past its end.
     std::unique_ptr<char[]> names_;
     size_t nameSize_ = 0;
-    std::vector<IndexRecord> records_;
+    RecordArray records_;
     // Names added at run time; never moved or freed while the volume lives.
     std::vector<std::unique_ptr<char[]>> pools_;
     size_t lastPoolUsed_ = 0;

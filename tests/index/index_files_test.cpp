@@ -121,6 +121,30 @@ TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
     }
 }
 
+TEST_F(IndexFiles, LargeFilesReadInPiecesLandInOrder) {
+    // Over 16 MB each, so both files are read in several pieces side by side.
+    const uint32_t count = 400000;  // 18 MB of records
+    std::string names(40u << 20, '\0');
+    std::vector<IndexRecord> records(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t at = i * 100 + 7;  // names spread over the whole file
+        std::string name = "n" + std::to_string(i);
+        memcpy(&names[at], name.data(), name.size());
+        records[i] = Rec(5, at, IRF_EXISTS);
+        records[i].Size = i;
+    }
+    Write(L"index_%c", RecordBytes(records) + "tail");  // a partial record at the end
+    Write(L"name_%c", names);
+    CVolumeIndex v(L'X');
+    ASSERT_TRUE(Load(v));
+    ASSERT_EQ(v.RecordCount(), count);
+    for (uint32_t i = 0; i < count; i += 997) {
+        ASSERT_EQ(v.GetFileName(i), "n" + std::to_string(i)) << i;
+        ASSERT_EQ(v.GetRecord(i)->Size, static_cast<int64_t>(i));
+    }
+    EXPECT_EQ(v.GetFileName(count - 1), "n" + std::to_string(count - 1));
+}
+
 TEST_F(IndexFiles, WritingMovesTheNewPairIntoPlace) {
     Write(L"index_%c", "old index");
     Write(L"name_%c", "old names");
