@@ -192,6 +192,13 @@ void BkDrawImageClipped(Gdiplus::Graphics& graphics, Gdiplus::Image* pImage, int
 {
     if (!pImage || !ClipSpan(W, x, cx, xSrc, cxSrc) || !ClipSpan(H, y, cy, ySrc, cySrc))
         return;
+    // Scaling samples pixels beyond the source's edge; mirroring the edge
+    // keeps a stretched part from fading into transparency at its borders.
+    Gdiplus::ImageAttributes edgeMirror;
+    if (!pAttributes && (cx != cxSrc || cy != cySrc)) {
+        edgeMirror.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+        pAttributes = &edgeMirror;
+    }
     graphics.DrawImage(pImage, Gdiplus::Rect(x, y, cx, cy), xSrc, ySrc, cxSrc, cySrc, Gdiplus::UnitPixel,
                        pAttributes);
 }

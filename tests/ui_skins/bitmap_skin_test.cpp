@@ -489,3 +489,26 @@ TEST_F(BitmapSkinTest, SkinTableBuildsBitmapSkinsByElementName)
     EXPECT_EQ(BkSkin::GetSkin("picture"), nullptr);
     BkSkin::LoadSkinsFromSources({});
 }
+
+TEST_F(BitmapSkinTest, AlphaBlendReadsDeviceBitmapsAndClipsTheSourceWindow)
+{
+    // A device-dependent 32-bit bitmap: half-transparent red, opaque blue.
+    const uint32_t pixels[2] = {Argb(kRed, 128), Argb(kBlue)};
+    HBITMAP ddb = ::CreateBitmap(2, 1, 1, 32, pixels);
+    ASSERT_NE(ddb, nullptr);
+    Canvas canvas(6, 3);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 1, 1, 2, 1, 0);
+    EXPECT_TRUE(Near(canvas.At(1, 1), RGB(255, 127, 127))) << std::hex << canvas.At(1, 1);
+    EXPECT_EQ(canvas.At(2, 1), kBlue);
+
+    // A window reaching past the bitmap draws only what exists.
+    canvas.Fill(kWhite);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 50, 50, 1);
+    EXPECT_EQ(canvas.At(0, 0), kBlue);
+    EXPECT_TRUE(canvas.UnchangedOutside(RECT{0, 0, 1, 1}, kWhite));
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 5, 5, 2);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 5, 5, -7);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, -5, 5, 0);
+    EXPECT_TRUE(canvas.UnchangedOutside(RECT{0, 0, 1, 1}, kWhite));
+    ::DeleteObject(ddb);
+}

@@ -487,3 +487,22 @@ TEST_F(PngSkinTest, SkinTableBuildsImageSkinsByElementName)
     EXPECT_EQ(BkSkin::GetSkin("sj")->GetSkinSize().cx, 0);
     BkSkin::LoadSkinsFromSources({});
 }
+
+TEST_F(PngSkinTest, StretchIntoATransparentSurfaceKeepsTheImagesAlpha)
+{
+    // Layered windows (the drop shadow) stretch skins into a cleared 32-bit
+    // surface and hand its alpha to the system.
+    WriteImage(2060, L"png", 4, 4, [](int x, int) { return x < 2 ? Argb(kRed, 128) : Argb(kBlue, 255); });
+    auto skin = MakeSkin<CBkPngSkin>("src=\"2060\"");
+    Canvas canvas(8, 8);
+    canvas.ClearAlpha();
+    RECT dest = {0, 0, 8, 8};
+    RECT src = {0, 0, 4, 4};
+    skin->DrawStretch(canvas.dc(), dest, src);
+    // Premultiplied, as the system wants it; the stretched edges do not
+    // fade into the transparency beyond the image.
+    EXPECT_EQ(canvas.Raw(5, 4), 0xFF0000FFu) << std::hex << canvas.Raw(5, 4);
+    EXPECT_EQ(canvas.Raw(7, 7), 0xFF0000FFu) << std::hex << canvas.Raw(7, 7);
+    EXPECT_NEAR(static_cast<int>(canvas.Raw(0, 0) >> 24), 128, 2) << std::hex << canvas.Raw(0, 0);
+    EXPECT_NEAR(static_cast<int>((canvas.Raw(0, 0) >> 16) & 0xFF), 128, 2) << std::hex << canvas.Raw(0, 0);
+}

@@ -42,6 +42,13 @@ void Canvas::Fill(COLORREF color)
         bits_[i] = value;
 }
 
+void Canvas::ClearAlpha()
+{
+    ::GdiFlush();
+    for (int i = 0; i < width_ * height_; ++i)
+        bits_[i] = 0;
+}
+
 uint32_t Canvas::Raw(int x, int y) const
 {
     ::GdiFlush();

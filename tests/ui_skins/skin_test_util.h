@@ -23,6 +23,8 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     void Fill(COLORREF color);
+    // Every pixel becomes 0: black and fully transparent.
+    void ClearAlpha();
     // The pixel as a COLORREF (alpha byte dropped).
     COLORREF At(int x, int y) const;
     // The raw 0xAARRGGBB value.
