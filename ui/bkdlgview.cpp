@@ -472,6 +472,14 @@ LRESULT CBkDialogView::OnForward(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&)
     return ::SendMessageW(::GetParent(Handle()), uMsg, wParam, lParam);
 }
 
+LRESULT CBkDialogView::OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    // The view holds the focus of its window, so Esc and Enter arrive here;
+    // the window turns them into items 2 and 1.
+    if (wParam == VK_ESCAPE || wParam == VK_RETURN) ::SendMessageW(::GetParent(Handle()), uMsg, wParam, lParam);
+    bHandled = FALSE;
+    return 0;
+}
+
 // ---------------------------------------------------------------------------
 // Mouse
 

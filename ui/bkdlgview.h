@@ -120,6 +120,7 @@ public:
         ON_WINDOW_MESSAGE(WM_GETDLGCODE, OnGetDlgCode)
         ON_WINDOW_MESSAGE(WM_SETFOCUS, OnSetFocus)
         ON_WINDOW_MESSAGE(WM_NOTIFY, OnNotify)
+        ON_WINDOW_MESSAGE(WM_KEYDOWN, OnKeyDown)
         ON_WINDOW_MESSAGE(WM_COMMAND, OnForward)
         ON_WINDOW_MESSAGE(WM_HSCROLL, OnForward)
         ON_WINDOW_MESSAGE(WM_VSCROLL, OnForward)
@@ -137,6 +138,7 @@ private:
     LRESULT OnSetFocus(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnNotify(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnForward(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     void OnMouseMove(WPARAM wParam, LPARAM lParam);
     void OnMouseLeave();

@@ -223,3 +223,31 @@ TEST(Dialog, ForwardsKeysToTheRealWindowThatHoldsTheFocus) {
 }
 
 } // namespace
+
+namespace {
+
+// Input posted to the view goes through the modal loop's message filter and
+// the view's dialog manager, as real input does.
+TEST(Dialog, ModalLoopCarriesMouseAndKeysFromTheView) {
+    TestDlg dlg;
+    dlg.onInit = [&] {
+        HWND view = dlg.GetViewControl().Handle();
+        ::PostMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(20, 50));
+        ::PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 50));
+        ::PostMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(20, 50));
+        ::PostMessageW(view, WM_KEYDOWN, VK_RETURN, 0);
+        ::PostMessageW(view, WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(dlg.Handle(), WM_APP + 1, 0, 0);  // ends the run should Esc get lost
+    };
+    dlg.onApp = [&] { dlg.EndDialog(-1); };
+    dlg.onNotify = [&](const Notified& n) {
+        if (n.code == BKNM_COMMAND && n.item == 2) dlg.EndDialog(42);
+    };
+    EXPECT_EQ(dlg.DoModal(::GetDesktopWindow()), 42);
+    std::vector<Notified> commands;
+    for (const auto& n : dlg.notes)
+        if (n.code == BKNM_COMMAND) commands.push_back(n);
+    EXPECT_EQ(commands, (std::vector<Notified>{{BKNM_COMMAND, 10, "dlg"}, Command(1), Command(2)}));
+}
+
+} // namespace
