@@ -29,7 +29,13 @@ if [ -n "$prepare" ]; then
 fi
 
 cd "$(dirname "$program")"
-"$wine" "$program" "$@"
-rc=$?
+"$wine" "$program" "$@" 2>&1 | tee "$work/output.txt"
+rc=${PIPESTATUS[0]}
 WINEPREFIX="$work/prefix" wineserver -w 2>/dev/null || true
+# Wine reports exit code 0 for a program killed by an unhandled exception
+# (a stack overflow, say); only GoogleTest's closing summary proves the run ended.
+if [ "$rc" -eq 0 ] && ! grep -q '^\[  PASSED  \]' "$work/output.txt"; then
+  echo "test program ended without its summary (crashed?)"
+  rc=1
+fi
 exit $rc
