@@ -209,7 +209,9 @@ bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
     if (!r) return false;
     PathBuffer buffer;
     const char* path = GetFullPath(slot, buffer);
-    if (!*path) return false;
+    // A '?' stands for a character the code page lacks; no real path holds
+    // wildcards, and the search must not pick up some other file.
+    if (!*path || strpbrk(path, "*?")) return false;
     WIN32_FIND_DATAA data;
     platform::FindHandle find(::FindFirstFileA(path, &data));
     if (!find.IsValid()) return false;

@@ -133,9 +133,10 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
     EXPECT_EQ(ReadBytes(Path(L"index_%c")).size() % 45, 0u);
     EXPECT_EQ(ReadBytes(Path(L"name_%c")).size() % 0x400000, 0u);
     // The drive is listed for the monitor even though Wine has no journal.
-    bool listed = false;
-    for (const UsnMonitorEntry& e : m.MonitorEntries()) listed |= e.Letter == L'T';
-    EXPECT_TRUE(listed);
+    // Listed in drive order, C: (the prefix's own drive) first.
+    std::wstring letters;
+    for (const UsnMonitorEntry& e : m.MonitorEntries()) letters += e.Letter;
+    EXPECT_EQ(letters, L"CT");
 
     LoadAndWait(m);
     platform::ScopedLock lock(m.RecordLock());

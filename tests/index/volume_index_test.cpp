@@ -222,6 +222,12 @@ TEST(VolumeIndexChanges, RefreshTakesSizeFromTheFileSystemAndTimeFromNow) {
     EXPECT_FALSE(v.RefreshFileInfo(61));
     EXPECT_EQ(v.GetRecord(61)->Size, 77);
     EXPECT_EQ(FileTimeValue(v.GetRecord(61)->Time2), 42u);
+
+    // A name with a character the code page lacks reads back with '?'; it must
+    // not be taken as a pattern that finds some other file.
+    ASSERT_TRUE(v.ReNameIndex(61, 5, "big.bi?", 7));
+    EXPECT_FALSE(v.RefreshFileInfo(61));
+    EXPECT_EQ(v.GetRecord(61)->Size, 77);
     testing_support::UnmapDrive(L'T');
 }
 
