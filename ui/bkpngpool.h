@@ -27,6 +27,11 @@ protected:
     BkImagePool& operator=(const BkImagePool&) = delete;
 
 private:
+    // GDI+ is started before any image is made, and its member outlives the
+    // images, which the destructor's body deletes. The JPG pool starts it
+    // too, so a JPG decoded before the program starts GDI+ does not run into
+    // an uninitialised library.
+    BkGdiplusSession m_gdiplus;
     LPCWSTR m_lpszType;
     std::unordered_map<UINT, Gdiplus::Image*> m_images;
 };
@@ -39,9 +44,6 @@ public:
 private:
     BkPngPool() : BkImagePool(L"png") {}
     ~BkPngPool() = default;
-    // Declared first: GDI+ is started before any image is made and shut
-    // down after the base class has deleted them.
-    BkGdiplusSession m_gdiplus;
 };
 
 class BkJpgPool : public BkImagePool {
@@ -52,9 +54,6 @@ public:
 private:
     BkJpgPool() : BkImagePool(L"jpg") {}
     ~BkJpgPool() = default;
-    // Started here too, so a JPG decoded before the program starts GDI+ does
-    // not run into an uninitialised library.
-    BkGdiplusSession m_gdiplus;
 };
 
 class BkSkinPool {
@@ -79,7 +78,7 @@ private:
     BkSkinPool(const BkSkinPool&) = delete;
     BkSkinPool& operator=(const BkSkinPool&) = delete;
 
-    // Before the bitmaps: GDI+ outlives nothing it made.
+    // Started for the decoding; the pooled bitmaps are plain GDI bitmaps.
     BkGdiplusSession m_gdiplus;
     std::wstring m_strBaseFolder;
     std::unordered_map<UINT, std::unique_ptr<CBkBitmap>> m_bitmaps;
