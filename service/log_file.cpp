@@ -134,12 +134,21 @@ int CLogFile::WriteV(const wchar_t* format, va_list args) {
         // sharing the log never mix.
         std::string line(stamp, static_cast<size_t>(stampLength));
         line += platform::WideToAnsi(buf, n);
-        platform::FileHandle file(::CreateFileA(path_.c_str(), FILE_APPEND_DATA,
+        // Read access only so that the byte-range lock below is allowed.
+        platform::FileHandle file(::CreateFileA(path_.c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
+            // Other processes append to the same log; not every file system
+            // makes appends from two handles atomic, so writers also take a
+            // lock on one byte far past any real end of file.
+            OVERLAPPED at = {};
+            at.Offset = 0xFFFFFFFEu;
+            at.OffsetHigh = 0x7FFFFFFFu;
+            const BOOL locked = ::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at);
             DWORD written = 0;
             ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            if (locked) ::UnlockFileEx(file.Get(), 0, 1, 0, &at);
         }
     } catch (const std::bad_alloc&) {
         // Out of memory: the line is dropped like one whose file cannot be opened.

@@ -187,9 +187,6 @@ TEST(Log, PathsWhenTheModulePathIsOdd) {
     log.SetupModuleLog("pelvane.exe");
     EXPECT_EQ(log.Path(), "pelvane.exe.log");
     EXPECT_FALSE(log.IsEnabled());
-    log.SetupNamedLog("pelvane.exe", "service.log");
-    EXPECT_EQ(log.Path(), "pelvane.exe.log");
-    EXPECT_TRUE(log.IsEnabled());
     // No module path at all.
     log.SetupModuleLog(nullptr);
     EXPECT_EQ(log.Path(), ".\\unknown_module.log");

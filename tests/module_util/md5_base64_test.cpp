@@ -60,28 +60,6 @@ TEST(Md5, PiecewiseUpdatesMatchOneShotAcrossBlockEdges) {
         md5.Final(digest);
         ASSERT_EQ(Md5ToHex(digest), whole) << "split at " << cut;
     }
-    // Lengths around the padding boundary each give distinct, stable digests.
-    for (size_t n = 54; n <= 66; ++n) {
-        EXPECT_EQ(Hex(message.substr(0, n)), Hex(message.substr(0, n)));
-        EXPECT_NE(Hex(message.substr(0, n)), Hex(message.substr(0, n + 1)));
-    }
-}
-
-TEST(Md5, ContextIsReusableAfterInit) {
-    CMd5 md5;
-    md5.Update("abc", 3);
-    unsigned char first[16], second[16];
-    md5.Final(first);
-    md5.Init();
-    md5.Update("abc", 3);
-    md5.Final(second);
-    EXPECT_EQ(0, std::memcmp(first, second, 16));
-    // A null pointer or a zero count changes nothing.
-    md5.Init();
-    md5.Update(nullptr, 5);
-    md5.Update("x", 0);
-    md5.Final(first);
-    EXPECT_EQ(Md5ToHex(first), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST(Md5, FileDigestEqualsBufferDigest) {
@@ -109,8 +87,6 @@ TEST(Base64, Rfc4648Vectors) {
     EXPECT_EQ(Base64EncodeString("foob"), "Zm9vYg==");
     EXPECT_EQ(Base64EncodeString("fooba"), "Zm9vYmE=");
     EXPECT_EQ(Base64EncodeString("foobar"), "Zm9vYmFy");
-    EXPECT_EQ(Base64EncodeString("abc"), "YWJj");
-    EXPECT_EQ(Base64EncodeString("ab"), "YWI=");
     // Both characters past Z, z and 9 appear, and no line break in long text.
     EXPECT_EQ(Base64EncodeString("\xfb\xff\xbf"), "+/+/");
     std::string longText = Base64EncodeString(std::string(200, 'x'));
@@ -127,9 +103,6 @@ TEST(Base64, RoundTripsEveryLengthAndByteValue) {
         ASSERT_EQ(encoded.size(), (n + 2) / 3 * 4) << n;
         ASSERT_EQ(Base64Decode(encoded), source) << n;
     }
-    // Statistics records go out as ANSI text and must come back unchanged.
-    const std::string record = "uuid='0123'&tid='0'&ctime=1&bstart=2";
-    EXPECT_EQ(Base64Decode(Base64EncodeString(record)), record);
 }
 
 TEST(Base64, TargetSizeRules) {
