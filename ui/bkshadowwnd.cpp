@@ -197,7 +197,7 @@ void CShadowWnd::Redraw() {
         return;
     }
     platform::SelectObjectScope select(dc, dib.Get());
-    Paint(dc, size);
+    DrawShadowImage(dc, size);
     ::GdiFlush();
 
     POINT pos = {owner.left - kShadowSize, owner.top - kShadowSize};
@@ -207,7 +207,7 @@ void CShadowWnd::Redraw() {
         platform::TraceLastError("UpdateLayeredWindow(shadow)");
 }
 
-void CShadowWnd::Paint(HDC dc, SIZE size) {
+void CShadowWnd::DrawShadowImage(HDC dc, SIZE size) {
     if (m_pDrawer) {
         m_pDrawer->DrawShadow(dc, size);
         return;

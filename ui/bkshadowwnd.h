@@ -54,6 +54,9 @@ public:
 
     // Null: the skin "dlg_shadow". The drawer must outlive this object.
     void SetDrawer(CShadowDrawer* drawer) { m_pDrawer = drawer; }
+    // Paints the shadow image of the given size into a DC holding a zeroed
+    // 32-bit bitmap (what every redraw puts on the screen).
+    void DrawShadowImage(HDC dc, SIZE size);
 
     BOOL IsCreated() const { return m_bCreated; }
     BOOL IsDragging() const { return m_bDragging; }
@@ -66,7 +69,6 @@ private:
     bool HasWindows() const;
     void Hide();
     void Redraw();
-    void Paint(HDC dc, SIZE size);
 
     // Null when none; every use checks IsWindow, so a window destroyed behind
     // our back is simply absent.
