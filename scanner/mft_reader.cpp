@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/handle.h"
+#include "platform/thread.h"
 #include "platform/trace.h"
 #include "scanner/file_record.h"
 
@@ -11,7 +13,7 @@ namespace {
 
 // One read of the table covers this many bytes (a multiple of every record
 // size); large reads keep the system-call count low.
-constexpr size_t kChunkBytes = 4u << 20;
+constexpr size_t kChunkBytes = 1u << 20;
 // Bounds against hostile attribute lists.
 constexpr size_t kMaxListBytes = 256u << 10;
 constexpr size_t kMaxListEntries = 8192;
@@ -165,6 +167,80 @@ bool MftReader::ReadEntry(uint32_t slot, MftSink& sink) {
     return magic == ntfs::kFileMagic && ParseRecord(slot, record.data(), sink, emitted) && emitted;
 }
 
+namespace {
+
+// Reads the table's chunks on a second thread, one chunk ahead of the
+// parser, so copying the next chunk overlaps parsing the current one.
+class ReadAhead {
+public:
+    ReadAhead(NtfsVolume& volume, uint32_t count, size_t perChunk)
+        : volume_(volume), count_(count), perChunk_(perChunk), recordSize_(volume.RecordSize()) {
+        for (int b = 0; b < 2; ++b) {
+            storage_[b].resize(kChunkBytes + 4096);
+            // Page-aligned so raw volumes are read without a bounce copy.
+            uint8_t* base = storage_[b].data();
+            buffer_[b] = base + (4096 - reinterpret_cast<uintptr_t>(base) % 4096) % 4096;
+            filled_[b].Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+            free_[b].Reset(::CreateEventW(nullptr, FALSE, TRUE, nullptr));
+        }
+    }
+    ~ReadAhead() { Stop(); }
+
+    // Starts the reader thread; false when the system refuses, and the
+    // caller then reads each chunk itself.
+    bool Start() {
+        if (!filled_[0] || !filled_[1] || !free_[0] || !free_[1]) return false;
+        return thread_.Start(&ReadAhead::Proc, this);
+    }
+    // Waits for chunk `index`; answers its buffer and whether it was read whole.
+    uint8_t* Take(uint64_t index, bool& whole) {
+        const int b = static_cast<int>(index & 1);
+        ::WaitForSingleObject(filled_[b].Get(), INFINITE);
+        whole = ok_[b];
+        return buffer_[b];
+    }
+    // Hands the buffer of chunk `index` back for the chunk after next.
+    void Give(uint64_t index) { ::SetEvent(free_[index & 1].Get()); }
+    void Stop() {
+        if (!thread_.IsStarted()) return;
+        stop_ = 1;
+        ::SetEvent(free_[0].Get());
+        ::SetEvent(free_[1].Get());
+        thread_.Join();
+        thread_.Close();
+    }
+
+private:
+    static unsigned __stdcall Proc(void* self) {
+        static_cast<ReadAhead*>(self)->Run();
+        return 0;
+    }
+    void Run() {
+        uint64_t index = 0;
+        for (uint64_t first = 0; first < count_; first += perChunk_, ++index) {
+            const int b = static_cast<int>(index & 1);
+            ::WaitForSingleObject(free_[b].Get(), INFINITE);
+            if (stop_) return;
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(perChunk_, count_ - first));
+            ok_[b] = volume_.ReadMftBytes(first * recordSize_, buffer_[b], n * recordSize_);
+            ::SetEvent(filled_[b].Get());
+        }
+    }
+
+    NtfsVolume& volume_;
+    const uint64_t count_;
+    const size_t perChunk_;
+    const size_t recordSize_;
+    std::vector<uint8_t> storage_[2];
+    uint8_t* buffer_[2];
+    bool ok_[2] = {false, false};
+    platform::UniqueHandle filled_[2], free_[2];
+    volatile LONG stop_ = 0;
+    platform::Thread thread_;
+};
+
+} // namespace
+
 bool MftReader::Scan(MftSink& sink, MftScanStats* stats) {
     MftScanStats local;
     MftScanStats& st = stats ? *stats : local;
@@ -172,14 +248,27 @@ bool MftReader::Scan(MftSink& sink, MftScanStats* stats) {
     const size_t recordSize = volume_.RecordSize();
     const uint32_t count = volume_.RecordCount();
     const size_t perChunk = kChunkBytes / recordSize;
-    // Page-aligned so raw volumes can be read without a bounce copy.
-    std::vector<uint8_t> storage(kChunkBytes + 4096);
-    uint8_t* buffer = storage.data() + (4096 - reinterpret_cast<uintptr_t>(storage.data()) % 4096) % 4096;
+    ReadAhead ahead(volume_, count, perChunk);
+    const bool threaded = ahead.Start();
+    std::vector<uint8_t> own;
+    uint8_t* ownBuffer = nullptr;
+    if (!threaded) {
+        own.resize(kChunkBytes + 4096);
+        ownBuffer = own.data() + (4096 - reinterpret_cast<uintptr_t>(own.data()) % 4096) % 4096;
+    }
     bool readAnything = false;
-    for (uint64_t first = 0; first < count; first += perChunk) {
+    uint64_t index = 0;
+    for (uint64_t first = 0; first < count; first += perChunk, ++index) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(perChunk, count - first));
         const uint64_t offset = first * recordSize;
-        bool whole = volume_.ReadMftBytes(offset, buffer, n * recordSize);
+        bool whole = false;
+        uint8_t* buffer;
+        if (threaded) {
+            buffer = ahead.Take(index, whole);
+        } else {
+            buffer = ownBuffer;
+            whole = volume_.ReadMftBytes(offset, buffer, n * recordSize);
+        }
         if (!whole) {
             // Read what can be read one record at a time; unreadable ones are
             // left as zeros and skipped.
@@ -202,7 +291,9 @@ bool MftReader::Scan(MftSink& sink, MftScanStats* stats) {
             if (!ParseRecord(static_cast<uint32_t>(first + i), rec, sink, emitted)) ++st.badRecords;
             if (emitted) ++st.entries;
         }
+        if (threaded) ahead.Give(index);
     }
+    ahead.Stop();
     if (st.badRecords) platform::Trace("scanner: %u damaged records skipped", st.badRecords);
     return readAnything;
 }

@@ -81,6 +81,7 @@ bool ReadMftIntoAnswer(SectorSource& source, ScanAnswer& answer, MftScanStats* s
     answer.Clear();
     NtfsVolume volume(source);
     if (!volume.Open()) return false;
+    if (!answer.Reserve(volume.RecordCount())) return false;
     MftReader reader(volume);
     AnswerSink sink(answer, LocalBias());
     if (!reader.Scan(sink, stats) || sink.Failed()) {

@@ -44,6 +44,16 @@ bool ScanAnswer::SetRecord(uint32_t slot, const IndexRecord& fields, const char*
     return true;
 }
 
+bool ScanAnswer::Reserve(size_t slots) {
+    try {
+        records_.reserve(slots);
+    } catch (const std::exception&) {
+        platform::Trace("ScanAnswer: no memory for %u slots", static_cast<unsigned>(slots));
+        return false;
+    }
+    return true;
+}
+
 ScanVolumeResult* ScanAnswer::Result() {
     view_ = {};
     view_.Records.First = records_.data();

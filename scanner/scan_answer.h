@@ -23,6 +23,10 @@ public:
     // the name is longer than a pool.
     bool SetRecord(uint32_t slot, const IndexRecord& fields, const char* name, size_t length);
 
+    // Room for `slots` records at once, so a reader that knows the slot count
+    // fills the table without growing it step by step. False when out of memory.
+    bool Reserve(size_t slots);
+
     size_t RecordCount() const { return records_.size(); }
     const IndexRecord* Record(uint32_t slot) const { return slot < records_.size() ? &records_[slot] : nullptr; }
 

@@ -51,6 +51,7 @@ bool HandleSectorSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
         return true;
     }
     // Bounce through an aligned buffer a piece at a time.
+    platform::ScopedLock lock(bounceLock_);
     const size_t kBounce = 1u << 20;
     if (bounce_.empty()) bounce_.resize(kBounce + align);
     uint8_t* base = bounce_.data();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/handle.h"
+#include "platform/lock.h"
 
 namespace scanner {
 
@@ -18,6 +19,7 @@ public:
     virtual ~SectorSource() = default;
     // Reads exactly `length` bytes at byte `offset`; false on any failure
     // (including a short read past the end).
+    // Must be safe to call from two threads at once.
     virtual bool ReadAt(uint64_t offset, void* buffer, size_t length) = 0;
     // Told once the boot sector names the sector size.
     virtual void SetSectorSize(uint32_t /*bytes*/) {}
@@ -45,6 +47,9 @@ private:
 
     platform::FileHandle handle_;
     uint32_t alignment_ = 4096;
+    // The table is read ahead on a second thread; unaligned reads share the
+    // bounce buffer, so they take turns.
+    platform::CriticalSection bounceLock_;
     std::vector<uint8_t> bounce_;
 };
 

@@ -142,6 +142,7 @@ public:
         std::memcpy(&bytes_[kMftLcn * kCluster + slot * kRecord], record.data(), record.size());
     }
     uint8_t* At(uint64_t offset) { return &bytes_[offset]; }
+    void Truncate(size_t bytes) { bytes_.resize(bytes); }
     MemorySectorSource Source() const { return MemorySectorSource(bytes_); }
 
 private:
@@ -381,6 +382,20 @@ TEST(MftScan, ListsFilesAndDeletedFilesAndSkipsBadRecords) {
     EXPECT_EQ(c.names.count(19), 0u);
     EXPECT_EQ(c.names.count(20), 0u);
     EXPECT_EQ(stats.badRecords, 1u);
+}
+
+TEST(MftScan, ATableCutShortByTheDeviceListsTheRecordsBeforeTheCut) {
+    MemoryVolume mv;
+    mv.SetRecord(16, RecordBuilder().Name(5, L"before.txt").Finish());
+    mv.SetRecord(40, RecordBuilder().Name(5, L"after.txt").Finish());
+    // The device ends in the middle of the table (after slot 31).
+    mv.Truncate((kMftLcn + 8) * kCluster);
+    Collect c;
+    MftScanStats stats;
+    ASSERT_TRUE(ScanAll(mv, c, &stats));
+    EXPECT_EQ(c.names[16], L"before.txt");
+    EXPECT_EQ(c.names.count(40), 0u);
+    EXPECT_EQ(stats.records, kMftClusters * kCluster / kRecord);
 }
 
 TEST(MftScan, AttributeListLoopsAndForeignRecordsAreHarmless) {
