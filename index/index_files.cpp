@@ -246,18 +246,26 @@ void ReadFilesParallel(const std::vector<std::pair<HANDLE, std::pair<char*, size
 } // namespace
 
 bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& namePath) {
+    // Keep the storage of the last load for reuse; everything else goes.
+    RecordArray records = std::move(records_);
+    records.clear();
+    std::unique_ptr<char[]> names = std::move(names_);
+    const size_t capacity = names ? nameCapacity_ : 0;
     Clear();
+
     // Without a usable name file the drive is not indexed: nothing else is read.
     platform::FileHandle nameFile = OpenForRead(namePath);
     size_t nameSize = 0;
     if (!nameFile || !UsableSize(nameFile.Get(), nameSize)) return false;
-    std::unique_ptr<char[]> names(new (std::nothrow) char[nameSize + 1]);
-    if (!names) {
-        platform::Trace("LoadFiles: no memory for %lu bytes of names", static_cast<unsigned long>(nameSize));
-        return false;
+    if (nameSize > capacity) {
+        names.reset();
+        names.reset(new (std::nothrow) char[nameSize + 1]);
+        if (!names) {
+            platform::Trace("LoadFiles: no memory for %lu bytes of names", static_cast<unsigned long>(nameSize));
+            return false;
+        }
     }
 
-    RecordArray records;
     platform::FileHandle indexFile = OpenForRead(indexPath);
     size_t indexSize = 0;
     if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
@@ -265,8 +273,10 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
             records.resize(indexSize / sizeof(IndexRecord));  // uninitialised; a partial last record is dropped
         } catch (const std::exception&) {
             platform::Trace("LoadFiles: no memory for %lu bytes of records", static_cast<unsigned long>(indexSize));
-            records.clear();
+            RecordArray().swap(records);
         }
+    } else {
+        RecordArray().swap(records);  // no records this time: do not hold the old ones
     }
 
     std::vector<std::pair<HANDLE, std::pair<char*, size_t>>> requests;
@@ -278,5 +288,6 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
     if (read[0] == 0) return false;
     if (!records.empty()) records.resize(read[1] / sizeof(IndexRecord));
     AdoptLoaded(std::move(records), std::move(names), read[0]);
+    nameCapacity_ = std::max(capacity, nameSize);
     return true;
 }

@@ -96,10 +96,12 @@ unsigned __stdcall CIndexManager::LoadIndexThreadProc(void* manager) {
 }
 
 unsigned CIndexManager::LoadIndex() {
+    // The volume list is emptied at once; the volumes themselves are kept
+    // aside so a drive's new load can reuse its old storage.
+    std::vector<std::unique_ptr<CVolumeIndex>> old;
     {
         platform::ScopedLock lock(recordLock_);
-        for (auto& v : volumes_) v->Clear();
-        volumes_.clear();
+        old.swap(volumes_);
     }
     // The drives come from the monitor list, which a scan rebuilds; the first
     // load fills it from the drive list.
@@ -117,7 +119,14 @@ unsigned CIndexManager::LoadIndex() {
         for (const UsnMonitorEntry& e : monitors_) letters.push_back(e.Letter);
     }
     for (wchar_t letter : letters) {
-        std::unique_ptr<CVolumeIndex> volume(new CVolumeIndex(letter));
+        std::unique_ptr<CVolumeIndex> volume;
+        for (auto& v : old) {
+            if (v && v->Letter() == letter) {
+                volume = std::move(v);
+                break;
+            }
+        }
+        if (!volume) volume.reset(new CVolumeIndex(letter));
         if (!volume->LoadFiles(IndexFilePath(L"index_%c", letter), IndexFilePath(L"name_%c", letter)))
             continue;  // without names the drive is not indexed
         platform::ScopedLock lock(recordLock_);

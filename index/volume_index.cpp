@@ -227,6 +227,7 @@ void CVolumeIndex::Clear() {
     RecordArray().swap(records_);
     names_.reset();
     nameSize_ = 0;
+    nameCapacity_ = 0;
     pools_.clear();
     lastPoolUsed_ = 0;
 }
@@ -239,6 +240,7 @@ void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> name
     nameSize_ = std::min<size_t>(nameSize, UINT32_MAX - 1);
     if (names_) names_[nameSize_] = 0;
     else nameSize_ = 0;
+    nameCapacity_ = nameSize_;
     const uint32_t limit = static_cast<uint32_t>(nameSize_);
     for (IndexRecord& r : records_) {
         uint32_t offset = r.FileName;
@@ -247,6 +249,6 @@ void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> name
 }
 
 size_t CVolumeIndex::MemoryUsage() const {
-    return records_.capacity() * sizeof(IndexRecord) + (names_ ? nameSize_ + 1 : 0) +
+    return records_.capacity() * sizeof(IndexRecord) + (names_ ? nameCapacity_ + 1 : 0) +
            pools_.size() * kPoolSize;
 }

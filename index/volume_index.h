@@ -86,9 +86,12 @@ public:
     // Drops all records, the name buffer and the pools.
     void Clear();
 
-    // Reads "index_X" and "name_X" into this volume. False when the name file
-    // is missing, empty or unreadable: the drive is then not indexed. Never
-    // trusts the files: offsets beyond the name file give no name.
+    // Reads "index_X" and "name_X" into this volume, replacing what it held.
+    // False (and the volume empty) when the name file is missing, empty or
+    // unreadable: the drive is then not indexed. Never trusts the files:
+    // offsets beyond the name file give no name. Storage of an earlier load is
+    // reused when large enough: first touches of fresh memory are most of the
+    // cost of a large load.
     bool LoadFiles(const std::wstring& indexPath, const std::wstring& namePath);
 
     // Takes over loaded records (FileName holding name-file offsets or
@@ -116,6 +119,7 @@ private:
     // The loaded name file with one extra NUL, so no name runs past its end.
     std::unique_ptr<char[]> names_;
     size_t nameSize_ = 0;
+    size_t nameCapacity_ = 0;  // bytes of names_ before its closing NUL
     RecordArray records_;
     // Names added at run time; never moved or freed while the volume lives.
     std::vector<std::unique_ptr<char[]>> pools_;

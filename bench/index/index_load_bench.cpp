@@ -1,6 +1,7 @@
 // Loading a saved index of 2,000,000 records ("index_C"/"name_C") with the
-// files in the page cache: time from StartLoad until IsLoadDone, and the
-// memory the loaded volume takes per record.
+// files in the page cache: time from StartLoad until IsLoadDone for the first
+// load of the process and for reloads (as after each scan), beside one plain
+// single-thread read of both files, and the memory per record.
 #include <windows.h>
 #include <psapi.h>
 
@@ -201,7 +202,9 @@ int main() {
             volumeBytes = manager.GetVolume(v)->MemoryUsage();
         }
     }
-    std::sort(times.begin(), times.end());
+    const double first = times.front();
+    std::vector<double> reloads(times.begin() + 1, times.end());
+    std::sort(reloads.begin(), reloads.end());
 
     std::printf("index load: %u records (%zu folders, %zu deleted, %zu with Chinese names)\n", kRecords,
                 stats.directories, stats.deleted, stats.chinese);
@@ -211,9 +214,10 @@ int main() {
                 nameFileBytes / 1048576.0, nameFileBytes / kPool);
     std::printf("%-34s %12s\n", "measure", "value");
     std::printf("%-34s %12zu\n", "records loaded (slots)", loaded);
-    std::printf("%-34s %10.0f ms\n", "StartLoad..IsLoadDone, best", times.front() * 1000);
-    std::printf("%-34s %10.0f ms\n", "StartLoad..IsLoadDone, median", times[times.size() / 2] * 1000);
-    std::printf("%-34s %10.0f ms\n", "StartLoad..IsLoadDone, worst", times.back() * 1000);
+    std::printf("%-34s %10.0f ms\n", "first load (fresh memory)", first * 1000);
+    std::printf("%-34s %10.0f ms\n", "reload, best", reloads.front() * 1000);
+    std::printf("%-34s %10.0f ms\n", "reload, median", reloads[reloads.size() / 2] * 1000);
+    std::printf("%-34s %10.0f ms\n", "reload, worst", reloads.back() * 1000);
     std::printf("%-34s %10.0f ms\n", "baseline: one-thread ReadFile", baseline * 1000);
     std::printf("%-34s %12.1f\n", "committed bytes per record", loaded ? double(after - before) / loaded : 0.0);
     std::printf("%-34s %12.1f\n", "volume bytes per record", loaded ? double(volumeBytes) / loaded : 0.0);

@@ -121,6 +121,38 @@ TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
     }
 }
 
+TEST_F(IndexFiles, ReloadingReusesStorageWithoutStaleNamesOrRecords) {
+    CVolumeIndex v(L'X');
+    Write(L"index_%c", RecordBytes({Rec(5, 0, IRF_EXISTS), Rec(5, 5, IRF_EXISTS), Rec(5, 10, IRF_EXISTS)}));
+    Write(L"name_%c", std::string("aaaa\0bbbb\0cccc\0", 15));
+    ASSERT_TRUE(Load(v));
+    ASSERT_EQ(v.RecordCount(), 3u);
+    ASSERT_TRUE(v.UpdateIndex(2, 5, "pooled", 6, IRF_EXISTS));
+
+    // Smaller files: offsets inside the old names but beyond the new ones give nothing.
+    Write(L"index_%c", RecordBytes({Rec(5, 0, IRF_EXISTS), Rec(5, 5, IRF_EXISTS)}));
+    Write(L"name_%c", std::string("dd\0", 3));
+    ASSERT_TRUE(Load(v));
+    EXPECT_EQ(v.RecordCount(), 2u);
+    EXPECT_STREQ(v.GetName(0u), "dd");
+    EXPECT_EQ(v.GetName(1u), nullptr);
+    EXPECT_EQ(v.PoolCount(), 0u);
+
+    // Larger again.
+    std::string names(5000, 'e');
+    names += '\0';
+    Write(L"index_%c", RecordBytes({Rec(5, 4990, IRF_EXISTS)}));
+    Write(L"name_%c", names);
+    ASSERT_TRUE(Load(v));
+    EXPECT_STREQ(v.GetName(0u), "eeeeeeeeee");
+
+    // Without a name file the volume ends up empty.
+    ::DeleteFileW(Path(L"name_%c").c_str());
+    EXPECT_FALSE(Load(v));
+    EXPECT_EQ(v.RecordCount(), 0u);
+    EXPECT_EQ(v.GetName(0u), nullptr);
+}
+
 TEST_F(IndexFiles, LargeFilesReadInPiecesLandInOrder) {
     // Over 16 MB each, so both files are read in several pieces side by side.
     const uint32_t count = 400000;  // 18 MB of records
