@@ -181,3 +181,36 @@ TEST(ViewMore, ChildLayoutsGetNoShadowAndNoPopupStyle) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ViewMore, FocusGoesThroughTheViewToItsFirstTabItem) {
+    TestDlg dlg;
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    dlg.ShowWindow(SW_SHOW);
+    HWND view = dlg.GetViewControl().Handle();
+    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 40, 80, 20, view,
+                                  reinterpret_cast<HMENU>(501), nullptr, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ::SetFocus(dlg.Handle());
+    EXPECT_EQ(::GetFocus(), edit);
+    ::DestroyWindow(edit);
+    ::SetFocus(dlg.Handle());
+    EXPECT_EQ(::GetFocus(), view);  // no tab item: the view keeps it
+    dlg.DestroyWindow();
+}
+
+TEST(ViewMore, MaximisingAResizableLayoutFillsTheWorkArea) {
+    TestDlg dlg("<layer width=\"200\" height=\"100\" resize=\"1\" noborder=\"1\"><body/></layer>");
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    ::ShowWindow(dlg.Handle(), SW_MAXIMIZE);
+    testing_support::PumpMessages(50);
+    RECT work = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(SameRect(dlg.GetWindowRect(), work));
+    EXPECT_TRUE(SameRect(dlg.GetViewControl().GetClientRect(),
+                         RECT{0, 0, work.right - work.left, work.bottom - work.top}));
+    dlg.DestroyWindow();
+}
+
+} // namespace
