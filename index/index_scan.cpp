@@ -29,8 +29,12 @@ int CIndexManager::StartScan() {
     if (scanThread_.IsRunning()) return 1;
     scanThread_.Close();
     StopJournalThread();
-    if (!scanThread_.Start(&CIndexManager::ScanThreadProc, this))
+    if (!scanThread_.Start(&CIndexManager::ScanThreadProc, this)) {
         platform::Trace("StartScan: the scan thread did not start");
+        return 1;
+    }
+    // A rescan while searches are answered from a loaded index yields to them.
+    if (!IsIndexEmpty()) ::SetThreadPriority(scanThread_.Handle(), THREAD_PRIORITY_BELOW_NORMAL);
     return 1;
 }
 
