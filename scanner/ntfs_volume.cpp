@@ -40,7 +40,10 @@ struct MftDataPiece {
 bool DecodeDataRuns(const uint8_t* p, const uint8_t* end, int64_t firstVcn, uint64_t totalClusters,
                     std::vector<DataRun>& runs) {
     if (firstVcn < 0) return false;
-    const uint64_t maxVcn = kMaxVolumeBytes / 512;
+    // Virtual cluster numbers stay below 2^62 bytes at the largest cluster
+    // size, so vcn × cluster size never overflows (sparse files may be
+    // larger than their volume, so the volume size does not bound them).
+    const uint64_t maxVcn = (1ull << 62) / kMaxClusterBytes;
     uint64_t vcn = static_cast<uint64_t>(firstVcn);
     int64_t lcn = 0;
     while (p < end) {
@@ -279,6 +282,9 @@ bool NtfsVolume::LoadMftRuns() {
         vcn += r.length;
     }
     uint64_t covered = vcn * bytesPerCluster_;
+    // Runs that name the same clusters over and over cannot make the table
+    // larger than the volume.
+    covered = std::min<uint64_t>(covered, totalClusters_ * bytesPerCluster_);
     uint64_t bytes = static_cast<uint64_t>(dataSize);
     if (bytes > covered) bytes = covered;
     mftBytes_ = bytes;

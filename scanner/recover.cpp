@@ -16,6 +16,7 @@ namespace {
 constexpr size_t kCopyChunk = 1u << 20;
 constexpr size_t kMaxPieces = 4096;
 constexpr size_t kMaxListBytes = 256u << 10;
+constexpr uint64_t kMaxFileBytes = 16ull << 40;
 
 struct DataPiece {
     int64_t lowestVcn;
@@ -188,6 +189,9 @@ RecoverStatus CopyRecordData(NtfsVolume& volume, uint32_t slot, const std::strin
     const uint64_t size = static_cast<uint64_t>(first.dataSize);
     const uint64_t initialized = std::min<uint64_t>(static_cast<uint64_t>(first.initializedSize), size);
     if (static_cast<uint64_t>(nextVcn) * cluster < size) return RecoverStatus::kDataUnreadable;
+    // Beyond the largest file NTFS can hold: a damaged record, not a file
+    // worth filling the target drive with zeros for.
+    if (size > kMaxFileBytes) return RecoverStatus::kDataUnreadable;
 
     std::vector<uint8_t> storage(kCopyChunk + 4096);
     uint8_t* buffer = storage.data() + (4096 - reinterpret_cast<uintptr_t>(storage.data()) % 4096) % 4096;

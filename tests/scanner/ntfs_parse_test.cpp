@@ -446,6 +446,9 @@ TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
     mv.SetRecord(30, RecordBuilder(0).Name(5, L"gap.bin").NonResident(ntfs::kAttrData, 0, 3 * kCluster, {0x11, 1, 40, 0}).Finish());
     mv.SetRecord(31, RecordBuilder(0).Name(5, L"far.bin").NonResident(ntfs::kAttrData, 0, kCluster, {0x21, 1, 0x00, 0x10, 0}).Finish());
     mv.SetRecord(32, RecordBuilder(0).Name(5, L"ok.bin").NonResident(ntfs::kAttrData, 0, 5000, {0x11, 2, 40, 0x01, 1, 0}).Finish());
+    // A sparse run of 2^40 clusters: 4 PB of zeros.
+    mv.SetRecord(33, RecordBuilder(0).Name(5, L"huge.bin").NonResident(ntfs::kAttrData, 0, int64_t(1) << 52,
+                                                                        {0x08, 0, 0, 0, 0, 0, 1, 0, 0, 0}).Finish());
     std::memset(mv.At(40 * kCluster), 'Q', 2 * kCluster);
     MemorySectorSource src = mv.Source();
     NtfsVolume volume(src);
@@ -463,6 +466,7 @@ TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
     EXPECT_EQ(copy(30, "gap.bin"), RecoverStatus::kDataUnreadable);   // runs end before the size
     EXPECT_EQ(copy(31, "far.bin"), RecoverStatus::kDataUnreadable);   // run past the volume
     EXPECT_EQ(copy(32, "wrong.bin"), RecoverStatus::kRecordMismatch);
+    EXPECT_EQ(copy(33, "huge.bin"), RecoverStatus::kDataUnreadable);
     ASSERT_EQ(copy(32, "ok.bin"), RecoverStatus::kOk);
     EXPECT_EQ(counter.Sectors(), 5000u / 512);
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
