@@ -19,6 +19,8 @@
 #include "platform/thread.h"
 
 struct ISearchFile;
+class CSearchWorkers;
+struct SearchShares;
 
 // One drive followed by the change-journal monitor, in drive-listing order.
 struct UsnMonitorEntry {
@@ -206,6 +208,9 @@ private:
     std::vector<SearchResult> CandidateList;
     std::vector<SearchResult> ResultList;
     volatile LONG SortKey = 0;  // SORT_* of the last sort request
+    // Helper threads and their working storage, made by the first full search.
+    std::shared_ptr<CSearchWorkers> searchWorkers_;
+    std::shared_ptr<SearchShares> searchShares_;
 
     // ===================================================================
     // Change-journal monitor

@@ -6,14 +6,18 @@
 
 #include "index/index_manager.h"
 #include "index/search_messages.h"
+#include "index/search_workers.h"
 #include "platform/strconv.h"
 #include "platform/trace.h"
 
 namespace {
 
-// Records matched per hold of the record lock: about a millisecond of work at
-// most, so the journal thread and the windows never wait long.
+// Records matched per hold of the record lock: well under a millisecond of
+// work, so the journal thread and the windows never wait long.
 constexpr uint32_t kRecordsPerLock = 8192;
+// Records of one share of a round of the full search; the shares of a round
+// run in parallel while the search thread holds the record lock.
+constexpr uint32_t kRecordsPerShare = 16384;
 
 inline MatchInput InputOf(const CVolumeIndex& volume, const IndexRecord& record) {
     FILETIME time2 = record.Time2;
@@ -62,14 +66,90 @@ void CIndexManager::PostSearchResults(WPARAM count, LPARAM detail) {
     if (window && ::IsWindow(window)) ::PostMessageW(window, WM_SEARCH_RESULTS, count, detail);
 }
 
+// Working storage of one share of a full search, kept between searches so
+// that a search allocates nothing per record and little per run.
+struct SearchShare {
+    std::vector<SearchResult> candidates;
+    std::vector<SearchResult> results;
+    uint32_t count = 0;
+    uint32_t deleted = 0;
+    MatchScratch scratch;
+    CVolumeIndex::PathBuffer pathBuffer;
+    std::vector<wchar_t> widePath = std::vector<wchar_t>(CVolumeIndex::kPathBufferSize + 1);
+};
+
+struct SearchShares {
+    std::vector<std::unique_ptr<SearchShare>> shares;
+};
+
+namespace {
+
+// One round of a full search: slots [begin, end) of one volume, split among
+// the shares; runs while the search thread holds the record lock.
+struct FullSearchRound {
+    const CSearchQuery* query;
+    const CVolumeIndex* volume;
+    const IndexRecord* table;
+    uint16_t position;
+    bool prefix;
+    uint32_t begin, end, perShare;
+    SearchShares* shares;
+};
+
+void MatchShare(void* context, unsigned share) {
+    const FullSearchRound& round = *static_cast<const FullSearchRound*>(context);
+    SearchShare& out = *round.shares->shares[share];
+    out.candidates.clear();
+    out.results.clear();
+    uint32_t from = round.begin + share * round.perShare;
+    uint32_t to = std::min(round.end, from + round.perShare);
+    const CSearchQuery& query = *round.query;
+    const CVolumeIndex& volume = *round.volume;
+    for (uint32_t slot = from; slot < to; ++slot) {
+        const wchar_t* path = L"";
+        if (round.prefix) {
+            const char* ansi = volume.GetFullPath(slot, out.pathBuffer);
+            int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, out.widePath.data(), static_cast<int>(out.widePath.size()));
+            if (n <= 0) out.widePath[0] = 0;
+            path = out.widePath.data();
+        }
+        bool deleted = false;
+        int r = query.MatchRecord(InputOf(volume, round.table[slot]), path, &deleted, out.scratch);
+        if (r == MATCH_REJECT) continue;
+        SearchResult entry{slot, round.position};
+        out.candidates.push_back(entry);
+        if (r == MATCH_FULL) {
+            out.results.push_back(entry);
+            ++out.count;
+            if (deleted) ++out.deleted;
+        }
+    }
+}
+
+} // namespace
+
 unsigned CIndexManager::FullSearch() {
     // The search thread is the only writer of the query's fields it reads here
     // (the journal thread changes FullScan only inside the record lock, which
-    // every batch below holds), so they are read without the query lock.
+    // every round below holds), so they are read without the query lock.
     const CSearchQuery& query = activeQuery_;
     std::string prefixRoot;
     const bool prefix = !query.PathPrefix.empty();
     if (prefix) prefixRoot = platform::WideToAnsi(query.PathPrefix.substr(0, 3));
+
+    if (!searchWorkers_) {
+        searchWorkers_ = std::make_shared<CSearchWorkers>(CSearchWorkers::DefaultShares());
+        auto shares = std::make_shared<SearchShares>();
+        for (unsigned i = 0; i < searchWorkers_->Shares(); ++i) {
+            shares->shares.emplace_back(new SearchShare);
+            shares->shares.back()->candidates.reserve(kRecordsPerShare);
+            shares->shares.back()->results.reserve(kRecordsPerShare);
+        }
+        searchShares_ = shares;
+    }
+    SearchShares& shares = *searchShares_;
+    for (auto& s : shares.shares) s->count = s->deleted = 0;
+    const uint32_t perRound = kRecordsPerShare * searchWorkers_->Shares();
 
     size_t volumeCount;
     {
@@ -82,10 +162,6 @@ unsigned CIndexManager::FullSearch() {
         volumeCount = volumes_.size();
     }
 
-    MatchScratch scratch;
-    CVolumeIndex::PathBuffer pathBuffer;
-    std::vector<wchar_t> widePath(CVolumeIndex::kPathBufferSize + 1);
-    uint32_t count = 0, deletedCount = 0;
     for (size_t v = 0; v < volumeCount; ++v) {
         uint32_t records;
         {
@@ -98,35 +174,42 @@ unsigned CIndexManager::FullSearch() {
             }
             records = volume->RecordCount();
         }
-        for (uint32_t start = kFirstUserSlot; start < records; start += kRecordsPerLock) {
+        for (uint32_t start = kFirstUserSlot; start < records; start += perRound) {
             if (searchStop_) return 0;
             platform::ScopedLock lock(recordLock_);
             const CVolumeIndex* volume = GetVolume(v);
             if (!volume) break;
-            // Re-read every batch: the journal thread may have grown the table.
-            const IndexRecord* table = volume->Records();
-            uint32_t end = std::min(std::min(records, volume->RecordCount()), start + kRecordsPerLock);
-            for (uint32_t slot = start; slot < end; ++slot) {
-                const wchar_t* path = L"";
-                if (prefix) {
-                    const char* ansi = volume->GetFullPath(slot, pathBuffer);
-                    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, widePath.data(),
-                                                  static_cast<int>(widePath.size()));
-                    if (n <= 0) widePath[0] = 0;
-                    path = widePath.data();
-                }
-                bool deleted = false;
-                int r = query.MatchRecord(InputOf(*volume, table[slot]), path, &deleted, scratch);
-                if (r == MATCH_REJECT) continue;
-                SearchResult entry{slot, static_cast<uint16_t>(v)};
-                CandidateList.push_back(entry);
-                if (r == MATCH_FULL) {
-                    ResultList.push_back(entry);
-                    ++count;
-                    if (deleted) ++deletedCount;
-                }
+            // Re-read every round: the journal thread may have grown the table.
+            FullSearchRound round;
+            round.query = &query;
+            round.volume = volume;
+            round.table = volume->Records();
+            round.position = static_cast<uint16_t>(v);
+            round.prefix = prefix;
+            round.begin = start;
+            round.end = std::min(std::min(records, volume->RecordCount()), start + perRound);
+            round.perShare = kRecordsPerShare;
+            round.shares = &shares;
+            unsigned used = (round.end - round.begin + kRecordsPerShare - 1) / kRecordsPerShare;
+            for (unsigned i = used; i < searchWorkers_->Shares(); ++i) {
+                shares.shares[i]->candidates.clear();
+                shares.shares[i]->results.clear();
+            }
+            if (used <= 1) {
+                MatchShare(&round, 0);
+            } else {
+                searchWorkers_->Run(&MatchShare, &round);
+            }
+            for (auto& s : shares.shares) {
+                CandidateList.insert(CandidateList.end(), s->candidates.begin(), s->candidates.end());
+                ResultList.insert(ResultList.end(), s->results.begin(), s->results.end());
             }
         }
+    }
+    uint32_t count = 0, deletedCount = 0;
+    for (auto& s : shares.shares) {
+        count += s->count;
+        deletedCount += s->deleted;
     }
     PostSearchResults(count, deletedCount);
     {

@@ -1,0 +1,49 @@
+#pragma once
+// A small fork-join pool for the full search: the calling thread and a few
+// helper threads each run one share of a job, and Run returns when all are
+// done. The helpers sleep between jobs and spin briefly between the rounds of
+// one search, when jobs follow each other closely.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/handle.h"
+#include "platform/thread.h"
+
+class CSearchWorkers {
+public:
+    using Job = void (*)(void* context, unsigned share);
+
+    // `shares` counts the calling thread; 1 runs everything on the caller.
+    explicit CSearchWorkers(unsigned shares);
+    ~CSearchWorkers();
+    CSearchWorkers(const CSearchWorkers&) = delete;
+    CSearchWorkers& operator=(const CSearchWorkers&) = delete;
+
+    unsigned Shares() const { return static_cast<unsigned>(helpers_.size()) + 1; }
+    // Runs job(context, i) for every share i; share 0 runs on the caller.
+    void Run(Job job, void* context);
+
+    // Shares to use on this machine: one per processor, at most 8.
+    static unsigned DefaultShares();
+
+private:
+    struct Helper {
+        CSearchWorkers* pool = nullptr;
+        unsigned share = 0;
+        platform::UniqueHandle wake;  // auto-reset
+        volatile LONG sleeping = 0;
+        LONG seenGeneration = 0;
+        platform::Thread thread;
+    };
+    static unsigned __stdcall HelperProc(void* helper);
+    bool WaitForJob(Helper& h);
+
+    std::vector<Helper*> helpers_;
+    platform::UniqueHandle done_;  // auto-reset
+    volatile LONG generation_ = 0;
+    volatile LONG remaining_ = 0;
+    volatile LONG quit_ = 0;
+    Job job_ = nullptr;
+    void* context_ = nullptr;
+};
