@@ -201,6 +201,8 @@ private:
     unsigned NarrowSearch();
     unsigned SortResults();
     void PostSearchResults(WPARAM count, LPARAM detail);
+    void EnsureSearchWorkers();
+    void SetNarrowBase(const CSearchQuery& query, LONG stampAtStart);
 
     CSearchQuery activeQuery_;  // query lock
     // Every record that passed state and filters in the last full search, and
@@ -211,6 +213,15 @@ private:
     // Helper threads and their working storage, made by the first full search.
     std::shared_ptr<CSearchWorkers> searchWorkers_;
     std::shared_ptr<SearchShares> searchShares_;
+    // What the result list was made from, when a narrowing may start from it
+    // instead of from every candidate (record lock).
+    struct NarrowBase {
+        bool Valid = false;
+        std::wstring FoldedPattern;
+        uint32_t FileState = 0;
+        LONG Stamp = 0;
+    } narrowBase_;
+    std::vector<SearchResult> narrowSource_;  // the previous results while narrowing
 
     // ===================================================================
     // Change-journal monitor

@@ -155,6 +155,7 @@ unsigned CIndexManager::SortResults() {
         if (g_bSearchAbort || ResultList.size() != count) return 0;
         for (size_t k = 0; k < count; ++k) sorted[k] = ResultList[rows[k].Position];
         ResultList.swap(sorted);
+        narrowBase_.Valid = false;  // no longer in candidate order
     }
     sorted_ = 1;
     PostSearchResults(count, static_cast<LPARAM>(-1));

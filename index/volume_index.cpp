@@ -29,6 +29,8 @@ size_t NameLength(const char* name, int length) {
 
 } // namespace
 
+volatile LONG g_IndexChangeStamp = 0;
+
 const std::string& LostFolderMarker() {
     // "#丢失的目录\" in the system code page.
     static const std::string marker =
@@ -160,6 +162,7 @@ bool CVolumeIndex::GrowTo(uint32_t slot) {
 }
 
 bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("InsertIndex", slot, fatherId, name, len);
     if (slot < records_.size()) return true;  // already known: nothing to add
@@ -173,6 +176,7 @@ bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* nam
 }
 
 bool CVolumeIndex::DeleteIndex(uint32_t slot) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     IndexRecord* r = GetRecord(slot);
     const char* name = r ? GetName(*r) : nullptr;
     TraceChange("DeleteIndex", slot, r ? r->FatherID : 0, name, name ? strlen(name) : 0);
@@ -182,6 +186,7 @@ bool CVolumeIndex::DeleteIndex(uint32_t slot) {
 }
 
 bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("ReNameIndex", slot, fatherId, name, len);
     IndexRecord* r = GetRecord(slot);
@@ -193,6 +198,7 @@ bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* nam
 }
 
 bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("UpdateIndex", slot, fatherId, name, len);
     IndexRecord* r = GetRecord(slot);
@@ -205,6 +211,7 @@ bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* nam
 }
 
 bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     IndexRecord* r = GetRecord(slot);
     if (!r) return false;
     PathBuffer buffer;
@@ -224,6 +231,7 @@ bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
 }
 
 void CVolumeIndex::Clear() {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     RecordArray().swap(records_);
     names_.reset();
     nameSize_ = 0;
@@ -233,6 +241,7 @@ void CVolumeIndex::Clear() {
 }
 
 void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> names, size_t nameSize) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
     Clear();
     records_ = std::move(records);
     names_ = std::move(names);

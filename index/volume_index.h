@@ -128,3 +128,8 @@ private:
 
 // The ANSI marker put in place of a folder that cannot be named.
 const std::string& LostFolderMarker();
+
+// Counts every change of any volume's records or names (the journal's four
+// operations, loading, clearing), so that a search can tell that the index
+// has stayed as it was since an earlier one.
+extern volatile LONG g_IndexChangeStamp;

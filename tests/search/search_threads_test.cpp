@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -379,6 +380,142 @@ TEST_F(SearchThreads, StartSortWaitsForTheRunningSearch) {
     EXPECT_NE(first.detail, -1);
     EXPECT_EQ(second.count, 50000u);
     EXPECT_EQ(second.detail, -1);
+}
+
+} // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Large volumes: the parallel rounds and the narrowing shortcut against a
+// plain single-threaded pass over the same records.
+
+std::vector<Entry> RandomVolume(uint32_t records, unsigned seed) {
+    std::mt19937 rng(seed);
+    const char* const parts[] = {"ab", "abc", "AB", "x", "y", "abcd", "q", "文", "档", "_", ".txt", ".doc", "1"};
+    std::vector<Entry> out = {{5, 5, ".", kDir, 0, 0}};
+    for (uint32_t slot = 50; slot < records; ++slot) {
+        if (rng() % 50 == 0) continue;  // a slot without a name
+        std::wstring name;
+        int n = 1 + rng() % 5;
+        for (int i = 0; i < n; ++i) name += platform::Utf8ToWide(parts[rng() % 13]);
+        uint8_t flags = rng() % 10 == 0 ? (rng() % 2 ? kDeletedFile : kDeletedDir) : (rng() % 8 == 0 ? kDir : kFile);
+        out.push_back({slot, 5, platform::WideToAnsi(name), flags, 0, static_cast<int64_t>(slot)});
+    }
+    return out;
+}
+
+// The slots (kept in Size) of the current result list.
+std::vector<int64_t> ResultSlots(CIndexManager& m) {
+    std::vector<int64_t> out;
+    IndexRecord r;
+    for (size_t row = 0; m.GetResultRecord(row, &r); ++row) out.push_back(r.Size);
+    return out;
+}
+
+struct Reference {
+    std::vector<const Entry*> candidates;
+    std::vector<int64_t> results;
+    size_t deleted = 0;
+};
+
+// The rules applied one record at a time: a full pass fills the candidates, a
+// narrowing re-matches them.
+void ReferencePass(const std::vector<Entry>& entries, CSearchQuery q, bool full, Reference& ref) {
+    q.FullScan = full ? 1 : 0;
+    q.Prepare();
+    std::vector<const Entry*> source;
+    if (full) {
+        for (const Entry& e : entries) {
+            if (e.slot >= 50) source.push_back(&e);
+        }
+        ref.candidates.clear();
+    } else {
+        source = ref.candidates;
+    }
+    ref.results.clear();
+    ref.deleted = 0;
+    for (const Entry* e : source) {
+        MatchInput in{e->name.c_str(), e->flags, e->time2, static_cast<ULONGLONG>(e->size)};
+        bool deleted = false;
+        int r = q.MatchRecord(in, L"", &deleted);
+        if (full && r != MATCH_REJECT) ref.candidates.push_back(e);
+        if (r == MATCH_FULL) {
+            ref.results.push_back(e->size);
+            ref.deleted += deleted;
+        }
+    }
+}
+
+TEST_F(SearchThreads, ParallelRoundsAndNarrowingMatchAPlainPass) {
+    std::vector<Entry> entries = RandomVolume(120000, 99);
+    Load(entries);
+    struct Step {
+        const wchar_t* pattern;
+        bool full;
+        uint32_t state;
+        uint32_t mask;
+    };
+    const Step steps[] = {
+        {L"ab", true, SQS_ALL, 0},         {L"abc", false, SQS_ALL, 0},      {L"abcd", false, SQS_ALL, 0},
+        {L"ab", false, SQS_ALL, 0},        {L"BCD", false, SQS_ALL, 0},      {L"x", true, SQS_EXISTING, 0},
+        {L"xy", false, SQS_EXISTING, 0},   {L"xy", false, SQS_DELETED, 0},   {L"", true, SQS_ALL, SQF_DOCUMENT},
+        {L"文档", false, SQS_ALL, SQF_DOCUMENT}, {L"档", false, SQS_ALL, SQF_DOCUMENT},
+        {L"a*d", false, SQS_ALL, SQF_DOCUMENT}, {L"*d", true, SQS_ALL, 0}, {L"", false, SQS_ALL, 0},
+    };
+    Reference ref;
+    for (const Step& step : steps) {
+        CSearchQuery q = MakeQuery(step.pattern, step.state, step.mask);
+        q.FullScan = step.full ? 1 : 0;
+        auto post = Search(q);
+        ReferencePass(entries, q, step.full, ref);
+        SCOPED_TRACE(platform::WideToUtf8(step.pattern));
+        EXPECT_EQ(post.count, ref.results.size());
+        EXPECT_EQ(static_cast<size_t>(post.detail), ref.deleted);
+        EXPECT_EQ(ResultSlots(*manager_), ref.results);
+    }
+}
+
+TEST_F(SearchThreads, NarrowingSeesRecordsChangedSinceThePreviousSearch) {
+    std::vector<Entry> entries = RandomVolume(60000, 5);
+    Load(entries);
+    EXPECT_EQ(Search(MakeQuery(L"ab")).count > 0, true);
+    CSearchQuery q = MakeQuery(L"abq");
+    q.FullScan = 0;
+    size_t before = Search(q).count;
+    // Rename a record that matched neither pattern so that it matches the
+    // next one: the narrowing must not start from the previous results.
+    uint32_t renamed = 0;
+    {
+        platform::ScopedLock lock(manager_->RecordLock());
+        CVolumeIndex* volume = manager_->GetVolume(0);
+        for (const Entry& e : entries) {
+            if (e.slot >= 50 && e.flags == kFile && e.name.find("ab") == std::string::npos &&
+                e.name.find("AB") == std::string::npos) {
+                renamed = e.slot;
+                break;
+            }
+        }
+        ASSERT_NE(renamed, 0u);
+        ASSERT_TRUE(volume->ReNameIndex(renamed, 5, "zzabqzz", 7));
+    }
+    q.Pattern = L"abqz";
+    auto post = Search(q);
+    std::vector<int64_t> slots = ResultSlots(*manager_);
+    EXPECT_NE(std::find(slots.begin(), slots.end(), static_cast<int64_t>(renamed)), slots.end());
+    EXPECT_LE(post.count, before + 1);
+
+    // After a sort the results are out of candidate order: a narrowing must
+    // come back in candidate order all the same.
+    q.Pattern = L"ab";
+    Search(q);
+    ASSERT_TRUE(manager_->StartSort(SORT_BY_TIME));
+    window_.Next();
+    q.Pattern = L"abc";
+    Search(q);
+    slots = ResultSlots(*manager_);
+    EXPECT_TRUE(std::is_sorted(slots.begin(), slots.end()));
+    EXPECT_FALSE(slots.empty());
 }
 
 } // namespace
