@@ -131,6 +131,8 @@ public:
 
     static unsigned __stdcall SearchThreadProc(void* manager);
     static unsigned __stdcall SortThreadProc(void* manager);
+    // A search thread started ahead of time that waits for StartSearch.
+    static unsigned __stdcall ParkedSearchThreadProc(void* manager);
 
     // ===================================================================
     // Change-journal monitor
@@ -222,6 +224,18 @@ private:
         LONG Stamp = 0;
     } narrowBase_;
     std::vector<SearchResult> narrowSource_;  // the previous results while narrowing
+    // The next search thread, started when the last search ended and parked
+    // until StartSearch hands it the query: a thread can take milliseconds to
+    // start, which a keystroke should not wait for. Only the search thread
+    // starts it and only StartSearch, with no search thread running, takes it.
+    struct ParkedSearchThread {
+        ParkedSearchThread();
+        ~ParkedSearchThread();  // ends a thread still parked
+        platform::Thread thread;
+        platform::UniqueHandle go;  // auto-reset
+        volatile LONG quit = 0;
+    };
+    std::unique_ptr<ParkedSearchThread> parkedSearch_;
 
     // ===================================================================
     // Change-journal monitor

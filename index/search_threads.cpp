@@ -33,10 +33,29 @@ int CIndexManager::StartSearch(const CSearchQuery& query) {
         platform::ScopedLock lock(queryLock_);
         activeQuery_.Assign(query);
     }
-    if (!searchThread_.Start(&CIndexManager::SearchThreadProc, this)) {
+    if (parkedSearch_ && parkedSearch_->thread.IsRunning()) {
+        searchThread_ = std::move(parkedSearch_->thread);
+        ::SetEvent(parkedSearch_->go.Get());
+    } else if (!searchThread_.Start(&CIndexManager::SearchThreadProc, this)) {
         platform::Trace("StartSearch: the search thread did not start");
     }
     return 1;
+}
+
+CIndexManager::ParkedSearchThread::ParkedSearchThread() : go(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+CIndexManager::ParkedSearchThread::~ParkedSearchThread() {
+    ::InterlockedExchange(&quit, 1);
+    ::SetEvent(go.Get());
+    thread.Join();
+}
+
+unsigned __stdcall CIndexManager::ParkedSearchThreadProc(void* manager) {
+    auto* self = static_cast<CIndexManager*>(manager);
+    ParkedSearchThread& parked = *self->parkedSearch_;
+    ::WaitForSingleObject(parked.go.Get(), INFINITE);
+    if (parked.quit) return 0;
+    return SearchThreadProc(manager);
 }
 
 unsigned __stdcall CIndexManager::SearchThreadProc(void* manager) {
@@ -51,6 +70,10 @@ unsigned __stdcall CIndexManager::SearchThreadProc(void* manager) {
     } else {
         self->NarrowSearch();
     }
+    // Get the next search thread going while the user reads the results.
+    if (!self->parkedSearch_) self->parkedSearch_.reset(new ParkedSearchThread);
+    ParkedSearchThread& parked = *self->parkedSearch_;
+    if (parked.go && !parked.thread.IsStarted()) parked.thread.Start(&CIndexManager::ParkedSearchThreadProc, self);
     return 1;
 }
 

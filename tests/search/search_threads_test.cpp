@@ -212,8 +212,13 @@ TEST_F(SearchThreads, NarrowingRematchesOnlyTheCandidates) {
 TEST_F(SearchThreads, RunningTheSameQueryAgainNarrows) {
     Load(PhotoTree());
     EXPECT_EQ(Search(MakeQuery(L"", SQS_ALL, SQF_PICTURE)).count, 3u);
-    platform::ScopedLock lock(manager_->QueryLock());
-    EXPECT_EQ(manager_->ActiveQuery().FullScan, 0u);
+    // The flag is cleared right after the post.
+    EXPECT_TRUE(testing_support::PumpMessagesUntil(
+        [&] {
+            platform::ScopedLock lock(manager_->QueryLock());
+            return manager_->ActiveQuery().FullScan == 0;
+        },
+        10000));
 }
 
 TEST_F(SearchThreads, DeletedFilesOfEveryVolumeWithoutDeletedFolders) {
