@@ -12,10 +12,11 @@
 
 namespace {
 
-// Records (or list entries) of one share of a search round. The shares of a
-// round run in parallel while the search thread holds the record lock, well
-// under a millisecond, so the journal thread and the windows never wait long.
-constexpr uint32_t kRecordsPerShare = 16384;
+// A search round: the search thread holds the record lock while the helper
+// threads match its chunks -- about a millisecond, so the journal thread and
+// the windows never wait long.
+constexpr uint32_t kChunkRecords = 4096;
+constexpr uint32_t kChunksPerRound = 32;
 
 inline MatchInput InputOf(const CVolumeIndex& volume, const IndexRecord& record) {
     FILETIME time2 = record.Time2;
@@ -87,62 +88,77 @@ void CIndexManager::PostSearchResults(WPARAM count, LPARAM detail) {
     if (window && ::IsWindow(window)) ::PostMessageW(window, WM_SEARCH_RESULTS, count, detail);
 }
 
-// Working storage of one share of a full search, kept between searches so
-// that a search allocates nothing per record and little per run.
+// Working storage of one share (one thread) of a search, and the output of
+// one chunk of a round; kept between searches so that a search allocates
+// nothing per record and little per run.
 struct SearchShare {
-    std::vector<SearchResult> candidates;
-    std::vector<SearchResult> results;
-    uint32_t count = 0;
-    uint32_t deleted = 0;
     MatchScratch scratch;
     CVolumeIndex::PathBuffer pathBuffer;
     std::vector<wchar_t> widePath = std::vector<wchar_t>(CVolumeIndex::kPathBufferSize + 1);
 };
 
+struct SearchChunk {
+    std::vector<SearchResult> candidates;
+    std::vector<SearchResult> results;
+    uint32_t count = 0;
+    uint32_t deleted = 0;
+};
+
 struct SearchShares {
     std::vector<std::unique_ptr<SearchShare>> shares;
+    std::vector<std::unique_ptr<SearchChunk>> chunks;
 };
 
 namespace {
 
-// One round of a full search: slots [begin, end) of one volume, split among
-// the shares; runs while the search thread holds the record lock.
+// One round of a full search: slots [begin, end) of one volume in chunks that
+// the shares take in turn (a busy processor then holds up no one); runs while
+// the search thread holds the record lock.
 struct FullSearchRound {
     const CSearchQuery* query;
     const CVolumeIndex* volume;
     const IndexRecord* table;
     uint16_t position;
     bool prefix;
-    uint32_t begin, end, perShare;
+    uint32_t begin, end;
+    LONG chunks;
+    volatile LONG next;
     SearchShares* shares;
 };
 
 void MatchShare(void* context, unsigned share) {
-    const FullSearchRound& round = *static_cast<const FullSearchRound*>(context);
-    SearchShare& out = *round.shares->shares[share];
-    out.candidates.clear();
-    out.results.clear();
-    uint32_t from = round.begin + share * round.perShare;
-    uint32_t to = std::min(round.end, from + round.perShare);
+    FullSearchRound& round = *static_cast<FullSearchRound*>(context);
+    SearchShare& work = *round.shares->shares[share];
     const CSearchQuery& query = *round.query;
     const CVolumeIndex& volume = *round.volume;
-    for (uint32_t slot = from; slot < to; ++slot) {
-        const wchar_t* path = L"";
-        if (round.prefix) {
-            const char* ansi = volume.GetFullPath(slot, out.pathBuffer);
-            int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, out.widePath.data(), static_cast<int>(out.widePath.size()));
-            if (n <= 0) out.widePath[0] = 0;
-            path = out.widePath.data();
-        }
-        bool deleted = false;
-        int r = query.MatchRecord(InputOf(volume, round.table[slot]), path, &deleted, out.scratch);
-        if (r == MATCH_REJECT) continue;
-        SearchResult entry{slot, round.position};
-        out.candidates.push_back(entry);
-        if (r == MATCH_FULL) {
-            out.results.push_back(entry);
-            ++out.count;
-            if (deleted) ++out.deleted;
+    for (;;) {
+        LONG c = ::InterlockedIncrement(&round.next) - 1;
+        if (c >= round.chunks) return;
+        SearchChunk& out = *round.shares->chunks[c];
+        out.candidates.clear();
+        out.results.clear();
+        out.count = out.deleted = 0;
+        uint32_t from = round.begin + static_cast<uint32_t>(c) * kChunkRecords;
+        uint32_t to = std::min(round.end, from + kChunkRecords);
+        for (uint32_t slot = from; slot < to; ++slot) {
+            const wchar_t* path = L"";
+            if (round.prefix) {
+                const char* ansi = volume.GetFullPath(slot, work.pathBuffer);
+                int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, work.widePath.data(),
+                                              static_cast<int>(work.widePath.size()));
+                if (n <= 0) work.widePath[0] = 0;
+                path = work.widePath.data();
+            }
+            bool deleted = false;
+            int r = query.MatchRecord(InputOf(volume, round.table[slot]), path, &deleted, work.scratch);
+            if (r == MATCH_REJECT) continue;
+            SearchResult entry{slot, round.position};
+            out.candidates.push_back(entry);
+            if (r == MATCH_FULL) {
+                out.results.push_back(entry);
+                ++out.count;
+                if (deleted) ++out.deleted;
+            }
         }
     }
 }
@@ -160,8 +176,8 @@ unsigned CIndexManager::FullSearch() {
 
     EnsureSearchWorkers();
     SearchShares& shares = *searchShares_;
-    for (auto& s : shares.shares) s->count = s->deleted = 0;
-    const uint32_t perRound = kRecordsPerShare * searchWorkers_->Shares();
+    const uint32_t perRound = kChunkRecords * kChunksPerRound;
+    uint32_t count = 0, deletedCount = 0;
 
     size_t volumeCount;
     LONG stamp;
@@ -203,28 +219,23 @@ unsigned CIndexManager::FullSearch() {
             round.prefix = prefix;
             round.begin = start;
             round.end = std::min(std::min(records, volume->RecordCount()), start + perRound);
-            round.perShare = kRecordsPerShare;
+            if (round.end <= round.begin) break;
+            round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
+            round.next = 0;
             round.shares = &shares;
-            unsigned used = (round.end - round.begin + kRecordsPerShare - 1) / kRecordsPerShare;
-            for (unsigned i = used; i < searchWorkers_->Shares(); ++i) {
-                shares.shares[i]->candidates.clear();
-                shares.shares[i]->results.clear();
-            }
-            if (used <= 1) {
+            if (round.chunks <= 1) {
                 MatchShare(&round, 0);
             } else {
                 searchWorkers_->Run(&MatchShare, &round);
             }
-            for (auto& s : shares.shares) {
-                CandidateList.insert(CandidateList.end(), s->candidates.begin(), s->candidates.end());
-                ResultList.insert(ResultList.end(), s->results.begin(), s->results.end());
+            for (LONG c = 0; c < round.chunks; ++c) {
+                const SearchChunk& out = *shares.chunks[c];
+                CandidateList.insert(CandidateList.end(), out.candidates.begin(), out.candidates.end());
+                ResultList.insert(ResultList.end(), out.results.begin(), out.results.end());
+                count += out.count;
+                deletedCount += out.deleted;
             }
         }
-    }
-    uint32_t count = 0, deletedCount = 0;
-    for (auto& s : shares.shares) {
-        count += s->count;
-        deletedCount += s->deleted;
     }
     {
         platform::ScopedLock records(recordLock_);
@@ -241,36 +252,43 @@ unsigned CIndexManager::FullSearch() {
 
 namespace {
 
-// One round of a narrowing search: entries [begin, end) of the source list,
-// split among the shares; runs while the search thread holds the record lock.
+// One round of a narrowing search: entries [begin, end) of the source list in
+// chunks, like a round of the full search.
 struct NarrowRound {
     const CSearchQuery* query;
     const CVolumeIndex* const* volumes;
     size_t volumeCount;
     const SearchResult* source;
-    size_t begin, end, perShare;
+    size_t begin, end;
+    LONG chunks;
+    volatile LONG next;
     SearchShares* shares;
 };
 
 void NarrowShare(void* context, unsigned share) {
-    const NarrowRound& round = *static_cast<const NarrowRound*>(context);
-    SearchShare& out = *round.shares->shares[share];
-    out.candidates.clear();
-    out.results.clear();
-    size_t from = round.begin + share * round.perShare;
-    size_t to = std::min(round.end, from + round.perShare);
-    for (size_t i = from; i < to; ++i) {
-        const SearchResult entry = round.source[i];
-        const CVolumeIndex* volume = entry.Volume < round.volumeCount ? round.volumes[entry.Volume] : nullptr;
-        const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
-        if (!record) continue;
-        MatchInput in = InputOf(*volume, *record);
-        if (entry.Slot < kFirstUserSlot && in.name && in.name[0] == '$') continue;
-        bool deleted = false;
-        if (round.query->MatchRecord(in, L"", &deleted, out.scratch) != MATCH_FULL) continue;
-        out.results.push_back(entry);
-        ++out.count;
-        if (deleted) ++out.deleted;
+    NarrowRound& round = *static_cast<NarrowRound*>(context);
+    SearchShare& work = *round.shares->shares[share];
+    for (;;) {
+        LONG c = ::InterlockedIncrement(&round.next) - 1;
+        if (c >= round.chunks) return;
+        SearchChunk& out = *round.shares->chunks[c];
+        out.results.clear();
+        out.count = out.deleted = 0;
+        size_t from = round.begin + static_cast<size_t>(c) * kChunkRecords;
+        size_t to = std::min(round.end, from + kChunkRecords);
+        for (size_t i = from; i < to; ++i) {
+            const SearchResult entry = round.source[i];
+            const CVolumeIndex* volume = entry.Volume < round.volumeCount ? round.volumes[entry.Volume] : nullptr;
+            const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
+            if (!record) continue;
+            MatchInput in = InputOf(*volume, *record);
+            if (entry.Slot < kFirstUserSlot && in.name && in.name[0] == '$') continue;
+            bool deleted = false;
+            if (round.query->MatchRecord(in, L"", &deleted, work.scratch) != MATCH_FULL) continue;
+            out.results.push_back(entry);
+            ++out.count;
+            if (deleted) ++out.deleted;
+        }
     }
 }
 
@@ -288,10 +306,11 @@ void CIndexManager::EnsureSearchWorkers() {
     if (searchWorkers_) return;
     searchWorkers_ = std::make_shared<CSearchWorkers>(CSearchWorkers::DefaultShares());
     auto shares = std::make_shared<SearchShares>();
-    for (unsigned i = 0; i < searchWorkers_->Shares(); ++i) {
-        shares->shares.emplace_back(new SearchShare);
-        shares->shares.back()->candidates.reserve(kRecordsPerShare);
-        shares->shares.back()->results.reserve(kRecordsPerShare);
+    for (unsigned i = 0; i < searchWorkers_->Shares(); ++i) shares->shares.emplace_back(new SearchShare);
+    for (uint32_t i = 0; i < kChunksPerRound; ++i) {
+        shares->chunks.emplace_back(new SearchChunk);
+        shares->chunks.back()->candidates.reserve(kChunkRecords);
+        shares->chunks.back()->results.reserve(kChunkRecords);
     }
     searchShares_ = shares;
 }
@@ -309,7 +328,7 @@ unsigned CIndexManager::NarrowSearch() {
     const CSearchQuery& query = activeQuery_;
     EnsureSearchWorkers();
     SearchShares& shares = *searchShares_;
-    for (auto& s : shares.shares) s->count = s->deleted = 0;
+    uint32_t count = 0, deletedCount = 0;
 
     // A pattern that contains the previous one (folded alike) can only match
     // records that the previous one matched, so when the index is unchanged
@@ -335,7 +354,7 @@ unsigned CIndexManager::NarrowSearch() {
         ResultList.clear();
     }
 
-    const size_t perRound = static_cast<size_t>(kRecordsPerShare) * searchWorkers_->Shares();
+    const size_t perRound = static_cast<size_t>(kChunkRecords) * kChunksPerRound;
     const CVolumeIndex* volumes[32] = {};
     for (size_t start = 0; start < sourceSize; start += perRound) {
         if (searchStop_) return 0;
@@ -349,21 +368,21 @@ unsigned CIndexManager::NarrowSearch() {
         round.source = source.data();
         round.begin = start;
         round.end = std::min(std::min(sourceSize, source.size()), start + perRound);
-        round.perShare = kRecordsPerShare;
+        if (round.end <= round.begin) break;
+        round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
+        round.next = 0;
         round.shares = &shares;
-        size_t used = (round.end - round.begin + kRecordsPerShare - 1) / kRecordsPerShare;
-        for (size_t i = used; i < searchWorkers_->Shares(); ++i) shares.shares[i]->results.clear();
-        if (used <= 1) {
+        if (round.chunks <= 1) {
             NarrowShare(&round, 0);
         } else {
             searchWorkers_->Run(&NarrowShare, &round);
         }
-        for (auto& s : shares.shares) ResultList.insert(ResultList.end(), s->results.begin(), s->results.end());
-    }
-    uint32_t count = 0, deletedCount = 0;
-    for (auto& s : shares.shares) {
-        count += s->count;
-        deletedCount += s->deleted;
+        for (LONG c = 0; c < round.chunks; ++c) {
+            const SearchChunk& out = *shares.chunks[c];
+            ResultList.insert(ResultList.end(), out.results.begin(), out.results.end());
+            count += out.count;
+            deletedCount += out.deleted;
+        }
     }
     {
         platform::ScopedLock lock(recordLock_);

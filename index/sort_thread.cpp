@@ -12,6 +12,9 @@
 namespace {
 
 constexpr size_t kRowsPerLock = 8192;
+// Room kept free below a shared folder text: the root, the lost-folder marker
+// and the separators can never need more.
+constexpr size_t kPathSlack = 64;
 
 // Work entry of a sort: the row it came from and what the keys need.
 struct SortRecord {
@@ -108,17 +111,25 @@ void CheckNeighbours(void* context, unsigned share) {
 enum class RankOutcome { Ranked, Unconfirmed, Aborted };
 
 // Gives each row the rank of its text; rows[i] is the text of row i.
-RankOutcome RankTexts(const std::vector<const char*>& rows, std::vector<uint32_t>& rank, CSearchWorkers& workers) {
+RankOutcome RankTexts(const std::vector<const char*>& rows, bool fewDistinct, std::vector<uint32_t>& rank,
+                      CSearchWorkers& workers) {
     TextRanking t;
     t.locale = ::GetThreadLocale();
     t.shares = workers.Shares();
-    std::unordered_map<std::string_view, uint32_t> distinct;
-    distinct.reserve(rows.size());
+    // Texts that repeat a lot (extensions, folders) are keyed once each;
+    // names are mostly distinct and keyed as they come.
     std::vector<uint32_t> textOf(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        auto it = distinct.emplace(std::string_view(rows[i]), static_cast<uint32_t>(t.texts.size()));
-        if (it.second) t.texts.push_back(rows[i]);
-        textOf[i] = it.first->second;
+    if (fewDistinct) {
+        std::unordered_map<std::string_view, uint32_t> distinct;
+        distinct.reserve(rows.size() / 4 + 16);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            auto it = distinct.emplace(std::string_view(rows[i]), static_cast<uint32_t>(t.texts.size()));
+            if (it.second) t.texts.push_back(rows[i]);
+            textOf[i] = it.first->second;
+        }
+    } else {
+        t.texts = rows;
+        for (size_t i = 0; i < rows.size(); ++i) textOf[i] = static_cast<uint32_t>(i);
     }
     size_t n = t.texts.size();
     t.keyShare.resize(n);
@@ -196,6 +207,8 @@ unsigned CIndexManager::SortResults() {
     std::vector<size_t> folderAt;
     if (key == SORT_BY_PATH) folderAt.resize(count);
     CVolumeIndex::PathBuffer pathBuffer;
+    // Folder text of a parent: its offset in `folders` and its length.
+    std::unordered_map<uint64_t, std::pair<size_t, size_t>> folderOfParent;
     for (size_t start = 0; start < count; start += kRowsPerLock) {
         if (g_bSearchAbort) return 0;
         platform::ScopedLock lock(recordLock_);
@@ -215,11 +228,29 @@ unsigned CIndexManager::SortResults() {
             } else if (key == SORT_BY_TYPE) {
                 row.Key = ExtensionOf(name);
             } else if (key == SORT_BY_PATH) {
+                // Rows in one folder share its text: compute it once per
+                // parent, unless the name could change where the path is cut
+                // (a 0x5C trail byte) or the path comes near the buffer's end.
+                size_t nameLength = name ? std::strlen(name) : 0;
+                bool shareable = name && !std::memchr(name, '\\', nameLength);
+                uint64_t parentKey = shareable ? (static_cast<uint64_t>(entry.Volume) << 32) | record->FatherID : 0;
+                if (shareable) {
+                    auto known = folderOfParent.find(parentKey);
+                    if (known != folderOfParent.end() &&
+                        known->second.second + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize) {
+                        folderAt[i] = known->second.first;
+                        continue;
+                    }
+                }
                 const char* path = name ? volume->GetFullPath(entry.Slot, pathBuffer) : "";
                 const char* slash = std::strrchr(path, '\\');
+                size_t length = slash ? static_cast<size_t>(slash - path) : 0;
                 folderAt[i] = folders.size();
-                folders.append(path, slash ? static_cast<size_t>(slash - path) : 0);
+                folders.append(path, length);
                 folders.push_back('\0');
+                if (shareable && length + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize) {
+                    folderOfParent.emplace(parentKey, std::make_pair(folderAt[i], length));
+                }
             }
         }
     }
@@ -236,7 +267,7 @@ unsigned CIndexManager::SortResults() {
         EnsureSearchWorkers();
         std::vector<const char*> texts(count);
         for (size_t i = 0; i < count; ++i) texts[i] = rows[i].Key;
-        RankOutcome outcome = RankTexts(texts, rank, *searchWorkers_);
+        RankOutcome outcome = RankTexts(texts, key != SORT_BY_NAME, rank, *searchWorkers_);
         if (outcome == RankOutcome::Aborted) return 0;
         ranked = outcome == RankOutcome::Ranked;
         if (!ranked) platform::Trace("SortThreadProc: sort keys disagree with lstrcmpiA; comparing directly");
