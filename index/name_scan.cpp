@@ -42,11 +42,12 @@ inline bool RestMatches(const unsigned char* p, const unsigned char* folded, siz
 
 int FindScalar(const unsigned char* s, const unsigned char* folded, size_t m) {
     const unsigned char first = folded[0];
+    bool high = false;
     for (;; ++s) {
         unsigned char c = *s;
         if (c == 0) return 0;
-        if (c >= 0x80) return -1;
-        if (Fold(c) == first && RestMatches(s, folded, m)) return 1;
+        if (c >= 0x80) high = true;
+        else if (Fold(c) == first && RestMatches(s, folded, m)) return high ? -1 : 1;
     }
 }
 
@@ -63,19 +64,26 @@ __attribute__((target("sse2"))) int FindSse2(const unsigned char* s, const unsig
     uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15u;
     const unsigned char* block = s - misalign;
     unsigned live = 0xFFFFu << misalign;
+    bool high = false;  // a byte >= 0x80 came before
     for (;;) {
         __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
         unsigned z = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & live;
         unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
         unsigned hit = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, foldV), firstV))) & live;
-        unsigned stop = z | hi;
-        if (stop) hit &= LowestBit(stop) - 1;
+        if (z) {
+            unsigned before = LowestBit(z) - 1;
+            hit &= before;
+            hi &= before;
+        }
         while (hit) {
             unsigned bit = static_cast<unsigned>(__builtin_ctz(hit));
-            if (RestMatches(block + bit, folded, m)) return 1;
+            if (RestMatches(block + bit, folded, m)) {
+                return (high || (hi & ((1u << bit) - 1))) ? -1 : 1;
+            }
             hit &= hit - 1;
         }
-        if (stop) return (hi & LowestBit(stop)) ? -1 : 0;
+        if (z) return 0;
+        high = high || hi != 0;
         block += 16;
         live = 0xFFFFu;
     }

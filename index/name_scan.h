@@ -10,9 +10,12 @@ namespace namescan {
 // (checked once); every byte shortcut depends on it.
 bool AsciiIsIdentity();
 
-// Searches the ASCII-folded (lower-case) pattern of m >= 1 bytes in the name,
-// folding A-Z. 1: found; 0: not found and the name is ASCII; -1: the name holds
-// a byte >= 0x80 before any match, so the caller must convert it.
+// Searches the ASCII-folded (lower-case) pattern of m >= 1 bytes (none of
+// them '?') in the name's bytes, folding A-Z. 1: found before any byte
+// >= 0x80, so the converted name holds it too; 0: not found, so the converted
+// name cannot hold it either (its ASCII units come from ASCII bytes in the
+// same order, runs never joined); -1: found after a byte >= 0x80, where a
+// double-byte character may have taken the byte: the caller converts.
 int FindFoldedAscii(const char* name, const char* folded, size_t m);
 
 // True when every byte of the name is below 0x80.

@@ -189,7 +189,9 @@ unsigned CIndexManager::FullSearch() {
         ResultList.clear();
         size_t total = 0;
         for (const auto& v : volumes_) total += v->RecordCount();
+        // Reserved once; the lists keep their storage from search to search.
         CandidateList.reserve(total);
+        ResultList.reserve(total);
         volumeCount = volumes_.size();
     }
 
