@@ -348,7 +348,8 @@ unsigned CIndexManager::NarrowSearch() {
                        Folded(query.Pattern).find(narrowBase_.FoldedPattern) != std::wstring::npos;
         narrowBase_.Valid = false;
         if (fromPrevious) {
-            narrowSource_.swap(ResultList);
+            // Copied rather than swapped, so both lists keep their storage.
+            narrowSource_.assign(ResultList.begin(), ResultList.end());
             sourceSize = narrowSource_.size();
         } else {
             sourceSize = CandidateList.size();
