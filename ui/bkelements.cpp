@@ -3,6 +3,12 @@
 #include <cstring>
 
 #include "ui/bkcontainer.h"
+#include "ui/bkctrl_icon.h"
+#include "ui/bkctrl_imagex.h"
+#include "ui/bkctrl_line.h"
+#include "ui/bkctrl_link.h"
+#include "ui/bkctrl_realwnd.h"
+#include "ui/bkctrl_slider.h"
 
 namespace {
 
@@ -29,23 +35,23 @@ const ElementEntry kElements[] = {
     {"progressex", nullptr},
     {"imgbtn", nullptr},
     {"skinbtn", nullptr},
-    {"realwnd", nullptr},
-    {"hr", nullptr},
+    {"realwnd", &Create<CBkRealWnd>},
+    {"hr", &Create<CBkLine>},
     {"check", nullptr},
-    {"icon", nullptr},
+    {"icon", &Create<CBkIconWnd>},
     {"tabctrl", nullptr},
     {"radio", nullptr},
     {"richtext", nullptr},
-    {"link", nullptr},
-    {"memimage", nullptr},
-    {"storageimage", nullptr},
-    {"imgbtnsized", nullptr},
-    {"imggray", nullptr},
-    {"imgex", nullptr},
-    {"imgrotale", nullptr},
-    {"slider", nullptr},
-    {"dlgbtn", nullptr},
-    {"hicon", nullptr},
+    {"link", &Create<CBkLink>},
+    {"memimage", &Create<CBkMemoryImage>},
+    {"storageimage", &Create<CBkStorageImage>},
+    {"imgbtnsized", &Create<CBkImgbtnsized>},
+    {"imggray", &Create<CBkImgGray>},
+    {"imgex", &Create<CBkImageEx>},
+    {"imgrotale", &Create<CBkImageRotale>},
+    {"slider", &Create<BkSlider>},
+    {"dlgbtn", &Create<CBkDialogButton>},
+    {"hicon", &Create<CBkHIcon>},
 };
 
 } // namespace

@@ -50,3 +50,20 @@ struct BKNMINVALIDATERECT {
     UINT uItemID;
     RECT rect;
 };
+
+// BKNM_REALWND_MOVED: a "realwnd" placeholder moved its real window.
+struct BKNMREALWNDRESIZED {
+    NMHDR hdr;
+    UINT uItemID;  // command id of the placeholder (and of the real window)
+    RECT rcWnd;    // the new rectangle in view coordinates
+};
+
+// BKNM_SLIDER_POSCHANGING / BKNM_SLIDER_POSCHANGED: positions 0-100. A
+// receiver sets nResult non-zero to veto the change.
+struct BKNMSLIDERPOS {
+    NMHDR hdr;
+    UINT uItemID;
+    int nOldPos;
+    int nNewPos;
+    LRESULT nResult;
+};
