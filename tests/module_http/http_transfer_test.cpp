@@ -1,0 +1,200 @@
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <curl/curl.h>
+
+#include <string>
+
+#include "module/http_transfer.h"
+#include "module/progress_scope.h"
+#include "platform/handle.h"
+#include "tests/module_http/test_server.h"
+#include "tests/module_util/temp_dir.h"
+
+namespace {
+
+std::string Url(const std::string& path) { return TestServer::Instance()->Url(path); }
+
+std::string Pattern(size_t size) {
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(i % 251);
+    return s;
+}
+
+TEST(HttpPost, SendsBodyWithFormHeadersAndReturnsAnswer) {
+    // Form characters go out exactly as given: nothing is encoded on the way.
+    std::string body = "t=run&c=YWJj+/==";
+    std::string response = "stale";
+    EXPECT_EQ(0, HttpPost(Url("/echo").c_str(), body.c_str(), body.size(), response));
+    EXPECT_EQ("application/x-www-form-urlencoded|Mozilla/4.0|*/*|t=run&c=YWJj+/==", response);
+
+    // The length decides, not a terminator.
+    std::string withNul("a\0b", 3);
+    EXPECT_EQ(0, HttpPost(Url("/echo").c_str(), withNul.c_str(), 1, response));
+    EXPECT_EQ("application/x-www-form-urlencoded|Mozilla/4.0|*/*|a", response);
+}
+
+TEST(HttpPost, StatusOtherThan200IsTheResultWithEmptyResponse) {
+    std::string response = "stale";
+    EXPECT_EQ(500, HttpPost(Url("/fail").c_str(), "x", 1, response));
+    EXPECT_TRUE(response.empty());
+    EXPECT_EQ(404, HttpPost(Url("/nothing-here").c_str(), "x", 1, response));
+    // Posts do not follow redirects.
+    EXPECT_EQ(302, HttpPost(Url("/redirect").c_str(), "x", 1, response));
+    EXPECT_TRUE(response.empty());
+}
+
+TEST(HttpPost, FailedConnectionIsReportedAsFailure) {
+    std::string response = "stale";
+    std::string url = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/echo";
+    int rc = HttpPost(url.c_str(), "x", 1, response);
+    EXPECT_EQ(CURLE_COULDNT_CONNECT, rc);
+    EXPECT_TRUE(response.empty());
+    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, HttpPost("file:///C:/windows/win.ini", "x", 1, response));
+    EXPECT_NE(0, HttpPost("not a url at all", "x", 1, response));
+}
+
+TEST(HttpPost, SilentServerTimesOutAfterTenSeconds) {
+    std::string response = "stale";
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(CURLE_OPERATION_TIMEDOUT, HttpPost(Url("/silent").c_str(), "x", 1, response));
+    DWORD took = ::GetTickCount() - start;
+    EXPECT_GE(took, 9000u);
+    EXPECT_LT(took, 14000u);
+    EXPECT_TRUE(response.empty());
+}
+
+TEST(HttpDownload, WritesFileReportsProgressAndFollowsRedirects) {
+    TempDir dir;
+    // Folders below the target are created.
+    std::wstring path = dir.File(L"a\\b\\big.bin");
+    CProgressScope root;
+    CProgressScope scope(&root, 0.5, 1.0);
+    {
+        CDownloadFile file(path, &scope);
+        EXPECT_EQ(0, HttpDownloadToFile(file, Url("/big/200000/0").c_str()));
+    }
+    EXPECT_EQ(Pattern(200000), ReadWholeFile(path));
+    EXPECT_DOUBLE_EQ(1.0, scope.Value());
+    EXPECT_DOUBLE_EQ(1.0, root.Value());
+
+    CDownloadFile again(dir.File(L"hello.txt"));
+    EXPECT_EQ(0, HttpDownloadToFile(again, Url("/redirect").c_str()));
+    EXPECT_EQ("hello world", ReadWholeFile(dir.File(L"hello.txt")));
+
+    // An existing, longer file is replaced, not overwritten in place.
+    EXPECT_EQ(0, HttpDownloadToFile(again, Url("/hello").c_str()));
+    CDownloadFile shorter(path);
+    EXPECT_EQ(0, HttpDownloadToFile(shorter, Url("/hello").c_str()));
+    EXPECT_EQ("hello world", ReadWholeFile(path));
+}
+
+TEST(HttpDownload, DrivesWriterInOrder) {
+    MemoryWriter writer;
+    EXPECT_EQ(0, HttpDownloadToFile(writer, Url("/big/100000/5").c_str()));
+    EXPECT_EQ(1, writer.opens);
+    EXPECT_EQ(1, writer.closes);
+    EXPECT_EQ(0, writer.writesAfterClose);
+    EXPECT_EQ(Pattern(100000), writer.data);
+    EXPECT_GT(writer.progressCalls, 0);
+    EXPECT_EQ(0, writer.badFractions);
+    EXPECT_DOUBLE_EQ(1.0, writer.lastFraction);
+}
+
+TEST(HttpDownload, FailuresAreNotSuccess) {
+    MemoryWriter writer;
+    EXPECT_EQ(404, HttpDownloadToFile(writer, Url("/missing").c_str()));
+    EXPECT_EQ(1, writer.closes);
+    EXPECT_EQ(CURLE_TOO_MANY_REDIRECTS, HttpDownloadToFile(writer, Url("/loop").c_str()));
+    std::string refused = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/hello";
+    EXPECT_EQ(CURLE_COULDNT_CONNECT, HttpDownloadToFile(writer, refused.c_str()));
+    // Addresses may come from servers: no local files.
+    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, HttpDownloadToFile(writer, "file:///C:/windows/win.ini"));
+    EXPECT_EQ(4, writer.closes);
+
+    // A file that cannot be created fails the download even for an empty answer.
+    TempDir dir;
+    CDownloadFile intoFolder(dir.Path());
+    EXPECT_EQ(CURLE_WRITE_ERROR, HttpDownloadToFile(intoFolder, Url("/big/0/0").c_str()));
+}
+
+// Sets the stop event once the first bytes are written.
+class StopAfterFirstWrite : public IDownloadWriter {
+public:
+    StopAfterFirstWrite(CDownloadFile& file, HANDLE stop) : file_(file), stop_(stop) {}
+    HRESULT Open() override { return file_.Open(); }
+    HRESULT Seek(uint64_t offset) override { return file_.Seek(offset); }
+    HRESULT Write(const void* bytes, size_t count) override {
+        ::SetEvent(stop_);
+        ++writes;
+        return file_.Write(bytes, count);
+    }
+    HRESULT Close() override { return file_.Close(); }
+    HRESULT Progress(double fraction) override { return file_.Progress(fraction); }
+    int writes = 0;
+
+private:
+    CDownloadFile& file_;
+    HANDLE stop_;
+};
+
+TEST(HttpDownload, StopEventAbortsAndKeepsWhatWasWritten) {
+    TempDir dir;
+    platform::UniqueHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::wstring path = dir.File(L"part.bin");
+    CDownloadFile file(path, nullptr, stop.Get());
+    StopAfterFirstWrite writer(file, stop.Get());
+    int rc = HttpDownloadToFile(writer, Url("/big/2000000/20").c_str());
+    EXPECT_EQ(CURLE_WRITE_ERROR, rc);
+    EXPECT_EQ(1, writer.writes);
+    std::string got = ReadWholeFile(path);
+    EXPECT_FALSE(got.empty());
+    EXPECT_LT(got.size(), 2000000u);
+    EXPECT_EQ(Pattern(got.size()), got);
+
+    // Already set before the transfer: the progress callback stops it.
+    CDownloadFile stopped(dir.File(L"none.bin"), nullptr, stop.Get());
+    rc = HttpDownloadToFile(stopped, Url("/big/2000000/20").c_str());
+    EXPECT_TRUE(rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_WRITE_ERROR) << rc;
+}
+
+TEST(DownloadFile, OperationsWithoutOpenFileFail) {
+    TempDir dir;
+    CDownloadFile file(dir.File(L"x.bin"));
+    EXPECT_TRUE(FAILED(file.Write("a", 1)));
+    EXPECT_TRUE(FAILED(file.Seek(0)));
+    EXPECT_EQ(S_OK, file.Open());
+    EXPECT_EQ(S_OK, file.Write("abcdef", 6));
+    EXPECT_EQ(S_OK, file.Seek(2));
+    EXPECT_EQ(S_OK, file.Close());  // cut at the current position
+    EXPECT_EQ("ab", ReadWholeFile(dir.File(L"x.bin")));
+}
+
+TEST(EnsureDirectoryExists, CreatesEveryMissingFolderAboveTheLastBackslash) {
+    TempDir dir;
+    std::wstring path = dir.File(L"one\\two\\three\\file.txt");
+    EXPECT_TRUE(EnsureDirectoryExists(path.c_str()));
+    EXPECT_TRUE(FileExists(dir.File(L"one\\two\\three")));
+    EXPECT_FALSE(FileExists(dir.File(L"one\\two\\three\\file.txt")));
+    // A file where a folder should be ends the walk with a failure.
+    ASSERT_TRUE(testing_support::WriteFileBytes(dir.File(L"blocker"), "x"));
+    EXPECT_FALSE(EnsureDirectoryExists(dir.File(L"blocker\\sub\\f.txt").c_str()));
+    EXPECT_FALSE(EnsureDirectoryExists(nullptr));
+}
+
+TEST(ProgressScope, ClampsAndPassesShareToRoot) {
+    CProgressScope root;
+    CProgressScope mid(&root, 0.2, 0.6);
+    CProgressScope leaf(&mid, 0.5, 1.0);
+    leaf.SetValue(0.5);
+    EXPECT_DOUBLE_EQ(0.75, mid.Value());
+    EXPECT_DOUBLE_EQ(0.5, root.Value());
+    leaf.SetValue(7.0);
+    EXPECT_DOUBLE_EQ(1.0, leaf.Value());
+    EXPECT_DOUBLE_EQ(0.6, root.Value());
+    leaf.SetValue(-1.0);
+    EXPECT_DOUBLE_EQ(0.0, leaf.Value());
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+#pragma once
+// The loopback HTTP server of these tests (a Python script on the Linux
+// side), started once per program and stopped at its end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "module/http_transfer.h"
+#include "tests/support/test_support.h"
+
+// Collects a download in memory and records how the writer was driven.
+class MemoryWriter : public IDownloadWriter {
+public:
+    HRESULT Open() override { ++opens; data.clear(); return S_OK; }
+    HRESULT Seek(uint64_t) override { return S_OK; }
+    HRESULT Write(const void* bytes, size_t count) override {
+        if (closes) ++writesAfterClose;
+        data.append(static_cast<const char*>(bytes), count);
+        return S_OK;
+    }
+    HRESULT Close() override { ++closes; return S_OK; }
+    HRESULT Progress(double fraction) override {
+        if (fraction < 0.0 || fraction > 1.0 || fraction < lastFraction) ++badFractions;
+        lastFraction = fraction;
+        ++progressCalls;
+        return S_OK;
+    }
+
+    std::string data;
+    int opens = 0, closes = 0, writesAfterClose = 0, progressCalls = 0, badFractions = 0;
+    double lastFraction = 0.0;
+};
+
+class TestServer : public ::testing::Environment {
+public:
+    static TestServer* Instance() { return instance_; }
+
+    void SetUp() override {
+        instance_ = this;
+        std::string work = testing_support::UnixWorkFolder();
+        ASSERT_FALSE(work.empty());
+        std::string portFile = work + "/http-port";
+        std::string command = "py=/usr/bin/python3; [ -x $py ] || py=python3; "
+                              "nohup $py '" HTTP_TEST_SERVER "' '" + portFile + "' 120 >/dev/null 2>&1 &";
+        ASSERT_EQ(0, testing_support::RunUnixCommand(command));
+        std::wstring portPath = L"\\\\?\\unix";
+        for (char c : portFile) portPath += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+        for (int i = 0; i < 1000 && port_ == 0; ++i) {
+            HANDLE f = ::CreateFileW(portPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
+            if (f != INVALID_HANDLE_VALUE) {
+                char text[16] = {};
+                DWORD got = 0;
+                ::ReadFile(f, text, sizeof(text) - 1, &got, nullptr);
+                ::CloseHandle(f);
+                port_ = atoi(text);
+            } else {
+                ::Sleep(10);
+            }
+        }
+        ASSERT_NE(0, port_) << "test server did not start";
+    }
+
+    void TearDown() override {
+        if (port_) Get("/quit");
+    }
+
+    int Port() const { return port_; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // GET through the download routine; the body, or "<error N>".
+    std::string Get(const std::string& path) const {
+        MemoryWriter writer;
+        int rc = HttpDownloadToFile(writer, Url(path).c_str());
+        return rc == 0 ? writer.data : "<error " + std::to_string(rc) + ">";
+    }
+
+private:
+    static inline TestServer* instance_ = nullptr;
+    int port_ = 0;
+};
+
+// A loopback port with nothing listening (the server's port + 1 is not
+// guaranteed free, so bind and close one).
+int ClosedLoopbackPort();
