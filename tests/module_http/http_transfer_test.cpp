@@ -55,13 +55,11 @@ TEST(HttpPost, FailedConnectionIsReportedAsFailure) {
     EXPECT_NE(0, HttpPost("not a url at all", "x", 1, response));
 }
 
-TEST(HttpPost, SilentServerTimesOutAfterTenSeconds) {
+TEST(HttpPost, SilentServerTimesOut) {
+    // The server answers only after 15 s; without the overall limit this
+    // would be a late success.
     std::string response = "stale";
-    DWORD start = ::GetTickCount();
     EXPECT_EQ(CURLE_OPERATION_TIMEDOUT, HttpPost(Url("/silent").c_str(), "x", 1, response));
-    DWORD took = ::GetTickCount() - start;
-    EXPECT_GE(took, 9000u);
-    EXPECT_LT(took, 14000u);
     EXPECT_TRUE(response.empty());
 }
 
