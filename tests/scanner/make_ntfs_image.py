@@ -10,7 +10,7 @@ size, modification time (Unix seconds), path below the root ("/"
 separators), and the name of the saved copy ("-" when none).
 Exit code 77 means FUSE mounting is not possible here.
 """
-import os, random, shutil, subprocess, sys, time
+import os, random, shutil, stat, subprocess, sys, time
 
 def run(*cmd):
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -71,8 +71,14 @@ def main():
             mkdir(dname)
             for k in range(min(per_dir, files - d * per_dir)):
                 p = dname + '/f%05d.txt' % k
-                with open(os.path.join(mnt, p), 'wb') as f: f.write(b'x' * (k % 7))
-                entries[p] = ['F', 'E', k % 7, None, '-']
+                if bulk_only:
+                    # Empty files made with one call each: the benchmark's
+                    # 200,000 files go in about twice as fast.
+                    os.mknod(os.path.join(mnt, p), 0o644 | stat.S_IFREG)
+                    entries[p] = ['F', 'E', 0, None, '-']
+                else:
+                    with open(os.path.join(mnt, p), 'wb') as f: f.write(b'x' * (k % 7))
+                    entries[p] = ['F', 'E', k % 7, None, '-']
         if not bulk_only:
             mkdir('docs')
             mkdir('docs/deep')
