@@ -3,12 +3,17 @@
 #include <cstring>
 
 #include "ui/bkcontainer.h"
+#include "ui/bkctrl_button.h"
+#include "ui/bkctrl_check.h"
 #include "ui/bkctrl_icon.h"
+#include "ui/bkctrl_image.h"
 #include "ui/bkctrl_imagex.h"
 #include "ui/bkctrl_line.h"
 #include "ui/bkctrl_link.h"
+#include "ui/bkctrl_progress.h"
 #include "ui/bkctrl_realwnd.h"
 #include "ui/bkctrl_slider.h"
+#include "ui/bkctrl_text.h"
 
 namespace {
 
@@ -25,22 +30,22 @@ struct ElementEntry {
 // In lookup order. An entry without a creator is skipped like an unknown name.
 const ElementEntry kElements[] = {
     {"dlg", &Create<CBkDialog>},
-    {"text", nullptr},
-    {"button", nullptr},
-    {"img", nullptr},
-    {"img_h", nullptr},
-    {"imgbg", nullptr},
-    {"scrollimg", nullptr},
-    {"progress", nullptr},
-    {"progressex", nullptr},
-    {"imgbtn", nullptr},
-    {"skinbtn", nullptr},
+    {"text", &Create<CBkStatic>},
+    {"button", &Create<CBkButton>},
+    {"img", &Create<CBkImageWnd>},
+    {"img_h", &Create<CBKImageWndHeader>},
+    {"imgbg", &Create<CBkImageBg>},
+    {"scrollimg", &Create<CBkImageScroll>},
+    {"progress", &Create<CBkProgress>},
+    {"progressex", &Create<CBkProgressEx>},
+    {"imgbtn", &Create<CBkImageBtnWnd>},
+    {"skinbtn", &Create<CBkSkinBtnWnd>},
     {"realwnd", &Create<CBkRealWnd>},
     {"hr", &Create<CBkLine>},
-    {"check", nullptr},
+    {"check", &Create<CBkCheckBox>},
     {"icon", &Create<CBkIconWnd>},
     {"tabctrl", nullptr},
-    {"radio", nullptr},
+    {"radio", &Create<CBkRadioBox>},
     {"richtext", nullptr},
     {"link", &Create<CBkLink>},
     {"memimage", &Create<CBkMemoryImage>},

@@ -137,6 +137,10 @@ CBkWindow* CBkWindow::FromHandle(HBKWND hBkWnd) {
     return it == reg.controls.end() ? nullptr : it->second;
 }
 
+platform::CriticalSection& CBkWindow::RegistryLock() {
+    return Registry().lock;
+}
+
 const BkStyle& CBkWindow::GetStyle() const {
     return BkStyle::GetStyle(m_strStyleName);
 }
@@ -479,12 +483,16 @@ void CBkWindow::OnPaint(HDC hdc) {
 }
 
 void CBkWindow::DrawInnerText(HDC hdc, RECT rc) {
+    DrawInnerText(hdc, rc, InnerTextOptions());
+}
+
+void CBkWindow::DrawInnerText(HDC hdc, RECT rc, const InnerTextOptions& options) {
     const BkStyle& style = GetStyle();
     const UINT format = m_uTextFormat;
 
     // The YaHei face sits lower in its cell than the faces the layouts were
     // drawn for; lift the text box by the size difference.
-    if (BkFontPool::IsYaHeiDefault() && style.m_nYaHeiResizeDisable != 1) {
+    if (BkFontPool::IsYaHeiDefault() && (options.alwaysLiftYaHei || style.m_nYaHeiResizeDisable != 1)) {
         const LONG defaultHeight = BkFontPool::GetDefaultHeight();
         const int d = static_cast<int>(defaultHeight - FontHeight(::GetCurrentObject(hdc, OBJ_FONT)));
         const int absDefault = static_cast<int>(defaultHeight < 0 ? -defaultHeight : defaultHeight);
@@ -501,8 +509,11 @@ void CBkWindow::DrawInnerText(HDC hdc, RECT rc) {
     const int length = static_cast<int>(m_strInnerText.size());
     if (style.m_nGdiplus != 0) {
         int alpha = m_nTextAlpha != -1 ? m_nTextAlpha : style.m_nAlphaText;
+        if (options.fixedAlpha >= 0) alpha = options.fixedAlpha;
         if (alpha == 255) alpha = 254;
-        if (BkGdipDrawText(hdc, m_strInnerText, rc, format, alpha, style.m_nTextRenderingHint)) return;
+        // Hint 0 is the system default, the same as setting none.
+        const int hint = options.useStyleHint ? style.m_nTextRenderingHint : 0;
+        if (BkGdipDrawText(hdc, m_strInnerText, rc, format, alpha, hint)) return;
         // GDI+ not started or refused: the text still shows through GDI.
     } else if (style.m_nShadow != 0) {
         RECT shadowRect = rc;

@@ -10,6 +10,9 @@
 #include "ui/bkpos.h"
 
 class BkStyle;
+namespace platform {
+class CriticalSection;
+}
 
 // Control states, one bit each.
 #define BKSTATE_HOVER 1u
@@ -50,6 +53,9 @@ public:
 
     // The control registered under the handle, or null. Any thread.
     static CBkWindow* FromHandle(HBKWND hBkWnd);
+    // The registry's lock, for tables that live beside the registry (the
+    // selection groups) and must agree with its lookups.
+    static platform::CriticalSection& RegistryLock();
 
     // CBkObject
     BOOL Load(const TiXmlElement* pXmlElem) override;
@@ -147,9 +153,18 @@ protected:
     void OnMouseMove(UINT nFlags, POINT pt);
     void OnMouseLeave();
 
+    // Where a control's text drawing departs from the base: the YaHei lift
+    // whatever the style says, a fixed GDI+ alpha (-1: the control's or the
+    // style's) and the style's GDI+ rendering hint or none.
+    struct InnerTextOptions {
+        bool alwaysLiftYaHei = false;
+        int fixedAlpha = -1;
+        bool useStyleHint = true;
+    };
     // Draws the inner text into the prepared DC (steps of the face
     // adjustment, GDI+, shadow or plain DrawText).
     void DrawInnerText(HDC hdc, RECT rcText);
+    void DrawInnerText(HDC hdc, RECT rcText, const InnerTextOptions& options);
     // Size of the inner text inside the given box, margins excluded.
     SIZE MeasureInnerText(const RECT& rcAvailable) const;
     void SendCtrlNotify(UINT uEvent);

@@ -171,7 +171,7 @@ TEST_F(TreeLayout, UnknownElementsAreSkippedWithTheirSubtree) {
         "<dlg pos=\"0,0,-0,-0\">"
         "<br id=\"40\"><dlg id=\"41\"/></br>"
         "<Dlg id=\"42\"/>"
-        "<text id=\"43\">not built here</text>"
+        "<texts id=\"43\">no such element</texts>"
         "<dlg id=\"44\"/>"
         "</dlg>");
     ASSERT_NE(root, nullptr);
