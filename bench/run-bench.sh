@@ -6,7 +6,7 @@ state="$1" wine="$2"
 shift 2
 [ $# -gt 0 ] || { echo "no benchmark programs yet"; exit 0; }
 rm -rf "$state"; mkdir -p "$state"
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 export LUMSEK_BENCH_WORK="$state"
 "$wine" wineboot -i >/dev/null 2>&1
 rc=0

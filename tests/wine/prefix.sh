@@ -5,7 +5,7 @@
 set -uo pipefail
 action="$1" state="$2" wine="$3"
 template="$state/template"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 stop_all() {
   if [ -f "$state/xvfb.pid" ]; then
