@@ -30,6 +30,13 @@ SystemApi BindAll() {
     Bind(uxtheme, "OpenThemeData", api.OpenThemeData);
     Bind(uxtheme, "CloseThemeData", api.CloseThemeData);
     Bind(uxtheme, "DrawThemeBackground", api.DrawThemeBackground);
+    HMODULE wtsapi = LoadSystemLibrary(L"wtsapi32.dll");
+    Bind(wtsapi, "WTSEnumerateSessionsW", api.WTSEnumerateSessionsW);
+    Bind(wtsapi, "WTSFreeMemory", api.WTSFreeMemory);
+    Bind(wtsapi, "WTSQueryUserToken", api.WTSQueryUserToken);
+    HMODULE userenv = LoadSystemLibrary(L"userenv.dll");
+    Bind(userenv, "CreateEnvironmentBlock", api.CreateEnvironmentBlock);
+    Bind(userenv, "DestroyEnvironmentBlock", api.DestroyEnvironmentBlock);
     return api;
 }
 

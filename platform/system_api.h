@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <uxtheme.h>
+#include <wtsapi32.h>
 
 namespace platform {
 
@@ -19,6 +20,13 @@ struct SystemApi {
     using OpenThemeDataFn = HTHEME(WINAPI*)(HWND, LPCWSTR);
     using CloseThemeDataFn = HRESULT(WINAPI*)(HTHEME);
     using DrawThemeBackgroundFn = HRESULT(WINAPI*)(HTHEME, HDC, int, int, const RECT*, const RECT*);
+    // wtsapi32.dll
+    using WTSEnumerateSessionsWFn = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW*, DWORD*);
+    using WTSFreeMemoryFn = void(WINAPI*)(PVOID);
+    using WTSQueryUserTokenFn = BOOL(WINAPI*)(ULONG, PHANDLE);
+    // userenv.dll
+    using CreateEnvironmentBlockFn = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
+    using DestroyEnvironmentBlockFn = BOOL(WINAPI*)(LPVOID);
 
     DrawShadowTextFn DrawShadowText = nullptr;
     TrackMouseEventFn TrackMouseEvent = nullptr;
@@ -27,6 +35,11 @@ struct SystemApi {
     OpenThemeDataFn OpenThemeData = nullptr;
     CloseThemeDataFn CloseThemeData = nullptr;
     DrawThemeBackgroundFn DrawThemeBackground = nullptr;
+    WTSEnumerateSessionsWFn WTSEnumerateSessionsW = nullptr;
+    WTSFreeMemoryFn WTSFreeMemory = nullptr;
+    WTSQueryUserTokenFn WTSQueryUserToken = nullptr;
+    CreateEnvironmentBlockFn CreateEnvironmentBlock = nullptr;
+    DestroyEnvironmentBlockFn DestroyEnvironmentBlock = nullptr;
 };
 
 // The table, bound on first use (safe from any thread). The libraries stay

@@ -1,0 +1,86 @@
+#include "service/svc_inst.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/command_line.h"
+#include "service/log.h"
+#include "service/service_control.h"
+#include "service/session_launch.h"
+
+KxESvcInst& KxESvcInst::Instance() {
+    static KxESvcInst instance;
+    return instance;
+}
+
+KxESvcInst::KxESvcInst() {
+    status_.dwServiceType = SERVICE_WIN32;  // 0x30
+    status_.dwCurrentState = SERVICE_START_PENDING;
+    status_.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+}
+
+DWORD KxESvcInst::CurrentState() const {
+    platform::ScopedLock guard(lock_);
+    return status_.dwCurrentState;
+}
+
+void KxESvcInst::ReportState(DWORD state, DWORD exitCode) {
+    platform::ScopedLock guard(lock_);
+    status_.dwCurrentState = state;
+    status_.dwWin32ExitCode = exitCode;
+    if (statusHandle_ && !::SetServiceStatus(statusHandle_, &status_))
+        ServiceLog(L"SetServiceStatus failed, error: %lu", static_cast<unsigned long>(::GetLastError()));
+}
+
+DWORD WINAPI KxESvcInst::ServiceCtrlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
+    if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+        Instance().ReportState(SERVICE_STOPPED, NO_ERROR);
+        return NO_ERROR;
+    }
+    return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+void WINAPI KxESvcInst::ServiceMain(DWORD, LPWSTR*) {
+    KxESvcInst& self = Instance();
+    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerExW(kServiceName, &ServiceCtrlHandler, nullptr);
+    if (handle == nullptr) {
+        ServiceLog(L"RegisterServiceCtrlHandlerExW failed, error: %lu", static_cast<unsigned long>(::GetLastError()));
+        return;
+    }
+    {
+        platform::ScopedLock guard(self.lock_);
+        self.statusHandle_ = handle;
+    }
+    // The manager sees START_PENDING until the work is done; the exit code is
+    // the work's own result, so a launch that worked is not reported as a
+    // failure.
+    const DWORD result = self.Run();
+    self.ReportState(SERVICE_STOPPED, result);
+}
+
+DWORD KxESvcInst::Run() {
+    CSystemSession system;
+    return RunSessionLaunch(system, GetOwnProgramFolder());
+}
+
+int PelvaneMain(int argc, const wchar_t* commandLine) {
+    if (argc <= 1) {
+        wchar_t name[] = L"pelvane";
+        SERVICE_TABLE_ENTRYW table[] = {{name, &KxESvcInst::ServiceMain}, {nullptr, nullptr}};
+        if (!::StartServiceCtrlDispatcherW(table)) {
+            const DWORD error = ::GetLastError();
+            std::printf("It failed to StartServiceCtrlDispatcher. error: %ld\n", static_cast<long>(static_cast<LONG>(error)));
+            std::fflush(stdout);
+            return static_cast<int>(error);
+        }
+        return 0;
+    }
+    CCommandLine options;
+    options.Parse(commandLine);
+    CServiceCommands commands;
+    std::string output;
+    RunServiceCommands(options, commands, output);
+    std::fputs(output.c_str(), stdout);
+    std::fflush(stdout);
+    return 0;
+}
