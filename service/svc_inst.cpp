@@ -9,8 +9,11 @@
 #include "service/session_launch.h"
 
 KxESvcInst& KxESvcInst::Instance() {
-    static KxESvcInst instance;
-    return instance;
+    // Kept until the process ends: once STOPPED is reported the dispatcher
+    // returns and the process exits while the service thread may still be
+    // leaving ReportState.
+    static KxESvcInst* const instance = new KxESvcInst();
+    return *instance;
 }
 
 KxESvcInst::KxESvcInst() {
@@ -25,10 +28,16 @@ DWORD KxESvcInst::CurrentState() const {
 }
 
 void KxESvcInst::ReportState(DWORD state, DWORD exitCode) {
-    platform::ScopedLock guard(lock_);
-    status_.dwCurrentState = state;
-    status_.dwWin32ExitCode = exitCode;
-    if (statusHandle_ && !::SetServiceStatus(statusHandle_, &status_))
+    SERVICE_STATUS status;
+    SERVICE_STATUS_HANDLE handle;
+    {
+        platform::ScopedLock guard(lock_);
+        status_.dwCurrentState = state;
+        status_.dwWin32ExitCode = exitCode;
+        status = status_;
+        handle = statusHandle_;
+    }
+    if (handle && !::SetServiceStatus(handle, &status))
         ServiceLog(L"SetServiceStatus failed, error: %lu", static_cast<unsigned long>(::GetLastError()));
 }
 

@@ -247,6 +247,22 @@ TEST(SessionLaunch, AutorunRegistryRule) {
     RegCloseKey(key);
 }
 
+TEST(SessionLaunch, RealSystemStartsProgramInActiveSession) {
+    CSystemSession system;
+    DWORD sessionId = 0;
+    const DWORD sessionError = system.GetActiveSessionId(&sessionId);
+    HANDLE token = nullptr;
+    const DWORD tokenError = GetUserTokenOnVista(system, &token);
+    if (tokenError != NO_ERROR)
+        GTEST_SKIP() << "no user token here (session error " << sessionError << ", token error " << tokenError << ")";
+    system.CloseToken(token);
+
+    const std::wstring systemFolder = L"C:\\windows\\system32";
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), CreateProcessAsActivedUserOnVista(system, L"hostname.exe", systemFolder));
+    const DWORD missing = CreateProcessAsActivedUserOnVista(system, L"C:\\nowhere\\lumsek.exe", systemFolder);
+    EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
+}
+
 TEST(ServiceControlHandler, StopAndShutdownReportStopped) {
     KxESvcInst& inst = KxESvcInst::Instance();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_START_PENDING), inst.CurrentState());
