@@ -270,7 +270,17 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
     size_t indexSize = 0;
     if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
         try {
-            records.resize(indexSize / sizeof(IndexRecord));  // uninitialised; a partial last record is dropped
+            // Keep a little room past the last slot: the journal adds records
+            // beyond the table under the record lock, and growing a table of
+            // millions of records there would copy all of it while searches
+            // and windows wait.
+            const size_t count = indexSize / sizeof(IndexRecord);
+            const size_t headroom = std::max<size_t>(count / 32, 1024);
+            if (records.capacity() < count + headroom) {
+                RecordArray().swap(records);
+                records.reserve(count + headroom);
+            }
+            records.resize(count);  // uninitialised; a partial last record is dropped
         } catch (const std::exception&) {
             platform::Trace("LoadFiles: no memory for %lu bytes of records", static_cast<unsigned long>(indexSize));
             RecordArray().swap(records);
