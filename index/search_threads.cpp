@@ -177,6 +177,7 @@ unsigned CIndexManager::FullSearch() {
     EnsureSearchWorkers();
     SearchShares& shares = *searchShares_;
     const uint32_t perRound = kChunkRecords * kChunksPerRound;
+    const unsigned useShares = searchWorkers_->SharesForNow();
     uint32_t count = 0, deletedCount = 0;
 
     size_t volumeCount;
@@ -228,7 +229,7 @@ unsigned CIndexManager::FullSearch() {
             if (round.chunks <= 1) {
                 MatchShare(&round, 0);
             } else {
-                searchWorkers_->Run(&MatchShare, &round);
+                searchWorkers_->Run(&MatchShare, &round, useShares);
             }
             for (LONG c = 0; c < round.chunks; ++c) {
                 const SearchChunk& out = *shares.chunks[c];
@@ -358,6 +359,7 @@ unsigned CIndexManager::NarrowSearch() {
     }
 
     const size_t perRound = static_cast<size_t>(kChunkRecords) * kChunksPerRound;
+    const unsigned useShares = searchWorkers_->SharesForNow();
     const CVolumeIndex* volumes[32] = {};
     for (size_t start = 0; start < sourceSize; start += perRound) {
         if (searchStop_) return 0;
@@ -378,7 +380,7 @@ unsigned CIndexManager::NarrowSearch() {
         if (round.chunks <= 1) {
             NarrowShare(&round, 0);
         } else {
-            searchWorkers_->Run(&NarrowShare, &round);
+            searchWorkers_->Run(&NarrowShare, &round, useShares);
         }
         for (LONG c = 0; c < round.chunks; ++c) {
             const SearchChunk& out = *shares.chunks[c];

@@ -3,11 +3,19 @@
 #include "platform/trace.h"
 
 namespace {
+
+unsigned ProcessorCount() {
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    return info.dwNumberOfProcessors < 1 ? 1 : info.dwNumberOfProcessors;
+}
+
 // About 20-50 microseconds of polling before a helper goes to sleep.
 constexpr int kSpinRounds = 4000;
 } // namespace
 
-CSearchWorkers::CSearchWorkers(unsigned shares) : done_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+CSearchWorkers::CSearchWorkers(unsigned shares)
+    : processors_(ProcessorCount()), done_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     for (unsigned i = 1; i < shares; ++i) {
         auto* h = new Helper;
         h->pool = this;
@@ -38,16 +46,43 @@ unsigned CSearchWorkers::DefaultShares() {
     return n < 1 ? 1 : n > 8 ? 8 : n;
 }
 
-void CSearchWorkers::Run(Job job, void* context) {
-    if (helpers_.empty()) {
+namespace {
+ULONGLONG Ticks(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+} // namespace
+
+unsigned CSearchWorkers::SharesForNow() {
+    FILETIME idle, kernel, user, created, exited, ownKernel, ownUser;
+    if (!::GetSystemTimes(&idle, &kernel, &user) ||
+        !::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &ownKernel, &ownUser)) {
+        return Shares();
+    }
+    ULONGLONG nowIdle = Ticks(idle), nowTotal = Ticks(kernel) + Ticks(user);  // kernel time includes idle
+    ULONGLONG nowOwn = Ticks(ownKernel) + Ticks(ownUser);
+    ULONGLONG dIdle = nowIdle - lastIdle_, dTotal = nowTotal - lastTotal_, dOwn = nowOwn - lastOwn_;
+    bool first = lastTotal_ == 0;
+    lastIdle_ = nowIdle;
+    lastTotal_ = nowTotal;
+    lastOwn_ = nowOwn;
+    if (first || dTotal == 0 || nowIdle < dIdle) return Shares();
+    // Processor time that was idle or ours, in processors.
+    double free = static_cast<double>(dIdle + dOwn) / static_cast<double>(dTotal) * processors_;
+    unsigned n = static_cast<unsigned>(free + 0.5);
+    return n < 1 ? 1 : n > Shares() ? Shares() : n;
+}
+
+void CSearchWorkers::Run(Job job, void* context, unsigned shares) {
+    if (shares == 0 || shares > Shares()) shares = Shares();
+    if (shares <= 1) {
         job(context, 0);
         return;
     }
     job_ = job;
     context_ = context;
-    ::InterlockedExchange(&remaining_, static_cast<LONG>(helpers_.size()));
-    ::InterlockedIncrement(&generation_);  // publishes job_ and context_
-    for (Helper* h : helpers_) {
+    active_ = shares - 1;
+    ::InterlockedExchange(&remaining_, static_cast<LONG>(shares - 1));
+    ::InterlockedIncrement(&generation_);  // publishes job_, context_ and active_
+    for (unsigned i = 0; i + 1 < shares; ++i) {
+        Helper* h = helpers_[i];
         if (::InterlockedCompareExchange(&h->sleeping, 0, 0)) ::SetEvent(h->wake.Get());
     }
     job(context, 0);
@@ -77,6 +112,7 @@ unsigned __stdcall CSearchWorkers::HelperProc(void* helper) {
     CSearchWorkers& pool = *h.pool;
     while (pool.WaitForJob(h)) {
         h.seenGeneration = ::InterlockedCompareExchange(&pool.generation_, 0, 0);
+        if (h.share > pool.active_) continue;  // not needed this time
         pool.job_(pool.context_, h.share);
         if (::InterlockedDecrement(&pool.remaining_) == 0) ::SetEvent(pool.done_.Get());
     }

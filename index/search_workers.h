@@ -21,8 +21,14 @@ public:
     CSearchWorkers& operator=(const CSearchWorkers&) = delete;
 
     unsigned Shares() const { return static_cast<unsigned>(helpers_.size()) + 1; }
-    // Runs job(context, i) for every share i; share 0 runs on the caller.
-    void Run(Job job, void* context);
+    // Runs job(context, i) for shares i < `shares` (all when 0); share 0 runs
+    // on the caller.
+    void Run(Job job, void* context, unsigned shares = 0);
+
+    // Shares worth waking now: the processors that other programs left idle
+    // since the last call, plus the caller's own. On a busy machine helper
+    // threads only wait for processors, and every round then waits for them.
+    unsigned SharesForNow();
 
     // Shares to use on this machine: one per processor, at most 8.
     static unsigned DefaultShares();
@@ -40,10 +46,13 @@ private:
     bool WaitForJob(Helper& h);
 
     std::vector<Helper*> helpers_;
+    ULONGLONG lastIdle_ = 0, lastTotal_ = 0, lastOwn_ = 0;
+    unsigned processors_ = 1;
     platform::UniqueHandle done_;  // auto-reset
     volatile LONG generation_ = 0;
     volatile LONG remaining_ = 0;
     volatile LONG quit_ = 0;
+    unsigned active_ = 0;  // helpers taking part in the current job
     Job job_ = nullptr;
     void* context_ = nullptr;
 };
