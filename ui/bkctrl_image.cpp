@@ -284,6 +284,19 @@ void CBkImageBtnWnd::DrawCaption(HDC hdc) {
     ::DrawTextW(hdc, m_strCaption.c_str(), length, &rc, DT_SINGLELINE | DT_CENTER);
 }
 
+BOOL CBkFixedSizeImage::OnFixedNcCalcSize(WPARAM wParam, LPARAM lParam, LRESULT& lResult) {
+    m_bMsgHandled = TRUE;
+    SIZE* size = reinterpret_cast<SIZE*>(lParam);
+    if (size != nullptr) {
+        OnNcCalcSize(static_cast<BOOL>(wParam), size);
+        // A negative size from a layout would give an inverted rectangle.
+        size->cx = std::max(0, m_nCx);
+        size->cy = std::max(0, m_nCy);
+    }
+    lResult = 1;
+    return TRUE;
+}
+
 // ---------------------------------------------------------------------------
 // imgbg
 
@@ -310,18 +323,8 @@ BOOL CBkImageBg::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
         if (hdc != nullptr && skin != nullptr && m_nFill != 0) skin->DrawTiled(hdc, m_rcWindow);
         return TRUE;
     }
-    case WM_NCCALCSIZE: {
-        m_bMsgHandled = TRUE;
-        SIZE* size = reinterpret_cast<SIZE*>(lParam);
-        if (size != nullptr) {
-            OnNcCalcSize(static_cast<BOOL>(wParam), size);
-            // A negative size from a layout would give an inverted rectangle.
-            size->cx = std::max(0, m_nCx);
-            size->cy = std::max(0, m_nCy);
-        }
-        lResult = 1;
-        return TRUE;
-    }
+    case WM_NCCALCSIZE:
+        return OnFixedNcCalcSize(wParam, lParam, lResult);
     default:
         return CBkWindow::HandleMessage(hWnd, uMsg, wParam, lParam, lResult);
     }
@@ -377,18 +380,8 @@ BOOL CBkImageScroll::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
         }
         return TRUE;
     }
-    case WM_NCCALCSIZE: {
-        m_bMsgHandled = TRUE;
-        SIZE* size = reinterpret_cast<SIZE*>(lParam);
-        if (size != nullptr) {
-            OnNcCalcSize(static_cast<BOOL>(wParam), size);
-            // A negative size from a layout would give an inverted rectangle.
-            size->cx = std::max(0, m_nCx);
-            size->cy = std::max(0, m_nCy);
-        }
-        lResult = 1;
-        return TRUE;
-    }
+    case WM_NCCALCSIZE:
+        return OnFixedNcCalcSize(wParam, lParam, lResult);
     default:
         return CBkWindow::HandleMessage(hWnd, uMsg, wParam, lParam, lResult);
     }

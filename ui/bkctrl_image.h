@@ -76,7 +76,17 @@ protected:
     void DrawCaption(HDC hdc);
 };
 
-class CBkImageBg : public CBkWindow {
+// Image controls whose size comes from their own cx/cy attributes rather
+// than from the layout.
+class CBkFixedSizeImage : public CBkWindow {
+protected:
+    BOOL OnFixedNcCalcSize(WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+
+    int m_nCx = 0;
+    int m_nCy = 0;
+};
+
+class CBkImageBg : public CBkFixedSizeImage {
     BK_DECLARE_ELEMENT_NAME("imgbg")
 
 public:
@@ -86,11 +96,9 @@ public:
 protected:
     std::string m_strSkin;
     int m_nFill = 0;
-    int m_nCx = 0;
-    int m_nCy = 0;
 };
 
-class CBkImageScroll : public CBkWindow {
+class CBkImageScroll : public CBkFixedSizeImage {
     BK_DECLARE_ELEMENT_NAME("scrollimg")
 
 public:
@@ -105,8 +113,6 @@ protected:
     std::string m_strSkin;
     int m_nHScroll = 0;
     int m_nVScroll = 0;
-    int m_nCx = 0;
-    int m_nCy = 0;
     int m_nHPos = 0;
     int m_nVPos = 0;
 };
