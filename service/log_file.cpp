@@ -18,6 +18,28 @@ void SplitModulePath(const std::string& path, std::string& folder, std::string& 
     name = path.substr(slash + 1);
 }
 
+// Splits a module path (either slash) into its folder and file name. When
+// there is no folder to put a log folder in, sets logPath to where the log
+// goes instead (fallback for no path at all, the path plus ".log" for a bare
+// name) and returns false.
+bool SplitModulePathForLog(const char* modulePath, const std::string& fallback, std::string& logPath,
+                           std::string& folder, std::string& name) {
+    if (!modulePath || !*modulePath) {
+        logPath = fallback;
+        return false;
+    }
+    std::string path(modulePath);
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    if (path.find('\\') == std::string::npos) {
+        logPath = path + ".log";
+        return false;
+    }
+    SplitModulePath(path, folder, name);
+    return true;
+}
+
 } // namespace
 
 bool GetOwnModulePathA(std::string& path) {
@@ -47,20 +69,8 @@ bool GetOwnModulePathA(std::string& path) {
 
 void CLogFile::SetupModuleLog(const char* modulePath) {
     enabled_ = false;
-    if (!modulePath || !*modulePath) {
-        path_ = ".\\unknown_module.log";
-        return;
-    }
-    std::string path(modulePath);
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    if (path.find('\\') == std::string::npos) {
-        path_ = path + ".log";
-        return;
-    }
     std::string folder, name;
-    SplitModulePath(path, folder, name);
+    if (!SplitModulePathForLog(modulePath, ".\\unknown_module.log", path_, folder, name)) return;
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     const std::string switchFile = folder + "pemover.dat";
@@ -71,20 +81,8 @@ void CLogFile::SetupModuleLog(const char* modulePath) {
 
 void CLogFile::SetupNamedLog(const char* modulePath, const char* fileName) {
     enabled_ = true;
-    if (!modulePath || !*modulePath) {
-        path_ = std::string(".\\") + fileName;
-        return;
-    }
-    std::string path(modulePath);
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    if (path.find('\\') == std::string::npos) {
-        path_ = path + ".log";
-        return;
-    }
     std::string folder, name;
-    SplitModulePath(path, folder, name);
+    if (!SplitModulePathForLog(modulePath, std::string(".\\") + fileName, path_, folder, name)) return;
     path_ = folder + "log\\" + fileName;
     ::CreateDirectoryA((folder + "log").c_str(), nullptr);
 }
