@@ -19,6 +19,24 @@ int NonNegative(const std::string& strValue)
 int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
+// Loading on first use for the pooled "png" and "jpg" skins; a failed load
+// is tried again on the next use.
+template <class Pool>
+void LoadPooledImage(int nSrc, Gdiplus::Image*& image, BOOL& loaded)
+{
+    if (!loaded) {
+        image = Pool::Get(static_cast<UINT>(nSrc));
+        loaded = image != nullptr;
+    }
+}
+
+Gdiplus::Image* UsablePooledImage(BOOL loaded, Gdiplus::Image* image, int* pcx, int* pcy)
+{
+    if (!loaded || !BkGetImageSize(image, pcx, pcy))
+        return nullptr;
+    return image;
+}
+
 // Takes the three-part attributes shared by "png" and "skinpng"/"skinjpg".
 bool SetThreePartAttribute(BkThreePartParams& p, const std::string& strName, const std::string& strValue)
 {
@@ -156,18 +174,13 @@ HRESULT CBkPngSkin::SetAttribute(const std::string& strName, const std::string& 
 
 BOOL CBkPngSkin::LazyLoad()
 {
-    if (!m_bLoaded) {
-        m_pImage = BkPngPool::Get(static_cast<UINT>(m_nSrc));
-        m_bLoaded = m_pImage != nullptr;
-    }
+    LoadPooledImage<BkPngPool>(m_nSrc, m_pImage, m_bLoaded);
     return TRUE;
 }
 
 Gdiplus::Image* CBkPngSkin::UsableImage(int* pcx, int* pcy) const
 {
-    if (!m_bLoaded || !BkGetImageSize(m_pImage, pcx, pcy))
-        return nullptr;
-    return m_pImage;
+    return UsablePooledImage(m_bLoaded, m_pImage, pcx, pcy);
 }
 
 void CBkPngSkin::EnsureBlendCopy()
@@ -357,18 +370,13 @@ HRESULT CBkJpgSkin::SetAttribute(const std::string& strName, const std::string& 
 
 BOOL CBkJpgSkin::LazyLoad()
 {
-    if (!m_bLoaded) {
-        m_pImage = BkJpgPool::Get(static_cast<UINT>(m_nSrc));
-        m_bLoaded = m_pImage != nullptr;
-    }
+    LoadPooledImage<BkJpgPool>(m_nSrc, m_pImage, m_bLoaded);
     return TRUE;
 }
 
 Gdiplus::Image* CBkJpgSkin::UsableImage(int* pcx, int* pcy) const
 {
-    if (!m_bLoaded || !BkGetImageSize(m_pImage, pcx, pcy))
-        return nullptr;
-    return m_pImage;
+    return UsablePooledImage(m_bLoaded, m_pImage, pcx, pcy);
 }
 
 void CBkJpgSkin::Draw(HDC hdc, const RECT& rcDraw, DWORD dwState)
