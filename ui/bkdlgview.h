@@ -36,6 +36,11 @@ public:
     BOOL EnableItem(UINT uItemID, BOOL bEnable);
     BOOL SetItemVisible(UINT uItemID, BOOL bVisible);
     BOOL IsItemVisible(UINT uItemID);
+    // Replaces the markup of a "richtext" control with the text (UTF-8 or
+    // UTF-16). FALSE when no rich text has the id or the markup does not
+    // parse; the control is then unchanged.
+    BOOL SetRichTextUtf8(UINT uItemID, const std::string& strMarkup);
+    BOOL SetRichTextW(UINT uItemID, LPCWSTR lpszMarkup);
 
     // Adds the control's rectangle to the pending region; with the check,
     // nothing for a control that is hidden itself or through an ancestor.

@@ -14,6 +14,7 @@
 #include "ui/bkctrl_realwnd.h"
 #include "ui/bkctrl_slider.h"
 #include "ui/bkctrl_text.h"
+#include "ui/bkrichtext.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ const ElementEntry kElements[] = {
     {"icon", &Create<CBkIconWnd>},
     {"tabctrl", nullptr},
     {"radio", &Create<CBkRadioBox>},
-    {"richtext", nullptr},
+    {"richtext", &Create<CBkRichText>},
     {"link", &Create<CBkLink>},
     {"memimage", &Create<CBkMemoryImage>},
     {"storageimage", &Create<CBkStorageImage>},
