@@ -15,35 +15,17 @@
 #include "ui/bkskin.h"
 #include "ui/bkwnd.h"
 
+using skintest::Argb;
 using skintest::Canvas;
 using skintest::MakeBmp;
+using skintest::kBlue;
+using skintest::kGreen;
+using skintest::kRed;
+using skintest::kWhite;
+using skintest::MakeSkin;
 using skintest::Near;
 
 namespace {
-
-const COLORREF kWhite = RGB(255, 255, 255);
-const COLORREF kRed = RGB(255, 0, 0);
-const COLORREF kGreen = RGB(0, 255, 0);
-const COLORREF kBlue = RGB(0, 0, 255);
-
-uint32_t Argb(COLORREF c, int alpha = 255)
-{
-    return (static_cast<uint32_t>(alpha) << 24) | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
-
-// A skin of the given element, loaded from an attribute list such as
-// `src="5" subwidth="10"` and made ready.
-template <class T>
-std::unique_ptr<T> MakeSkin(const std::string& attributes)
-{
-    std::string xml = "<skins><" + std::string(T::ElementName()) + " name=\"s\" " + attributes + "/></skins>";
-    TiXmlDocument doc;
-    doc.Parse(xml.c_str());
-    std::unique_ptr<T> skin(new T);
-    skin->Load(doc.RootElement()->FirstChildElement());
-    skin->LazyLoad();
-    return skin;
-}
 
 class BitmapSkinTest : public ::testing::Test {
 protected:

@@ -15,33 +15,18 @@
 #include "ui/bkpngskin.h"
 #include "ui/bkskin.h"
 
+using skintest::Argb;
 using skintest::Canvas;
+using skintest::kBlue;
+using skintest::kGreen;
+using skintest::kRed;
+using skintest::kWhite;
+using skintest::MakeSkin;
 using skintest::Near;
 
 namespace {
 
-const COLORREF kWhite = RGB(255, 255, 255);
-const COLORREF kRed = RGB(255, 0, 0);
-const COLORREF kGreen = RGB(0, 255, 0);
-const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kYellow = RGB(255, 255, 0);
-
-uint32_t Argb(COLORREF c, int alpha = 255)
-{
-    return (static_cast<uint32_t>(alpha) << 24) | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
-
-template <class T>
-std::unique_ptr<T> MakeSkin(const std::string& attributes)
-{
-    std::string xml = "<skins><" + std::string(T::ElementName()) + " name=\"s\" " + attributes + "/></skins>";
-    TiXmlDocument doc;
-    doc.Parse(xml.c_str());
-    std::unique_ptr<T> skin(new T);
-    skin->Load(doc.RootElement()->FirstChildElement());
-    skin->LazyLoad();
-    return skin;
-}
 
 class PngSkinTest : public ::testing::Test {
 protected:

@@ -4,12 +4,38 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <tinyxml.h>
 
 namespace skintest {
 
 // 0xAARRGGBB, as the test images are described.
 using PixelFn = std::function<uint32_t(int x, int y)>;
+
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kGreen = RGB(0, 255, 0);
+const COLORREF kBlue = RGB(0, 0, 255);
+
+inline uint32_t Argb(COLORREF c, int alpha = 255)
+{
+    return (static_cast<uint32_t>(alpha) << 24) | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+// A skin of the given element, loaded from an attribute list such as
+// `src="5" subwidth="10"` and made ready.
+template <class T>
+std::unique_ptr<T> MakeSkin(const std::string& attributes)
+{
+    std::string xml = "<skins><" + std::string(T::ElementName()) + " name=\"s\" " + attributes + "/></skins>";
+    TiXmlDocument doc;
+    doc.Parse(xml.c_str());
+    std::unique_ptr<T> skin(new T);
+    skin->Load(doc.RootElement()->FirstChildElement());
+    skin->LazyLoad();
+    return skin;
+}
 
 // A top-down 32-bit DIB selected into a memory DC, filled with one colour.
 class Canvas {
