@@ -113,56 +113,6 @@ void SetSkins(const std::string& elements) {
     RecordingSkin::Calls().clear();
 }
 
-Canvas::Canvas(int w, int h, COLORREF fill) : w_(w), h_(h) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    dc_ = ::CreateCompatibleDC(nullptr);
-    bmp_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = ::SelectObject(dc_, bmp_);
-    ::SetBkMode(dc_, TRANSPARENT);
-    Fill(fill);
-}
-
-Canvas::~Canvas() {
-    ::SelectObject(dc_, old_);
-    ::DeleteObject(bmp_);
-    ::DeleteDC(dc_);
-}
-
-void Canvas::Fill(COLORREF color) {
-    ::GdiFlush();
-    const DWORD px = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
-    for (int i = 0; i < w_ * h_; ++i) bits_[i] = px;
-}
-
-COLORREF Canvas::At(int x, int y) const {
-    ::GdiFlush();
-    if (x < 0 || y < 0 || x >= w_ || y >= h_) return CLR_INVALID;
-    DWORD px = bits_[y * w_ + x];
-    return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-}
-
-int Canvas::CountOther(const RECT& rc, COLORREF color) const {
-    int n = 0;
-    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(h_, rc.bottom); ++y)
-        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(w_, rc.right); ++x)
-            if (At(x, y) != color) ++n;
-    return n;
-}
-
-int Canvas::Count(const RECT& rc, COLORREF color) const {
-    int n = 0;
-    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(h_, rc.bottom); ++y)
-        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(w_, rc.right); ++x)
-            if (At(x, y) == color) ++n;
-    return n;
-}
-
 NotifyRecorder::NotifyRecorder() {
     static ATOM atom = 0;
     if (atom == 0) {

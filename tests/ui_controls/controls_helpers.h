@@ -53,30 +53,8 @@ private:
 // ("<tskin .../>" elements without the root), clearing the call log.
 void SetSkins(const std::string& elements);
 
-// A top-down 32-bit DIB in a memory DC, filled with one colour, with the
-// background mode transparent as the view paints.
-class Canvas {
-public:
-    Canvas(int w, int h, COLORREF fill = RGB(0x80, 0x80, 0x80));
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    HDC dc() const { return dc_; }
-    void Fill(COLORREF color);
-    COLORREF At(int x, int y) const;
-    // Pixels inside rc of another colour than the given one.
-    int CountOther(const RECT& rc, COLORREF color) const;
-    // Pixels inside rc of exactly this colour.
-    int Count(const RECT& rc, COLORREF color) const;
-
-private:
-    int w_;
-    int h_;
-    HDC dc_ = nullptr;
-    HBITMAP bmp_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    DWORD* bits_ = nullptr;
-};
+// The drawing surface of the tree tests.
+using tree_test::Canvas;
 
 // A plain top-level window that stands for a view: it records every
 // WM_NOTIFY (BKNM_INVALIDATERECT records in particular).

@@ -8,6 +8,7 @@
 #include "tests/ui_tree/tree_helpers.h"
 #include "ui/bkfontpool.h"
 
+using tree_test::Canvas;
 using tree_test::LoadTree;
 
 namespace {
@@ -18,81 +19,6 @@ class TextLeaf : public CBkWindow {
 };
 
 const COLORREF kGrey = RGB(0x80, 0x80, 0x80);
-
-// A 32-bit top-down DIB selected into a memory DC, cleared to grey.
-class Canvas {
-public:
-    Canvas(int w, int h) : w_(w), h_(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        dc_ = ::CreateCompatibleDC(nullptr);
-        bmp_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = ::SelectObject(dc_, bmp_);
-        ::SetBkMode(dc_, TRANSPARENT);
-        Clear();
-    }
-    ~Canvas() {
-        ::SelectObject(dc_, old_);
-        ::DeleteObject(bmp_);
-        ::DeleteDC(dc_);
-    }
-    void Clear() {
-        ::GdiFlush();
-        for (int i = 0; i < w_ * h_; ++i) bits_[i] = 0x808080;
-    }
-    HDC dc() { return dc_; }
-    COLORREF At(int x, int y) const {
-        ::GdiFlush();
-        DWORD px = bits_[y * w_ + x];
-        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-    }
-    // Pixels inside rc (or, with outside, outside rc) of exactly this colour.
-    int Count(const RECT& rc, COLORREF color, bool outside = false) const {
-        int n = 0;
-        for (int y = 0; y < h_; ++y)
-            for (int x = 0; x < w_; ++x) {
-                POINT pt = {x, y};
-                if ((::PtInRect(&rc, pt) != FALSE) == outside) continue;
-                if (At(x, y) == color) ++n;
-            }
-        return n;
-    }
-    // Pixels inside rc that differ from the colour.
-    int CountOther(const RECT& rc, COLORREF color) const {
-        int n = 0;
-        for (int y = rc.top; y < rc.bottom; ++y)
-            for (int x = rc.left; x < rc.right; ++x)
-                if (At(x, y) != color) ++n;
-        return n;
-    }
-
-    // Lowest and highest rows inside rc holding a pixel of another colour;
-    // -1 when there is none.
-    int LowestRow(const RECT& rc, COLORREF color) const {
-        for (int y = rc.bottom - 1; y >= rc.top; --y)
-            for (int x = rc.left; x < rc.right; ++x)
-                if (At(x, y) != color) return y;
-        return -1;
-    }
-    int HighestRow(const RECT& rc, COLORREF color) const {
-        for (int y = rc.top; y < rc.bottom; ++y)
-            for (int x = rc.left; x < rc.right; ++x)
-                if (At(x, y) != color) return y;
-        return -1;
-    }
-
-private:
-    int w_, h_;
-    HDC dc_ = nullptr;
-    HBITMAP bmp_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    DWORD* bits_ = nullptr;
-};
 
 class TreeDraw : public ::testing::Test {
 protected:

@@ -24,6 +24,38 @@ void Place(CBkWindow* wnd, int x, int y, int cx, int cy);
 
 RECT Rect(int l, int t, int r, int b);
 
+// A top-down 32-bit DIB in a memory DC, filled with one colour, with the
+// background mode transparent as the view paints.
+class Canvas {
+public:
+    Canvas(int w, int h, COLORREF fill = RGB(0x80, 0x80, 0x80));
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    HDC dc() const { return dc_; }
+    void Fill(COLORREF color);
+    // Back to the default grey.
+    void Clear() { Fill(RGB(0x80, 0x80, 0x80)); }
+    // CLR_INVALID outside the canvas.
+    COLORREF At(int x, int y) const;
+    // Pixels inside rc of another colour than the given one.
+    int CountOther(const RECT& rc, COLORREF color) const;
+    // Pixels inside rc (or, with outside, outside rc) of exactly this colour.
+    int Count(const RECT& rc, COLORREF color, bool outside = false) const;
+    // Lowest and highest rows inside rc holding a pixel of another colour;
+    // -1 when there is none.
+    int LowestRow(const RECT& rc, COLORREF color) const;
+    int HighestRow(const RECT& rc, COLORREF color) const;
+
+private:
+    int w_;
+    int h_;
+    HDC dc_ = nullptr;
+    HBITMAP bmp_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
+
 // A "dlg" that lets a test add hand-made children (controls of elements that
 // the table does not create, e.g. stand-ins for real windows).
 class TestDialog : public CBkDialog {
