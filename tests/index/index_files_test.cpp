@@ -11,21 +11,10 @@
 #include "scanner/scan_answer.h"
 #include "tests/support/test_support.h"
 
+using testing_support::PathExists;
+using testing_support::ReadFileBytes;
+
 namespace {
-
-std::string ReadBytes(const std::wstring& path) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!f) return std::string("<missing>");
-    LARGE_INTEGER size;
-    ::GetFileSizeEx(f.Get(), &size);
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty()) ::ReadFile(f.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    return bytes;
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string RecordBytes(const std::vector<IndexRecord>& records) {
     return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
@@ -194,10 +183,10 @@ TEST_F(IndexFiles, WritingMovesTheNewPairIntoPlace) {
     ASSERT_EQ(result->Pools.Count(), 2u);
 
     ASSERT_TRUE(WriteScanResult(folder_, L'X', *result));
-    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
-    std::string index = ReadBytes(Path(L"index_%c"));
-    std::string names = ReadBytes(Path(L"name_%c"));
+    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
+    std::string index = ReadFileBytes(Path(L"index_%c"));
+    std::string names = ReadFileBytes(Path(L"name_%c"));
     ASSERT_EQ(index.size(), 53u * 45);
     ASSERT_EQ(names.size(), 2u * 0x400000);
     auto offsetOf = [&](uint32_t slot) {
@@ -223,16 +212,16 @@ TEST_F(IndexFiles, FailedOrEmptyWritesKeepTheOldPair) {
     Write(L"name_%c", "old names");
     scanner::ScanAnswer empty;
     EXPECT_FALSE(WriteScanResult(folder_, L'X', *empty.Result()));
-    EXPECT_EQ(ReadBytes(Path(L"index_%c")), "old index");
+    EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), "old index");
 
     // The name file cannot be created: the new index must not be moved in.
     ASSERT_TRUE(::CreateDirectoryW(Path(L"namenew_%c").c_str(), nullptr));
     scanner::ScanAnswer answer;
     ASSERT_TRUE(answer.SetRecord(50, Rec(5, 0, IRF_EXISTS), "f", 1));
     EXPECT_FALSE(WriteScanResult(folder_, L'X', *answer.Result()));
-    EXPECT_EQ(ReadBytes(Path(L"index_%c")), "old index");
-    EXPECT_EQ(ReadBytes(Path(L"name_%c")), "old names");
-    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+    EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), "old index");
+    EXPECT_EQ(ReadFileBytes(Path(L"name_%c")), "old names");
+    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
 }
 
 TEST(ScanNameFields, OnlyAddressesInsidePoolsBecomeOffsets) {

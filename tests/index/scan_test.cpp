@@ -13,6 +13,9 @@
 #include "scanner/search_file.h"
 #include "tests/support/test_support.h"
 
+using testing_support::PathExists;
+using testing_support::ReadFileBytes;
+
 namespace {
 
 bool WaitUntil(const std::function<bool()>& done, DWORD ms = 120000) {
@@ -21,20 +24,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD ms = 120000) {
         ::Sleep(20);
     }
     return done();
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadBytes(const std::wstring& path) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!f) return std::string("<missing>");
-    LARGE_INTEGER size;
-    ::GetFileSizeEx(f.Get(), &size);
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty()) ::ReadFile(f.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    return bytes;
 }
 
 // Every file and folder below `folder` (a drive root "T:\"), as ANSI full paths
@@ -126,12 +115,12 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
     m.SetIndexFolder(folder_);
     ScanAndWait(m);
 
-    EXPECT_TRUE(Exists(Path(L"index_%c")));
-    EXPECT_TRUE(Exists(Path(L"name_%c")));
-    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
-    EXPECT_EQ(ReadBytes(Path(L"index_%c")).size() % 45, 0u);
-    EXPECT_EQ(ReadBytes(Path(L"name_%c")).size() % 0x400000, 0u);
+    EXPECT_TRUE(PathExists(Path(L"index_%c")));
+    EXPECT_TRUE(PathExists(Path(L"name_%c")));
+    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
+    EXPECT_EQ(ReadFileBytes(Path(L"index_%c")).size() % 45, 0u);
+    EXPECT_EQ(ReadFileBytes(Path(L"name_%c")).size() % 0x400000, 0u);
     // The drive is listed for the monitor even though Wine has no journal.
     // Listed in drive order, C: (the prefix's own drive) first.
     std::wstring letters;
@@ -181,8 +170,8 @@ TEST_F(IndexScan, WithoutTheScannerLibraryTheSavedIndexStaysAndLoads) {
         first.SetIndexFolder(folder_);
         ScanAndWait(first);
     }
-    const std::string index = ReadBytes(Path(L"index_%c"));
-    const std::string names = ReadBytes(Path(L"name_%c"));
+    const std::string index = ReadFileBytes(Path(L"index_%c"));
+    const std::string names = ReadFileBytes(Path(L"name_%c"));
     ASSERT_GT(index.size(), 0u);
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\later.txt", "new"));
 
@@ -190,8 +179,8 @@ TEST_F(IndexScan, WithoutTheScannerLibraryTheSavedIndexStaysAndLoads) {
     m.SetIndexFolder(folder_);
     m.SetScannerPath(L"C:\\nowhere\\searchfile.dll");
     ScanAndWait(m);
-    EXPECT_EQ(ReadBytes(Path(L"index_%c")), index);
-    EXPECT_EQ(ReadBytes(Path(L"name_%c")), names);
+    EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), index);
+    EXPECT_EQ(ReadFileBytes(Path(L"name_%c")), names);
 
     LoadAndWait(m);
     EXPECT_FALSE(m.IsIndexEmpty());
@@ -226,12 +215,12 @@ TEST_F(IndexScan, SecondStartWhileScanningChangesNothing) {
         EXPECT_TRUE(m.IsScanRunning());
         EXPECT_EQ(m.StartScan(), 1);
         EXPECT_TRUE(m.IsScanRunning());
-        EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
+        EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
     }
     ASSERT_TRUE(WaitUntil([&] { return !m.IsScanRunning(); }));
-    EXPECT_TRUE(Exists(Path(L"index_%c")));
-    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+    EXPECT_TRUE(PathExists(Path(L"index_%c")));
+    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
 }
 
 TEST_F(IndexScan, DestroyingTheManagerStopsARunningScan) {
@@ -243,8 +232,8 @@ TEST_F(IndexScan, DestroyingTheManagerStopsARunningScan) {
         m.StartScan();
     }
     // Whatever the scan had reached, nothing is left half written.
-    EXPECT_FALSE(Exists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(Exists(Path(L"namenew_%c")));
+    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
 }
 
 TEST(SearchFileLibrary, OperationsSitInTheirSlots) {

@@ -152,4 +152,18 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
            written == bytes.size();
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return std::string("<missing>");
+    LARGE_INTEGER size;
+    ::GetFileSizeEx(f.Get(), &size);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty()) ::ReadFile(f.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 } // namespace testing_support

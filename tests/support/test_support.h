@@ -31,5 +31,8 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms);
 
 // Creates every folder of a Windows path and writes `bytes` to the file.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The whole file; "<missing>" when it cannot be opened.
+std::string ReadFileBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
 
 } // namespace testing_support
