@@ -107,18 +107,24 @@ private:
     int saved_;
 };
 
-// A top-down 32-bit DIB section of the given size; `bits` receives the pixels
-// (BGRA, premultiplied when used with per-pixel alpha). Null on failure.
-inline HBITMAP CreateDib32(int width, int height, void** bits) noexcept {
-    if (bits) *bits = nullptr;
-    if (width <= 0 || height <= 0) return nullptr;
+// The header of a top-down, uncompressed DIB of the given size and depth.
+inline BITMAPINFO TopDownDibInfo(int width, int height, WORD bitCount) noexcept {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = width;
     bi.bmiHeader.biHeight = -height;
     bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biBitCount = bitCount;
     bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// A top-down 32-bit DIB section of the given size; `bits` receives the pixels
+// (BGRA, premultiplied when used with per-pixel alpha). Null on failure.
+inline HBITMAP CreateDib32(int width, int height, void** bits) noexcept {
+    if (bits) *bits = nullptr;
+    if (width <= 0 || height <= 0) return nullptr;
+    BITMAPINFO bi = TopDownDibInfo(width, height, 32);
     void* p = nullptr;
     HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
     if (bits) *bits = bmp ? p : nullptr;

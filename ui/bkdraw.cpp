@@ -175,13 +175,7 @@ void BkAlphaBlendBitmap(HBITMAP hBitmap, HDC hdc, int x, int y, int cx, int cy, 
             srcStride = rowBytes;
         }
     } else {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = bmWidth;
-        bi.bmiHeader.biHeight = -bmHeight;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = platform::TopDownDibInfo(bmWidth, bmHeight, 32);
         copy.resize(static_cast<size_t>(bmWidth) * bmHeight * 4);
         platform::WindowDC screen(nullptr);
         if (!::GetDIBits(screen, hBitmap, 0, bmHeight, copy.data(), &bi, DIB_RGB_COLORS))
@@ -191,13 +185,7 @@ void BkAlphaBlendBitmap(HBITMAP hBitmap, HDC hdc, int x, int y, int cx, int cy, 
     }
 
     // The destination area in a 24-bit top-down DIB (rows padded to 4 bytes).
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = platform::TopDownDibInfo(cx, cy, 24);
     void* dstBits = nullptr;
     platform::Bitmap dstBmp(::CreateDIBSection(hdc, &bi, DIB_RGB_COLORS, &dstBits, nullptr, 0));
     platform::MemoryDC memDC(hdc);

@@ -8,19 +8,14 @@
 #include <gtest/gtest.h>
 #include <objidl.h>
 
+#include "platform/gdi.h"
+
 namespace skintest {
 
 Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height)
 {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap_ = platform::CreateDib32(width, height, &bits);
     bits_ = static_cast<uint32_t*>(bits);
     dc_ = ::CreateCompatibleDC(nullptr);
     old_ = ::SelectObject(dc_, bitmap_);

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <tinyxml.h>
 
+#include "platform/gdi.h"
 #include "ui/bkstring.h"
 #include "ui/bkstyle.h"
 
@@ -46,15 +47,8 @@ RECT Rect(int l, int t, int r, int b) {
 }
 
 Canvas::Canvas(int w, int h, COLORREF fill) : w_(w), h_(h) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     dc_ = ::CreateCompatibleDC(nullptr);
-    bmp_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    bmp_ = platform::CreateDib32(w, h, reinterpret_cast<void**>(&bits_));
     old_ = ::SelectObject(dc_, bmp_);
     ::SetBkMode(dc_, TRANSPARENT);
     Fill(fill);
