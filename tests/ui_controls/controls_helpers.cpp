@@ -1,9 +1,10 @@
 #include "tests/ui_controls/controls_helpers.h"
 
+#include <algorithm>
+
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "ui/bknotify.h"
 #include "ui/bkskin.h"
 #include "ui/bkvalue.h"
 
@@ -18,8 +19,7 @@ HRESULT RecordingSkin::SetAttribute(const std::string& strName, const std::strin
     if (strName == "name") {
         name_ = strValue;
     } else if (strName == "colors") {
-        size_t start = 0;
-        while (start < strValue.size()) {
+        for (size_t start = 0; start < strValue.size();) {
             size_t comma = strValue.find(',', start);
             if (comma == std::string::npos) comma = strValue.size();
             colors_.push_back(BkParseColor(strValue.substr(start, comma - start)));
@@ -35,45 +35,33 @@ HRESULT RecordingSkin::SetAttribute(const std::string& strName, const std::strin
     return S_OK;
 }
 
-COLORREF RecordingSkin::ColorOf(DWORD index) const {
-    if (colors_.empty()) return RGB(0, 0, 0);
-    return index < colors_.size() ? colors_[index] : colors_[0];
-}
-
-namespace {
-
-SkinCall NewCall(const std::string& skin, const char* op) {
+void RecordingSkin::Record(const char* op, HDC hdc, const RECT& dest, const RECT& src, DWORD index, int alpha) {
     SkinCall call = {};
-    call.skin = skin;
+    call.skin = name_;
     call.op = op;
-    return call;
-}
-
-void FillRect(HDC hdc, const RECT& rc, COLORREF color) {
+    call.dest = dest;
+    call.src = src;
+    call.index = index;
+    call.alpha = alpha;
+    Calls().push_back(call);
+    if (hdc == nullptr) return;
+    COLORREF color = colors_.empty() ? RGB(0, 0, 0) : index < colors_.size() ? colors_[index] : colors_[0];
     HBRUSH brush = ::CreateSolidBrush(color);
-    ::FillRect(hdc, &rc, brush);
+    ::FillRect(hdc, &dest, brush);
     ::DeleteObject(brush);
 }
 
-} // namespace
-
 void RecordingSkin::Draw(HDC hdc, const RECT& rcDraw, DWORD dwState) {
-    SkinCall call = NewCall(name_, "Draw");
-    call.dest = rcDraw;
-    call.index = dwState;
-    Calls().push_back(call);
-    FillRect(hdc, rcDraw, ColorOf(dwState));
+    Record("Draw", hdc, rcDraw, RECT{}, dwState);
 }
 
 void RecordingSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest,
                                        const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes) {
-    SkinCall call = NewCall(name_, "DrawWithAttributes");
-    call.dest = {rcDest.X, rcDest.Y, rcDest.X + rcDest.Width, rcDest.Y + rcDest.Height};
-    call.src = {rcSrc.X, rcSrc.Y, rcSrc.X + rcSrc.Width, rcSrc.Y + rcSrc.Height};
-    Calls().push_back(call);
-    // An opaque image of the first colour, as large as the source asks.
-    const COLORREF c = ColorOf(0);
-    Gdiplus::Bitmap image(rcSrc.Width > 0 ? rcSrc.Width : 1, rcSrc.Height > 0 ? rcSrc.Height : 1,
+    Record("DrawWithAttributes", nullptr, Rect(rcDest.X, rcDest.Y, rcDest.X + rcDest.Width, rcDest.Y + rcDest.Height),
+           Rect(rcSrc.X, rcSrc.Y, rcSrc.X + rcSrc.Width, rcSrc.Y + rcSrc.Height), 0);
+    // An opaque image of the first colour that holds the source rectangle.
+    const COLORREF c = colors_.empty() ? RGB(0, 0, 0) : colors_[0];
+    Gdiplus::Bitmap image(std::max(rcSrc.X + rcSrc.Width, 1), std::max(rcSrc.Y + rcSrc.Height, 1),
                           PixelFormat32bppARGB);
     Gdiplus::Graphics g(&image);
     g.Clear(Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
@@ -82,25 +70,24 @@ void RecordingSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdipl
 }
 
 void RecordingSkin::DrawToPoints(HDC, const POINT* pPoints, const RECT& rcSrc) {
-    SkinCall call = NewCall(name_, "DrawToPoints");
-    call.src = rcSrc;
-    for (int i = 0; i < 3; ++i) call.points[i] = pPoints[i];
-    Calls().push_back(call);
+    Record("DrawToPoints", nullptr, RECT{}, rcSrc, 0);
+    for (int i = 0; i < 3; ++i) Calls().back().points[i] = pPoints[i];
+}
+
+void RecordingSkin::DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha) {
+    Record("DrawAlpha", hdc, rcDest, rcSrc, 0, byAlpha);
 }
 
 void RecordingSkin::DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc) {
-    SkinCall call = NewCall(name_, "DrawStretch");
-    call.dest = rcDest;
-    call.src = rcSrc;
-    Calls().push_back(call);
-    FillRect(hdc, rcDest, ColorOf(0));
+    Record("DrawStretch", hdc, rcDest, rcSrc, 0);
+}
+
+void RecordingSkin::DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc) {
+    Record("DrawGray", hdc, rcDest, rcSrc, 0);
 }
 
 void RecordingSkin::DrawTiled(HDC hdc, const RECT& rcDraw) {
-    SkinCall call = NewCall(name_, "DrawTiled");
-    call.dest = rcDraw;
-    Calls().push_back(call);
-    FillRect(hdc, rcDraw, ColorOf(0));
+    Record("DrawTiled", hdc, rcDraw, RECT{}, 0);
 }
 
 void SetSkins(const std::string& elements) {
@@ -110,7 +97,7 @@ void SetSkins(const std::string& elements) {
         registered = true;
     }
     BkSkin::LoadSkinsFromSources({"<skins>" + elements + "</skins>"});
-    RecordingSkin::Calls().clear();
+    Calls().clear();
 }
 
 NotifyRecorder::NotifyRecorder() {
@@ -130,27 +117,36 @@ NotifyRecorder::~NotifyRecorder() {
     if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
+std::vector<NotifyRecorder::Record> NotifyRecorder::Of(UINT code) const {
+    std::vector<Record> out;
+    for (const Record& r : records)
+        if (r.hdr.code == code) out.push_back(r);
+    return out;
+}
+
 LRESULT CALLBACK NotifyRecorder::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     }
-    if (msg == WM_NOTIFY) {
-        auto* self = reinterpret_cast<NotifyRecorder*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        auto* nm = reinterpret_cast<BKNMINVALIDATERECT*>(lp);
-        if (self) self->records.push_back(Record{wp, nm->hdr, nm->uItemID, nm->rect});
+    auto* self = reinterpret_cast<NotifyRecorder*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg != WM_NOTIFY || self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    // Every control notification starts with the header and the item id.
+    const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+    Record rec = {wp, *hdr, reinterpret_cast<const BKNMCOMMAND*>(lp)->uItemID, RECT{}, 0, 0};
+    if (hdr->code == BKNM_INVALIDATERECT) {
+        rec.rect = reinterpret_cast<const BKNMINVALIDATERECT*>(lp)->rect;
+        self->records.push_back(rec);
         return 7;
     }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void Paint(CBkWindow* wnd, HDC hdc) {
-    HDC dc = hdc;
-    wnd->RedrawRegion(dc, nullptr);
-}
-
-CBkWindow* Find(CBkDialog* root, UINT id) {
-    return root ? root->FindChildByCmdID(id) : nullptr;
+    if (hdr->code == BKNM_SLIDER_POSCHANGING || hdr->code == BKNM_SLIDER_POSCHANGED) {
+        auto* nm = reinterpret_cast<BKNMSLIDERPOS*>(lp);
+        rec.oldPos = nm->nOldPos;
+        rec.newPos = nm->nNewPos;
+        if (self->veto && hdr->code == BKNM_SLIDER_POSCHANGING) nm->nResult = 1;
+    }
+    self->records.push_back(rec);
+    return 0;
 }
 
 } // namespace ctrl_test

@@ -1,31 +1,40 @@
 #pragma once
 // What the control tests share: a skin class that paints solid colours and
-// records how it was asked to draw, a 32-bit drawing surface, and a window
-// that records the notifications controls send to their container.
+// records how it was asked to draw, and a window standing in for the view
+// that records the notifications controls send to it.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/ui_tree/tree_helpers.h"
+#include "ui/bknotify.h"
 #include "ui/bkskinbase.h"
 
 namespace ctrl_test {
 
-// One call made on a recording skin.
+using tree_test::Canvas;
+using tree_test::LoadTree;
+using tree_test::Rect;
+
+const COLORREF kGrey = RGB(0x80, 0x80, 0x80);
+const COLORREF kRed = RGB(0xFF, 0, 0);
+const COLORREF kGreen = RGB(0, 0xFF, 0);
+const COLORREF kBlue = RGB(0, 0, 0xFF);
+
 struct SkinCall {
-    std::string skin;   // the skin's name
-    std::string op;     // "Draw", "DrawToPoints", "DrawStretch", "DrawTiled", "DrawWithAttributes"
+    std::string skin;
+    std::string op;  // "Draw", "DrawAlpha", "DrawGray", "DrawStretch", "DrawTiled", ...
     RECT dest;
     RECT src;
     DWORD index;
     POINT points[3];
+    int alpha;
 };
 
-// <tskin name="..." colors="ff0000,00ff00" cx="10" cy="8"/>: Draw fills the
-// rectangle with the colour of the index (the first for -1 or an index past
-// the list); the other operations fill the destination with the first
-// colour. Every call is recorded in Calls().
+// <tskin name="..." colors="ff0000,00ff00" cx="10" cy="8"/>: Draw fills with
+// the colour of the index (the first for an index past the list), the other
+// operations with the first colour; DrawToPoints draws nothing.
 class RecordingSkin : public CBkSkinBase {
     BK_DECLARE_ELEMENT_NAME("tskin")
 
@@ -35,7 +44,9 @@ public:
     void DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest, const Gdiplus::Rect& rcSrc,
                             Gdiplus::ImageAttributes* pAttributes) override;
     void DrawToPoints(HDC hdc, const POINT* pPoints, const RECT& rcSrc) override;
+    void DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha) override;
     void DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
+    void DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
     void DrawTiled(HDC hdc, const RECT& rcDraw) override;
     SIZE GetSkinSize() override { return size_; }
     BOOL LazyLoad() override { return TRUE; }
@@ -43,43 +54,49 @@ public:
     static std::vector<SkinCall>& Calls();
 
 private:
-    COLORREF ColorOf(DWORD index) const;
+    void Record(const char* op, HDC hdc, const RECT& dest, const RECT& src, DWORD index, int alpha = -1);
     std::string name_;
     std::vector<COLORREF> colors_;
     SIZE size_ = {0, 0};
 };
 
-// Registers the recording skin class once and loads the given skins
-// ("<tskin .../>" elements without the root), clearing the call log.
+// Loads the given "<tskin .../>" elements as the skin table and clears the
+// call log.
 void SetSkins(const std::string& elements);
+inline std::vector<SkinCall>& Calls() { return RecordingSkin::Calls(); }
 
-// The drawing surface of the tree tests.
-using tree_test::Canvas;
-
-// A plain top-level window that stands for a view: it records every
-// WM_NOTIFY (BKNM_INVALIDATERECT records in particular).
+// A top-level window standing in for the view. BKNM_INVALIDATERECT is
+// answered with 7; with veto set, slider changes are refused.
 class NotifyRecorder {
 public:
     struct Record {
         WPARAM wParam;
         NMHDR hdr;
         UINT item;
-        RECT rect;
+        RECT rect;  // of BKNM_INVALIDATERECT
+        int oldPos, newPos;
     };
     NotifyRecorder();
     ~NotifyRecorder();
     HWND hwnd() const { return hwnd_; }
+    std::vector<Record> Of(UINT code) const;
     std::vector<Record> records;
+    bool veto = false;
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     HWND hwnd_ = nullptr;
 };
 
-// Paints a control as the view does: background, then its own paint.
-void Paint(CBkWindow* wnd, HDC hdc);
-
-// The first control of the tree with the command id.
-CBkWindow* Find(CBkDialog* root, UINT id);
+inline void Paint(CBkWindow* wnd, HDC hdc) {
+    wnd->RedrawRegion(hdc, nullptr);
+}
+inline CBkWindow* Find(CBkDialog* root, UINT id) {
+    return root->FindChildByCmdID(id);
+}
+inline LRESULT CalcSize(CBkWindow* wnd) {
+    SIZE size = {0, 0};
+    return wnd->SendMessageToSelf(WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&size));
+}
 
 } // namespace ctrl_test
