@@ -117,13 +117,6 @@ NotifyRecorder::~NotifyRecorder() {
     if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
-std::vector<NotifyRecorder::Record> NotifyRecorder::Of(UINT code) const {
-    std::vector<Record> out;
-    for (const Record& r : records)
-        if (r.hdr.code == code) out.push_back(r);
-    return out;
-}
-
 LRESULT CALLBACK NotifyRecorder::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);

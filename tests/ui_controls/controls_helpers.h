@@ -79,7 +79,6 @@ public:
     NotifyRecorder();
     ~NotifyRecorder();
     HWND hwnd() const { return hwnd_; }
-    std::vector<Record> Of(UINT code) const;
     std::vector<Record> records;
     bool veto = false;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -75,26 +77,11 @@ TEST(IconTest, SystemIconScaledIntoItsRectangleAndMissingIconBlank) {
     EXPECT_NE(missing->GetIcon(), nullptr);
 }
 
+// A 16 x 16 icon of one opaque colour.
 HICON MakeIcon(COLORREF color) {
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, 16, 16);
-    HBITMAP mask = ::CreateBitmap(16, 16, 1, 1, nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HGDIOBJ old = ::SelectObject(dc, bmp);
-    RECT rc = {0, 0, 16, 16};
-    HBRUSH brush = ::CreateSolidBrush(color);
-    ::FillRect(dc, &rc, brush);
-    ::DeleteObject(brush);
-    ::SelectObject(dc, mask);
-    ::PatBlt(dc, 0, 0, 16, 16, BLACKNESS);  // opaque everywhere
-    ::SelectObject(dc, old);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    ICONINFO ii = {TRUE, 0, 0, mask, bmp};
-    HICON icon = ::CreateIconIndirect(&ii);
-    ::DeleteObject(bmp);
-    ::DeleteObject(mask);
-    return icon;
+    std::vector<BYTE> mask(16 * 16 / 8, 0);
+    std::vector<DWORD> pixels(16 * 16, 0xFF000000u | (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color));
+    return ::CreateIcon(nullptr, 16, 16, 1, 32, mask.data(), reinterpret_cast<const BYTE*>(pixels.data()));
 }
 
 bool IconAlive(HICON icon) {

@@ -247,13 +247,11 @@ TEST(BkThemeApi, ClearsTheThemeOfAWindow) {
     HWND button = ::CreateWindowExW(0, L"BUTTON", L"x", WS_POPUP | BS_CHECKBOX, 0, 0, 40, 20, nullptr, nullptr,
                                     nullptr, nullptr);
     ASSERT_NE(button, nullptr);
-    // Wine refuses the empty theme names Windows takes: compare with the
-    // system's own answer.
-    const auto& api = platform::GetSystemApi();
-    ASSERT_NE(api.SetWindowTheme, nullptr);
+    // Wine refuses the empty names Windows takes: compare with the system.
+    ASSERT_NE(platform::GetSystemApi().SetWindowTheme, nullptr);
     const HRESULT hr = BkThemeApi::ClearWindowTheme(button);
     EXPECT_NE(hr, E_NOTIMPL);
-    EXPECT_EQ(hr, api.SetWindowTheme(button, L"", L""));
+    EXPECT_EQ(hr, platform::GetSystemApi().SetWindowTheme(button, L"", L""));
     // Themes may be off: then there is no handle and drawing refuses politely.
     HTHEME theme = BkThemeApi::OpenThemeData(button, L"BUTTON");
     if (theme == nullptr) {
