@@ -1,6 +1,7 @@
 #pragma once
 // The loopback HTTP server of these tests (a Python script on the Linux
 // side), started once per program and stopped at its end.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,42 +40,28 @@ public:
 
     void SetUp() override {
         instance_ = this;
-        std::string work = testing_support::UnixWorkFolder();
-        ASSERT_FALSE(work.empty());
-        std::string portFile = work + "/http-port";
-        std::string command = "py=/usr/bin/python3; [ -x $py ] || py=python3; "
-                              "nohup $py '" HTTP_TEST_SERVER "' '" + portFile + "' 120 >/dev/null 2>&1 &";
-        ASSERT_EQ(0, testing_support::RunUnixCommand(command));
+        const std::string portFile = testing_support::UnixWorkFolder() + "/http-port";
+        ASSERT_EQ(0, testing_support::RunUnixCommand("py=/usr/bin/python3; [ -x $py ] || py=python3; "
+                                                     "nohup $py '" HTTP_TEST_SERVER "' '" + portFile +
+                                                     "' 120 >/dev/null 2>&1 &"));
         std::wstring portPath = L"\\\\?\\unix";
         for (char c : portFile) portPath += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
         for (int i = 0; i < 1000 && port_ == 0; ++i) {
-            HANDLE f = ::CreateFileW(portPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                     nullptr);
-            if (f != INVALID_HANDLE_VALUE) {
-                char text[16] = {};
-                DWORD got = 0;
-                ::ReadFile(f, text, sizeof(text) - 1, &got, nullptr);
-                ::CloseHandle(f);
-                port_ = atoi(text);
-            } else {
-                ::Sleep(10);
-            }
+            const std::string text = testing_support::ReadFileBytes(portPath);
+            if (text == "<missing>") ::Sleep(10); else port_ = atoi(text.c_str());
         }
         ASSERT_NE(0, port_) << "test server did not start";
     }
-
     void TearDown() override {
         if (port_) Get("/quit");
     }
 
     int Port() const { return port_; }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     // GET through the download routine; the body, or "<error N>".
     std::string Get(const std::string& path) const {
         MemoryWriter writer;
-        int rc = HttpDownloadToFile(writer, Url(path).c_str());
+        const int rc = HttpDownloadToFile(writer, Url(path).c_str());
         return rc == 0 ? writer.data : "<error " + std::to_string(rc) + ">";
     }
 
@@ -83,6 +70,27 @@ private:
     int port_ = 0;
 };
 
-// A loopback port with nothing listening (the server's port + 1 is not
-// guaranteed free, so bind and close one).
-int ClosedLoopbackPort();
+// A loopback port with nothing listening: bound, then closed.
+inline int ClosedLoopbackPort() {
+    WSADATA wsa;
+    if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 9;
+    int port = 9;  // discard: nothing listens there on a test machine
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof(addr);
+        if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+            ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+            port = ntohs(addr.sin_port);
+        }
+        ::closesocket(s);
+    }
+    ::WSACleanup();
+    return port;
+}
+
+inline std::string ClosedUrl(const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + path;
+}

