@@ -16,10 +16,8 @@ public:
     bool Uninstall() override { calls.push_back("uninstall"); return uninstallOk; }
 
     std::vector<std::string> calls;
-    bool installOk = true;
-    DWORD startCode = NO_ERROR;
-    DWORD stopCode = NO_ERROR;
-    bool uninstallOk = true;
+    bool installOk = true, uninstallOk = true;
+    DWORD startCode = NO_ERROR, stopCode = NO_ERROR;
 };
 
 std::string RunCommands(const wchar_t* text, FakeCommands& fake) {
@@ -32,7 +30,8 @@ std::string RunCommands(const wchar_t* text, FakeCommands& fake) {
 
 TEST(ServiceCommands, FixedOrderNotGivenOrder) {
     FakeCommands fake;
-    std::string out = RunCommands(L"pelvane.exe /uninstall /stop_until_stopped -stop /START_UNTIL_RUNNING /start -install", fake);
+    const std::string out =
+        RunCommands(L"pelvane.exe /uninstall /stop_until_stopped -stop /START_UNTIL_RUNNING /start -install", fake);
     EXPECT_EQ((std::vector<std::string>{"install", "start", "start_wait", "stop", "stop_wait", "uninstall"}), fake.calls);
     EXPECT_EQ(
         "It successed to install service.\n"
@@ -50,18 +49,17 @@ TEST(ServiceCommands, FailureLinesCarrySignedCodes) {
     fake.uninstallOk = false;
     fake.startCode = SVC_E_SERVICE_STOPPED;
     fake.stopCode = ERROR_SERVICE_NOT_ACTIVE;
-    std::string out = RunCommands(L"p.exe -install -start_until_running -stop -uninstall", fake);
     EXPECT_EQ(
         "It failed to install service. error: 1\n"
         "It failed to start the service. error: -536870888\n"
         "It failed to stop the service. error: 1062\n"
         "It failed to uninstall the service. error: 1\n",
-        out);
+        RunCommands(L"p.exe -install -start_until_running -stop -uninstall", fake));
 }
 
 TEST(ServiceCommands, UnknownOptionPrintsUsage) {
     FakeCommands fake;
-    std::string out = RunCommands(L"pelvane.exe /help", fake);
+    const std::string out = RunCommands(L"pelvane.exe /help", fake);
     EXPECT_TRUE(fake.calls.empty());
     EXPECT_EQ(0u, out.find("It accept the parameter is:\n"));
     EXPECT_NE(std::string::npos, out.find("pelvane.exe /stop_until_stopped: finish stop until servcie is stopped.\n\n"));

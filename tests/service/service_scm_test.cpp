@@ -3,7 +3,6 @@
 // lands there too.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,15 +14,13 @@ const wchar_t kTestFolder[] = L"C:\\pelvane_test";
 const wchar_t kTestProgram[] = L"C:\\pelvane_test\\pelvane.exe";
 
 struct RunResult {
+    bool started = false;
     DWORD exitCode = 0xFFFFFFFF;
-    std::string output;
+    std::string output;  // without CRs
 };
 
-// Runs the copied program once with `arguments` and collects its standard
-// output; `started` tells whether the process could be created at all.
-RunResult RunPelvaneOnce(const std::wstring& arguments, bool& started) {
+RunResult RunPelvaneOnce(const std::wstring& arguments) {
     RunResult result;
-    started = false;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return result;
@@ -31,46 +28,39 @@ RunResult RunPelvaneOnce(const std::wstring& arguments, bool& started) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::wstring command = L"\"" + std::wstring(kTestProgram) + L"\"" + arguments;
-    std::vector<wchar_t> buffer(command.begin(), command.end());
-    buffer.push_back(0);
     PROCESS_INFORMATION info = {};
-    started = CreateProcessW(kTestProgram, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                             kTestFolder, &startup, &info) != FALSE;
+    result.started = CreateProcessW(kTestProgram, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                    kTestFolder, &startup, &info) != FALSE;
     CloseHandle(writeEnd);
-    if (started) {
+    if (result.started) {
         char chunk[512];
         DWORD n = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &n, nullptr) && n > 0) result.output.append(chunk, n);
+        while (ReadFile(readEnd, chunk, sizeof(chunk), &n, nullptr) && n > 0) {
+            for (DWORD i = 0; i < n; ++i)
+                if (chunk[i] != '\r') result.output.push_back(chunk[i]);
+        }
         WaitForSingleObject(info.hProcess, 60000);
         GetExitCodeProcess(info.hProcess, &result.exitCode);
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
     }
     CloseHandle(readEnd);
-    // Console output may end lines with CR LF.
-    std::string plain;
-    for (char c : result.output)
-        if (c != '\r') plain.push_back(c);
-    result.output = plain;
     return result;
 }
 
-// Runs the copied program with `arguments`. On a heavily loaded machine Wine
-// now and then fails to create the process, or the process dies in the loader
-// with an NTSTATUS before any of our code runs; that is the machine, not the
-// program, so such runs are tried again. Anything else is reported as it is.
+// On a heavily loaded machine Wine now and then fails to create the process,
+// or the process dies in the loader with an NTSTATUS before any of our code
+// runs; that is the machine, not the program, so such runs are tried again.
 RunResult RunPelvane(const std::wstring& arguments) {
     RunResult result;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        bool started = false;
-        result = RunPelvaneOnce(arguments, started);
-        const bool diedInLoader = started && result.output.empty() && result.exitCode >= 0xC0000000u &&
+        result = RunPelvaneOnce(arguments);
+        const bool diedInLoader = result.started && result.output.empty() && result.exitCode >= 0xC0000000u &&
                                   result.exitCode != 0xFFFFFFFFu;
-        if (started && !diedInLoader) break;
+        if (result.started && !diedInLoader) break;
         Sleep(500);
     }
     return result;
@@ -87,12 +77,15 @@ protected:
         if (manager_) CloseServiceHandle(manager_);
     }
 
-    static void SetAutorun(DWORD value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Lumsek", 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        RegSetValueExW(key, L"autorun", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value));
-        RegCloseKey(key);
+    std::wstring Description(SC_HANDLE service) {
+        DWORD size = 0;
+        QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &size);
+        std::vector<BYTE> data(size + 16);
+        auto* description = reinterpret_cast<SERVICE_DESCRIPTIONW*>(data.data());
+        if (!QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, data.data(), static_cast<DWORD>(data.size()),
+                                  &size) || !description->lpDescription)
+            return L"<none>";
+        return description->lpDescription;
     }
 
     SC_HANDLE manager_ = nullptr;
@@ -103,7 +96,7 @@ TEST_F(ServiceScm, InstallCreatesAutomaticServiceAndUninstallRemovesIt) {
     EXPECT_EQ(0u, install.exitCode);
     EXPECT_EQ("It successed to install service.\n", install.output);
 
-    SC_HANDLE service = OpenServiceW(manager_, L"pelvane", SERVICE_QUERY_CONFIG);
+    SC_HANDLE service = OpenServiceW(manager_, L"pelvane", SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG);
     ASSERT_NE(nullptr, service) << "error " << GetLastError();
     DWORD needed = 0;
     QueryServiceConfigW(service, nullptr, 0, &needed);
@@ -112,31 +105,16 @@ TEST_F(ServiceScm, InstallCreatesAutomaticServiceAndUninstallRemovesIt) {
     ASSERT_TRUE(QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size()), &needed));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType & ~SERVICE_INTERACTIVE_PROCESS);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
     EXPECT_STREQ(L"lumsek run service", config->lpDisplayName);
+    // Quoted, so a blank in the folder cannot pick another program.
     EXPECT_EQ(L"\"" + std::wstring(kTestProgram) + L"\"", std::wstring(config->lpBinaryPathName));
-
-    auto readDescription = [&]() {
-        DWORD size = 0;
-        QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &size);
-        std::vector<BYTE> data(size + 16);
-        std::wstring text;
-        if (QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, data.data(), static_cast<DWORD>(data.size()),
-                                 &size)) {
-            auto* description = reinterpret_cast<SERVICE_DESCRIPTIONW*>(data.data());
-            if (description->lpDescription) text = description->lpDescription;
-        }
-        return text;
-    };
-    EXPECT_EQ(std::wstring(kServiceDescription), readDescription());
+    EXPECT_EQ(std::wstring(kServiceDescription), Description(service));
 
     // Installing again succeeds and puts the description back.
-    SC_HANDLE writable = OpenServiceW(manager_, L"pelvane", SERVICE_CHANGE_CONFIG);
     SERVICE_DESCRIPTIONW other = {const_cast<wchar_t*>(L"changed")};
-    ASSERT_TRUE(ChangeServiceConfig2W(writable, SERVICE_CONFIG_DESCRIPTION, &other));
-    CloseServiceHandle(writable);
+    ASSERT_TRUE(ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &other));
     EXPECT_EQ("It successed to install service.\n", RunPelvane(L" -INSTALL").output);
-    EXPECT_EQ(std::wstring(kServiceDescription), readDescription());
+    EXPECT_EQ(std::wstring(kServiceDescription), Description(service));
     CloseServiceHandle(service);
 
     RunResult uninstall = RunPelvane(L" /uninstall");
@@ -149,7 +127,12 @@ TEST_F(ServiceScm, InstallCreatesAutomaticServiceAndUninstallRemovesIt) {
 
 TEST_F(ServiceScm, StartWithAutorunOffEndsStoppedAndStopOrderIsFixed) {
     ASSERT_EQ("It successed to install service.\n", RunPelvane(L" /install").output);
-    SetAutorun(1);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Lumsek", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    const DWORD off = 1;
+    RegSetValueExW(key, L"autorun", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+    RegCloseKey(key);
     // The service does its work while START_PENDING and stops; a start that
     // waits for RUNNING therefore reports the stop.
     RunResult start = RunPelvane(L" /stop /start_until_running");
