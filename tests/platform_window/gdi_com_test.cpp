@@ -45,13 +45,10 @@ class Counted : public IUnknown {
 public:
     ULONG refs = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = iid == IID_IUnknown ? this : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }

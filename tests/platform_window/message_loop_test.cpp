@@ -98,7 +98,6 @@ TEST(MessageLoop, FiltersIdleHandlersAndQuitCode) {
     EXPECT_GE(filter.asked, 3);
     EXPECT_TRUE(loop.RemoveMessageFilter(&filter));
     EXPECT_FALSE(loop.RemoveMessageFilter(&filter));
-    EXPECT_TRUE(loop.RemoveIdleHandler(&idle));
     target.DestroyWindow();
 }
 

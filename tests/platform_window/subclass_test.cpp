@@ -30,36 +30,28 @@ protected:
     void OnFinalMessage(HWND) override { ++finals; }
 };
 
-class OtherEdit : public platform::WindowImplBase {
-public:
-    WINDOW_MAP_BEGIN(OtherEdit)
-    WINDOW_MAP_END()
-};
+HWND CreateEdit(HWND parent) {
+    return ::CreateWindowExW(0, L"EDIT", L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 200, 24, parent, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
+}
 
-std::wstring TextOf(HWND hwnd) { return platform::Window(hwnd).GetWindowText(); }
-
-void Type(HWND edit, const wchar_t* text) {
+std::wstring Type(HWND edit, const wchar_t* text) {
     for (; *text; ++text) ::SendMessageW(edit, WM_CHAR, *text, 1);
+    return platform::Window(edit).GetWindowText();
 }
 
 TEST(Subclass, TakesSomeMessagesAndForwardsTheRestToTheEdit) {
-    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_AUTOHSCROLL, 0, 0, 200, 24, nullptr, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
+    HWND edit = CreateEdit(nullptr);
     ASSERT_NE(edit, nullptr);
     WNDPROC original = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(edit, GWLP_WNDPROC));
 
-    FilteringEdit filter;
+    FilteringEdit filter, second;
     ASSERT_TRUE(filter.SubclassWindow(edit));
-    EXPECT_TRUE(filter.IsSubclassed());
-    EXPECT_EQ(filter.Handle(), edit);
     EXPECT_EQ(platform::WindowImplBase::FromHandle(edit), &filter);
-
-    OtherEdit second;
     EXPECT_FALSE(second.SubclassWindow(edit));  // one object per window
     EXPECT_FALSE(filter.SubclassWindow(edit));  // and one window per object
 
-    Type(edit, L"axb");
-    EXPECT_EQ(TextOf(edit), L"ab");
+    EXPECT_EQ(Type(edit, L"axb"), L"ab");
     EXPECT_EQ(filter.passed, (std::vector<WPARAM>{L'a', L'b'}));
     // Messages the map does not list reach the edit unchanged.
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"hello"));
@@ -72,44 +64,32 @@ TEST(Subclass, TakesSomeMessagesAndForwardsTheRestToTheEdit) {
     EXPECT_EQ(reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(edit, GWLP_WNDPROC)), original);
     EXPECT_EQ(platform::WindowImplBase::FromHandle(edit), nullptr);
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-    Type(edit, L"x");
-    EXPECT_EQ(TextOf(edit), L"x");
+    EXPECT_EQ(Type(edit, L"x"), L"x");
     EXPECT_EQ(filter.finals, 0);
 
     // Once free, another object may take it.
     EXPECT_TRUE(second.SubclassWindow(edit));
     EXPECT_EQ(second.UnsubclassWindow(), edit);
     ::DestroyWindow(edit);
+    EXPECT_FALSE(filter.SubclassWindow(edit));  // nor dead windows
+    EXPECT_FALSE(filter.SubclassWindow(nullptr));
 }
 
 TEST(Subclass, DestroyedControlUnbindsAndCallsFinalMessage) {
     HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr,
                                     ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(parent, nullptr);
-    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 24, parent,
-                                  reinterpret_cast<HMENU>(1001), ::GetModuleHandleW(nullptr), nullptr);
+    HWND edit = CreateEdit(parent);
     ASSERT_NE(edit, nullptr);
     FilteringEdit filter;
     ASSERT_TRUE(filter.SubclassWindow(edit));
-    Type(edit, L"xyz");
-    EXPECT_EQ(TextOf(edit), L"yz");
+    EXPECT_EQ(Type(edit, L"xyz"), L"yz");
 
     ::DestroyWindow(parent);  // takes the child with it
     EXPECT_EQ(filter.finals, 1);
     EXPECT_EQ(filter.Handle(), nullptr);
     EXPECT_FALSE(filter.IsSubclassed());
     EXPECT_EQ(filter.UnsubclassWindow(), nullptr);
-}
-
-TEST(Subclass, RefusesNullAndDeadWindows) {
-    FilteringEdit filter;
-    EXPECT_FALSE(filter.SubclassWindow(nullptr));
-    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(edit, nullptr);
-    ::DestroyWindow(edit);
-    EXPECT_FALSE(filter.SubclassWindow(edit));
-    EXPECT_EQ(filter.Handle(), nullptr);
 }
 
 } // namespace
