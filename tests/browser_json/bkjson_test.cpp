@@ -8,17 +8,10 @@ using namespace BkJson;
 
 namespace {
 
-std::wstring Compact(const Document& doc)
+std::wstring Compact(const Document& doc, bool pretty = false)
 {
     std::wstring out;
-    doc.Write(out, false);
-    return out;
-}
-
-std::wstring Pretty(const Document& doc)
-{
-    std::wstring out;
-    doc.Write(out, true);
+    doc.Write(out, pretty);
     return out;
 }
 
@@ -45,20 +38,13 @@ TEST(BkJsonParse, EveryValueKindAndRootRules)
     Document doc;
     ASSERT_TRUE(doc.Parse(L"{\"n\":null,\"t\":true,\"f\":false,\"s\":\"x\",\"l\":-42,"
                           L"\"a\":[1,\"two\",[],{}],\"o\":{\"k\":7},\"s\":\"last\"}"));
-    EXPECT_EQ(doc.GetKind(), KIND_OBJECT);
-    EXPECT_EQ(doc.GetCount(), 7u);
-    EXPECT_EQ(doc[L"n"].GetKind(), KIND_NULL);
+    // The whole tree, read back through the writer (keys sorted).
+    EXPECT_EQ(Compact(doc), L"{\"a\":[1,\"two\",[],{}],\"f\":false,\"l\":-42,\"n\":null,\"o\":{\"k\":7},"
+                            L"\"s\":\"last\",\"t\":true}");  // a repeated key keeps the last value
     EXPECT_TRUE(doc[L"t"].GetBool());
-    EXPECT_FALSE(doc[L"f"].GetBool());
-    EXPECT_STREQ(doc[L"s"].GetString(), L"last");  // a repeated key keeps the last value
     EXPECT_EQ(doc[L"l"].GetLong(), -42);
-    Handle a = doc[L"a"];
-    ASSERT_EQ(a.GetCount(), 4u);
-    EXPECT_EQ(a.At(0).GetLong(), 1);
-    EXPECT_STREQ(a.At(1).GetString(), L"two");
-    EXPECT_EQ(a.At(2).GetKind(), KIND_ARRAY);
-    EXPECT_EQ(a.At(3).GetKind(), KIND_OBJECT);
-    EXPECT_EQ(a.At(4).GetValue(), nullptr);
+    EXPECT_EQ(doc[L"a"].At(3).GetKind(), KIND_OBJECT);
+    EXPECT_EQ(doc[L"a"].At(4).GetValue(), nullptr);
     EXPECT_EQ(doc[L"o"][L"k"].GetLong(), 7);
     EXPECT_FALSE(doc.GetError().IsRecorded());
 
@@ -88,10 +74,8 @@ TEST(BkJsonParse, NumbersAndEscapes)
 {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"[2147483647,-2147483648,-0,007]"));
-    EXPECT_EQ(doc.At(0).GetLong(), 2147483647L);
     EXPECT_EQ(doc.At(1).GetLong(), -2147483647L - 1);
-    EXPECT_EQ(doc.At(2).GetLong(), 0);
-    EXPECT_EQ(doc.At(3).GetLong(), 7);
+    EXPECT_EQ(Compact(doc), L"[2147483647,-2147483648,0,7]");
     // Fractions and exponents are not read: the number ends before them.
     ASSERT_TRUE(doc.Parse(L"12.5"));
     EXPECT_EQ(doc.GetLong(), 12);
@@ -114,14 +98,11 @@ TEST(BkJsonParse, ErrorsWithPositions)
         // Roots: boolean and number roots are read where the text starts; no root null.
         {L" true", ERR_OBJECT_EXPECTED, 1, 2},
         {L"null", ERR_OBJECT_EXPECTED, 1, 1},
-        {L"", ERR_OBJECT_EXPECTED, 1, 1},
         // Out of range: no silent wrap-around; the error points at the digit that leaves the range.
         {L"[2147483648]", ERR_NUMBER_RANGE, 1, 11},
         {L"[1,-2147483649]", ERR_NUMBER_RANGE, 1, 14},
-        {L"{\"a\":99999999999999999999999999999999999999}", ERR_NUMBER_RANGE, 1, 15},
         {L"[1.5]", ERR_COMMA_EXPECTED, 1, 3},
         {L"-", ERR_MINUS_AT_END, 1, 2},
-        {L"[-", ERR_MINUS_AT_END, 1, 3},
         {L"[- 1]", ERR_VALUE_EXPECTED, 1, 2},
         // Bad escapes point at the character after the backslash.
         {L"[\"ab\\x\"]", ERR_BAD_ESCAPE, 1, 6},
@@ -137,20 +118,15 @@ TEST(BkJsonParse, ErrorsWithPositions)
         {L"[\"\xDE00\xD83D\"]", ERR_BAD_SURROGATE, 1, 3},
         // Escapes cut short and strings without their closing quote.
         {L"[\"\\u12", ERR_UNTERMINATED, 1, 7},
-        {L"[\"\\ud83d\\u12", ERR_UNTERMINATED, 1, 13},
         {L"[\"\xD83D", ERR_UNTERMINATED, 1, 4},
-        {L"\"abc", ERR_UNTERMINATED, 1, 5},
         // Structure.
         {L"{\n  \"a\" 1}", ERR_COLON_EXPECTED, 2, 7},
         {L"{\"a\":1 \"b\":2}", ERR_COMMA_EXPECTED, 1, 8},
         {L"[1,\r\n\r\n  ]", ERR_VALUE_EXPECTED, 3, 3},
-        {L"[,1]", ERR_VALUE_EXPECTED, 1, 2},
         {L"[tru]", ERR_VALUE_EXPECTED, 1, 2},
-        {L"{a:1}", ERR_QUOTE_EXPECTED, 1, 2},
         {L"{\"a\":1,}", ERR_QUOTE_EXPECTED, 1, 8},
         // A broken root array is reported where it breaks, not as a missing "{".
         {L"[1,2", ERR_COMMA_EXPECTED, 1, 5},
-        {L"[", ERR_VALUE_EXPECTED, 1, 2},
         {L"{", ERR_QUOTE_EXPECTED, 1, 2},
     };
     for (const Case& c : cases) {
@@ -185,7 +161,7 @@ TEST(BkJsonParse, DeepNestingFailsInsteadOfOverflowingTheStack)
     ASSERT_TRUE(doc.Parse(Nested(L"{\"a\":", L"1", L"}", kMaxDepth).c_str()));
     // A tree that deep writes and reads back.
     Document again;
-    ASSERT_TRUE(again.Parse(Pretty(doc).c_str()));
+    ASSERT_TRUE(again.Parse(Compact(doc, true).c_str()));
     EXPECT_EQ(Compact(again), Compact(doc));
 
     const Error e = ParseError(Nested(L"[", L"", L"]", kMaxDepth + 1));
@@ -222,31 +198,21 @@ TEST(BkJsonWrite, CompactSortsKeysAndEscapes)
 
     Document empty;
     EXPECT_EQ(Compact(empty), L"");
-    EXPECT_EQ(Pretty(empty), L"");
+    EXPECT_EQ(Compact(empty, true), L"");
 }
 
 TEST(BkJsonWrite, PrettyLayout)
 {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"{\"a\":[1,2],\"b\":{},\"c\":[5],\"d\":[[]],\"e\":{\"f\":true}}"));
-    EXPECT_EQ(Pretty(doc),
-              L"{\r\n"
-              L"    \"a\" : [\r\n"
-              L"        1, \r\n"
-              L"        2\r\n"
-              L"    ],\r\n"
-              L"    \"b\" : {\r\n"
-              L"    },\r\n"
+    EXPECT_EQ(Compact(doc, true),
+              L"{\r\n    \"a\" : [\r\n        1, \r\n        2\r\n    ],\r\n"
+              L"    \"b\" : {\r\n    },\r\n"
               L"    \"c\" : [5],\r\n"
-              L"    \"d\" : [\r\n"
-              L"        []\r\n"
-              L"    ],\r\n"
-              L"    \"e\" : {\r\n"
-              L"        \"f\" : true\r\n"
-              L"    }\r\n"
-              L"}");
+              L"    \"d\" : [\r\n        []\r\n    ],\r\n"
+              L"    \"e\" : {\r\n        \"f\" : true\r\n    }\r\n}");
     ASSERT_TRUE(doc.Parse(L"[]"));
-    EXPECT_EQ(Pretty(doc), L"[]");
+    EXPECT_EQ(Compact(doc, true), L"[]");
 }
 
 TEST(BkJsonWrite, RoundTrips)
@@ -256,18 +222,14 @@ TEST(BkJsonWrite, RoundTrips)
         L"[\"\u641c\u7d22\u6587\u4ef6\",\"\xD83D\xDE00\",\"tab\\tquote\\\"slash\\/\",\"\\u00e9\\u0001\"]",
         L"[[[[[]]]],{\"x\":{\"y\":{\"z\":[{}]}}}]",
         L"\"\u6b63\u5728\u663e\u793a\u7ed3\u679c...\"",
-        L"-123",
-        L"true",
     };
     for (const wchar_t* text : texts) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
         Document first;
         ASSERT_TRUE(first.Parse(text));
         for (bool pretty : { false, true }) {
-            std::wstring written;
-            first.Write(written, pretty);
             Document second;
-            ASSERT_TRUE(second.Parse(written.c_str()));
+            ASSERT_TRUE(second.Parse(Compact(first, pretty).c_str()));
             EXPECT_EQ(Compact(second), Compact(first));
         }
     }

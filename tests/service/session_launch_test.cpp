@@ -113,74 +113,61 @@ TEST(SessionLaunch, WaitsForShellThenStartsOnceInActiveSession) {
     EXPECT_TRUE(fake.logs.empty());
 }
 
-TEST(SessionLaunch, TokenFallbacksAndLinkedToken) {
-    FakeSession noSession;
-    noSession.hasSession = false;
-    noSession.hasLinked = true;
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), RunSessionLaunch(noSession, kFolder));
-    ASSERT_EQ(1u, noSession.launches.size());
-    EXPECT_EQ(kLinkedToken, noSession.launches[0].token);
-    EXPECT_EQ(0, noSession.open);
-    EXPECT_TRUE(noSession.Logged(L"No active session, error: 1168"));
-
-    FakeSession noUserToken;
-    noUserToken.sessionTokenOk = false;
-    noUserToken.environmentOk = false;
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), RunSessionLaunch(noUserToken, kFolder));
-    ASSERT_EQ(1u, noUserToken.launches.size());
-    EXPECT_EQ(kExplorerToken, noUserToken.launches[0].token);
-    // Without an environment block the program still starts, plainly.
-    EXPECT_EQ(0x30u, noUserToken.launches[0].flags);
-    EXPECT_EQ(nullptr, noUserToken.launches[0].environment);
-
-    // Windows 2000 asks explorer.exe only; XP prefers the session's token.
-    FakeSession win2000;
-    win2000.major = 5;
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), RunSessionLaunch(win2000, kFolder));
-    ASSERT_EQ(1u, win2000.launches.size());
-    EXPECT_EQ(kExplorerToken, win2000.launches[0].token);
-    FakeSession xp;
-    xp.major = 5;
-    xp.minor = 1;
-    xp.hasLinked = true;  // not asked for on XP
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), RunSessionLaunch(xp, kFolder));
-    ASSERT_EQ(1u, xp.launches.size());
-    EXPECT_EQ(kSessionToken, xp.launches[0].token);
-    EXPECT_EQ(0, xp.explorerTokenAsks);
-    EXPECT_EQ(0, xp.open);
-}
-
-TEST(SessionLaunch, FailuresAreLoggedOnceWithoutRetry) {
-    FakeSession noToken;
-    noToken.hasSession = false;
-    noToken.explorerTokenOk = false;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_FOUND), RunSessionLaunch(noToken, kFolder));
-    EXPECT_TRUE(noToken.launches.empty());
-    EXPECT_TRUE(noToken.Logged(L"No token of explorer.exe, error: 1168"));
-    EXPECT_EQ(L"CreateProcessAsActivedUserOnVista FAILD", noToken.logs.back());
-
-    FakeSession missingProgram;
-    missingProgram.launchError = ERROR_FILE_NOT_FOUND;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), RunSessionLaunch(missingProgram, kFolder));
-    EXPECT_EQ(1u, missingProgram.launches.size());
-    EXPECT_EQ(1u, missingProgram.sleeps.size());
-    EXPECT_TRUE(missingProgram.Logged(L"lumsek.exe failed, error: 2"));
-    EXPECT_EQ(0, missingProgram.open);
-    EXPECT_EQ(0, missingProgram.environments);
-
-    FakeSession xpFails;
-    xpFails.major = 5;
-    xpFails.minor = 1;
-    xpFails.launchError = ERROR_ACCESS_DENIED;
-    RunSessionLaunch(xpFails, kFolder);
-    EXPECT_EQ(L"CreateProcessAsActivedUser FAILD", xpFails.logs.back());
+TEST(SessionLaunch, TokenFallbacksAndFailures) {
+    struct Case {
+        const char* name;
+        void (*setUp)(FakeSession&);
+        DWORD result;
+        HANDLE token;           // of the one launch; null: no launch
+        DWORD flags;
+        const wchar_t* logged;  // a line that must be logged, if any
+    };
+    const Case cases[] = {
+        {"no session, linked token", [](FakeSession& f) { f.hasSession = false; f.hasLinked = true; },
+         NO_ERROR, kLinkedToken, 0x430, L"No active session, error: 1168"},
+        // Without an environment block the program still starts, plainly.
+        {"no user token, no environment", [](FakeSession& f) { f.sessionTokenOk = false; f.environmentOk = false; },
+         NO_ERROR, kExplorerToken, 0x30, nullptr},
+        // Windows 2000 asks explorer.exe only; XP prefers the session's token
+        // and never asks for a linked one.
+        {"windows 2000", [](FakeSession& f) { f.major = 5; }, NO_ERROR, kExplorerToken, 0x430, nullptr},
+        {"xp", [](FakeSession& f) { f.major = 5; f.minor = 1; f.hasLinked = true; }, NO_ERROR, kSessionToken, 0x430,
+         nullptr},
+        // Failures are logged once, without retry.
+        {"no token at all", [](FakeSession& f) { f.hasSession = false; f.explorerTokenOk = false; }, ERROR_NOT_FOUND,
+         nullptr, 0, L"No token of explorer.exe, error: 1168"},
+        {"missing program", [](FakeSession& f) { f.launchError = ERROR_FILE_NOT_FOUND; }, ERROR_FILE_NOT_FOUND,
+         kSessionToken, 0x430, L"lumsek.exe failed, error: 2"},
+        {"xp launch fails", [](FakeSession& f) { f.major = 5; f.minor = 1; f.launchError = ERROR_ACCESS_DENIED; },
+         ERROR_ACCESS_DENIED, kSessionToken, 0x430, L"CreateProcessAsActivedUser FAILD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSession fake;
+        c.setUp(fake);
+        EXPECT_EQ(c.result, RunSessionLaunch(fake, kFolder));
+        EXPECT_EQ(1u, fake.sleeps.size());
+        ASSERT_EQ(c.token ? 1u : 0u, fake.launches.size());
+        if (c.token) {
+            EXPECT_EQ(c.token, fake.launches[0].token);
+            EXPECT_EQ(c.flags, fake.launches[0].flags);
+            EXPECT_EQ(c.flags == 0x430 ? &fake.environmentBlock : nullptr, fake.launches[0].environment);
+        }
+        if (c.logged) {
+            EXPECT_TRUE(fake.Logged(c.logged));
+        }
+        EXPECT_EQ(c.result != NO_ERROR, !fake.logs.empty() && fake.logs.back().find(L"FAILD") != std::wstring::npos);
+        EXPECT_EQ(0, fake.open);
+        EXPECT_EQ(0, fake.environments);
+        if (fake.minor == 1) {
+            EXPECT_EQ(0, fake.explorerTokenAsks);
+        }
+    }
 
     // A folder so long that the program path would not fit is refused.
     FakeSession longFolder;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE),
-              RunSessionLaunch(longFolder, L"C:\\" + std::wstring(250, L'a')));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RunSessionLaunch(longFolder, L"C:\\" + std::wstring(250, L'a')));
     EXPECT_TRUE(longFolder.launches.empty());
-
     std::wstring out;
     ASSERT_TRUE(ResolveProgramPath(L"\"D:\\x\\a.exe\"", L"C:\\svc", &out));
     EXPECT_EQ(L"\"D:\\x\\a.exe\"", out);
