@@ -94,23 +94,18 @@ TEST(HttpDownload, FailuresAreNotSuccess) {
     EXPECT_EQ(CURLE_WRITE_ERROR, HttpDownloadToFile(intoFolder, Url("/big/0/0").c_str()));
 }
 
-// Sets the stop event once the first bytes are written.
-class StopAfterFirstWrite : public IDownloadWriter {
+// Sets its own stop event once the first bytes are written.
+class StopAfterFirstWrite : public CDownloadFile {
 public:
-    StopAfterFirstWrite(CDownloadFile& file, HANDLE stop) : file_(file), stop_(stop) {}
-    HRESULT Open() override { return file_.Open(); }
-    HRESULT Seek(uint64_t offset) override { return file_.Seek(offset); }
+    StopAfterFirstWrite(const std::wstring& path, HANDLE stop) : CDownloadFile(path, nullptr, stop), stop_(stop) {}
     HRESULT Write(const void* bytes, size_t count) override {
         ::SetEvent(stop_);
         ++writes;
-        return file_.Write(bytes, count);
+        return CDownloadFile::Write(bytes, count);
     }
-    HRESULT Close() override { return file_.Close(); }
-    HRESULT Progress(double fraction) override { return file_.Progress(fraction); }
     int writes = 0;
 
 private:
-    CDownloadFile& file_;
     HANDLE stop_;
 };
 
@@ -118,8 +113,7 @@ TEST(HttpDownload, StopEventAbortsAndKeepsWhatWasWritten) {
     TempDir dir;
     platform::UniqueHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const std::wstring path = dir.File(L"part.bin");
-    CDownloadFile file(path, nullptr, stop.Get());
-    StopAfterFirstWrite writer(file, stop.Get());
+    StopAfterFirstWrite writer(path, stop.Get());
     EXPECT_EQ(CURLE_WRITE_ERROR, HttpDownloadToFile(writer, Url("/big/2000000/20").c_str()));
     EXPECT_EQ(1, writer.writes);
     const std::string got = ReadFileBytes(path);
