@@ -93,9 +93,5 @@ inline void Paint(CBkWindow* wnd, HDC hdc) {
 inline CBkWindow* Find(CBkDialog* root, UINT id) {
     return root->FindChildByCmdID(id);
 }
-inline LRESULT CalcSize(CBkWindow* wnd) {
-    SIZE size = {0, 0};
-    return wnd->SendMessageToSelf(WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&size));
-}
 
 } // namespace ctrl_test

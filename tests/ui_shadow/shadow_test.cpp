@@ -71,10 +71,9 @@ TEST(ShadowSkin, DrawsTheNinePartPngWithItsAlpha) {
     skintest::Canvas canvas(48, 28);
     canvas.ClearAlpha();
     shadow.DrawShadowImage(canvas.dc(), SIZE{48, 28});
-    const struct {
-        int x, y, alpha;
-    } points[] = {{0, 0, 0x80}, {24, 0, 0x80}, {47, 27, 0x80}, {0, 14, 0x80}, {1, 3, 0x80},
-                  {24, 14, 0},  {3, 3, 0}};  // (3, 3): inside the unscaled corner, past the ring
+    // (3, 3) lies inside the unscaled corner, past the ring.
+    const struct { int x, y, alpha; } points[] = {{0, 0, 0x80}, {24, 0, 0x80}, {47, 27, 0x80}, {0, 14, 0x80},
+                                                  {1, 3, 0x80}, {24, 14, 0},   {3, 3, 0}};
     for (const auto& p : points)
         EXPECT_NEAR(static_cast<int>(canvas.Raw(p.x, p.y) >> 24), p.alpha, 2) << p.x << "," << p.y;
     BkSkin::LoadSkinsFromSources({});
@@ -83,11 +82,7 @@ TEST(ShadowSkin, DrawsTheNinePartPngWithItsAlpha) {
 class CountingDrawer : public CShadowDrawer {
 public:
     std::vector<SIZE> sizes;
-    void DrawShadow(HDC dc, SIZE size) override {
-        sizes.push_back(size);
-        RECT rc = {0, 0, size.cx, size.cy};
-        ::FillRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-    }
+    void DrawShadow(HDC, SIZE size) override { sizes.push_back(size); }
 };
 
 // Hands its messages to its shadow first, as the dialog template does.
@@ -166,26 +161,6 @@ TEST_F(ShadowTest, ShowsAroundTheOwnerTakesNoMouseAndDiesWithIt) {
     EXPECT_EQ(owner.shadow.GetOwnerWindow(), nullptr);
     EXPECT_FALSE(owner.shadow.IsCreated());
     owner.shadow.ShowShadow();  // acts on nothing
-}
-
-TEST_F(ShadowTest, FollowsMovesAndHidesDuringADrag) {
-    owner.SetWindowPos(nullptr, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(AroundOwner());
-    // Hidden from the first WM_MOVING until the move ends, then redrawn at
-    // the new place.
-    ::SendMessageW(owner.Handle(), WM_ENTERSIZEMOVE, 0, 0);
-    RECT moving = owner.GetWindowRect();
-    ::SendMessageW(owner.Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
-    EXPECT_TRUE(owner.shadow.IsDragging());
-    EXPECT_FALSE(Visible());
-    owner.SetWindowPos(nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_FALSE(Visible());
-    const size_t draws = drawer.sizes.size();
-    ::SendMessageW(owner.Handle(), WM_EXITSIZEMOVE, 0, 0);
-    EXPECT_FALSE(owner.shadow.IsDragging());
-    EXPECT_TRUE(Visible());
-    EXPECT_GT(drawer.sizes.size(), draws);
-    EXPECT_TRUE(WindowRectOf(Shadow()) == R(46, 56, 254, 214));
 }
 
 TEST_F(ShadowTest, MinimiseAndHideHideItRestoreShowsIt) {
