@@ -118,7 +118,102 @@ ptrdiff_t AsciiLengthScalar(const unsigned char* s) {
     return p - s;
 }
 
+// The byte after the NUL that ends the name holding `p`.
+inline const unsigned char* NextName(const unsigned char* p) {
+    while (*p) ++p;
+    return p + 1;
+}
+
+void FindInNamesScalar(const unsigned char* s, const unsigned char* end, const unsigned char* folded, size_t m,
+                       const unsigned char* base, std::vector<uint32_t>& hits) {
+    while (s < end) {
+        unsigned char c = *s;
+        bool hit = m == 0 ? c >= 0x80 : (c != 0 && Fold(c) == folded[0] && RestMatches(s, folded, m));
+        if (!hit) {
+            ++s;
+            continue;
+        }
+        hits.push_back(static_cast<uint32_t>(s - base));
+        s = NextName(s);
+    }
+}
+
+__attribute__((target("sse2"))) inline __m128i FoldMask(unsigned char c) {
+    return _mm_set1_epi8(static_cast<char>((c >= 'a' && c <= 'z') ? 0x20 : 0));
+}
+
+// Candidates come from the first two pattern bytes of each aligned block
+// (the second byte of the block's last position is not looked at, so that no
+// read goes past the block holding `end`); each is verified in full. After a
+// hit the scan goes on behind the NUL that ends the name.
+__attribute__((target("sse2"))) void FindInNamesSse2(const unsigned char* s, const unsigned char* end,
+                                                     const unsigned char* folded, size_t m,
+                                                     const unsigned char* base, std::vector<uint32_t>& hits) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i first = _mm_set1_epi8(static_cast<char>(m ? folded[0] : 0));
+    const __m128i second = _mm_set1_epi8(static_cast<char>(m > 1 ? folded[1] : 0));
+    const __m128i fold1 = FoldMask(m ? folded[0] : 0);
+    const __m128i fold2 = FoldMask(m > 1 ? folded[1] : 0);
+    const unsigned char* block = s - (reinterpret_cast<uintptr_t>(s) & 15u);
+    unsigned live = 0xFFFFu << (s - block);
+    while (block < end) {
+        __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        unsigned mask;
+        if (m == 0) {
+            mask = static_cast<unsigned>(_mm_movemask_epi8(v));
+        } else {
+            mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, fold1), first)));
+            if (m > 1) {
+                unsigned m2 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, fold2), second)));
+                mask &= (m2 >> 1) | 0x8000u;
+            }
+        }
+        mask &= live;
+        if (end - block < 16) mask &= (1u << (end - block)) - 1;
+        bool seekNul = false;
+        while (mask) {
+            unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            if (m > 1 && !RestMatches(block + bit, folded, m)) {
+                mask &= mask - 1;
+                continue;
+            }
+            hits.push_back(static_cast<uint32_t>(block + bit - base));
+            unsigned nulAfter = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & ~((2u << bit) - 1);
+            if (!nulAfter) {
+                seekNul = true;
+                break;
+            }
+            mask &= ~((2u << __builtin_ctz(nulAfter)) - 1);
+        }
+        block += 16;
+        live = 0xFFFFu;
+        if (seekNul) {
+            // The name goes on into the next blocks: carry on behind its NUL.
+            for (;; block += 16) {
+                if (block >= end) return;
+                unsigned z = static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero)));
+                if (z) {
+                    live = 0xFFFFu & ~((2u << __builtin_ctz(z)) - 1);
+                    break;
+                }
+            }
+        }
+    }
+}
+
 } // namespace
+
+void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits) {
+    const auto* s = reinterpret_cast<const unsigned char*>(begin);
+    const auto* e = reinterpret_cast<const unsigned char*>(end);
+    const auto* f = reinterpret_cast<const unsigned char*>(folded);
+    if (g_sse2) {
+        FindInNamesSse2(s, e, f, m, s, hits);
+    } else {
+        FindInNamesScalar(s, e, f, m, s, hits);
+    }
+}
 
 bool AsciiIsIdentity() {
     static const bool identity = ComputeAsciiIdentity();

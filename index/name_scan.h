@@ -3,6 +3,8 @@
 // convert to the same UTF-16 units in every system code page, so an ASCII
 // pattern can be matched on the bytes without a conversion.
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace namescan {
 
@@ -25,5 +27,12 @@ bool AsciiLength(const char* name, size_t* length);
 
 // Anchored wildcard match of a folded ASCII pattern against an ASCII name.
 bool WildcardMatchBytes(const char* folded, size_t m, const char* name, size_t length);
+
+// Scans names laid out one after another, each ended by a NUL, from `begin`
+// up to `end` (the NUL of the last name), the way a text search scans a file.
+// For every name that holds it, appends the offset from `begin` of the first
+// occurrence of the folded ASCII text of m >= 1 bytes (none of them NUL), or
+// with m == 0 of the first byte >= 0x80. At most one offset per name.
+void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits);
 
 } // namespace namescan

@@ -23,10 +23,6 @@ const char* const g_ArchiveExtensions[] = {"zip", "rar", "7z", "tar", "msi", "is
 
 namespace {
 
-// Record flag bits, as stored in the index.
-constexpr uint8_t kExists = 0x01;
-constexpr uint8_t kDirectory = 0x02;
-
 bool EqualsNoCaseAscii(const char* a, const char* b) {
     for (;; ++a, ++b) {
         unsigned char x = FoldAsciiByte(static_cast<unsigned char>(*a));
@@ -41,10 +37,6 @@ bool InList(const char* ext, const char* const* list) {
         if (EqualsNoCaseAscii(ext, *list)) return true;
     }
     return false;
-}
-
-ULONGLONG FileTimeValue(const FILETIME& ft) {
-    return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
 } // namespace
@@ -131,6 +123,7 @@ void CSearchQuery::Prepare() {
     patternAscii_ = false;
     asciiIdentity_ = false;
     foldedPattern_.clear();
+    prefilter_ = NamePrefilter();
     if (Pattern.empty()) return;
 
     IsWildcard = Pattern.find_first_of(L"*?") != std::wstring::npos ? 1 : 0;
@@ -157,6 +150,45 @@ void CSearchQuery::Prepare() {
     if (patternAscii_) {
         foldedPattern_.reserve(Pattern.size());
         for (wchar_t c : Pattern) foldedPattern_ += static_cast<char>(FoldAscii(c));
+    }
+    PreparePrefilter();
+}
+
+// Which byte scan finds every name that can match, by the same reasoning as
+// the per-name shortcuts: in a code page where ASCII bytes are ASCII units,
+// ASCII units of a converted name come from ASCII bytes, in the same order and
+// never joined across other bytes; so an ASCII literal that a converted name
+// holds is in its bytes too, and a name of ASCII bytes only cannot hold a unit
+// above 0x7F.
+void CSearchQuery::PreparePrefilter() {
+    if (!asciiIdentity_) return;
+    bool nonAscii = false;
+    for (wchar_t c : Pattern) nonAscii = nonAscii || c >= 0x80;
+    if (mode_ == NameMode::Substring) {
+        prefilter_.usable = true;
+        if (patternAscii_) {
+            prefilter_.literal = foldedPattern_;
+            prefilter_.exact = true;
+        }
+    } else if (mode_ == NameMode::Wildcard) {
+        if (nonAscii) {
+            prefilter_.usable = true;  // a literal unit above 0x7F
+            return;
+        }
+        // The longest literal run between wildcards.
+        size_t best = 0, bestLength = 0;
+        for (size_t i = 0; i < foldedPattern_.size();) {
+            size_t j = i;
+            while (j < foldedPattern_.size() && foldedPattern_[j] != '*' && foldedPattern_[j] != '?') ++j;
+            if (j - i > bestLength) {
+                best = i;
+                bestLength = j - i;
+            }
+            i = j + 1;
+        }
+        if (bestLength == 0) return;  // nothing but wildcards
+        prefilter_.usable = true;
+        prefilter_.literal = foldedPattern_.substr(best, bestLength);
     }
 }
 
@@ -226,15 +258,8 @@ bool CSearchQuery::DatePasses(ULONGLONG time2, bool* tested) const {
 
 int CSearchQuery::MatchStateAndFilters(const MatchInput& r, const wchar_t* fullPath, bool* deleted) const {
     const char* name = r.name;
-    if (!name || name[0] == 0 || (name[0] == '.' && name[1] == 0)) return MATCH_REJECT;
-    const bool exists = (r.flags & kExists) != 0;
-    const bool directory = (r.flags & kDirectory) != 0;
-    if (!exists) {
-        if (directory) return MATCH_REJECT;  // deleted directories are never listed
-        if (deleted) *deleted = true;
-    }
-    if (FileState == SQS_EXISTING && !exists) return MATCH_REJECT;
-    if (FileState == SQS_DELETED && exists) return MATCH_REJECT;
+    if (MatchState(name, r.flags, deleted) == MATCH_REJECT) return MATCH_REJECT;
+    const bool directory = (r.flags & IRF_DIRECTORY) != 0;
 
     const uint32_t m = FilterMask;
     if (FullScan && m != 0) {

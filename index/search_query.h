@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "index/index_record.h"
+
 namespace boost {
 template <class charT> class cpp_regex_traits;
 template <class charT, class traits> class basic_regex;
@@ -105,6 +107,33 @@ public:
     bool MatchName(const char* name, MatchScratch& scratch) const;
     // Step 1-4 of matching: MATCH_REJECT or MATCH_FILTERS_ONLY.
     int MatchStateAndFilters(const MatchInput& record, const wchar_t* fullPath, bool* deleted) const;
+    // True when the filters take no part (no filter bit, or not a full scan):
+    // MatchState then stands for MatchStateAndFilters.
+    bool StateOnly() const { return !FullScan || FilterMask == 0; }
+    // Steps 1-3: the name must be there, deleted folders never pass, and the
+    // file state. Inline: a search runs it for every record.
+    int MatchState(const char* name, uint8_t flags, bool* deleted) const {
+        if (!name || name[0] == 0 || (name[0] == '.' && name[1] == 0)) return MATCH_REJECT;
+        const bool exists = (flags & IRF_EXISTS) != 0;
+        if (!exists) {
+            if (flags & IRF_DIRECTORY) return MATCH_REJECT;  // deleted directories are never listed
+            if (deleted) *deleted = true;
+        }
+        if (FileState == SQS_EXISTING && !exists) return MATCH_REJECT;
+        if (FileState == SQS_DELETED && exists) return MATCH_REJECT;
+        return MATCH_FILTERS_ONLY;
+    }
+
+    // How a search may pick out the names worth testing by scanning many
+    // names at once (namescan::FindInNames): a name without a hit cannot match.
+    struct NamePrefilter {
+        bool usable = false;
+        std::string literal;  // folded ASCII text; empty: a byte >= 0x80 is the hit
+        bool exact = false;   // a hit of the literal before any byte >= 0x80 is a match
+    };
+    const NamePrefilter& Prefilter() const { return prefilter_; }
+    // True when the pattern is empty, so every name matches.
+    bool MatchesEveryName() const { return mode_ == NameMode::Empty; }
 
     // Fields set by the caller.
     std::wstring Pattern;
@@ -132,12 +161,14 @@ private:
     bool MatchWideName(const wchar_t* name, int length, MatchScratch& scratch) const;
     bool CategoryPasses(const char* name) const;
     bool DatePasses(ULONGLONG time2, bool* tested) const;
+    void PreparePrefilter();
 
     // Byte-level shortcuts for names without bytes >= 0x80; set by Prepare.
     NameMode mode_ = NameMode::Empty;
     bool patternAscii_ = false;
     bool asciiIdentity_ = false;
     std::string foldedPattern_;  // Pattern folded to lower case, ASCII only
+    NamePrefilter prefilter_;
 };
 
 // Folds only A-Z, as the C locale's single-byte tolower does.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "index/index_manager.h"
+#include "index/name_batch.h"
 #include "index/search_messages.h"
 #include "index/search_workers.h"
 #include "platform/strconv.h"
@@ -93,14 +94,19 @@ void CIndexManager::PostSearchResults(WPARAM count, LPARAM detail) {
 // nothing per record and little per run.
 struct SearchShare {
     MatchScratch scratch;
+    std::vector<NameBatchEntry> batch = std::vector<NameBatchEntry>(kChunkRecords);
+    CNameBatch names;
     CVolumeIndex::PathBuffer pathBuffer;
     std::vector<wchar_t> widePath = std::vector<wchar_t>(CVolumeIndex::kPathBufferSize + 1);
 };
 
+// Sized for a whole chunk once, and written through plain stores: appending
+// element by element costs more than the matching itself.
 struct SearchChunk {
-    std::vector<SearchResult> candidates;
-    std::vector<SearchResult> results;
-    uint32_t count = 0;
+    std::vector<SearchResult> candidates = std::vector<SearchResult>(kChunkRecords);
+    std::vector<SearchResult> results = std::vector<SearchResult>(kChunkRecords);
+    uint32_t candidateCount = 0;
+    uint32_t count = 0;  // results
     uint32_t deleted = 0;
 };
 
@@ -131,35 +137,42 @@ void MatchShare(void* context, unsigned share) {
     SearchShare& work = *round.shares->shares[share];
     const CSearchQuery& query = *round.query;
     const CVolumeIndex& volume = *round.volume;
+    // The path is needed only by the prefix filter.
+    const bool stateOnly = query.StateOnly();
+    const bool needPath = round.prefix && !stateOnly;
     for (;;) {
         LONG c = ::InterlockedIncrement(&round.next) - 1;
         if (c >= round.chunks) return;
         SearchChunk& out = *round.shares->chunks[c];
-        out.candidates.clear();
-        out.results.clear();
-        out.count = out.deleted = 0;
+        uint32_t n = 0;
+        SearchResult* candidates = out.candidates.data();
+        NameBatchEntry* batch = work.batch.data();
+        out.deleted = 0;
         uint32_t from = round.begin + static_cast<uint32_t>(c) * kChunkRecords;
         uint32_t to = std::min(round.end, from + kChunkRecords);
         for (uint32_t slot = from; slot < to; ++slot) {
-            const wchar_t* path = L"";
-            if (round.prefix) {
+            const IndexRecord& record = round.table[slot];
+            const char* name = volume.GetName(record);
+            bool deleted = false;
+            int r;
+            if (!needPath) {
+                r = stateOnly ? query.MatchState(name, record.Flags, &deleted)
+                              : query.MatchStateAndFilters(InputOf(volume, record), L"", &deleted);
+            } else {
                 const char* ansi = volume.GetFullPath(slot, work.pathBuffer);
                 int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, work.widePath.data(),
                                               static_cast<int>(work.widePath.size()));
                 if (n <= 0) work.widePath[0] = 0;
-                path = work.widePath.data();
+                r = query.MatchStateAndFilters(InputOf(volume, record), work.widePath.data(), &deleted);
             }
-            bool deleted = false;
-            int r = query.MatchRecord(InputOf(volume, round.table[slot]), path, &deleted, work.scratch);
             if (r == MATCH_REJECT) continue;
-            SearchResult entry{slot, round.position};
-            out.candidates.push_back(entry);
-            if (r == MATCH_FULL) {
-                out.results.push_back(entry);
-                ++out.count;
-                if (deleted) ++out.deleted;
-            }
+            candidates[n] = SearchResult{slot, round.position};
+            batch[n] = NameBatchEntry{name, slot, round.position, deleted};
+            ++n;
         }
+        out.candidateCount = n;
+        out.count = work.names.Match(query, volume.NameBufferBegin(), volume.NameBufferEnd(), batch, n,
+                                     work.scratch, out.results.data(), &out.deleted);
     }
 }
 
@@ -233,8 +246,9 @@ unsigned CIndexManager::FullSearch() {
             }
             for (LONG c = 0; c < round.chunks; ++c) {
                 const SearchChunk& out = *shares.chunks[c];
-                CandidateList.insert(CandidateList.end(), out.candidates.begin(), out.candidates.end());
-                ResultList.insert(ResultList.end(), out.results.begin(), out.results.end());
+                CandidateList.insert(CandidateList.end(), out.candidates.data(),
+                                     out.candidates.data() + out.candidateCount);
+                ResultList.insert(ResultList.end(), out.results.data(), out.results.data() + out.count);
                 count += out.count;
                 deletedCount += out.deleted;
             }
@@ -271,12 +285,23 @@ struct NarrowRound {
 void NarrowShare(void* context, unsigned share) {
     NarrowRound& round = *static_cast<NarrowRound*>(context);
     SearchShare& work = *round.shares->shares[share];
+    const CSearchQuery& query = *round.query;
+    const bool stateOnly = query.StateOnly();
     for (;;) {
         LONG c = ::InterlockedIncrement(&round.next) - 1;
         if (c >= round.chunks) return;
         SearchChunk& out = *round.shares->chunks[c];
-        out.results.clear();
         out.count = out.deleted = 0;
+        NameBatchEntry* batch = work.batch.data();
+        uint32_t n = 0;
+        const CVolumeIndex* batchVolume = nullptr;
+        // The names are tested together per run of entries of one volume.
+        auto flush = [&] {
+            if (n == 0) return;
+            out.count += work.names.Match(query, batchVolume->NameBufferBegin(), batchVolume->NameBufferEnd(), batch,
+                                          n, work.scratch, out.results.data() + out.count, &out.deleted);
+            n = 0;
+        };
         size_t from = round.begin + static_cast<size_t>(c) * kChunkRecords;
         size_t to = std::min(round.end, from + kChunkRecords);
         for (size_t i = from; i < to; ++i) {
@@ -284,14 +309,19 @@ void NarrowShare(void* context, unsigned share) {
             const CVolumeIndex* volume = entry.Volume < round.volumeCount ? round.volumes[entry.Volume] : nullptr;
             const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
             if (!record) continue;
-            MatchInput in = InputOf(*volume, *record);
-            if (entry.Slot < kFirstUserSlot && in.name && in.name[0] == '$') continue;
+            const char* name = volume->GetName(*record);
+            if (entry.Slot < kFirstUserSlot && name && name[0] == '$') continue;
             bool deleted = false;
-            if (round.query->MatchRecord(in, L"", &deleted, work.scratch) != MATCH_FULL) continue;
-            out.results.push_back(entry);
-            ++out.count;
-            if (deleted) ++out.deleted;
+            int r = stateOnly ? query.MatchState(name, record->Flags, &deleted)
+                              : query.MatchStateAndFilters(InputOf(*volume, *record), L"", &deleted);
+            if (r == MATCH_REJECT) continue;
+            if (volume != batchVolume) {
+                flush();
+                batchVolume = volume;
+            }
+            batch[n++] = NameBatchEntry{name, entry.Slot, entry.Volume, deleted};
         }
+        flush();
     }
 }
 
@@ -310,11 +340,7 @@ void CIndexManager::EnsureSearchWorkers() {
     searchWorkers_ = std::make_shared<CSearchWorkers>(CSearchWorkers::DefaultShares());
     auto shares = std::make_shared<SearchShares>();
     for (unsigned i = 0; i < searchWorkers_->Shares(); ++i) shares->shares.emplace_back(new SearchShare);
-    for (uint32_t i = 0; i < kChunksPerRound; ++i) {
-        shares->chunks.emplace_back(new SearchChunk);
-        shares->chunks.back()->candidates.reserve(kChunkRecords);
-        shares->chunks.back()->results.reserve(kChunkRecords);
-    }
+    for (uint32_t i = 0; i < kChunksPerRound; ++i) shares->chunks.emplace_back(new SearchChunk);
     searchShares_ = shares;
 }
 
@@ -384,7 +410,7 @@ unsigned CIndexManager::NarrowSearch() {
         }
         for (LONG c = 0; c < round.chunks; ++c) {
             const SearchChunk& out = *shares.chunks[c];
-            ResultList.insert(ResultList.end(), out.results.begin(), out.results.end());
+            ResultList.insert(ResultList.end(), out.results.data(), out.results.data() + out.count);
             count += out.count;
             deletedCount += out.deleted;
         }

@@ -103,6 +103,11 @@ public:
         AdoptLoaded(RecordArray(records.begin(), records.end()), std::move(names), nameSize);
     }
 
+    // The loaded names, one after another, each ended by a NUL; a NUL also
+    // stands at NameBufferEnd(). Both null when nothing is loaded.
+    const char* NameBufferBegin() const { return names_.get(); }
+    const char* NameBufferEnd() const { return names_ ? names_.get() + nameSize_ : nullptr; }
+
     size_t PoolCount() const { return pools_.size(); }
     size_t NameBufferSize() const { return nameSize_; }
     // Bytes held by records, name buffer and pools.

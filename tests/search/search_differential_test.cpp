@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "index/name_batch.h"
+#include "index/name_scan.h"
 #include "index/search_query.h"
 #include "platform/strconv.h"
 
@@ -40,6 +42,14 @@ bool InRefList(const std::string& ext, std::initializer_list<const char*> list) 
         if (_stricmp(ext.c_str(), e) == 0) return true;
     }
     return false;
+}
+
+bool RefNameMatch(const CSearchQuery& q, bool regex, const std::string& name) {
+    if (q.Pattern.empty()) return true;
+    std::wstring wide = platform::AnsiToWide(name);
+    if (regex) return boost::regex_search(wide, boost::wregex(q.Pattern));
+    if (q.Pattern.find_first_of(L"*?") != std::wstring::npos) return RefWildcard(q.Pattern.c_str(), wide.c_str());
+    return RefSubstring(q.Pattern, wide);
 }
 
 int RefMatch(const CSearchQuery& q, bool regex, const std::string& name, uint8_t flags, ULONGLONG size) {
@@ -73,18 +83,7 @@ int RefMatch(const CSearchQuery& q, bool regex, const std::string& name, uint8_t
             return MATCH_REJECT;
         }
     }
-    if (q.Pattern.empty()) return MATCH_FULL;
-    std::wstring wide = platform::AnsiToWide(name);
-    bool hit;
-    if (regex) {
-        boost::wregex re(q.Pattern);
-        hit = boost::regex_search(wide, re);
-    } else if (q.Pattern.find_first_of(L"*?") != std::wstring::npos) {
-        hit = RefWildcard(q.Pattern.c_str(), wide.c_str());
-    } else {
-        hit = RefSubstring(q.Pattern, wide);
-    }
-    return hit ? MATCH_FULL : MATCH_FILTERS_ONLY;
+    return RefNameMatch(q, regex, name) ? MATCH_FULL : MATCH_FILTERS_ONLY;
 }
 
 class Generator {
@@ -214,6 +213,118 @@ TEST(SearchDifferential, RegexModeAgreesWithPlainSearch) {
         }
     }
     g_bUseRegex = saved;
+}
+
+// Names tested together, the way a search scans a chunk of the name buffer,
+// against the same names tested one by one. The buffer is laid out as a name
+// file (names one after another, the last one ending right at a page end);
+// some entries start inside another name, come out of order, or lie outside
+// the buffer like names added at run time.
+TEST(SearchDifferential, BatchScanAgreesWithPlainMatcher) {
+    Generator gen(4242);
+    std::vector<std::string> names;
+    std::vector<std::wstring> wideNames;
+    std::string file;
+    for (int i = 0; i < 3000; ++i) {
+        std::string n = gen.AnsiName();
+        if (n.empty()) n = "a";
+        names.push_back(n);
+        wideNames.push_back(platform::AnsiToWide(n));
+        file += n;
+        file.push_back('\0');
+    }
+    const size_t pages = (file.size() + 4095) / 4096 + 1;
+    char* region = static_cast<char*>(::VirtualAlloc(nullptr, pages * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(region, nullptr);
+    ::VirtualFree(region + (pages - 1) * 4096, 4096, MEM_DECOMMIT);  // nothing readable after the buffer
+    char* buffer = region + (pages - 1) * 4096 - file.size();
+    std::memcpy(buffer, file.data(), file.size());
+    const char* bufferEnd = buffer + file.size() - 1;  // the last name's NUL
+    std::vector<const char*> starts;
+    for (const char* p = buffer; p < bufferEnd; p += std::strlen(p) + 1) starts.push_back(p);
+    ASSERT_EQ(starts.size(), names.size());
+
+    MatchScratch scratch;
+    CNameBatch batch;
+    int matched = 0;
+    for (int round = 0; round < 600; ++round) {
+        CSearchQuery q;
+        q.Pattern = round % 20 == 0 ? L"" : gen.Pattern(wideNames);
+        q.Prepare();
+        std::vector<NameBatchEntry> entries;
+        const int first = gen.Pick(static_cast<int>(names.size()));
+        const int last = std::min<int>(static_cast<int>(names.size()), first + 1 + gen.Pick(400));
+        const bool messy = gen.Pick(3) == 0;
+        for (int i = first; i < last; ++i) {
+            if (gen.Pick(4) == 0) continue;  // a record that failed the state test
+            const char* name = starts[i];
+            if (messy) {
+                int kind = gen.Pick(12);
+                if (kind == 0 && name[1]) ++name;                                      // inside a name
+                if (kind == 1) name = starts[gen.Pick(static_cast<int>(starts.size()))];  // out of order
+                if (kind == 2) name = names[i].c_str();                                // outside the buffer
+            }
+            entries.push_back(NameBatchEntry{name, static_cast<uint32_t>(i), 0, static_cast<uint8_t>(gen.Pick(2))});
+        }
+        std::vector<SearchResult> results(entries.size() + 1);
+        uint32_t deleted = 0;
+        uint32_t count = batch.Match(q, buffer, bufferEnd, entries.data(), entries.size(), scratch, results.data(),
+                                     &deleted);
+        std::vector<uint32_t> want;
+        uint32_t wantDeleted = 0;
+        for (const NameBatchEntry& e : entries) {
+            if (!RefNameMatch(q, false, e.name)) continue;
+            want.push_back(e.slot);
+            wantDeleted += e.deleted;
+        }
+        std::vector<uint32_t> got;
+        for (uint32_t i = 0; i < count; ++i) got.push_back(results[i].Slot);
+        ASSERT_EQ(got, want) << "pattern '" << platform::WideToUtf8(q.Pattern) << "'";
+        ASSERT_EQ(deleted, wantDeleted);
+        matched += count;
+    }
+    EXPECT_GT(matched, 5000);
+    ::VirtualFree(region, 0, MEM_RELEASE);
+}
+
+// The whole-buffer scan against a byte-by-byte one: first hit per name only,
+// hits crossing block edges, names running over several blocks.
+TEST(SearchDifferential, NameScanFindsFirstHitOfEachName) {
+    std::mt19937 rng(5);
+    const char alphabet[] = "abAB\x80\xc4\0";
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<char> data(48 + rng() % 200);
+        for (auto& c : data) c = alphabet[rng() % (sizeof(alphabet) - 1)];
+        data.back() = 0;
+        const size_t from = rng() % 16;
+        const std::string pattern = round % 5 == 0 ? "" : std::string("ab", 1 + rng() % 2) + (rng() % 2 ? "a" : "");
+        std::vector<uint32_t> hits;
+        namescan::FindInNames(data.data() + from, data.data() + data.size() - 1, pattern.data(), pattern.size(), hits);
+        std::vector<uint32_t> want;
+        bool inName = false;  // a hit was found in the current name
+        for (size_t i = from; i + 1 < data.size(); ++i) {
+            if (data[i] == 0) {
+                inName = false;
+                continue;
+            }
+            if (inName) continue;
+            bool hit;
+            if (pattern.empty()) {
+                hit = static_cast<unsigned char>(data[i]) >= 0x80;
+            } else {
+                hit = true;
+                for (size_t k = 0; k < pattern.size() && hit; ++k) {
+                    char c = data[i + k];
+                    hit = (c >= 'A' && c <= 'Z' ? c + 32 : c) == pattern[k];
+                }
+            }
+            if (hit) {
+                want.push_back(static_cast<uint32_t>(i - from));
+                inName = true;
+            }
+        }
+        ASSERT_EQ(hits, want) << "round " << round;
+    }
 }
 
 } // namespace

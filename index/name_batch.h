@@ -1,0 +1,32 @@
+#pragma once
+// Tests the names of many records against a query's pattern together: one
+// scan over the stretch of the name buffer that holds them, the way a text
+// search reads a file, instead of one scan per name. The answer is the same
+// as testing each name with CSearchQuery::MatchName.
+#include <cstdint>
+#include <vector>
+
+#include "index/index_record.h"
+#include "index/search_query.h"
+
+// A record that passed the state and filter tests.
+struct NameBatchEntry {
+    const char* name;  // never null
+    uint32_t slot;
+    uint16_t volume;
+    uint8_t deleted;  // a deleted file
+};
+
+class CNameBatch {
+public:
+    // Stores the entries whose names match in `results` (room for `count`),
+    // in their order, and returns how many matched; adds the deleted files
+    // among them to *deleted. [buffer, bufferEnd) is the volume's loaded name
+    // buffer, with a NUL at bufferEnd (both null when it has none).
+    uint32_t Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd,
+                   const NameBatchEntry* entries, size_t count, MatchScratch& scratch, SearchResult* results,
+                   uint32_t* deleted);
+
+private:
+    std::vector<uint32_t> hits_;
+};
