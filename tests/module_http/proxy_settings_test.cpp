@@ -103,29 +103,27 @@ TEST_F(ProxySettings, ReadsRegistryValuesDefensively) {
     SetRaw(L"Proxy Mode", REG_DWORD, "\x02", 1);  // short DWORD
     EXPECT_EQ(0u, ReadProxyMode());
 
-    std::wstring host;
-    SetRaw(L"Proxy Host", REG_BINARY, "abc", 3);
-    ReadProxyHost(host);
-    EXPECT_TRUE(host.empty());
-    SetString(L"Proxy Host", std::wstring(261, L'h'));  // longer than a host may be
-    ReadProxyHost(host);
-    EXPECT_TRUE(host.empty());
-    SetString(L"Proxy Host", std::wstring(260, L'h'));
-    ReadProxyHost(host);
-    EXPECT_EQ(260u, host.size());
-    // Stored without a terminator, with an odd byte count.
-    SetRaw(L"Proxy Host", REG_SZ, L"pxy!", 7);
-    ReadProxyHost(host);
-    EXPECT_EQ(L"pxy", host);
+    auto host = [](DWORD type, const void* bytes, DWORD size) {
+        SetRaw(L"Proxy Host", type, bytes, size);
+        std::wstring value = L"stale";
+        ReadProxyHost(value);
+        return value;
+    };
+    const std::wstring longest(260, L'h');
+    EXPECT_EQ(L"", host(REG_BINARY, "abc", 3));
+    EXPECT_EQ(L"", host(REG_SZ, (longest + L"h").c_str(), 262 * 2));  // longer than a host may be
+    EXPECT_EQ(longest, host(REG_SZ, longest.c_str(), 261 * 2));
+    EXPECT_EQ(L"pxy", host(REG_SZ, L"pxy!", 7));  // no terminator, odd byte count
 
     std::wstring user = L"x", password = L"y";
     EXPECT_EQ(0u, ReadProxyCredentials(user, password));
     EXPECT_TRUE(user.empty() && password.empty());
 
     DWORD mode = 0;
-    EXPECT_EQ(0, ReadSystemProxy(mode, port, host));
+    std::wstring server;
+    EXPECT_EQ(0, ReadSystemProxy(mode, port, server));
     SetSystemProxy(0, L"proxy:1");
-    EXPECT_EQ(0, ReadSystemProxy(mode, port, host));
+    EXPECT_EQ(0, ReadSystemProxy(mode, port, server));
 }
 
 TEST_F(ProxySettings, ModesRouteTransfers) {

@@ -106,17 +106,16 @@ TEST_F(StatSender, TrackingIdAndMachineUuidAreRepaired) {
     EXPECT_EQ(first, ReadMachineUuid());
     CRegKey key;
     ASSERT_TRUE(key.Open(HKEY_CLASSES_ROOT, kMachineUuidKey, KEY_ALL_ACCESS));
-    // 33 characters or none: replaced by a new 32-digit one.
-    ASSERT_TRUE(key.SetString(L"uuid", std::wstring(33, L'a')));
-    const std::wstring repaired = GetMachineUuid();
+    auto stored = [&key](const std::wstring& value) {
+        EXPECT_TRUE(key.SetString(L"uuid", value));
+        return GetMachineUuid();
+    };
+    // 33 characters or none: replaced by a new 32-digit one; shorter is used as stored.
+    const std::wstring repaired = stored(std::wstring(33, L'a'));
     EXPECT_TRUE(IsLowerHex32(repaired));
     EXPECT_EQ(repaired, ReadMachineUuid());
-    ASSERT_TRUE(key.SetString(L"uuid", L""));
-    EXPECT_TRUE(IsMachineUuidMissing());
-    EXPECT_TRUE(IsLowerHex32(GetMachineUuid()));
-    // A shorter value is used as stored.
-    ASSERT_TRUE(key.SetString(L"uuid", L"abc"));
-    EXPECT_EQ(L"abc", GetMachineUuid());
+    EXPECT_TRUE(IsLowerHex32(stored(L"")));
+    EXPECT_EQ(L"abc", stored(L"abc"));
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, kMachineUuidKey);
 }
 
