@@ -35,6 +35,17 @@ CIniFile Read(const std::wstring& text, const std::wstring& subPath = L"") {
 
 const std::wstring kM = L"0123456789abcdef0123456789abcdef";
 
+// Each entry as "name|server name|remote path|destination|version|crc|check mode|at restart".
+std::vector<std::wstring> Describe(const std::vector<CUpdateEntry>& entries) {
+    std::vector<std::wstring> out;
+    for (const CUpdateEntry& e : entries) {
+        out.push_back(e.FileName + L"|" + e.ServerFileName + L"|" + e.RemotePath + L"|" + e.Destination + L"|" +
+                      e.Version + L"|" + std::to_wstring(e.Crc) + L"|" + std::to_wstring(e.CheckMode) + L"|" +
+                      std::to_wstring(e.ReplaceAtRestart));
+    }
+    return out;
+}
+
 TEST(UpdateIndex, LeafEntriesWithDefaults) {
     const CIniFile index = Read(
         L"[COMMENT]\nFN=notes.txt\nSFN=x\n"
@@ -43,25 +54,13 @@ TEST(UpdateIndex, LeafEntriesWithDefaults) {
         L"[c-file]\nFN=c.dll\nSFN=3333\nCV=\n",
         L"sub/");
     EXPECT_FALSE(IsSubIndexList(index));
-    const std::vector<CUpdateEntry> entries = ReadUpdateEntries(index);
-    // Sections in case-folded name order; "COMMENT" is skipped.
-    ASSERT_EQ(entries.size(), 3u);
-    const CUpdateEntry& a = entries[0];
-    EXPECT_EQ(a.FileName, L"a.exe");
-    EXPECT_EQ(a.RemotePath, L"sub/bin/");
-    EXPECT_EQ(a.Destination, L"bin\\a.exe");
-    EXPECT_EQ(a.Version, L"1.2.3.4");
-    EXPECT_EQ(a.Crc, 305419896u);
-    EXPECT_EQ(a.CheckMode, CHECK_VERSION_THEN_CRC);
-    EXPECT_EQ(a.ReplaceAtRestart, 1u);
-    const CUpdateEntry& b = entries[1];
-    EXPECT_EQ(b.FileName, L"b.dll");
-    EXPECT_EQ(b.Destination, L"b.dll");
-    EXPECT_EQ(b.RemotePath, L"sub/");
-    EXPECT_EQ(b.CheckMode, CHECK_CRC_ONLY);
-    // A "CV" key that is present but empty reads as 0, not the default.
-    EXPECT_EQ(entries[2].CheckMode, 0u);
-
+    // Sections in case-folded name order; "COMMENT" is skipped; the check mode
+    // defaults to CRC only (3), but a "CV" that is present and empty reads as 0.
+    EXPECT_EQ(Describe(ReadUpdateEntries(index)), (std::vector<std::wstring>{
+                                                      L"a.exe|2222|sub/bin/|bin\\a.exe|1.2.3.4|305419896|0|1",
+                                                      L"b.dll|1111|sub/|b.dll||0|3|0",
+                                                      L"c.dll|3333|sub/|c.dll||0|0|0",
+                                                  }));
     // Only the exact spelling "COMMENT" marks the comment section.
     EXPECT_EQ(ReadUpdateEntries(Read(L"[Comment]\nFN=c.dll\nSFN=1\n")).size(), 1u);
 }
