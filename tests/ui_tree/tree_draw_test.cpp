@@ -19,6 +19,9 @@ class TextLeaf : public CBkWindow {
 };
 
 const COLORREF kGrey = RGB(0x80, 0x80, 0x80);
+const COLORREF kBlue = RGB(0, 0, 255);
+const COLORREF kWhite = RGB(255, 255, 255);
+const RECT kLeafRect = {20, 20, 180, 80};
 
 class TreeDraw : public ::testing::Test {
 protected:
@@ -49,19 +52,18 @@ protected:
     void TearDown() override { tree_test::SetStyles(""); }
 
     // A root filling the canvas with one text leaf from the given element.
-    std::unique_ptr<tree_test::TestDialog> Tree(const char* rootAttrs, const char* leafXml) {
+    std::unique_ptr<tree_test::TestDialog> Tree(const std::string& rootAttrs, const std::string& leafXml) {
         std::unique_ptr<tree_test::TestDialog> root(new tree_test::TestDialog);
         TiXmlDocument rootDoc;
-        rootDoc.Parse((std::string("<dlg pos=\"0,0,-0,-0\" ") + rootAttrs + "/>").c_str());
+        rootDoc.Parse(("<dlg pos=\"0,0,-0,-0\" " + rootAttrs + "/>").c_str());
         root->Load(rootDoc.RootElement());
         TiXmlDocument doc;
-        doc.Parse(leafXml);
+        doc.Parse(leafXml.c_str());
         leaf = root->Adopt(new TextLeaf);
         leaf->Load(doc.RootElement());
         tree_test::Place(root.get(), 0, 0, 200, 100);
         return root;
     }
-
     bool Redraw(CBkWindow* root, HRGN rgn = nullptr) {
         HDC dc = canvas.dc();
         return root->RedrawRegion(dc, rgn) != FALSE;
@@ -74,93 +76,68 @@ protected:
 
 ULONG_PTR TreeDraw::gdiplusToken = 0;
 
-const RECT kLeafRect = {20, 20, 180, 80};
-
 } // namespace
 
-TEST_F(TreeDraw, BackgroundsAndTextLandInTheirRectangles) {
-    auto root = Tree("crbg=\"FF0000\"",
-                     "<leaf pos=\"20,20,180,80\" class=\"big\" crbg=\"0000FF\" crtext=\"FFFFFF\">MMMM</leaf>");
-    ASSERT_TRUE(Redraw(root.get()));
-    EXPECT_EQ(canvas.At(2, 2), RGB(255, 0, 0));
-    EXPECT_EQ(canvas.At(197, 97), RGB(255, 0, 0));
-    EXPECT_EQ(canvas.At(21, 21), RGB(0, 0, 255));
-    EXPECT_EQ(canvas.At(178, 78), RGB(0, 0, 255));
-    EXPECT_GT(canvas.Count(kLeafRect, RGB(255, 255, 255)), 20) << "text drawn";
-    EXPECT_EQ(canvas.Count(kLeafRect, RGB(255, 255, 255), true), 0) << "no text outside the control";
-}
-
-TEST_F(TreeDraw, RegionOutsideTheControlDrawsNothingAndHiddenChildrenAreSkipped) {
-    auto root = Tree("", "<leaf pos=\"20,20,180,80\" crbg=\"0000FF\"/>");
-    HRGN elsewhere = ::CreateRectRgn(0, 0, 10, 10);
-    // The root meets the region, its child does not.
-    EXPECT_TRUE(Redraw(root.get(), elsewhere));
-    EXPECT_FALSE(Redraw(leaf, elsewhere));
-    EXPECT_EQ(canvas.At(50, 50), kGrey);
-    ::DeleteObject(elsewhere);
-
-    leaf->ModifyState(BKSTATE_HIDDEN, 0);
-    Redraw(root.get());
-    EXPECT_EQ(canvas.At(50, 50), kGrey);
-    leaf->ModifyState(0, BKSTATE_HIDDEN);
-    Redraw(root.get());
-    EXPECT_EQ(canvas.At(50, 50), RGB(0, 0, 255));
-}
-
-TEST_F(TreeDraw, DisabledAncestorTurnsTheTextToTheDisabledColour) {
-    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"big\" crtext=\"FFFFFF\">MMMM</leaf>");
-    root->ModifyState(BKSTATE_DISABLED, 0);
-    Redraw(root.get());
-    EXPECT_GT(canvas.Count(kLeafRect, RGB(0, 255, 0)), 20);
-    EXPECT_EQ(canvas.Count(kLeafRect, RGB(255, 255, 255)), 0);
-}
-
-TEST_F(TreeDraw, HoverBackgroundWinsOverTheOwnColour) {
-    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"big\" crbg=\"0000FF\"/>");
-    leaf->ModifyState(BKSTATE_HOVER, 0);
-    Redraw(root.get());
-    EXPECT_EQ(canvas.At(21, 21), RGB(255, 255, 0));
-}
-
-TEST_F(TreeDraw, GdiplusBackgroundUsesTheStyleOpacity) {
-    auto root = Tree("", "<leaf pos=\"20,20,180,80\" class=\"gdipbg\" crbg=\"0000FF\"/>");
-    Redraw(root.get());
-    EXPECT_EQ(canvas.At(50, 50), RGB(0, 0, 255));
-
-    canvas.Clear();
-    auto clear = Tree("", "<leaf pos=\"20,20,180,80\" class=\"gdipclear\" crbg=\"0000FF\"/>");
-    Redraw(clear.get());
-    EXPECT_EQ(canvas.At(50, 50), kGrey) << "alpha 0 leaves the background";
-}
-
-TEST_F(TreeDraw, GdiplusAndShadowTextAreDrawn) {
-    for (const char* cls : {"gdiptext", "shadow"}) {
+TEST_F(TreeDraw, BackgroundAndTextColoursFollowStyleStateAndAncestors) {
+    const COLORREF kAny = CLR_INVALID;   // text of any colour but the grey canvas
+    const struct {
+        const char* rootAttrs;
+        const char* leafAttrs;
+        DWORD rootState, leafState;
+        COLORREF background;   // inside the leaf, clear of its text
+        COLORREF text;         // more than 20 pixels of it inside the leaf
+        COLORREF notText;      // none of it inside the leaf
+    } cases[] = {
+        {"crbg=\"FF0000\"", "class=\"big\" crbg=\"0000FF\" crtext=\"FFFFFF\"", 0, 0, kBlue, kWhite, kGrey},
+        {"", "class=\"big\" crtext=\"FFFFFF\"", BKSTATE_DISABLED, 0, kGrey, RGB(0, 255, 0), kWhite},
+        {"", "class=\"big\" crbg=\"0000FF\"", 0, BKSTATE_HOVER, RGB(255, 255, 0), kAny, kGrey},
+        {"crtext=\"00FFFF\"", "class=\"big\"", 0, 0, kGrey, RGB(0, 255, 255), kWhite},
+        {"", "class=\"gdipbg\" crbg=\"0000FF\"", 0, 0, kBlue, kAny, kGrey},
+        {"", "class=\"gdipclear\" crbg=\"0000FF\"", 0, 0, kGrey, kAny, kBlue},   // alpha 0 leaves the background
+        {"", "class=\"gdiptext\" crtext=\"FFFFFF\"", 0, 0, kGrey, kAny, kBlue},
+        {"", "class=\"shadow\" crtext=\"FFFFFF\"", 0, 0, kGrey, kAny, kBlue},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.leafAttrs);
         canvas.Clear();
-        std::string xml = std::string("<leaf pos=\"20,20,180,80\" class=\"") + cls + "\" crtext=\"FFFFFF\">MMMM</leaf>";
-        auto root = Tree("", xml.c_str());
-        Redraw(root.get());
-        EXPECT_GT(canvas.CountOther(kLeafRect, kGrey), 20) << cls;
+        auto root = Tree(c.rootAttrs, std::string("<leaf pos=\"20,20,180,80\" ") + c.leafAttrs + ">MMMM</leaf>");
+        root->ModifyState(c.rootState, 0);
+        leaf->ModifyState(c.leafState, 0);
+        ASSERT_TRUE(Redraw(root.get()));
+        EXPECT_EQ(canvas.At(21, 21), c.background);
+        if (c.text == kAny) {
+            EXPECT_GT(canvas.CountOther(kLeafRect, c.background), 20);
+        } else {
+            EXPECT_GT(canvas.Count(kLeafRect, c.text), 20);
+            EXPECT_EQ(canvas.Count(kLeafRect, c.text, true), 0) << "text outside the control";
+        }
+        EXPECT_EQ(canvas.Count(kLeafRect, c.notText), 0);
     }
 }
 
-TEST_F(TreeDraw, DeviceContextIsRestoredAfterDrawing) {
-    auto root = Tree("crtext=\"00FF00\" font=\"0204\"",
+TEST_F(TreeDraw, RegionAndHiddenChildrenLimitDrawingAndTheDcIsRestored) {
+    auto root = Tree("crtext=\"00FF00\" font=\"0204\"", "<leaf pos=\"20,20,180,80\" crbg=\"0000FF\"/>");
+    HRGN elsewhere = ::CreateRectRgn(0, 0, 10, 10);
+    EXPECT_TRUE(Redraw(root.get(), elsewhere));   // the root meets the region, its child does not
+    EXPECT_FALSE(Redraw(leaf, elsewhere));
+    EXPECT_EQ(canvas.At(50, 50), kGrey);
+    ::DeleteObject(elsewhere);
+    leaf->ModifyState(BKSTATE_HIDDEN, 0);
+    Redraw(root.get());
+    EXPECT_EQ(canvas.At(50, 50), kGrey);
+
+    auto text = Tree("crtext=\"00FF00\" font=\"0204\"",
                      "<leaf pos=\"20,20,180,80\" class=\"shadow\" crtext=\"FFFFFF\" crbg=\"0000FF\">MMMM</leaf>");
     HDC dc = canvas.dc();
     ::SetTextColor(dc, RGB(1, 2, 3));
     ::SetBkColor(dc, RGB(4, 5, 6));
     HGDIOBJ font = ::GetCurrentObject(dc, OBJ_FONT);
-    Redraw(root.get());
+    Redraw(text.get());
+    EXPECT_EQ(canvas.At(50, 50), kBlue);
     EXPECT_EQ(::GetTextColor(dc), RGB(1, 2, 3));
     EXPECT_EQ(::GetBkColor(dc), RGB(4, 5, 6));
     EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
     EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), font);
-}
-
-TEST_F(TreeDraw, TextWithoutAColourOfItsOwnTakesTheContainers) {
-    auto root = Tree("crtext=\"00FFFF\"", "<leaf pos=\"20,20,180,80\" class=\"big\">MMMM</leaf>");
-    Redraw(root.get());
-    EXPECT_GT(canvas.Count(kLeafRect, RGB(0, 255, 255)), 20);
 }
 
 TEST_F(TreeDraw, MeasuringUsesTheNearestAncestorFontAndTheMargins) {
@@ -182,25 +159,20 @@ TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
     const std::wstring face = BkFontPool::GetDefaultFace();
     const LONG height = BkFontPool::GetDefaultHeight();
     BkFontPool::SetDefaultFont(L"Microsoft YaHei", -12);
-    // Styles hold fonts from the pool; load them again under the new default.
-    SetUp();
+    SetUp();   // styles hold fonts from the pool: load them again under the new default
 
-    // Where the text lands (its top or bottom row anywhere on the canvas) for
-    // a control low on the canvas, so that a lifted text stays on it.
+    // The text's top or bottom row for a control low on the canvas, so that a
+    // lifted text stays on it.
     const RECT whole = {0, 0, 200, 100};
     auto textRow = [&](const char* cls, bool lowest) {
         canvas.Clear();
-        std::string xml = std::string("<leaf pos=\"20,50,180,95\" class=\"") + cls + "\">MMMM</leaf>";
-        auto root = Tree("", xml.c_str());
+        auto root = Tree("", std::string("<leaf pos=\"20,50,180,95\" class=\"") + cls + "\">MMMM</leaf>");
         Redraw(root.get());
         return lowest ? canvas.LowestRow(whole, kGrey) : canvas.HighestRow(whole, kGrey);
     };
-    const int bottomFixed = textRow("bottomfixed", true);
-    const int bottom = textRow("bottom", true);
-    const int topFixed = textRow("topfixed", false);
-    const int top = textRow("top", false);
-    const int topBigFixed = textRow("topbigfixed", false);
-    const int topBig = textRow("topbig", false);
+    const int bottomFixed = textRow("bottomfixed", true), bottom = textRow("bottom", true);
+    const int topFixed = textRow("topfixed", false), top = textRow("top", false);
+    const int topBigFixed = textRow("topbigfixed", false), topBig = textRow("topbig", false);
     BkFontPool::SetDefaultFont(face.c_str(), height);
     SetUp();
 

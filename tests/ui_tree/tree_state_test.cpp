@@ -25,13 +25,13 @@ public:
     }
 };
 
-// Stand-in for the real-window placeholder: only its element name matters to
-// the container.
+// Stand-in for the real-window placeholder: only its element name matters to the container.
 class RealWndStandIn : public CBkWindow {
     BK_DECLARE_ELEMENT_NAME("realwnd")
 };
 
-CBkWindow* LoadInto(tree_test::TestDialog* parent, CBkWindow* child, const char* xml) {
+template <class T>
+T* LoadInto(tree_test::TestDialog* parent, T* child, const char* xml) {
     TiXmlDocument doc;
     doc.Parse(xml);
     parent->Adopt(child);
@@ -40,76 +40,53 @@ CBkWindow* LoadInto(tree_test::TestDialog* parent, CBkWindow* child, const char*
     return child;
 }
 
-const char kHitLayout[] =
-    "<dlg pos=\"0,0,-0,-0\">"
-    "<dlg id=\"1\" pos=\"10,10,110,110\" float=\"1\"/>"  // position given: not floating
-    "<dlg id=\"2\" width=\"100\" height=\"100\" float=\"1\"/>"
-    "<dlg id=\"3\" pos=\"0,0,200,200\"/>"
-    "<dlg id=\"4\" pos=\"150,150,250,250\" transparent=\"1\"/>"
-    "<dlg id=\"5\" pos=\"300,0,400,100\" onlydrawchild=\"1\"><dlg id=\"6\" pos=\"0,0,-0,-0\"/></dlg>"
-    "<dlg id=\"7\" pos=\"300,150,400,250\"><dlg id=\"8\" pos=\"0,0,50,50\" show=\"0\"/></dlg>"
-    "</dlg>";
-
-HBKWND HandleOf(CBkDialog* root, UINT id) {
-    CBkWindow* w = root->FindChildByCmdID(id);
-    return w ? w->GetBkHwnd() : 0;
-}
+HBKWND HandleOf(CBkDialog* root, UINT id) { return root->FindChildByCmdID(id)->GetBkHwnd(); }
 
 } // namespace
 
-TEST(TreeHitTest, FloatingChildWinsAlthoughEarlierInTheDocument) {
-    auto root = LoadTree(kHitLayout);
+TEST(TreeHitTest, FloatingTransparentHiddenAndOnlyDrawChild) {
+    auto root = LoadTree(
+        "<dlg pos=\"0,0,-0,-0\">"
+        "<dlg id=\"1\" pos=\"10,10,110,110\" float=\"1\"/>"   // position given: not floating
+        "<dlg id=\"2\" width=\"100\" height=\"100\" float=\"1\"/>"
+        "<dlg id=\"3\" pos=\"0,0,200,200\"/>"
+        "<dlg id=\"4\" pos=\"150,150,250,250\" transparent=\"1\"/>"
+        "<dlg id=\"5\" pos=\"300,0,400,100\" onlydrawchild=\"1\"><dlg id=\"6\" pos=\"0,0,-0,-0\"/></dlg>"
+        "<dlg id=\"7\" pos=\"300,150,400,250\"><dlg id=\"8\" pos=\"0,0,50,50\" show=\"0\"/></dlg>"
+        "</dlg>");
     ASSERT_NE(root, nullptr);
-    // Child 2 floats at the inner top-left (0,0)-(100,100), under child 3 in
-    // document order; the later child 3 still loses.
-    EXPECT_EQ(root->HitTest(50, 50, TRUE), HandleOf(root.get(), 2));
-    // Outside the floating child the last in-flow child that contains the point.
-    EXPECT_EQ(root->HitTest(150, 50, TRUE), HandleOf(root.get(), 3));
-    // Hidden floating child: the point goes to the next candidate.
+    const struct { int x, y; HBKWND want; } cases[] = {
+        {50, 50, HandleOf(root.get(), 2)},     // floating child wins over the later in-flow child 3
+        {150, 50, HandleOf(root.get(), 3)},
+        {160, 160, HandleOf(root.get(), 3)},   // transparent child 4 is skipped
+        {240, 240, root->GetBkHwnd()},
+        {350, 50, HandleOf(root.get(), 5)},    // only-draw-child container answers for child 6
+        {320, 170, HandleOf(root.get(), 7)},   // hidden child 8: its container answers
+        {500, 500, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(root->HitTest(c.x, c.y, TRUE), c.want) << c.x << "," << c.y;
     root->FindChildByCmdID(2)->ModifyState(BKSTATE_HIDDEN, 0);
     EXPECT_EQ(root->HitTest(50, 50, TRUE), HandleOf(root.get(), 3));
-}
-
-TEST(TreeHitTest, TransparentChildrenAreSkipped) {
-    auto root = LoadTree(kHitLayout);
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->HitTest(160, 160, TRUE), HandleOf(root.get(), 3));
-    EXPECT_EQ(root->HitTest(240, 240, TRUE), root->GetBkHwnd());
-}
-
-TEST(TreeHitTest, OnlyDrawChildContainerAnswersForItsChildren) {
-    auto root = LoadTree(kHitLayout);
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->HitTest(350, 50, TRUE), HandleOf(root.get(), 5));
-    CBkWindow* inner = root->FindChildByCmdID(6);
-    EXPECT_EQ(inner->GetRect(), Rect(300, 0, 400, 100));
-    // A container without the flag answers itself when no visible child hits.
-    EXPECT_EQ(root->HitTest(320, 170, TRUE), HandleOf(root.get(), 7));
-    EXPECT_EQ(root->HitTest(500, 500, TRUE), 0u);
 }
 
 TEST(TreeState, HiddenAndDisabledFollowTheAncestors) {
     auto root = LoadTree(
         "<dlg pos=\"0,0,-0,-0\">"
         "<dlg id=\"1\" pos=\"0,0,-0,-0\"><dlg id=\"2\" pos=\"0,0\"><dlg id=\"3\" pos=\"0,0\"/></dlg></dlg>"
-        "<dlg id=\"4\" show=\"0\" pos=\"0,0\"/>"
         "</dlg>");
     ASSERT_NE(root, nullptr);
+    CBkWindow* outer = root->FindChildByCmdID(1);
     CBkWindow* mid = root->FindChildByCmdID(2);
     CBkWindow* leaf = root->FindChildByCmdID(3);
-    EXPECT_FALSE(root->FindChildByCmdID(4)->IsVisible(TRUE));
-    EXPECT_TRUE(leaf->IsVisible(TRUE));
-
-    root->FindChildByCmdID(1)->ModifyState(BKSTATE_HIDDEN, 0);
+    outer->ModifyState(BKSTATE_HIDDEN, 0);
     EXPECT_FALSE(leaf->IsVisible(TRUE));
     EXPECT_TRUE(leaf->IsVisible(FALSE));
     // Clearing the child's own bit does not make it visible under a hidden parent.
     leaf->SendMessageToSelf(WM_SHOWWINDOW, TRUE);
     EXPECT_FALSE(leaf->IsVisible(TRUE));
-    root->FindChildByCmdID(1)->SendMessageToSelf(WM_SHOWWINDOW, TRUE);
+    outer->SendMessageToSelf(WM_SHOWWINDOW, TRUE);
     EXPECT_TRUE(leaf->IsVisible(TRUE));
 
-    EXPECT_FALSE(leaf->IsDisabled(TRUE));
     EXPECT_EQ(mid->ModifyState(BKSTATE_DISABLED | BKSTATE_CHECKED, 0), 0u);
     EXPECT_TRUE(leaf->IsDisabled(TRUE));
     EXPECT_FALSE(leaf->IsDisabled(FALSE));
@@ -118,18 +95,16 @@ TEST(TreeState, HiddenAndDisabledFollowTheAncestors) {
     EXPECT_FALSE(leaf->IsDisabled(TRUE));
 }
 
-TEST(TreeState, BroadcastAndMouseMovesReachTheChildrenInOrder) {
+TEST(TreeState, BroadcastAndMouseMovesReachTheVisibleChildren) {
     tree_test::TestDialog root;
     root.SetAttribute("pos", "0,0,-0,-0", TRUE);
     tree_test::Place(&root, 0, 0, 200, 100);
-    auto* a = static_cast<LeafWnd*>(LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,100,100\"/>"));
-    auto* b = static_cast<LeafWnd*>(LoadInto(&root, new LeafWnd, "<leaf pos=\"50,0,150,100\"/>"));
-    auto* hidden = static_cast<LeafWnd*>(LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,-0,-0\" show=\"0\"/>"));
-
+    LeafWnd* a = LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,100,100\"/>");
+    LeafWnd* b = LoadInto(&root, new LeafWnd, "<leaf pos=\"50,0,150,100\"/>");
+    LeafWnd* hidden = LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,-0,-0\" show=\"0\"/>");
     root.Broadcast(7, 0, 0);
     EXPECT_EQ(a->broadcasts, std::vector<DWORD>{7});
     EXPECT_EQ(b->broadcasts, std::vector<DWORD>{7});
-
     root.SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(75, 20));
     root.SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
     EXPECT_EQ(a->mouseMoves, 2);
@@ -137,11 +112,24 @@ TEST(TreeState, BroadcastAndMouseMovesReachTheChildrenInOrder) {
     EXPECT_EQ(hidden->mouseMoves, 0);
 }
 
+TEST(TreeState, RedrawOnStateChangeFollowsTheStyle) {
+    tree_test::SetStyles(
+        "<style><class name=\"plain\" crtext=\"102030\"/><class name=\"hover\" crhover=\"102030\"/>"
+        "<class name=\"hoverbg\" crbghover=\"102030\"/><class name=\"hoverfont\" hoverfont=\"0004\"/></style>");
+    CBkDialog d;
+    d.SetAttribute("class", "plain", TRUE);
+    EXPECT_FALSE(d.NeedsRedrawOnStateChange());
+    for (const char* name : {"hover", "hoverbg", "hoverfont"}) {
+        d.SetAttribute("class", name, TRUE);
+        EXPECT_TRUE(d.NeedsRedrawOnStateChange()) << name;
+    }
+    tree_test::SetStyles("");
+}
+
 namespace {
 
 // A top-level window holding a view-like child (id 1000) that records the
-// control notifications it receives, and further child windows for real
-// windows.
+// control notifications it receives.
 struct NotifyRecord {
     UINT_PTR idFrom;
     UINT code;
@@ -152,13 +140,10 @@ struct NotifyRecord {
 std::vector<NotifyRecord> g_notes;
 
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NOTIFY) {
-        auto* nm = reinterpret_cast<const BKNMCTRLNOTIFY*>(lp);
-        g_notes.push_back({nm->hdr.idFrom, nm->hdr.code, nm->uItemID, nm->szItemClass ? nm->szItemClass : "",
-                           nm->uEvent});
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg != WM_NOTIFY) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    auto* nm = reinterpret_cast<const BKNMCTRLNOTIFY*>(lp);
+    g_notes.push_back({nm->hdr.idFrom, nm->hdr.code, nm->uItemID, nm->szItemClass ? nm->szItemClass : "", nm->uEvent});
+    return 0;
 }
 
 class ViewWindow : public ::testing::Test {
@@ -191,66 +176,45 @@ protected:
 
 } // namespace
 
-TEST_F(ViewWindow, NotifyMaskReportsEntryOncePerVisitAndLeave) {
+TEST_F(ViewWindow, NotifyMaskReportsEntryOncePerVisitAndLeaveThroughContainers) {
     auto root = LoadTree(
         "<dlg pos=\"0,0,-0,-0\">"
         "<dlg id=\"31\" pos=\"0,0,50,50\" notify=\"3\"/>"
         "<dlg id=\"32\" pos=\"0,0,50,50\" notify=\"2\"/>"
         "<dlg id=\"33\" pos=\"0,0,50,50\"/>"
-        "</dlg>");
-    ASSERT_NE(root, nullptr);
-    root->SetContainer(view);
-    CBkWindow* both = root->FindChildByCmdID(31);
-    both->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    both->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
-    both->SendMessageToSelf(WM_MOUSELEAVE);
-    both->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
-    ASSERT_EQ(g_notes.size(), 3u);
-    EXPECT_EQ(g_notes[0].idFrom, 1000u);
-    EXPECT_EQ(g_notes[0].code, static_cast<UINT>(BKNM_CTRLNOTIFY));
-    EXPECT_EQ(g_notes[0].item, 31u);
-    EXPECT_EQ(g_notes[0].cls, "wnd");
-    EXPECT_EQ(g_notes[0].event, 3u);
-    EXPECT_EQ(g_notes[1].event, 4u);
-    EXPECT_EQ(g_notes[2].event, 3u);
-
-    g_notes.clear();
-    CBkWindow* leaveOnly = root->FindChildByCmdID(32);
-    leaveOnly->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    leaveOnly->SendMessageToSelf(WM_MOUSELEAVE);
-    root->FindChildByCmdID(33)->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    root->FindChildByCmdID(33)->SendMessageToSelf(WM_MOUSELEAVE);
-    ASSERT_EQ(g_notes.size(), 1u);
-    EXPECT_EQ(g_notes[0].item, 32u);
-    EXPECT_EQ(g_notes[0].event, 4u);
-}
-
-TEST_F(ViewWindow, ContainerReportsItsOwnEntryAndPassesTheMoveOn) {
-    auto root = LoadTree(
-        "<dlg pos=\"0,0,-0,-0\">"
         "<dlg id=\"41\" pos=\"0,0,100,100\" notify=\"3\"><dlg id=\"42\" pos=\"0,0,50,50\" notify=\"1\"/></dlg>"
         "</dlg>");
     ASSERT_NE(root, nullptr);
     root->SetContainer(view);
+    for (UINT id : {31u, 32u, 33u}) {
+        CBkWindow* w = root->FindChildByCmdID(id);
+        w->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        w->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
+        w->SendMessageToSelf(WM_MOUSELEAVE);
+    }
+    root->FindChildByCmdID(31)->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
+    // A container reports its own entry and passes the move on to its child.
     CBkWindow* panel = root->FindChildByCmdID(41);
     panel->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(70, 70));
     panel->SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
     panel->SendMessageToSelf(WM_MOUSELEAVE);
-    ASSERT_EQ(g_notes.size(), 3u);
-    EXPECT_EQ(g_notes[0].item, 41u);
-    EXPECT_EQ(g_notes[0].event, 3u);
-    EXPECT_EQ(g_notes[1].item, 42u);
-    EXPECT_EQ(g_notes[1].event, 3u);
-    EXPECT_EQ(g_notes[2].item, 41u);
-    EXPECT_EQ(g_notes[2].event, 4u);
+
+    const struct { UINT item, event; } want[] = {{31, 3}, {31, 4}, {32, 4}, {31, 3}, {41, 3}, {42, 3}, {41, 4}};
+    ASSERT_EQ(g_notes.size(), sizeof(want) / sizeof(want[0]));
+    for (size_t i = 0; i < g_notes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(g_notes[i].idFrom, 1000u);
+        EXPECT_EQ(g_notes[i].code, static_cast<UINT>(BKNM_CTRLNOTIFY));
+        EXPECT_EQ(g_notes[i].cls, "wnd");
+        EXPECT_EQ(g_notes[i].item, want[i].item);
+        EXPECT_EQ(g_notes[i].event, want[i].event);
+    }
 }
 
 TEST_F(ViewWindow, RealWindowsFollowTheirContainersVisibility) {
     HWND realA = MakeReal(501);
     HWND realB = MakeReal(502);
-    ASSERT_NE(realA, nullptr);
-    ASSERT_NE(realB, nullptr);
-
+    ASSERT_TRUE(realA && realB);
     tree_test::TestDialog outer;
     outer.SetContainer(view);
     auto* panel = static_cast<tree_test::TestDialog*>(outer.Adopt(new tree_test::TestDialog));
@@ -260,35 +224,13 @@ TEST_F(ViewWindow, RealWindowsFollowTheirContainersVisibility) {
     CBkContainerWnd::ShowRealWindows(&outer, TRUE);
     EXPECT_TRUE(::IsWindowVisible(realA));
     EXPECT_FALSE(::IsWindowVisible(realB)) << "a hidden placeholder keeps its window hidden";
-
     panel->SendMessageToSelf(WM_SHOWWINDOW, FALSE);
     EXPECT_FALSE(::IsWindowVisible(realA));
-
     // Showing the panel under a hidden ancestor leaves the window hidden.
     outer.ModifyState(BKSTATE_HIDDEN, 0);
     panel->SendMessageToSelf(WM_SHOWWINDOW, TRUE);
-    EXPECT_FALSE(panel->GetState() & BKSTATE_HIDDEN);
     EXPECT_FALSE(::IsWindowVisible(realA));
-
     outer.SendMessageToSelf(WM_SHOWWINDOW, TRUE);
     EXPECT_TRUE(::IsWindowVisible(realA));
     EXPECT_FALSE(::IsWindowVisible(realB));
-}
-
-TEST(TreeState, RedrawOnStateChangeFollowsTheStyle) {
-    tree_test::SetStyles(
-        "<style>"
-        "<class name=\"plain\" crtext=\"102030\"/>"
-        "<class name=\"hover\" crhover=\"102030\"/>"
-        "<class name=\"hoverbg\" crbghover=\"102030\"/>"
-        "<class name=\"hoverfont\" hoverfont=\"0004\"/>"
-        "</style>");
-    CBkDialog d;
-    d.SetAttribute("class", "plain", TRUE);
-    EXPECT_FALSE(d.NeedsRedrawOnStateChange());
-    for (const char* name : {"hover", "hoverbg", "hoverfont"}) {
-        d.SetAttribute("class", name, TRUE);
-        EXPECT_TRUE(d.NeedsRedrawOnStateChange()) << name;
-    }
-    tree_test::SetStyles("");
 }
