@@ -1,15 +1,45 @@
 #include <gtest/gtest.h>
 
 #include "dialog_fixture.h"
+
+#include <commctrl.h>
 #include "tests/support/test_support.h"
 #include "ui/bkwinmanager.h"
 
 namespace {
 
-LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+// A memory target filled with one colour, to paint the view into.
+class Target {
+public:
+    Target(int w, int h, COLORREF fill) {
+        HDC screen = ::GetDC(nullptr);
+        dc_ = ::CreateCompatibleDC(screen);
+        bmp_ = ::CreateCompatibleBitmap(screen, w, h);
+        ::ReleaseDC(nullptr, screen);
+        old_ = ::SelectObject(dc_, bmp_);
+        HBRUSH brush = ::CreateSolidBrush(fill);
+        RECT rc = {0, 0, w, h};
+        ::FillRect(dc_, &rc, brush);
+        ::DeleteObject(brush);
+    }
+    ~Target() {
+        ::SelectObject(dc_, old_);
+        ::DeleteObject(bmp_);
+        ::DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
 
-bool SameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+private:
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+};
+
+RECT WindowRectOf(HWND hwnd) {
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return rc;
 }
 
 class ViewTest : public ::testing::Test {
@@ -23,91 +53,77 @@ protected:
     void TearDown() override {
         if (dlg.IsWindow()) dlg.DestroyWindow();
     }
-    void Mouse(UINT msg, int x, int y) { ::SendMessageW(view, msg, msg == WM_MOUSELEAVE ? 0 : MK_LBUTTON, At(x, y)); }
-    DWORD StateOf(UINT id) {
-        CBkWindow* w = dlg.GetViewControl().FindControl(id);
-        return w ? w->GetState() : 0xFFFFFFFF;
+    void Mouse(UINT msg, int x, int y) {
+        ::SendMessageW(view, msg, msg == WM_MOUSELEAVE ? 0 : MK_LBUTTON, MAKELPARAM(x, y));
     }
+    DWORD StateOf(UINT id) { return dlg.GetViewControl().FindControl(id)->GetState(); }
 
     BkWinManager manager;
     TestDlg dlg;
     HWND view = nullptr;
 };
 
-TEST_F(ViewTest, CreatesTheWindowFromTheLayout) {
-    HWND hwnd = dlg.Handle();
-    EXPECT_EQ(dlg.initDialogs, 1);
-    EXPECT_EQ(dlg.initParam, hwnd);
-    EXPECT_EQ(dlg.GetWindowText(), L"测试");
-    EXPECT_TRUE(dlg.GetStyle() & WS_POPUP);
-    EXPECT_TRUE(dlg.GetExStyle() & WS_EX_TOPMOST);
-    EXPECT_TRUE(dlg.GetExStyle() & WS_EX_TOOLWINDOW);
-    RECT rc = dlg.GetWindowRect();
-    EXPECT_EQ(rc.right - rc.left, 300);
-    EXPECT_EQ(rc.bottom - rc.top, 200);
-    // No frame: the client area is the whole window, and the view fills it.
-    RECT client = dlg.GetClientRect();
-    EXPECT_EQ(client.right, 300);
-    EXPECT_EQ(client.bottom, 200);
-    EXPECT_EQ(::GetDlgCtrlID(view), IDC_BKVIEW);
-    RECT vr = dlg.GetViewControl().GetClientRect();
-    EXPECT_TRUE(SameRect(vr, client));
-    EXPECT_TRUE(::IsWindow(dlg.GetShadow().GetShadowWindow()));
+} // namespace
 
-    // Header at the top, footer at the bottom, body between them.
+TEST_F(ViewTest, CreatesTheWindowAndPlacesHeaderBodyAndFooter) {
+    EXPECT_EQ(dlg.initDialogs, 1);
+    EXPECT_EQ(dlg.initParam, dlg.Handle());
+    EXPECT_EQ(dlg.GetWindowText(), L"测试");
+    EXPECT_TRUE(dlg.GetExStyle() & WS_EX_TOPMOST);
+    RECT client = dlg.GetClientRect();   // no frame: the client area is the whole window
+    EXPECT_TRUE(SameRect(client, RECT{0, 0, 300, 200}));
+    EXPECT_TRUE(SameRect(dlg.GetViewControl().GetClientRect(), client));
+    EXPECT_TRUE(::IsWindow(dlg.GetShadow().GetShadowWindow()));
     CBkViewImpl& items = dlg.GetViewControl();
     EXPECT_TRUE(SameRect(items.FindControl(20)->GetRect(), RECT{0, 0, 40, 30}));
     EXPECT_TRUE(SameRect(items.FindControl(10)->GetRect(), RECT{10, 40, 60, 70}));
     EXPECT_TRUE(SameRect(items.FindControl(30)->GetRect(), RECT{0, 180, 300, 200}));
-    EXPECT_EQ(items.FindControl(99), nullptr);
 }
 
-TEST_F(ViewTest, ClickSendsDownUpAndCommand) {
-    Mouse(WM_MOUSEMOVE, 20, 50);
-    EXPECT_TRUE(StateOf(10) & BKSTATE_HOVER);
-    Mouse(WM_LBUTTONDOWN, 20, 50);
-    EXPECT_TRUE(StateOf(10) & BKSTATE_PUSHED);
-    Mouse(WM_LBUTTONUP, 20, 50);
-    EXPECT_FALSE(StateOf(10) & BKSTATE_PUSHED);
-    EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 10, "(null)"},
-                                                {BKNM_LBUTTONDOWN, 10, "(null)"},
-                                                {BKNM_LBUTTONUP, 10, "(null)"},
-                                                {BKNM_COMMAND, 10, "dlg"}}));
-}
+TEST_F(ViewTest, MouseSequencesGiveTheirNotificationsAndStates) {
+    struct Step {
+        UINT msg;
+        int x, y;
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<Notified> notes;
+        UINT hovered;
+    } cases[] = {
+        {"click", {{WM_MOUSEMOVE, 20, 50}, {WM_LBUTTONDOWN, 20, 50}, {WM_LBUTTONUP, 20, 50}},
+         {{BKNM_MOUSEHOVER, 10, "(null)"}, {BKNM_LBUTTONDOWN, 10, "(null)"}, {BKNM_LBUTTONUP, 10, "(null)"},
+          {BKNM_COMMAND, 10, "dlg"}}, 10},
+        {"press, move off, release: no command",
+         {{WM_MOUSEMOVE, 80, 50}, {WM_LBUTTONDOWN, 80, 50}, {WM_MOUSEMOVE, 140, 50}, {WM_LBUTTONUP, 140, 50}},
+         {{BKNM_MOUSEHOVER, 11, "(null)"}, {BKNM_LBUTTONDOWN, 11, "(null)"}, {BKNM_MOUSEHOVER, 12, "(null)"},
+          {BKNM_MOUSELEAVE, 11, "(null)"}, {BKNM_LBUTTONUP, 11, "(null)"}}, 12},
+        {"leave, double and right click",
+         {{WM_MOUSEMOVE, 20, 50}, {WM_MOUSELEAVE, 0, 0}, {WM_LBUTTONDBLCLK, 20, 50}, {WM_RBUTTONDOWN, 80, 50}},
+         {{BKNM_MOUSEHOVER, 10, "(null)"}, {BKNM_MOUSELEAVE, 10, "(null)"}, {BKNM_LBUTTONDBLCLK, 10, "dlg"},
+          {BKNM_RBUTTONDOWN, 11, "(null)"}}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dlg.notes.clear();
+        for (const Step& s : c.steps) Mouse(s.msg, s.x, s.y);
+        EXPECT_EQ(dlg.notes, c.notes);
+        for (UINT id : {10u, 11u, 12u}) {
+            EXPECT_FALSE(StateOf(id) & BKSTATE_PUSHED) << id;
+            EXPECT_EQ((StateOf(id) & BKSTATE_HOVER) != 0, id == c.hovered) << id;
+        }
+        Mouse(WM_MOUSELEAVE, 0, 0);
+    }
 
-TEST_F(ViewTest, PressMoveOffReleaseIsNoCommand) {
-    Mouse(WM_MOUSEMOVE, 80, 50);
-    Mouse(WM_LBUTTONDOWN, 80, 50);
+    // A disabled control is reported but never hovered or pressed.
+    ASSERT_TRUE(dlg.EnableItem(12, FALSE));
     dlg.notes.clear();
     Mouse(WM_MOUSEMOVE, 140, 50);
-    Mouse(WM_LBUTTONUP, 140, 50);
-    EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 12, "(null)"},
-                                                {BKNM_MOUSELEAVE, 11, "(null)"},
-                                                {BKNM_LBUTTONUP, 11, "(null)"}}));
-    EXPECT_FALSE(StateOf(11) & (BKSTATE_PUSHED | BKSTATE_HOVER));
-    EXPECT_TRUE(StateOf(12) & BKSTATE_HOVER);
-}
-
-TEST_F(ViewTest, DisabledControlIsReportedButNeverHoveredOrPressed) {
-    ASSERT_TRUE(dlg.EnableItem(12, FALSE));
-    Mouse(WM_MOUSEMOVE, 140, 50);
-    EXPECT_FALSE(StateOf(12) & BKSTATE_HOVER);
     Mouse(WM_LBUTTONDOWN, 140, 50);
     Mouse(WM_LBUTTONUP, 140, 50);
     EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 12, "(null)"}, {BKNM_LBUTTONUP, 0, "(null)"}}));
-    EXPECT_FALSE(StateOf(12) & BKSTATE_PUSHED);
-}
+    EXPECT_EQ(StateOf(12) & (BKSTATE_PUSHED | BKSTATE_HOVER), 0u);
 
-TEST_F(ViewTest, LeaveDoubleClickRightClickAndHeaderDrag) {
-    Mouse(WM_MOUSEMOVE, 20, 50);
-    Mouse(WM_MOUSELEAVE, 0, 0);
-    EXPECT_FALSE(StateOf(10) & BKSTATE_HOVER);
-    Mouse(WM_LBUTTONDBLCLK, 20, 50);
-    Mouse(WM_RBUTTONDOWN, 80, 50);
-    EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 10, "(null)"},
-                                                {BKNM_MOUSELEAVE, 10, "(null)"},
-                                                {BKNM_LBUTTONDBLCLK, 10, "dlg"},
-                                                {BKNM_RBUTTONDOWN, 11, "(null)"}}));
     // A press on a header area that is no clickable control moves the window.
     dlg.notes.clear();
     Mouse(WM_LBUTTONDOWN, 20, 10);
@@ -115,11 +131,10 @@ TEST_F(ViewTest, LeaveDoubleClickRightClickAndHeaderDrag) {
     EXPECT_EQ(dlg.sysCommands, (std::vector<WPARAM>{0xF012}));
 }
 
-TEST_F(ViewTest, HandlerMayReloadTheControlsItWasToldAbout) {
+TEST_F(ViewTest, HandlerMayReloadTheControlsOrDestroyTheWindow) {
     dlg.onNotify = [&](const Notified& n) {
-        if (n.code == BKNM_LBUTTONDOWN) {
+        if (n.code == BKNM_LBUTTONDOWN)
             dlg.GetViewControl().XmlLoad("<layer><body><dlg id=\"40\" pos=\"0,0,10,10\"/></body></layer>");
-        }
     };
     Mouse(WM_MOUSEMOVE, 20, 50);
     Mouse(WM_LBUTTONDOWN, 20, 50);
@@ -131,33 +146,30 @@ TEST_F(ViewTest, HandlerMayReloadTheControlsItWasToldAbout) {
     EXPECT_EQ(dlg.notes[2], (Notified{BKNM_LBUTTONUP, 0, "(null)"}));
     for (const auto& n : dlg.notes) EXPECT_NE(n.code, static_cast<UINT>(BKNM_COMMAND));
     EXPECT_NE(dlg.GetViewControl().FindControl(40), nullptr);
-}
 
-TEST_F(ViewTest, HandlerMayDestroyTheWindow) {
     dlg.onNotify = [&](const Notified& n) {
         if (n.code == BKNM_LBUTTONUP) dlg.DestroyWindow();
     };
-    Mouse(WM_MOUSEMOVE, 20, 50);
-    Mouse(WM_LBUTTONDOWN, 20, 50);
-    Mouse(WM_LBUTTONUP, 20, 50);
+    dlg.notes.clear();
+    Mouse(WM_MOUSEMOVE, 5, 5);
+    Mouse(WM_LBUTTONDOWN, 5, 5);
+    Mouse(WM_LBUTTONUP, 5, 5);
     EXPECT_FALSE(::IsWindow(view));
     ASSERT_FALSE(dlg.notes.empty());
     EXPECT_EQ(dlg.notes.back().code, static_cast<UINT>(BKNM_LBUTTONUP));
 }
 
-TEST_F(ViewTest, DirtyRectanglesUniteAndOnePaintDrawsThem) {
+TEST_F(ViewTest, DirtyRectanglesUniteAndPaintOnceAndOtherNotificationsGoOn) {
     CBkDialogView& v = dlg.GetViewControl();
     ::UpdateWindow(view);
     EXPECT_FALSE(v.IsDirty());
     BKNMINVALIDATERECT nm = {};
-    nm.hdr.hwndFrom = view;
-    nm.hdr.idFrom = IDC_BKVIEW;
-    nm.hdr.code = BKNM_INVALIDATERECT;
+    nm.hdr = {view, IDC_BKVIEW, static_cast<UINT>(BKNM_INVALIDATERECT)};
     nm.rect = RECT{10, 10, 20, 20};
-    EXPECT_EQ(::SendMessageW(view, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&nm)), 0);
+    ::SendMessageW(view, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&nm));
     nm.rect = RECT{50, 60, 70, 90};
     ::SendMessageW(view, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&nm));
-    EXPECT_TRUE(dlg.notes.empty());  // not passed on to the parent
+    EXPECT_TRUE(dlg.notes.empty());   // not passed on to the parent
     ASSERT_NE(v.GetPendingRegion(), nullptr);
     RECT box = {};
     ::GetRgnBox(v.GetPendingRegion(), &box);
@@ -166,54 +178,55 @@ TEST_F(ViewTest, DirtyRectanglesUniteAndOnePaintDrawsThem) {
     EXPECT_FALSE(v.IsDirty());
     EXPECT_EQ(v.GetPendingRegion(), nullptr);
 
-    // Every other notification goes on to the parent.
     BKNMCOMMAND other = {};
-    other.hdr = {view, IDC_BKVIEW, BKNM_CTRLNOTIFY};
-    other.uItemID = 5;
+    other.hdr = {view, IDC_BKVIEW, static_cast<UINT>(BKNM_CTRLNOTIFY)};
     ::SendMessageW(view, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&other));
     ASSERT_EQ(dlg.notes.size(), 1u);
     EXPECT_EQ(dlg.notes[0].code, static_cast<UINT>(BKNM_CTRLNOTIFY));
 }
 
-TEST_F(ViewTest, PaintsTheControlsIntoTheTarget) {
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP bmp = ::CreateCompatibleBitmap(screen, 300, 200);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::SendMessageW(view, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-    EXPECT_EQ(::GetPixel(mem, 30, 55), RGB(255, 0, 0));   // control 10, "crbg" ff0000
-    EXPECT_NE(::GetPixel(mem, 90, 55), RGB(255, 0, 0));   // control 11 has no background
-    ::SelectObject(mem, old);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
+TEST_F(ViewTest, PrintAndDirtyRegionDrawTheControlsIntoATarget) {
+    const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+    Target printed(300, 200, blue);
+    ::SendMessageW(view, WM_PRINT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+    EXPECT_EQ(printed.At(30, 55), red);   // control 10, "crbg" ff0000
+    EXPECT_NE(printed.At(90, 55), red);   // control 11 has no background
+
+    CBkDialogView& v = dlg.GetViewControl();
+    Target layered(300, 200, blue);
+    v.RequestFullRepaint();
+    v.DrawDirtyRegion(layered.dc());
+    EXPECT_EQ(layered.At(30, 55), red);
+    EXPECT_FALSE(v.IsDirty());
+    Target second(300, 200, blue);
+    v.DrawDirtyRegion(second.dc());   // nothing pending: nothing drawn
+    EXPECT_EQ(second.At(30, 55), blue);
+    v.AddDirtyRect(RECT{10, 40, 20, 50});
+    v.DrawDirtyRegion(second.dc());   // only the pending rectangle
+    EXPECT_EQ(second.At(15, 45), red);
+    EXPECT_EQ(second.At(40, 55), blue);
 }
 
-TEST_F(ViewTest, ItemAccessorsFindControlsById) {
+TEST_F(ViewTest, ItemAccessorsAndHiddenItemsAreNotHit) {
     EXPECT_FALSE(dlg.SetItemText(99, L"x"));
-    EXPECT_FALSE(dlg.SetItemVisible(99, FALSE));
     EXPECT_FALSE(dlg.GetItemCheck(99));
     EXPECT_TRUE(dlg.SetItemText(11, L"文字"));
     EXPECT_EQ(dlg.GetViewControl().FindControl(11)->GetInnerText(), L"文字");
     EXPECT_TRUE(dlg.SetItemCheck(11, TRUE));
     EXPECT_TRUE(dlg.GetItemCheck(11));
-    EXPECT_TRUE(dlg.SetItemCheck(11, FALSE));
-    EXPECT_FALSE(dlg.GetItemCheck(11));
-    EXPECT_TRUE(dlg.IsItemVisible(30));
+    EXPECT_TRUE(dlg.SetItemIntAttribute(11, "crbg", 0));   // attribute set at run time
+    EXPECT_TRUE(dlg.GetViewControl().IsDirty());
     EXPECT_TRUE(dlg.SetItemVisible(30, FALSE));
     EXPECT_FALSE(dlg.IsItemVisible(30));
-    EXPECT_TRUE(dlg.SetItemIntAttribute(11, "crbg", 0));  // attribute set at run time
-    EXPECT_TRUE(dlg.GetViewControl().IsDirty());
-    // A hidden control is not hit: the mouse goes through to the footer.
     dlg.notes.clear();
-    ::SendMessageW(view, WM_RBUTTONDOWN, 0, At(5, 190));
+    ::SendMessageW(view, WM_RBUTTONDOWN, 0, MAKELPARAM(5, 190));   // through to the footer
     ASSERT_EQ(dlg.notes.size(), 1u);
     EXPECT_EQ(dlg.notes[0].item, 0u);
 }
 
 TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
     EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
-    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);  // nothing kept
+    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);   // nothing kept
     {
         BkWinManager first;
         BkWinManager second;
@@ -221,9 +234,159 @@ TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
         HWND a = reinterpret_cast<HWND>(0x10);
         EXPECT_EQ(BkWinManager::SetActive(a), nullptr);
         EXPECT_EQ(BkWinManager::SetActive(nullptr), a);
-        BkWinManager::PaintLock lock;
     }
     EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
 }
 
-} // namespace
+TEST(View, TooltipFollowsTheHoveredControl) {
+    TestDlg dlg("<layer width=\"200\" height=\"100\" noborder=\"1\"><body>"
+                "<dlg id=\"1\" pos=\"0,0,50,50\" tip=\"提示一\"/><dlg id=\"2\" pos=\"60,0,110,50\"/>"
+                "</body></layer>");
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    HWND view = dlg.GetViewControl().Handle();
+    HWND tip = dlg.GetViewControl().GetToolTip();
+    ASSERT_NE(tip, nullptr);
+    auto tipText = [&] {
+        wchar_t buf[64] = {};
+        TOOLINFOW ti = {};
+        ti.cbSize = sizeof(ti);
+        ti.hwnd = view;
+        ti.uId = reinterpret_cast<UINT_PTR>(view);
+        ti.lpszText = buf;
+        ::SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&ti));
+        return std::wstring(buf);
+    };
+    ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(tipText(), L"提示一");
+    ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(70, 10));
+    EXPECT_EQ(tipText(), L"");
+    dlg.DestroyWindow();
+}
+
+TEST(View, DragAndMaximiseFollowTheLayoutFlags) {
+    TestDlg fixed("<layer width=\"200\" height=\"100\" nomove=\"1\"><header height=\"20\"/><body/></layer>");
+    TestDlg sizable("<layer width=\"200\" height=\"100\" resize=\"1\"><header height=\"20\"/><body/></layer>");
+    TestDlg parent;
+    TestDlg child("<layer child=\"1\" width=\"50\" height=\"40\"><body/></layer>");
+    ASSERT_NE(fixed.Create(nullptr), nullptr);
+    ASSERT_NE(sizable.Create(nullptr), nullptr);
+    ASSERT_NE(parent.Create(nullptr), nullptr);
+    ASSERT_NE(child.Create(parent.Handle()), nullptr);
+    for (TestDlg* dlg : {&fixed, &sizable, &child}) {
+        HWND view = dlg->GetViewControl().Handle();
+        ::SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        ::SendMessageW(view, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    }
+    EXPECT_TRUE(fixed.sysCommands.empty());   // neither movable nor resizable
+    EXPECT_TRUE(child.sysCommands.empty());   // a child layout never drags anything
+    EXPECT_EQ(sizable.sysCommands, (std::vector<WPARAM>{0xF012, 0xF032}));
+    EXPECT_TRUE(sizable.notes.empty());
+    // A double click in the body is reported, not turned into a maximise.
+    ::SendMessageW(sizable.GetViewControl().Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 50));
+    ASSERT_EQ(sizable.notes.size(), 1u);
+    EXPECT_EQ(sizable.notes[0].code, static_cast<UINT>(BKNM_LBUTTONDBLCLK));
+
+    // Child layouts get no shadow and no popup style, and go with their parent.
+    EXPECT_TRUE(child.GetStyle() & WS_CHILD);
+    EXPECT_FALSE(child.GetStyle() & WS_POPUP);
+    EXPECT_EQ(child.GetShadow().GetShadowWindow(), nullptr);
+    parent.DestroyWindow();
+    EXPECT_FALSE(child.IsWindow());
+    fixed.DestroyWindow();
+    sizable.DestroyWindow();
+}
+
+TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
+    TestDlg minimum("<layer min_width=\"120\" min_height=\"80\" noborder=\"1\"><body/></layer>");
+    RECT rc = {30, 40, 60, 70};
+    ASSERT_NE(minimum.Create(nullptr, rc), nullptr);
+    EXPECT_TRUE(SameRect(minimum.GetWindowRect(), RECT{30, 40, 150, 120}));
+    minimum.SetWindowPos(nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client = minimum.GetClientRect();
+    EXPECT_GE(client.right, 120);
+    EXPECT_GE(client.bottom, 80);
+    minimum.DestroyWindow();
+
+    TestDlg held("<layer width=\"200\" height=\"100\" holdsize=\"1\" noborder=\"1\"><body/></layer>");
+    ASSERT_NE(held.Create(nullptr), nullptr);
+    held.SetWindowPos(nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT heldRect = held.GetWindowRect();
+    EXPECT_EQ(heldRect.right - heldRect.left, 200);
+    EXPECT_EQ(heldRect.bottom - heldRect.top, 100);
+    held.DestroyWindow();
+
+    // Maximising a fixed layout centres it; a resizable one fills the work area.
+    RECT work = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    TestDlg fixed;
+    TestDlg sizable("<layer width=\"200\" height=\"100\" resize=\"1\" noborder=\"1\"><body/></layer>");
+    ASSERT_NE(fixed.Create(nullptr), nullptr);
+    ASSERT_NE(sizable.Create(nullptr), nullptr);
+    fixed.SetWindowPos(nullptr, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(fixed.Handle(), SW_MAXIMIZE);
+    ::ShowWindow(sizable.Handle(), SW_MAXIMIZE);
+    testing_support::PumpMessages(50);
+    EXPECT_FALSE(fixed.GetStyle() & WS_MAXIMIZE);
+    RECT fixedRect = fixed.GetWindowRect();
+    EXPECT_EQ(fixedRect.right - fixedRect.left, 300);
+    EXPECT_NEAR((fixedRect.left + fixedRect.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_TRUE(SameRect(sizable.GetWindowRect(), work));
+    EXPECT_TRUE(SameRect(sizable.GetViewControl().GetClientRect(),
+                         RECT{0, 0, work.right - work.left, work.bottom - work.top}));
+    fixed.DestroyWindow();
+    sizable.DestroyWindow();
+}
+
+TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
+    TestDlg dlg("<layer width=\"100\" height=\"100\" noborder=\"1\"><body>"
+                "<dlg pos=\"0,0,-0,-0\" crbg=\"ff00ff\"><dlg pos=\"10,10,20,20\" crbg=\"00ff00\"/></dlg>"
+                "</body></layer>");
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    dlg.GetViewControl().SetBlitMode(CBkDialogView::BLIT_COLORKEY, RGB(255, 0, 255));
+    Target target(100, 100, RGB(0, 0, 255));
+    ::SendMessageW(dlg.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(target.dc()), PRF_CLIENT);
+    EXPECT_EQ(target.At(50, 50), RGB(0, 0, 255));   // key colour: the target shows through
+    EXPECT_EQ(target.At(15, 15), RGB(0, 255, 0));
+    dlg.DestroyWindow();
+}
+
+TEST(View, TheDialogShadowFollowsTheWindow) {
+    TestDlg dlg;
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    dlg.SetWindowPos(nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    dlg.ShowWindow(SW_SHOWNA);
+    HWND shadow = dlg.GetShadow().GetShadowWindow();
+    // The view's first paint shows the shadow.
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 3000));
+    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{196, 146, 504, 354}));
+    dlg.SetWindowPos(nullptr, 100, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{96, 116, 404, 324}));
+    // A drag hides it until the move ends.
+    RECT moving = dlg.GetWindowRect();
+    ::SendMessageW(dlg.Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
+    EXPECT_FALSE(::IsWindowVisible(shadow));
+    dlg.SetWindowPos(nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(dlg.Handle(), WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(::IsWindowVisible(shadow));
+    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{6, 16, 314, 224}));
+    dlg.ShowWindow(SW_HIDE);
+    EXPECT_FALSE(::IsWindowVisible(shadow));
+    dlg.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(shadow));
+}
+
+TEST(View, FocusGoesThroughTheViewToItsFirstTabItem) {
+    TestDlg dlg;
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    dlg.ShowWindow(SW_SHOW);
+    HWND view = dlg.GetViewControl().Handle();
+    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 40, 80, 20, view,
+                                  reinterpret_cast<HMENU>(501), nullptr, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ::SetFocus(dlg.Handle());
+    EXPECT_EQ(::GetFocus(), edit);
+    ::DestroyWindow(edit);
+    ::SetFocus(dlg.Handle());
+    EXPECT_EQ(::GetFocus(), view);   // no tab item: the view keeps it
+    dlg.DestroyWindow();
+}
