@@ -18,10 +18,6 @@ inline std::ostream& operator<<(std::ostream& os, const Notified& n) {
     return os << "{" << n.code << ", " << n.item << ", \"" << n.cls << "\"}";
 }
 
-inline bool SameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 // Header 0-30, body 30-180, footer 180-200 in a 300 x 200 window.
 inline const char* TestLayout() {
     return "<layer title=\"测试\" width=\"300\" height=\"200\" noborder=\"1\">"

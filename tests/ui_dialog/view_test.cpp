@@ -4,37 +4,13 @@
 
 #include <commctrl.h>
 #include "tests/support/test_support.h"
+#include "tests/ui_tree/tree_helpers.h"
 #include "ui/bkwinmanager.h"
 
+using tree_test::Canvas;
+using tree_test::Rect;
+
 namespace {
-
-// A memory target filled with one colour, to paint the view into.
-class Target {
-public:
-    Target(int w, int h, COLORREF fill) {
-        HDC screen = ::GetDC(nullptr);
-        dc_ = ::CreateCompatibleDC(screen);
-        bmp_ = ::CreateCompatibleBitmap(screen, w, h);
-        ::ReleaseDC(nullptr, screen);
-        old_ = ::SelectObject(dc_, bmp_);
-        HBRUSH brush = ::CreateSolidBrush(fill);
-        RECT rc = {0, 0, w, h};
-        ::FillRect(dc_, &rc, brush);
-        ::DeleteObject(brush);
-    }
-    ~Target() {
-        ::SelectObject(dc_, old_);
-        ::DeleteObject(bmp_);
-        ::DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
-    COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
-
-private:
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
-};
 
 RECT WindowRectOf(HWND hwnd) {
     RECT rc = {};
@@ -71,13 +47,13 @@ TEST_F(ViewTest, CreatesTheWindowAndPlacesHeaderBodyAndFooter) {
     EXPECT_EQ(dlg.GetWindowText(), L"测试");
     EXPECT_TRUE(dlg.GetExStyle() & WS_EX_TOPMOST);
     RECT client = dlg.GetClientRect();   // no frame: the client area is the whole window
-    EXPECT_TRUE(SameRect(client, RECT{0, 0, 300, 200}));
-    EXPECT_TRUE(SameRect(dlg.GetViewControl().GetClientRect(), client));
+    EXPECT_EQ(client, Rect(0, 0, 300, 200));
+    EXPECT_EQ(dlg.GetViewControl().GetClientRect(), client);
     EXPECT_TRUE(::IsWindow(dlg.GetShadow().GetShadowWindow()));
     CBkViewImpl& items = dlg.GetViewControl();
-    EXPECT_TRUE(SameRect(items.FindControl(20)->GetRect(), RECT{0, 0, 40, 30}));
-    EXPECT_TRUE(SameRect(items.FindControl(10)->GetRect(), RECT{10, 40, 60, 70}));
-    EXPECT_TRUE(SameRect(items.FindControl(30)->GetRect(), RECT{0, 180, 300, 200}));
+    EXPECT_EQ(items.FindControl(20)->GetRect(), Rect(0, 0, 40, 30));
+    EXPECT_EQ(items.FindControl(10)->GetRect(), Rect(10, 40, 60, 70));
+    EXPECT_EQ(items.FindControl(30)->GetRect(), Rect(0, 180, 300, 200));
 }
 
 TEST_F(ViewTest, MouseSequencesGiveTheirNotificationsAndStates) {
@@ -173,7 +149,7 @@ TEST_F(ViewTest, DirtyRectanglesUniteAndPaintOnceAndOtherNotificationsGoOn) {
     ASSERT_NE(v.GetPendingRegion(), nullptr);
     RECT box = {};
     ::GetRgnBox(v.GetPendingRegion(), &box);
-    EXPECT_TRUE(SameRect(box, RECT{10, 10, 70, 90}));
+    EXPECT_EQ(box, Rect(10, 10, 70, 90));
     ::UpdateWindow(view);
     EXPECT_FALSE(v.IsDirty());
     EXPECT_EQ(v.GetPendingRegion(), nullptr);
@@ -187,18 +163,18 @@ TEST_F(ViewTest, DirtyRectanglesUniteAndPaintOnceAndOtherNotificationsGoOn) {
 
 TEST_F(ViewTest, PrintAndDirtyRegionDrawTheControlsIntoATarget) {
     const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
-    Target printed(300, 200, blue);
+    Canvas printed(300, 200, blue);
     ::SendMessageW(view, WM_PRINT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
     EXPECT_EQ(printed.At(30, 55), red);   // control 10, "crbg" ff0000
     EXPECT_NE(printed.At(90, 55), red);   // control 11 has no background
 
     CBkDialogView& v = dlg.GetViewControl();
-    Target layered(300, 200, blue);
+    Canvas layered(300, 200, blue);
     v.RequestFullRepaint();
     v.DrawDirtyRegion(layered.dc());
     EXPECT_EQ(layered.At(30, 55), red);
     EXPECT_FALSE(v.IsDirty());
-    Target second(300, 200, blue);
+    Canvas second(300, 200, blue);
     v.DrawDirtyRegion(second.dc());   // nothing pending: nothing drawn
     EXPECT_EQ(second.At(30, 55), blue);
     v.AddDirtyRect(RECT{10, 40, 20, 50});
@@ -225,41 +201,35 @@ TEST_F(ViewTest, ItemAccessorsAndHiddenItemsAreNotHit) {
 }
 
 TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
-    EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
-    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);   // nothing kept
+    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);   // no manager: nothing kept
     {
         BkWinManager first;
-        BkWinManager second;
+        { BkWinManager second; }
         EXPECT_EQ(BkWinManager::GetInstance(), &first);
-        HWND a = reinterpret_cast<HWND>(0x10);
-        EXPECT_EQ(BkWinManager::SetActive(a), nullptr);
-        EXPECT_EQ(BkWinManager::SetActive(nullptr), a);
+        EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(0x10)), nullptr);
+        EXPECT_EQ(BkWinManager::SetActive(nullptr), reinterpret_cast<HWND>(0x10));
     }
     EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
 }
 
 TEST(View, TooltipFollowsTheHoveredControl) {
     TestDlg dlg("<layer width=\"200\" height=\"100\" noborder=\"1\"><body>"
-                "<dlg id=\"1\" pos=\"0,0,50,50\" tip=\"提示一\"/><dlg id=\"2\" pos=\"60,0,110,50\"/>"
-                "</body></layer>");
+                "<dlg id=\"1\" pos=\"0,0,50,50\" tip=\"提示一\"/><dlg id=\"2\" pos=\"60,0,110,50\"/></body></layer>");
     ASSERT_NE(dlg.Create(nullptr), nullptr);
     HWND view = dlg.GetViewControl().Handle();
-    HWND tip = dlg.GetViewControl().GetToolTip();
-    ASSERT_NE(tip, nullptr);
-    auto tipText = [&] {
+    auto tipAt = [&](int x) {
+        ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(x, 10));
         wchar_t buf[64] = {};
         TOOLINFOW ti = {};
         ti.cbSize = sizeof(ti);
         ti.hwnd = view;
         ti.uId = reinterpret_cast<UINT_PTR>(view);
         ti.lpszText = buf;
-        ::SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&ti));
+        ::SendMessageW(dlg.GetViewControl().GetToolTip(), TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&ti));
         return std::wstring(buf);
     };
-    ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
-    EXPECT_EQ(tipText(), L"提示一");
-    ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(70, 10));
-    EXPECT_EQ(tipText(), L"");
+    EXPECT_EQ(tipAt(10), L"提示一");
+    EXPECT_EQ(tipAt(70), L"");
     dlg.DestroyWindow();
 }
 
@@ -300,7 +270,7 @@ TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
     TestDlg minimum("<layer min_width=\"120\" min_height=\"80\" noborder=\"1\"><body/></layer>");
     RECT rc = {30, 40, 60, 70};
     ASSERT_NE(minimum.Create(nullptr, rc), nullptr);
-    EXPECT_TRUE(SameRect(minimum.GetWindowRect(), RECT{30, 40, 150, 120}));
+    EXPECT_EQ(minimum.GetWindowRect(), Rect(30, 40, 150, 120));
     minimum.SetWindowPos(nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT client = minimum.GetClientRect();
     EXPECT_GE(client.right, 120);
@@ -330,9 +300,8 @@ TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
     RECT fixedRect = fixed.GetWindowRect();
     EXPECT_EQ(fixedRect.right - fixedRect.left, 300);
     EXPECT_NEAR((fixedRect.left + fixedRect.right) / 2, (work.left + work.right) / 2, 1);
-    EXPECT_TRUE(SameRect(sizable.GetWindowRect(), work));
-    EXPECT_TRUE(SameRect(sizable.GetViewControl().GetClientRect(),
-                         RECT{0, 0, work.right - work.left, work.bottom - work.top}));
+    EXPECT_EQ(sizable.GetWindowRect(), work);
+    EXPECT_EQ(sizable.GetViewControl().GetClientRect(), Rect(0, 0, work.right - work.left, work.bottom - work.top));
     fixed.DestroyWindow();
     sizable.DestroyWindow();
 }
@@ -343,7 +312,7 @@ TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
                 "</body></layer>");
     ASSERT_NE(dlg.Create(nullptr), nullptr);
     dlg.GetViewControl().SetBlitMode(CBkDialogView::BLIT_COLORKEY, RGB(255, 0, 255));
-    Target target(100, 100, RGB(0, 0, 255));
+    Canvas target(100, 100, RGB(0, 0, 255));
     ::SendMessageW(dlg.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(target.dc()), PRF_CLIENT);
     EXPECT_EQ(target.At(50, 50), RGB(0, 0, 255));   // key colour: the target shows through
     EXPECT_EQ(target.At(15, 15), RGB(0, 255, 0));
@@ -358,9 +327,9 @@ TEST(View, TheDialogShadowFollowsTheWindow) {
     HWND shadow = dlg.GetShadow().GetShadowWindow();
     // The view's first paint shows the shadow.
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 3000));
-    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{196, 146, 504, 354}));
+    EXPECT_EQ(WindowRectOf(shadow), Rect(196, 146, 504, 354));
     dlg.SetWindowPos(nullptr, 100, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{96, 116, 404, 324}));
+    EXPECT_EQ(WindowRectOf(shadow), Rect(96, 116, 404, 324));
     // A drag hides it until the move ends.
     RECT moving = dlg.GetWindowRect();
     ::SendMessageW(dlg.Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
@@ -368,7 +337,7 @@ TEST(View, TheDialogShadowFollowsTheWindow) {
     dlg.SetWindowPos(nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(dlg.Handle(), WM_EXITSIZEMOVE, 0, 0);
     EXPECT_TRUE(::IsWindowVisible(shadow));
-    EXPECT_TRUE(SameRect(WindowRectOf(shadow), RECT{6, 16, 314, 224}));
+    EXPECT_EQ(WindowRectOf(shadow), Rect(6, 16, 314, 224));
     dlg.ShowWindow(SW_HIDE);
     EXPECT_FALSE(::IsWindowVisible(shadow));
     dlg.DestroyWindow();
