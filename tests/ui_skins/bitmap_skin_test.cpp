@@ -3,7 +3,6 @@
 // ids: the bitmap pool keeps what it loaded for the whole run.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
 #include "skin_test_util.h"
@@ -20,15 +19,6 @@ namespace {
 
 const DWORD kWhole = static_cast<DWORD>(-1);
 const RECT kNothing = {0, 0, 0, 0};
-
-struct Px {
-    int x, y;
-    COLORREF color;
-};
-
-void ExpectPixels(const Canvas& canvas, std::initializer_list<Px> pixels) {
-    for (const Px& p : pixels) EXPECT_EQ(canvas.At(p.x, p.y), p.color) << "at " << p.x << "," << p.y;
-}
 
 class BitmapSkinTest : public ::testing::Test {
 protected:
@@ -253,14 +243,16 @@ TEST_F(BitmapSkinTest, GradationFillsBeyondItsSizeAndKeepsTheCallersClip) {
     ExpectPixels(canvas, {{5, 20, RGB(0, 0, 0)}, {25, 20, kWhite}});
 }
 
-TEST_F(BitmapSkinTest, SkinTableBuildsBitmapSkinsByElementName) {
+TEST_F(BitmapSkinTest, SkinTableBuildsEveryImageSkinByElementName) {
     WriteRgbStrip(1140);
     ASSERT_TRUE(BkSkin::LoadSkinsFromSources({
         "<skins><imglst name=\"imglst\" src=\"1140\" subwidth=\"10\"/>"
         "<imgframe name=\"imgframe\" src=\"1140\" left=\"2\" top=\"2\" right=\"9\"/><button name=\"button\"/>"
         "<imghorzex name=\"imghorzex\" src=\"1140\" left=\"4\"/><gradation name=\"gradation\" from=\"000000\"/>"
+        "<png name=\"png\" src=\"1141\" mode=\"alpha\"/><jpg name=\"jpg\" src=\"1142\"/>"
+        "<skinpng name=\"skinpng\" src=\"1143\"/><skinjpg name=\"skinjpg\" src=\"1144\"/>"
         "<img name=\"img\" src=\"1140\"/></skins>"}));
-    for (const char* name : {"imglst", "imgframe", "button", "imghorzex", "gradation"}) {
+    for (const char* name : {"imglst", "imgframe", "button", "imghorzex", "gradation", "png", "jpg", "skinpng", "skinjpg"}) {
         CBkSkinBase* skin = BkSkin::GetSkin(name);
         ASSERT_NE(skin, nullptr) << name;
         EXPECT_TRUE(skin->IsClass(name));

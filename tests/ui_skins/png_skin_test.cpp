@@ -3,8 +3,9 @@
 // as the pools keep every image for the whole run.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/strconv.h"
 #include "skin_test_util.h"
@@ -12,7 +13,6 @@
 #include "tests/ui_foundation/resource_folder.h"
 #include "ui/bkpngpool.h"
 #include "ui/bkpngskin.h"
-#include "ui/bkskin.h"
 
 using namespace skintest;
 
@@ -21,15 +21,6 @@ namespace {
 const COLORREF kYellow = RGB(255, 255, 0);
 const COLORREF kHalfBlueOnWhite = RGB(127, 127, 255);
 const RECT kNothing = {0, 0, 0, 0};
-
-struct Px {
-    int x, y;
-    COLORREF color;
-};
-
-void ExpectPixels(const Canvas& canvas, std::initializer_list<Px> pixels) {
-    for (const Px& p : pixels) EXPECT_EQ(canvas.At(p.x, p.y), p.color) << "at " << p.x << "," << p.y;
-}
 
 #define EXPECT_NEAR_COLOUR(canvas, x, y, want, tolerance) \
     EXPECT_TRUE(Near((canvas).At(x, y), want, tolerance)) << std::hex << (canvas).At(x, y) << " at " << std::dec << x << "," << y
@@ -76,29 +67,24 @@ TEST_F(PngSkinTest, PoolsDecodeOnceAndBrokenImagesDrawNothing) {
     ASSERT_TRUE(folder_.Write(2011, L"png", whole.substr(0, whole.size() / 2)));   // cut short
     ASSERT_TRUE(folder_.Write(2012, L"png", "\x89PNG\r\n\x1a\n garbage"));
     ASSERT_TRUE(folder_.Write(2013, L"jpg", "\xFF\xD8\xFF garbage"));
+    std::vector<std::unique_ptr<CBkSkinBase>> skins;
+    for (const char* attrs : {"src=\"2010\"", "src=\"2011\"", "src=\"2012\" subwidth=\"4\"",
+                              "src=\"2012\" tile_stretch=\"1\" left=\"3\" top=\"3\""})
+        skins.push_back(MakeSkin<CBkPngSkin>(attrs));
+    skins.push_back(MakeSkin<CBkJpgSkin>("src=\"2013\""));
+    skins.push_back(MakeSkin<CBkJpgSkin>("src=\"2014\" margin_left=\"3\""));
+    skins.push_back(MakeSkin<CBkNormalPngSkin>("src=\"2015\""));
+    skins.push_back(MakeSkin<CBkNormalPngSkin>("src=\"2013\" file=\"no such file.png\""));
     Canvas canvas(40, 40);
     RECT rc = {0, 0, 40, 40};
-    for (const char* attrs : {"src=\"2010\"", "src=\"2011\"", "src=\"2012\" subwidth=\"4\"",
-                              "src=\"2012\" tile_stretch=\"1\" left=\"3\" top=\"3\""}) {
-        auto skin = MakeSkin<CBkPngSkin>(attrs);
+    for (auto& skin : skins) {
         skin->Draw(canvas.dc(), rc, 0);
         skin->DrawTiled(canvas.dc(), rc);
         skin->DrawGray(canvas.dc(), rc, rc);
         skin->DrawAlpha(canvas.dc(), rc, rc, 200);
         skin->DrawStretch(canvas.dc(), rc, rc);
         skin->DrawMirrored(canvas.dc(), rc);
-        EXPECT_EQ(skin->GetSkinSize().cx, 0) << attrs;
-    }
-    for (const char* attrs : {"src=\"2013\"", "src=\"2014\" margin_left=\"3\""}) {
-        auto skin = MakeSkin<CBkJpgSkin>(attrs);
-        skin->Draw(canvas.dc(), rc, 0);
-        skin->DrawGray(canvas.dc(), rc, rc);
-    }
-    for (const char* attrs : {"src=\"2015\"", "src=\"2013\" file=\"no such file.png\""}) {
-        auto skin = MakeSkin<CBkNormalPngSkin>(attrs);
-        skin->Draw(canvas.dc(), rc, 0);
-        skin->DrawTiled(canvas.dc(), rc);
-        skin->DrawGray(canvas.dc(), rc, rc);
+        EXPECT_EQ(skin->GetSkinSize().cx, 0);
     }
     EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
 }
@@ -329,19 +315,4 @@ TEST_F(PngSkinTest, NormalSkinSubImagesTilesGreyAndMargins) {
     RECT bar = {0, 0, 150, 20};
     MakeSkin<CBkNormalPngSkin>("src=\"2044\" margin_left=\"36\" margin_right=\"36\"")->Draw(canvas.dc(), bar, 0);
     ExpectPixels(canvas, {{0, 5, kRed}, {60, 5, kGreen}, {149, 5, kYellow}, {5, 15, kWhite}});   // image height only
-}
-
-TEST_F(PngSkinTest, SkinTableBuildsImageSkinsByElementName) {
-    WriteImage(2050, L"png", 6, 6, [](int, int) { return Solid(kRed); });
-    ASSERT_TRUE(BkSkin::LoadSkinsFromSources({
-        "<skins><png name=\"png\" src=\"2050\" mode=\"alpha\"/><jpg name=\"jpg\" src=\"2051\"/>"
-        "<skinpng name=\"skinpng\" src=\"2050\"/><skinjpg name=\"skinjpg\" src=\"2052\"/></skins>"}));
-    for (const char* name : {"png", "jpg", "skinpng", "skinjpg"}) {
-        ASSERT_NE(BkSkin::GetSkin(name), nullptr) << name;
-        EXPECT_TRUE(BkSkin::GetSkin(name)->IsClass(name));
-    }
-    EXPECT_EQ(BkSkin::GetSkin("png")->GetSkinSize().cx, 6);   // loaded by the lookup, "mode" refused
-    EXPECT_EQ(BkSkin::GetSkin("skinpng")->GetSkinSize().cy, 6);
-    EXPECT_EQ(BkSkin::GetSkin("skinjpg")->GetSkinSize().cx, 0);
-    BkSkin::LoadSkinsFromSources({});
 }

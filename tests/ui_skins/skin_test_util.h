@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <gtest/gtest.h>
 #include <tinyxml.h>
 
 namespace skintest {
@@ -76,5 +78,16 @@ std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixe
 // The bytes of a PNG or JPG file encoded with GDI+ from a 32-bit ARGB image
 // (format "png" or "jpg"); empty when the encoder is missing.
 std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar_t* format);
+
+// Expects each listed pixel of the canvas to have its colour.
+struct Px {
+    int x, y;
+    COLORREF color;
+};
+inline void ExpectPixels(const Canvas& canvas, std::initializer_list<Px> pixels)
+{
+    for (const Px& p : pixels)
+        EXPECT_EQ(canvas.At(p.x, p.y), p.color) << "at " << p.x << "," << p.y;
+}
 
 } // namespace skintest

@@ -112,20 +112,6 @@ TEST(TreeState, BroadcastAndMouseMovesReachTheVisibleChildren) {
     EXPECT_EQ(hidden->mouseMoves, 0);
 }
 
-TEST(TreeState, RedrawOnStateChangeFollowsTheStyle) {
-    tree_test::SetStyles(
-        "<style><class name=\"plain\" crtext=\"102030\"/><class name=\"hover\" crhover=\"102030\"/>"
-        "<class name=\"hoverbg\" crbghover=\"102030\"/><class name=\"hoverfont\" hoverfont=\"0004\"/></style>");
-    CBkDialog d;
-    d.SetAttribute("class", "plain", TRUE);
-    EXPECT_FALSE(d.NeedsRedrawOnStateChange());
-    for (const char* name : {"hover", "hoverbg", "hoverfont"}) {
-        d.SetAttribute("class", name, TRUE);
-        EXPECT_TRUE(d.NeedsRedrawOnStateChange()) << name;
-    }
-    tree_test::SetStyles("");
-}
-
 namespace {
 
 // A top-level window holding a view-like child (id 1000) that records the
@@ -151,24 +137,17 @@ protected:
     void SetUp() override {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = ViewProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"LumsekTreeTestView";
         ::RegisterClassW(&wc);
-        top = ::CreateWindowExW(0, L"STATIC", L"top", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-        ASSERT_NE(top, nullptr);
-        view = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, top,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(1000)), wc.hInstance, nullptr);
+        top = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        view = Child(top, wc.lpszClassName, 1000);
         ASSERT_NE(view, nullptr);
         g_notes.clear();
     }
-    void TearDown() override {
-        if (top) ::DestroyWindow(top);
-    }
-    HWND MakeReal(int id) {
-        return ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, view,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                 nullptr);
+    void TearDown() override { ::DestroyWindow(top); }
+    static HWND Child(HWND parent, const wchar_t* cls, INT_PTR id) {
+        return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, parent,
+                                 reinterpret_cast<HMENU>(id), nullptr, nullptr);
     }
     HWND top = nullptr;
     HWND view = nullptr;
@@ -212,8 +191,8 @@ TEST_F(ViewWindow, NotifyMaskReportsEntryOncePerVisitAndLeaveThroughContainers) 
 }
 
 TEST_F(ViewWindow, RealWindowsFollowTheirContainersVisibility) {
-    HWND realA = MakeReal(501);
-    HWND realB = MakeReal(502);
+    HWND realA = Child(view, L"STATIC", 501);
+    HWND realB = Child(view, L"STATIC", 502);
     ASSERT_TRUE(realA && realB);
     tree_test::TestDialog outer;
     outer.SetContainer(view);
