@@ -45,7 +45,7 @@ public:
     int loadedCalls = 0;
 };
 
-TEST(BkObject, LoadOffersAttributesInOrderThroughTheChainThenNotifiesOnce) {
+TEST(BkObject, LoadOffersAttributesThroughTheChainNotifiesOnceAndNamesCompareWhole) {
     EXPECT_TRUE(FAILED(DerivedObject().SetAttribute("nosuch", "3", FALSE)));
 
     TiXmlDocument doc;
@@ -64,10 +64,7 @@ TEST(BkObject, LoadOffersAttributesInOrderThroughTheChainThenNotifiesOnce) {
     DerivedObject none;
     EXPECT_FALSE(none.Load(nullptr));
     EXPECT_EQ(none.loadedCalls, 0);
-}
-
-TEST(BkObject, IsClassComparesTheWholeName) {
-    DerivedObject obj;
+    // The element name is compared whole and exactly.
     EXPECT_TRUE(obj.IsClass("derived"));
     for (const char* other : {"derive", "derived2", "Derived", "", "base"}) EXPECT_FALSE(obj.IsClass(other)) << other;
     EXPECT_FALSE(obj.IsClass(nullptr));

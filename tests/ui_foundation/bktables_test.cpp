@@ -91,6 +91,8 @@ TEST(BkStringTable, BrokenSourcesAddNothingAndFailAlone) {
 // --- style table ------------------------------------------------------------
 
 TEST(BkStyleTable, AttributesAreReadAndUnknownNamesGetTheDefault) {
+    // The pool keeps every key's font for the run: make them under the face the font tests expect.
+    BkFontPool::SetDefaultFont(L"\x5FAE\x8F6F\x96C5\x9ED1", -12);
     ASSERT_TRUE(BkStyle::LoadStylesFromSources({
         "<style><class name=\"full\" crbg=\"1177C0\" textmode=\"2210\" font=\"0404\" hoverfont=\"0002\""
         " y-margin=\"-2\" cursor=\"hand\" skin=\"btnbg\" alphatxt=\"200\" bggdiplus=\"1\"/>"
@@ -185,7 +187,7 @@ protected:
     static void SetUpTestSuite() { BkSkin::RegisterSkinClass("testskin", &BkSkin::Create<TestSkin>); }
 };
 
-TEST_F(BkSkinTable, KnownElementsBecomeSkinsFirstDefinitionWins) {
+TEST_F(BkSkinTable, KnownElementsBecomeSkinsFirstDefinitionWinsReloadDeletes) {
     ASSERT_TRUE(BkSkin::LoadSkinsFromSources({
         "<skins><testskin name=\"a\" src=\"1\"/><testskin name=\"a\" src=\"2\"/><img name=\"picture\" src=\"102\"/>"
         "<TestSkin name=\"wrongcase\"/><testskin src=\"103\"/></skins>",
@@ -200,14 +202,14 @@ TEST_F(BkSkinTable, KnownElementsBecomeSkinsFirstDefinitionWins) {
     EXPECT_EQ(a->lazyLoads, loads + 1);   // every lookup asks the skin to be ready
     for (const char* absent : {"picture", "wrongcase", "A", ""}) EXPECT_EQ(BkSkin::GetSkin(absent), nullptr) << absent;
     EXPECT_EQ(g_liveSkins, 2);
-}
 
-TEST_F(BkSkinTable, ReloadDeletesOldSkinsAndTheFolderAddsSkins) {
+    // The program table plus a drop-in file; a failed reload still drops the old skins.
     ResourceFolder folder;
     ASSERT_TRUE(folder.Write(IDR_XML_SKIN_TABLE, L"xml", "<skins><testskin name=\"dropin\" src=\"7\"/></skins>"));
     ASSERT_TRUE(BkSkin::LoadSkins());
     ASSERT_NE(BkSkin::GetSkin("dropin"), nullptr);
     EXPECT_EQ(SrcOf("dropin"), "7");
+    EXPECT_EQ(g_liveSkins, 1);
     EXPECT_FALSE(BkSkin::LoadSkinsFromSources({"<skin><testskin name=\"s\"/></skin>", "not xml at all <"}));
     EXPECT_EQ(g_liveSkins, 0);
     EXPECT_EQ(BkSkin::GetSkin("dropin"), nullptr);

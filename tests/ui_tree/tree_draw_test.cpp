@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 #include <tinyxml.h>
 
 #include "tests/ui_tree/tree_helpers.h"
@@ -25,13 +22,6 @@ const RECT kLeafRect = {20, 20, 180, 80};
 
 class TreeDraw : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
-    }
-    static void TearDownTestSuite() {
-        if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
-    }
     void SetUp() override {
         tree_test::SetStyles(
             "<style>"
@@ -69,12 +59,9 @@ protected:
         return root->RedrawRegion(dc, rgn) != FALSE;
     }
 
-    static ULONG_PTR gdiplusToken;
     Canvas canvas{200, 100};
     CBkWindow* leaf = nullptr;
 };
-
-ULONG_PTR TreeDraw::gdiplusToken = 0;
 
 } // namespace
 
