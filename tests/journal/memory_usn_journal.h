@@ -1,8 +1,7 @@
 #pragma once
 // An in-memory change journal for tests and benchmarks (Wine has none). It
-// answers device-control requests with the platform's byte layouts: the
-// journal data, and read answers made of the next USN followed by version-2
-// records; it can be told to fail requests and to lose or delete its journal.
+// answers device-control requests with the platform's byte layouts and can be
+// told to fail requests, queue raw answers, and lose, delete or purge its journal.
 #include <windows.h>
 
 #include <map>
@@ -25,39 +24,33 @@ std::string EncodeUsnRecord(const UsnChange& change, USN usn);
 
 class CMemoryUsnJournal : public IUsnJournalIo {
 public:
+    // Inactive: queries answer ERROR_JOURNAL_NOT_ACTIVE until it is created
+    // again. Deleting: ERROR_JOURNAL_DELETE_IN_PROGRESS until a delete request
+    // with the notify flag completes it.
+    enum class State { Active, Inactive, Deleting };
+    // What the journal was asked.
+    struct Stats {
+        int queries = 0, reads = 0, failedReads = 0;
+        std::vector<CREATE_USN_JOURNAL_DATA> creates;
+        std::vector<DELETE_USN_JOURNAL_DATA> deletes;
+        READ_USN_JOURNAL_DATA lastRead{};
+        DWORD lastReadOutBytes = 0;
+    };
+
     // Gives the volume handle (any handle the test owns) an active journal.
     void AddVolume(HANDLE volume, DWORDLONG journalId, USN firstUsn = 0x1000);
-
     // Appends one record and answers its USN.
     USN Append(HANDLE volume, const UsnChange& change);
     // The next read of the volume answers exactly these bytes.
     void QueueRawAnswer(HANDLE volume, std::string bytes);
     // The next `count` requests with `code` on the volume fail with `error`.
     void FailNext(HANDLE volume, DWORD code, DWORD error, int count = 1);
-
-    // The journal is switched off: queries answer ERROR_JOURNAL_NOT_ACTIVE
-    // until it is created again.
-    void Deactivate(HANDLE volume);
-    // A deletion is under way: queries answer ERROR_JOURNAL_DELETE_IN_PROGRESS
-    // until a delete request with the notify flag completes it.
-    void BeginDeletion(HANDLE volume);
+    void SetState(HANDLE volume, State state);
     // Records below `firstUsn` are dropped; reads below it answer
     // ERROR_JOURNAL_ENTRY_DELETED.
     void Purge(HANDLE volume, USN firstUsn);
 
-    // What the journal was asked.
-    struct Stats {
-        int queries = 0;
-        int reads = 0;
-        int failedReads = 0;
-        std::vector<CREATE_USN_JOURNAL_DATA> creates;
-        std::vector<DELETE_USN_JOURNAL_DATA> deletes;
-        READ_USN_JOURNAL_DATA lastRead{};
-        DWORD lastReadOutBytes = 0;
-    };
     Stats StatsOf(HANDLE volume);
-    // Reads over all volumes, to wait for the poll loop to come round.
-    int TotalReads();
     DWORDLONG JournalId(HANDLE volume);
     USN NextUsn(HANDLE volume);
 
@@ -65,34 +58,28 @@ public:
                   DWORD* returned) override;
 
 private:
-    enum class State { Active, Inactive, Deleting };
     struct Record {
         USN usn;
         DWORD reason;
         std::string bytes;
     };
     struct Failure {
-        DWORD code;
-        DWORD error;
+        DWORD code, error;
         int count;
     };
     struct Journal {
         State state = State::Active;
         DWORDLONG id = 0;
-        USN firstUsn = 0;
-        USN nextUsn = 0;
+        USN firstUsn = 0, nextUsn = 0;
         std::vector<Record> records;
         std::vector<std::string> rawAnswers;
         std::vector<Failure> failures;
         Stats stats;
     };
 
-    Journal* Find(HANDLE volume);
-    DWORD Query(Journal& j, void* out, DWORD outBytes, DWORD* returned);
     DWORD Read(Journal& j, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* returned);
 
     platform::CriticalSection lock_;
     std::map<HANDLE, Journal> journals_;
-    int totalReads_ = 0;
     DWORDLONG lastId_ = 0;
 };

@@ -3,19 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "index/index_manager.h"
-#include "index/usn_journal_io.h"
 #include "platform/handle.h"
 #include "tests/journal/memory_usn_journal.h"
 
 namespace {
-
-UsnChange Created(DWORDLONG slot, const wchar_t* name) {
-    UsnChange c;
-    c.fileReference = slot;
-    c.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
-    c.name = name;
-    return c;
-}
 
 class JournalSetupTest : public ::testing::Test {
 protected:
@@ -24,6 +15,11 @@ protected:
         volume_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         ASSERT_TRUE(volume_.IsValid());
         journal_.AddVolume(volume_.Get(), 0x500);
+        UsnChange c;
+        c.fileReference = 64;
+        c.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
+        c.name = L"a.txt";
+        journal_.Append(volume_.Get(), c);
     }
 
     CMemoryUsnJournal journal_;
@@ -31,60 +27,49 @@ protected:
     platform::UniqueHandle volume_;  // stands for an open "\\.\X:"
 };
 
-TEST_F(JournalSetupTest, ActiveJournalIsAnsweredAsItIs) {
-    journal_.Append(volume_.Get(), Created(64, L"a.txt"));
-    USN_JOURNAL_DATA data{};
-    ASSERT_TRUE(manager_.QueryUsnJournal(&data, volume_.Get()));
-    EXPECT_EQ(data.UsnJournalID, 0x500u);
-    EXPECT_EQ(data.NextUsn, journal_.NextUsn(volume_.Get()));
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_.Get());
-    EXPECT_EQ(s.queries, 1);
-    EXPECT_TRUE(s.creates.empty());
-    EXPECT_TRUE(s.deletes.empty());
-}
-
-TEST_F(JournalSetupTest, MissingOrDeletedJournalIsCreatedWithItsSizes) {
+TEST_F(JournalSetupTest, JournalIsAnsweredOrCreatedWithTheSizesForItsError) {
+    using State = CMemoryUsnJournal::State;
     struct Case {
-        DWORD error;
-        bool deletesFirst;
+        DWORD error;  // of the first query; 0: none
+        State state;
+        bool creates, deletesFirst;
         DWORDLONG size, delta;
     };
     const Case cases[] = {
-        {ERROR_JOURNAL_NOT_ACTIVE, false, 0x800000, 0x100000},
-        {ERROR_JOURNAL_DELETE_IN_PROGRESS, true, 0x2000000, 0x400000},
-        {ERROR_JOURNAL_ENTRY_DELETED, true, 0x2000000, 0x400000},
+        {0, State::Active, false, false, 0, 0},
+        {ERROR_JOURNAL_NOT_ACTIVE, State::Active, true, false, 0x800000, 0x100000},
+        {ERROR_JOURNAL_DELETE_IN_PROGRESS, State::Active, true, true, 0x2000000, 0x400000},
+        {ERROR_JOURNAL_ENTRY_DELETED, State::Active, true, true, 0x2000000, 0x400000},
+        // Really being deleted: the notify deletion finishes it, then a new one.
+        {0, State::Deleting, true, true, 0x2000000, 0x400000},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "error " << c.error << " state " << static_cast<int>(c.state));
         platform::UniqueHandle h(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        journal_.AddVolume(h.Get(), 0x600);
-        journal_.FailNext(h.Get(), FSCTL_QUERY_USN_JOURNAL, c.error);
+        journal_.AddVolume(h.Get(), 0x4242);
+        journal_.SetState(h.Get(), c.state);
+        if (c.error) journal_.FailNext(h.Get(), FSCTL_QUERY_USN_JOURNAL, c.error);
         USN_JOURNAL_DATA data{};
         data.UsnJournalID = 0x4242;  // the identifier the caller held before
-        ASSERT_TRUE(manager_.QueryUsnJournal(&data, h.Get())) << c.error;
+        ASSERT_TRUE(manager_.QueryUsnJournal(&data, h.Get()));
         const CMemoryUsnJournal::Stats s = journal_.StatsOf(h.Get());
-        ASSERT_EQ(s.creates.size(), 1u) << c.error;
-        EXPECT_EQ(s.creates[0].MaximumSize, c.size) << c.error;
-        EXPECT_EQ(s.creates[0].AllocationDelta, c.delta) << c.error;
-        ASSERT_EQ(s.deletes.size(), c.deletesFirst ? 1u : 0u) << c.error;
-        if (c.deletesFirst) {
-            EXPECT_EQ(s.deletes[0].UsnJournalID, 0x4242u) << c.error;
-            EXPECT_EQ(s.deletes[0].DeleteFlags, 2u) << c.error;
+        EXPECT_EQ(data.UsnJournalID, journal_.JournalId(h.Get()));
+        EXPECT_EQ(data.NextUsn, journal_.NextUsn(h.Get()));
+        EXPECT_EQ(s.queries, c.creates ? 2 : 1);
+        ASSERT_EQ(s.creates.size(), c.creates ? 1u : 0u);
+        ASSERT_EQ(s.deletes.size(), c.deletesFirst ? 1u : 0u);
+        if (c.creates) {
+            EXPECT_EQ(s.creates[0].MaximumSize, c.size);
+            EXPECT_EQ(s.creates[0].AllocationDelta, c.delta);
         }
-        EXPECT_EQ(s.queries, 2) << c.error;
-        EXPECT_EQ(data.UsnJournalID, journal_.JournalId(h.Get())) << c.error;
+        if (c.deletesFirst) {
+            EXPECT_EQ(s.deletes[0].UsnJournalID, 0x4242u);
+            EXPECT_EQ(s.deletes[0].DeleteFlags, 2u);
+        }
+        if (c.state == State::Deleting) {
+            EXPECT_NE(data.UsnJournalID, 0x4242u);
+        }
     }
-}
-
-TEST_F(JournalSetupTest, DeletionInProgressEndsInANewJournal) {
-    // The journal itself is being deleted: the notify deletion finishes it
-    // and a larger one is created under a new identifier.
-    journal_.BeginDeletion(volume_.Get());
-    USN_JOURNAL_DATA data{};
-    data.UsnJournalID = 0x500;
-    ASSERT_TRUE(manager_.QueryUsnJournal(&data, volume_.Get()));
-    EXPECT_NE(data.UsnJournalID, 0x500u);
-    EXPECT_EQ(data.UsnJournalID, journal_.JournalId(volume_.Get()));
-    EXPECT_EQ(journal_.StatsOf(volume_.Get()).creates.at(0).MaximumSize, 0x2000000u);
 }
 
 TEST_F(JournalSetupTest, OtherFailuresAreReported) {
@@ -101,26 +86,22 @@ TEST_F(JournalSetupTest, OtherFailuresAreReported) {
 
     journal_.FailNext(volume_.Get(), FSCTL_QUERY_USN_JOURNAL, ERROR_JOURNAL_NOT_ACTIVE, 2);
     EXPECT_FALSE(manager_.QueryUsnJournal(&data, volume_.Get())) << "the query after the creation failed";
-
     EXPECT_FALSE(manager_.QueryUsnJournal(nullptr, volume_.Get()));
 }
 
 TEST_F(JournalSetupTest, FollowingADriveTakesTheJournalPositionAndTheHandle) {
     ASSERT_FALSE(manager_.MonitorEntries().empty()) << "drive C is listed at construction";
     const wchar_t letter = manager_.MonitorEntries()[0].Letter;
-    journal_.Append(volume_.Get(), Created(64, L"a.txt"));
-
     HANDLE raw = volume_.Detach();
     ASSERT_TRUE(manager_.FollowVolume(letter, raw));
     const UsnMonitorEntry& entry = manager_.MonitorEntries()[0];
     EXPECT_EQ(entry.Volume.Get(), raw);
     EXPECT_EQ(entry.UsnJournalID, 0x500u);
     EXPECT_EQ(entry.NextUsn, journal_.NextUsn(raw));
-}
 
-TEST_F(JournalSetupTest, UnfollowableDriveClosesTheHandle) {
+    // A drive that cannot be followed still has its handle closed.
     HANDLE dup = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), volume_.Get(), ::GetCurrentProcess(), &dup, 0, FALSE,
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), raw, ::GetCurrentProcess(), &dup, 0, FALSE,
                                   DUPLICATE_SAME_ACCESS));
     journal_.AddVolume(dup, 0x700);
     EXPECT_FALSE(manager_.FollowVolume(L'#', dup)) << "no drive has that letter";

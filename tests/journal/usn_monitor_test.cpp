@@ -1,17 +1,17 @@
 // The change-journal monitor with the index manager, a real hidden notify
-// window and the in-memory journal: journal set-up and re-creation, the poll
-// loop, and how each journal record changes the index and the result window.
+// window and the in-memory journal: the poll loop, journal re-creation, and
+// how each journal record changes the index and the result window.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "index/index_manager.h"
 #include "index/search_messages.h"
 #include "index/search_query.h"
-#include "index/usn_journal_io.h"
 #include "platform/strconv.h"
 #include "tests/journal/memory_usn_journal.h"
 #include "tests/support/test_support.h"
@@ -27,23 +27,22 @@ constexpr uint32_t kDocsSlot = 60;    // T:\docs
 constexpr uint32_t kListedSlot = 61;  // T:\docs\x_old.txt, matches 'x'
 constexpr uint32_t kReadmeSlot = 62;  // T:\readme.md
 constexpr DWORDLONG kJournalId = 0x1234;
+constexpr DWORD kCreated = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
+constexpr DWORD kRenamed = USN_REASON_RENAME_NEW_NAME | USN_REASON_CLOSE;
+constexpr DWORD kDeleted = USN_REASON_FILE_DELETE | USN_REASON_CLOSE;
 
 // What the notify window received.
 struct Received {
-    int changed = 0;      // WM_SEARCH_CHANGED (1, 1)
-    int otherChanged = 0; // WM_SEARCH_CHANGED with other parameters
-    int results = 0;      // WM_SEARCH_RESULTS
+    int changed = 0;       // WM_SEARCH_CHANGED (1, 1)
+    int otherChanged = 0;  // WM_SEARCH_CHANGED with other parameters
+    int results = 0;       // WM_SEARCH_RESULTS
     WPARAM resultCount = 0;
     LPARAM resultDeleted = 0;
-};
-Received g_received;
+} g_received;
 
 LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_SEARCH_CHANGED) {
-        if (wp == 1 && lp == 1)
-            ++g_received.changed;
-        else
-            ++g_received.otherChanged;
+        ++(wp == 1 && lp == 1 ? g_received.changed : g_received.otherChanged);
         return 0;
     }
     if (msg == WM_SEARCH_RESULTS) {
@@ -55,22 +54,9 @@ LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-HWND CreateNotifyWindow() {
-    static ATOM atom = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = NotifyProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"JournalTestNotify";
-        return ::RegisterClassW(&wc);
-    }();
-    if (!atom) return nullptr;
-    return ::CreateWindowExW(0, L"JournalTestNotify", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             ::GetModuleHandleW(nullptr), nullptr);
-}
-
 // Index and name files of drive T: a root, a folder, two files.
 void WriteIndexFiles(const std::wstring& folder) {
-    std::string names;
+    std::string names(1, '\0');  // offset 0 is a real offset in the file; keep names away from it
     std::vector<IndexRecord> records(kRecordCount);
     for (IndexRecord& r : records) {
         std::memset(&r, 0, sizeof(r));
@@ -82,10 +68,8 @@ void WriteIndexFiles(const std::wstring& folder) {
         records[slot].Flags = flags;
         records[slot].Size = size;
         records[slot].Time2 = MakeFileTime(0x01D0000000000000ULL);
-        names += text;
-        names += '\0';
+        names.append(text).push_back('\0');
     };
-    names += '\0';  // offset 0 is a real offset in the file; keep names away from it
     name(5, 5, ".", IRF_EXISTS | IRF_DIRECTORY, 0);
     name(kDocsSlot, 5, "docs", IRF_EXISTS | IRF_DIRECTORY, 0);
     name(kListedSlot, kDocsSlot, "x_old.txt", IRF_EXISTS, 3);
@@ -107,41 +91,40 @@ UsnChange Change(uint32_t slot, uint32_t parent, const std::wstring& name, DWORD
     return c;
 }
 
-constexpr DWORD kCreated = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
-constexpr DWORD kRenamed = USN_REASON_RENAME_NEW_NAME | USN_REASON_CLOSE;
-constexpr DWORD kDeleted = USN_REASON_FILE_DELETE | USN_REASON_CLOSE;
-
 class JournalMonitorTest : public ::testing::Test {
 protected:
+    static constexpr const wchar_t* kIndexFolder = L"C:\\journal-test-index";
+
     static void SetUpTestSuite() {
-        root_ = new std::wstring(testing_support::MapDriveToTempFolder(kDrive));
-        ASSERT_EQ(*root_, L"T:\\");
-        indexFolder_ = new std::wstring(L"C:\\journal-test-index");
-        WriteIndexFiles(*indexFolder_);
+        ASSERT_EQ(testing_support::MapDriveToTempFolder(kDrive), L"T:\\");
+        WriteIndexFiles(kIndexFolder);
         ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\x_old.txt", "old"));
         ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\readme.md", "read"));
-    }
-    static void TearDownTestSuite() {
-        delete root_;
-        delete indexFolder_;
     }
 
     void SetUp() override {
         g_received = Received{};
         manager_.reset(new CIndexManager());
-        manager_->SetIndexFolder(*indexFolder_);
+        manager_->SetIndexFolder(kIndexFolder);
         manager_->SetUsnJournalIo(&journal_);
-        manager_->StartLoad();
-        ASSERT_TRUE(PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 30000));
+        LoadAndWait();
         ASSERT_NE(Volume(), nullptr) << "drive T did not load";
         ASSERT_EQ(Volume()->RecordCount(), kRecordCount);
 
-        volumeHandle_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ASSERT_NE(volumeHandle_, nullptr);
-        journal_.AddVolume(volumeHandle_, kJournalId);
-        ASSERT_TRUE(manager_->FollowVolume(kDrive, volumeHandle_));
+        volume_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        journal_.AddVolume(volume_, kJournalId);
+        ASSERT_TRUE(manager_->FollowVolume(kDrive, volume_));
 
-        window_ = CreateNotifyWindow();
+        static ATOM atom = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = NotifyProc;
+            wc.hInstance = ::GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"JournalTestNotify";
+            return ::RegisterClassW(&wc);
+        }();
+        ASSERT_NE(atom, 0);
+        window_ = ::CreateWindowExW(0, L"JournalTestNotify", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(window_, nullptr);
         manager_->SetNotifyWindow(window_);
     }
@@ -149,18 +132,16 @@ protected:
     void TearDown() override {
         manager_.reset();
         if (window_) ::DestroyWindow(window_);
-        PumpMessages(0);
     }
 
+    void LoadAndWait() {  // also stops the journal thread
+        manager_->StartLoad();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 30000));
+    }
     CVolumeIndex* Volume() {
         for (size_t v = 0; v < manager_->VolumeCount(); ++v)
             if (manager_->GetVolume(v)->Letter() == kDrive) return manager_->GetVolume(v);
         return nullptr;
-    }
-    size_t VolumePosition() {
-        for (size_t v = 0; v < manager_->VolumeCount(); ++v)
-            if (manager_->GetVolume(v)->Letter() == kDrive) return v;
-        return manager_->VolumeCount();
     }
 
     // Runs a full search and waits for its answer.
@@ -168,19 +149,24 @@ protected:
         CSearchQuery q;
         q.Pattern = pattern;
         q.FileState = state;
+        StartSearch(q);
+    }
+    void StartSearch(const CSearchQuery& q) {
         const int before = g_received.results;
         manager_->StartSearch(q);
         ASSERT_TRUE(PumpMessagesUntil([&] { return g_received.results > before; }, 30000));
     }
 
-    // Waits until the loop has read drive T `n` more times. Each pass posts
+    // Waits until the loop has read `volume` `n` more times. Each pass posts
     // before the next pass reads, so after two reads every change appended
     // before the call has been applied and its notification is queued.
-    void WaitReads(int n) {
-        const int target = journal_.StatsOf(volumeHandle_).reads + n;
-        ASSERT_TRUE(PumpMessagesUntil([&] { return journal_.StatsOf(volumeHandle_).reads >= target; }, 20000));
+    void WaitReads(int n, HANDLE volume = nullptr) {
+        if (!volume) volume = volume_;
+        const int target = journal_.StatsOf(volume).reads + n;
+        ASSERT_TRUE(PumpMessagesUntil([&] { return journal_.StatsOf(volume).reads >= target; }, 20000));
         PumpMessages(20);
     }
+    void Append(const UsnChange& c) { journal_.Append(volume_, c); }
 
     std::string NameOf(uint32_t slot) {
         platform::ScopedLock lock(manager_->RecordLock());
@@ -188,156 +174,107 @@ protected:
     }
     IndexRecord RecordOf(uint32_t slot) {
         platform::ScopedLock lock(manager_->RecordLock());
-        const IndexRecord* r = Volume()->GetRecord(slot);
-        IndexRecord copy{};
-        if (r) std::memcpy(&copy, r, sizeof(copy));
-        return copy;
+        return *Volume()->GetRecord(slot);
     }
     uint32_t CountOf() {
         platform::ScopedLock lock(manager_->RecordLock());
         return Volume()->RecordCount();
     }
 
-    static std::wstring* root_;
-    static std::wstring* indexFolder_;
+    // Applies one encoded record as the loop does, under the record lock.
+    bool Apply(const UsnChange& change, bool changed = false, size_t position = SIZE_MAX) {
+        std::string bytes = EncodeUsnRecord(change, 0x100);
+        std::vector<ULONGLONG> aligned(bytes.size() / 8 + 1);
+        std::memcpy(aligned.data(), bytes.data(), bytes.size());
+        platform::ScopedLock lock(manager_->RecordLock());
+        if (position == SIZE_MAX)
+            for (position = 0; manager_->GetVolume(position)->Letter() != kDrive; ++position) {
+            }
+        manager_->ApplyUsnRecord(position, *reinterpret_cast<const USN_RECORD_V2*>(aligned.data()), changed);
+        return changed;
+    }
+
     CMemoryUsnJournal journal_;
     std::unique_ptr<CIndexManager> manager_;
-    HANDLE volumeHandle_ = nullptr;  // owned by the manager's monitor entry
+    HANDLE volume_ = nullptr;  // owned by the manager's monitor entry
     HWND window_ = nullptr;
 };
 
-std::wstring* JournalMonitorTest::root_ = nullptr;
-std::wstring* JournalMonitorTest::indexFolder_ = nullptr;
-
-// ---------------------------------------------------------------------------
-// The poll loop
-
-TEST_F(JournalMonitorTest, ReadsWithTheMonitorRequestAndFollowsTheJournal) {
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    WaitReads(1);
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volumeHandle_);
-    EXPECT_EQ(s.lastRead.ReasonMask, 0x2300u);
-    EXPECT_EQ(s.lastRead.ReturnOnlyOnClose, 0u);
-    EXPECT_EQ(s.lastRead.Timeout, 0u);
-    EXPECT_EQ(s.lastRead.BytesToWaitFor, 0u);
-    EXPECT_EQ(s.lastRead.UsnJournalID, kJournalId);
-    EXPECT_EQ(s.lastRead.StartUsn, journal_.NextUsn(volumeHandle_));
-    EXPECT_EQ(s.lastReadOutBytes, 4096u);
-}
-
-TEST_F(JournalMonitorTest, MatchingCreatePostsOnceWithinOnePass) {
+TEST_F(JournalMonitorTest, ChangesAreAppliedAndMatchingOnesPostOncePerPass) {
     Search(L"x");
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\x.txt", "12345"));
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(1);
-    journal_.Append(volumeHandle_, Change(64, kDocsSlot, L"x.txt", kCreated));
-    // A second matching change in the same answer still makes one post.
-    journal_.Append(volumeHandle_, Change(65, kDocsSlot, L"x2.txt", kCreated));
+    const READ_USN_JOURNAL_DATA r = journal_.StatsOf(volume_).lastRead;
+    EXPECT_EQ(std::make_tuple(r.ReasonMask, r.ReturnOnlyOnClose, r.Timeout, r.BytesToWaitFor, r.UsnJournalID),
+              std::make_tuple(0x2300u, 0u, 0ull, 0ull, kJournalId));
+    EXPECT_EQ(r.StartUsn, journal_.NextUsn(volume_));
+    EXPECT_EQ(journal_.StatsOf(volume_).lastReadOutBytes, 4096u);
+
+    // Two matching changes in one answer make one post.
+    Append(Change(64, kDocsSlot, L"x.txt", kCreated));
+    Append(Change(65, kDocsSlot, L"x2.txt", kCreated));
     WaitReads(2);
     EXPECT_EQ(g_received.changed, 1);
-    WaitReads(2);
-    EXPECT_EQ(g_received.changed, 1) << "a pass without changes posts nothing";
-    EXPECT_EQ(g_received.otherChanged, 0);
-
     EXPECT_EQ(NameOf(64), "x.txt");
-    const IndexRecord r = RecordOf(64);
-    EXPECT_EQ(r.FatherID, kDocsSlot);
-    EXPECT_EQ(r.Flags, IRF_EXISTS);
-    EXPECT_EQ(r.Size, 5) << "the size comes from the file system";
+    EXPECT_EQ(RecordOf(64).FatherID, kDocsSlot);
+    EXPECT_EQ(RecordOf(64).Flags, IRF_EXISTS);
+    EXPECT_EQ(RecordOf(64).Size, 5) << "the size comes from the file system";
     EXPECT_EQ(CountOf(), kRecordCount) << "a free slot inside the table is filled in place";
-}
 
-TEST_F(JournalMonitorTest, NonMatchingCreatePostsNothingButIsApplied) {
-    Search(L"x");
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    journal_.Append(volumeHandle_, Change(66, 5, L"plain.bin", kCreated));
-    journal_.Append(volumeHandle_, Change(67, 5, L"notes", kCreated, FILE_ATTRIBUTE_DIRECTORY));
+    // Changes that do not match post nothing but are applied.
+    Append(Change(66, 5, L"plain.bin", kCreated));
+    Append(Change(67, 5, L"notes", kCreated, FILE_ATTRIBUTE_DIRECTORY));
     WaitReads(3);
-    EXPECT_EQ(g_received.changed, 0);
+    EXPECT_EQ(g_received.changed, 1);
+    EXPECT_EQ(g_received.otherChanged, 0);
     EXPECT_EQ(NameOf(66), "plain.bin");
     EXPECT_EQ(RecordOf(67).Flags, IRF_EXISTS | IRF_DIRECTORY);
-}
 
-TEST_F(JournalMonitorTest, RenameAwayFromThePatternPosts) {
-    Search(L"x");
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    journal_.Append(volumeHandle_, Change(kListedSlot, 5, L"plain.txt", kRenamed));
+    // A deletion posts, and the file then shows as deleted with its size.
+    Append(Change(kListedSlot, kDocsSlot, L"x_old.txt", kDeleted));
     WaitReads(2);
-    EXPECT_EQ(g_received.changed, 1);
-    EXPECT_EQ(NameOf(kListedSlot), "plain.txt");
-    const IndexRecord r = RecordOf(kListedSlot);
-    EXPECT_EQ(r.FatherID, 5u);
-    EXPECT_EQ(r.Flags, IRF_EXISTS) << "a rename keeps the flags";
-}
-
-TEST_F(JournalMonitorTest, DeletePostsAndTheFileShowsAsDeleted) {
-    Search(L"x");
-    ASSERT_EQ(g_received.resultCount, 1u);
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    journal_.Append(volumeHandle_, Change(kListedSlot, kDocsSlot, L"x_old.txt", kDeleted));
-    WaitReads(2);
-    EXPECT_EQ(g_received.changed, 1);
-    const IndexRecord r = RecordOf(kListedSlot);
-    EXPECT_EQ(r.Flags & IRF_EXISTS, 0);
-    EXPECT_EQ(r.Size, 3) << "a deleted file keeps its size";
-    EXPECT_EQ(NameOf(kListedSlot), "x_old.txt");
-
+    EXPECT_EQ(g_received.changed, 2);
+    EXPECT_EQ(RecordOf(kListedSlot).Flags & IRF_EXISTS, 0);
+    EXPECT_EQ(RecordOf(kListedSlot).Size, 3);
     Search(L"x", SQS_DELETED);
     EXPECT_EQ(g_received.resultCount, 1u);
     EXPECT_EQ(g_received.resultDeleted, 1);
-}
 
-TEST_F(JournalMonitorTest, NothingIsPostedWhileSortedButTheIndexFollows) {
+    // While the list is sorted nothing is posted, but the index follows.
     Search(L"x");
     ASSERT_TRUE(manager_->StartSort(SORT_NONE));
     ASSERT_TRUE(PumpMessagesUntil([&] { return manager_->IsSorted(); }, 10000));
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    journal_.Append(volumeHandle_, Change(68, kDocsSlot, L"x_sorted.txt", kCreated));
+    Append(Change(68, kDocsSlot, L"x_sorted.txt", kCreated));
     WaitReads(3);
-    EXPECT_EQ(g_received.changed, 0);
+    EXPECT_EQ(g_received.changed, 2);
     EXPECT_EQ(NameOf(68), "x_sorted.txt");
-}
-
-TEST_F(JournalMonitorTest, ChineseNamesArriveInTheCodePage) {
-    Search(L"\x4E2D\x6587");  // 中文
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    journal_.Append(volumeHandle_, Change(69, 5, L"\x4E2D\x6587\x6587\x4EF6.txt", kCreated));
-    WaitReads(2);
-    EXPECT_EQ(g_received.changed, 1);
-    const std::string expected = platform::WideToAnsi(std::wstring(L"\x4E2D\x6587\x6587\x4EF6.txt"));
-    EXPECT_EQ(NameOf(69), expected);
-    if (::GetACP() == 936) {
-        EXPECT_EQ(NameOf(69), "\xD6\xD0\xCE\xC4\xCE\xC4\xBC\xFE.txt");
-    }
 }
 
 TEST_F(JournalMonitorTest, MalformedAnswersLeaveTheIndexIntact) {
     Search(L"x");
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(1);
-    const USN next = journal_.NextUsn(volumeHandle_);
+    const USN next = journal_.NextUsn(volume_);
     auto usnBytes = [](USN u) { return std::string(reinterpret_cast<const char*>(&u), sizeof(u)); };
-
     // A zero length, then a length past the answer, then a name outside its record.
-    std::string zero = usnBytes(next) + std::string(64, '\0');
     std::string past = EncodeUsnRecord(Change(kListedSlot, 5, L"evil.txt", kRenamed), next);
     const DWORD huge = 0x10000;
     std::memcpy(&past[0], &huge, sizeof(huge));
     std::string outside = EncodeUsnRecord(Change(kReadmeSlot, 5, L"evil2.txt", kRenamed), next);
     const WORD beyond = 0xFFF0;
     std::memcpy(&outside[offsetof(USN_RECORD_V2, FileNameOffset)], &beyond, sizeof(beyond));
-    journal_.QueueRawAnswer(volumeHandle_, zero);
-    journal_.QueueRawAnswer(volumeHandle_, usnBytes(next) + past);
-    journal_.QueueRawAnswer(volumeHandle_, usnBytes(next) + outside);
+    journal_.QueueRawAnswer(volume_, usnBytes(next) + std::string(64, '\0'));
+    journal_.QueueRawAnswer(volume_, usnBytes(next) + past);
+    journal_.QueueRawAnswer(volume_, usnBytes(next) + outside);
     WaitReads(4);
-
     EXPECT_EQ(NameOf(kListedSlot), "x_old.txt");
     EXPECT_EQ(NameOf(kReadmeSlot), "readme.md");
     EXPECT_EQ(CountOf(), kRecordCount);
     EXPECT_EQ(g_received.changed, 0);
 
     // The loop goes on with the journal afterwards.
-    journal_.Append(volumeHandle_, Change(kReadmeSlot, 5, L"x_readme.md", kRenamed));
+    Append(Change(kReadmeSlot, 5, L"x_readme.md", kRenamed));
     WaitReads(2);
     EXPECT_EQ(NameOf(kReadmeSlot), "x_readme.md");
     EXPECT_EQ(g_received.changed, 1);
@@ -348,23 +285,19 @@ TEST_F(JournalMonitorTest, StopsPromptlyAndRestarts) {
     WaitReads(1);
     ASSERT_EQ(manager_->StartUsnMonitor(), 1) << "a second start replaces the running thread";
     WaitReads(1);
-    manager_->StartLoad();  // stops the journal thread first
-    ASSERT_TRUE(PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 30000));
-    const int reads = journal_.StatsOf(volumeHandle_).reads;
+    LoadAndWait();
+    const int reads = journal_.StatsOf(volume_).reads;
     PumpMessages(400);
-    EXPECT_EQ(journal_.StatsOf(volumeHandle_).reads, reads) << "the load stopped the loop";
+    EXPECT_EQ(journal_.StatsOf(volume_).reads, reads) << "the load stopped the loop";
 }
-
-// ---------------------------------------------------------------------------
-// Read failures and journal re-creation
 
 TEST_F(JournalMonitorTest, ReadFailureRequeriesAndKeepsPositionOfTheSameJournal) {
     Search(L"x");
-    journal_.FailNext(volumeHandle_, FSCTL_READ_USN_JOURNAL, ERROR_INVALID_FUNCTION);
-    journal_.Append(volumeHandle_, Change(64, 5, L"x_after_failure.txt", kCreated));
+    journal_.FailNext(volume_, FSCTL_READ_USN_JOURNAL, ERROR_INVALID_FUNCTION);
+    Append(Change(64, 5, L"x_after_failure.txt", kCreated));
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(3);
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volumeHandle_);
+    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_);
     EXPECT_EQ(s.failedReads, 1);
     EXPECT_GE(s.queries, 2) << "the failure path queried the journal again";
     EXPECT_TRUE(s.creates.empty());
@@ -372,135 +305,124 @@ TEST_F(JournalMonitorTest, ReadFailureRequeriesAndKeepsPositionOfTheSameJournal)
     EXPECT_EQ(g_received.changed, 1);
 }
 
-TEST_F(JournalMonitorTest, DisabledJournalIsRecreatedAndFollowedAgain) {
+TEST_F(JournalMonitorTest, DisabledOrDeletedJournalIsRecreatedAndFollowedAgain) {
     Search(L"x");
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(1);
-    journal_.Deactivate(volumeHandle_);
+    journal_.SetState(volume_, CMemoryUsnJournal::State::Inactive);
     WaitReads(2);
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volumeHandle_);
+    CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_);
     ASSERT_EQ(s.creates.size(), 1u);
     EXPECT_EQ(s.creates[0].MaximumSize, 0x800000u);
     EXPECT_EQ(s.creates[0].AllocationDelta, 0x100000u);
-    const DWORDLONG newId = journal_.JournalId(volumeHandle_);
+    const DWORDLONG newId = journal_.JournalId(volume_);
     EXPECT_NE(newId, kJournalId);
-
-    journal_.Append(volumeHandle_, Change(64, 5, L"x_new_journal.txt", kCreated));
+    Append(Change(64, 5, L"x_new_journal.txt", kCreated));
     WaitReads(2);
-    EXPECT_EQ(journal_.StatsOf(volumeHandle_).lastRead.UsnJournalID, newId);
+    EXPECT_EQ(journal_.StatsOf(volume_).lastRead.UsnJournalID, newId);
     EXPECT_EQ(NameOf(64), "x_new_journal.txt");
     EXPECT_EQ(g_received.changed, 1);
-}
 
-TEST_F(JournalMonitorTest, DeletedJournalIsRemovedAndRecreatedLarger) {
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    WaitReads(1);
-    journal_.BeginDeletion(volumeHandle_);
+    // Being deleted: removed under the identifier the entry now holds, then
+    // re-created larger.
+    journal_.SetState(volume_, CMemoryUsnJournal::State::Deleting);
     WaitReads(2);
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volumeHandle_);
+    s = journal_.StatsOf(volume_);
     ASSERT_EQ(s.deletes.size(), 1u);
-    EXPECT_EQ(s.deletes[0].UsnJournalID, kJournalId) << "the deletion names the journal the entry held";
+    EXPECT_EQ(s.deletes[0].UsnJournalID, newId);
     EXPECT_EQ(s.deletes[0].DeleteFlags, 2u);
-    ASSERT_EQ(s.creates.size(), 1u);
-    EXPECT_EQ(s.creates[0].MaximumSize, 0x2000000u);
-    EXPECT_EQ(s.creates[0].AllocationDelta, 0x400000u);
-    journal_.Append(volumeHandle_, Change(64, 5, L"after_delete.txt", kCreated));
+    ASSERT_EQ(s.creates.size(), 2u);
+    EXPECT_EQ(s.creates[1].MaximumSize, 0x2000000u);
+    EXPECT_EQ(s.creates[1].AllocationDelta, 0x400000u);
+    Append(Change(65, 5, L"after_delete.txt", kCreated));
     WaitReads(2);
-    EXPECT_EQ(NameOf(64), "after_delete.txt");
+    EXPECT_EQ(NameOf(65), "after_delete.txt");
 }
 
 TEST_F(JournalMonitorTest, PurgedPositionResumesAtTheOldestKeptRecord) {
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(1);
-    manager_->StartLoad();  // stop the loop while the journal moves on
-    ASSERT_TRUE(PumpMessagesUntil([&] { return manager_->IsLoadDone(); }, 30000));
-    journal_.Append(volumeHandle_, Change(64, 5, L"lost.txt", kCreated));
-    const USN kept = journal_.Append(volumeHandle_, Change(65, 5, L"kept.txt", kCreated));
-    journal_.Purge(volumeHandle_, kept);
+    LoadAndWait();  // the journal moves on while the loop is stopped
+    Append(Change(64, 5, L"lost.txt", kCreated));
+    const USN kept = journal_.Append(volume_, Change(65, 5, L"kept.txt", kCreated));
+    journal_.Purge(volume_, kept);
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(3);
     EXPECT_EQ(NameOf(65), "kept.txt");
     EXPECT_EQ(NameOf(64), "");
 }
 
-// ---------------------------------------------------------------------------
-// One journal record
-
-class ApplyRecordTest : public JournalMonitorTest {
-protected:
-    // Applies one encoded record as the loop does, under the record lock.
-    bool Apply(const UsnChange& change, bool changed = false) {
-        std::string bytes = EncodeUsnRecord(change, 0x100);
-        std::vector<ULONGLONG> aligned(bytes.size() / 8 + 1);
-        std::memcpy(aligned.data(), bytes.data(), bytes.size());
-        platform::ScopedLock lock(manager_->RecordLock());
-        manager_->ApplyUsnRecord(VolumePosition(), *reinterpret_cast<const USN_RECORD_V2*>(aligned.data()), changed);
-        return changed;
-    }
-};
-
-TEST_F(ApplyRecordTest, RecordWithoutCloseChangesNothing) {
+// One record at a time, in order: what it changes in the index, and whether
+// it tells the window (the record matched the search before or after).
+TEST_F(JournalMonitorTest, EachRecordKindUpdatesTheTableAndMatchesBeforeOrAfter) {
     Search(L"x");
-    EXPECT_FALSE(Apply(Change(kListedSlot, 5, L"x_renamed.txt", USN_REASON_RENAME_NEW_NAME)));
-    EXPECT_FALSE(Apply(Change(500, 5, L"x_new.txt", USN_REASON_FILE_CREATE)));
-    EXPECT_EQ(NameOf(kListedSlot), "x_old.txt");
-    EXPECT_EQ(CountOf(), kRecordCount);
-}
-
-TEST_F(ApplyRecordTest, SlotBeyondTheTableGrowsIt) {
-    EXPECT_FALSE(Apply(Change(1000, 5, L"far.txt", kCreated))) << "no query: nothing to tell";
-    ASSERT_EQ(CountOf(), 1100u);
-    EXPECT_EQ(NameOf(1000), "far.txt");
-    EXPECT_EQ(RecordOf(1000).Flags, IRF_EXISTS);
+    const int kAny = -1;
+    struct Case {
+        const char* what;
+        UsnChange change;
+        bool changedIn, changed;
+        const char* name;
+        int flags, father;
+        uint32_t count;
+    };
+    const Case cases[] = {
+        {"rename without close", Change(kListedSlot, 5, L"x_r.txt", USN_REASON_RENAME_NEW_NAME), false, false,
+         "x_old.txt", IRF_EXISTS, kDocsSlot, kRecordCount},
+        {"create without close", Change(50, 5, L"x_new.txt", USN_REASON_FILE_CREATE), false, false, "", kAny, kAny,
+         kRecordCount},
+        {"matches on neither side", Change(kReadmeSlot, 5, L"readme2.md", kRenamed), false, false, "readme2.md",
+         IRF_EXISTS, 5, kRecordCount},
+        {"matches only after", Change(kReadmeSlot, 5, L"x_readme.md", kRenamed), false, true, "x_readme.md",
+         IRF_EXISTS, 5, kRecordCount},
+        {"matches only before; a rename keeps the flags", Change(kListedSlot, 5, L"plain.txt", kRenamed), false,
+         true, "plain.txt", IRF_EXISTS, 5, kRecordCount},
+        {"once changed, applied without matching", Change(kDocsSlot, 5, L"docs2", kRenamed), true, true, "docs2",
+         IRF_EXISTS | IRF_DIRECTORY, 5, kRecordCount},
+        {"create over a known slot", Change(kReadmeSlot, kDocsSlot, L"subdir", kCreated, FILE_ATTRIBUTE_DIRECTORY),
+         false, true, "subdir", IRF_EXISTS | IRF_DIRECTORY, kDocsSlot, kRecordCount},
+        {"create and delete together apply as create",
+         Change(300, 5, L"brief.tmp", USN_REASON_FILE_CREATE | USN_REASON_FILE_DELETE | USN_REASON_CLOSE), false,
+         false, "brief.tmp", IRF_EXISTS, 5, 400},
+        {"delete of an unknown slot inserts it deleted", Change(400, 5, L"gone.txt", kDeleted), false, true,
+         "gone.txt", 0, 5, 500},
+        {"slot beyond the table grows it by a hundred", Change(1000, 5, L"far.txt", kCreated), false, true,
+         "far.txt", IRF_EXISTS, 5, 1100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Apply(c.change, c.changedIn), c.changed);
+        const uint32_t slot = static_cast<uint32_t>(c.change.fileReference);
+        EXPECT_EQ(NameOf(slot), c.name);
+        if (c.flags != kAny) {
+            EXPECT_EQ(RecordOf(slot).Flags, c.flags);
+        }
+        if (c.father != kAny) {
+            EXPECT_EQ(RecordOf(slot).FatherID, static_cast<uint32_t>(c.father));
+        }
+        EXPECT_EQ(CountOf(), c.count);
+    }
     EXPECT_EQ(NameOf(999), "");
     EXPECT_EQ(NameOf(1001), "");
-}
 
-TEST_F(ApplyRecordTest, CreateAndDeleteTogetherApplyAsCreate) {
-    Apply(Change(300, 5, L"brief.tmp", USN_REASON_FILE_CREATE | USN_REASON_FILE_DELETE | USN_REASON_CLOSE));
-    EXPECT_EQ(RecordOf(300).Flags, IRF_EXISTS);
-    EXPECT_EQ(NameOf(300), "brief.tmp");
-}
+    // Chinese names arrive in the code page.
+    const std::wstring chinese = L"\x4E2D\x6587\x6587\x4EF6.txt";  // 中文文件.txt
+    Search(L"\x4E2D\x6587");
+    EXPECT_TRUE(Apply(Change(69, 5, chinese, kCreated)));
+    EXPECT_EQ(NameOf(69), platform::WideToAnsi(chinese));
+    if (::GetACP() == 936) {
+        EXPECT_EQ(NameOf(69), "\xD6\xD0\xCE\xC4\xCE\xC4\xBC\xFE.txt");
+    }
 
-TEST_F(ApplyRecordTest, DeleteOfUnknownSlotInsertsItAsDeleted) {
-    Apply(Change(400, 5, L"gone.txt", kDeleted));
-    EXPECT_EQ(CountOf(), 500u);
-    EXPECT_EQ(NameOf(400), "gone.txt");
-    EXPECT_EQ(RecordOf(400).Flags & IRF_EXISTS, 0);
-}
-
-TEST_F(ApplyRecordTest, CreateOverKnownSlotUpdatesIt) {
-    Apply(Change(kReadmeSlot, kDocsSlot, L"subdir", kCreated, FILE_ATTRIBUTE_DIRECTORY));
-    const IndexRecord r = RecordOf(kReadmeSlot);
-    EXPECT_EQ(r.Flags, IRF_EXISTS | IRF_DIRECTORY);
-    EXPECT_EQ(r.FatherID, kDocsSlot);
-    EXPECT_EQ(NameOf(kReadmeSlot), "subdir");
-}
-
-TEST_F(ApplyRecordTest, MatchingRulesForBeforeAndAfter) {
-    Search(L"x");
-    // Unrelated record on both sides: not changed.
-    EXPECT_FALSE(Apply(Change(kReadmeSlot, 5, L"readme2.md", kRenamed)));
-    // Matches only after.
-    EXPECT_TRUE(Apply(Change(kReadmeSlot, 5, L"x_readme.md", kRenamed)));
-    // Once changed, later records are applied without matching.
-    EXPECT_TRUE(Apply(Change(kDocsSlot, 5, L"docs2", kRenamed), true));
-    EXPECT_EQ(NameOf(kDocsSlot), "docs2");
-}
-
-TEST_F(ApplyRecordTest, FiltersAloneMakeTheAfterMatch) {
-    // An empty pattern with a size filter: only the after-match runs.
+    // An empty pattern with a size filter: the filter alone makes the after-match.
     CSearchQuery q;
     q.FilterMask = SQF_SIZE_RANGE;
     q.SizeMin = 0;
     q.SizeMax = 1000;
-    const int before = g_received.results;
-    manager_->StartSearch(q);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return g_received.results > before; }, 30000));
-    EXPECT_TRUE(Apply(Change(kReadmeSlot, 5, L"readme.md", kCreated)));
+    StartSearch(q);
+    EXPECT_TRUE(Apply(Change(kListedSlot, 5, L"sized.md", kCreated)));
 }
 
-TEST_F(ApplyRecordTest, EntryWithoutItsVolumeAppliesNothing) {
+TEST_F(JournalMonitorTest, EntryWithoutItsVolumeAppliesNothing) {
     // Drive C has a monitor entry but no loaded volume: its records must not
     // land in drive T's table.
     HANDLE other = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -510,23 +432,12 @@ TEST_F(ApplyRecordTest, EntryWithoutItsVolumeAppliesNothing) {
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     journal_.Append(other, Change(kReadmeSlot, 5, L"x_from_c.txt", kRenamed));
     journal_.Append(other, Change(900, 5, L"x_from_c2.txt", kCreated));
-    const int target = journal_.StatsOf(other).reads + 2;
-    ASSERT_TRUE(PumpMessagesUntil([&] { return journal_.StatsOf(other).reads >= target; }, 20000));
-    PumpMessages(20);
+    WaitReads(2, other);
     EXPECT_EQ(NameOf(kReadmeSlot), "readme.md");
     EXPECT_EQ(CountOf(), kRecordCount);
     EXPECT_EQ(g_received.changed, 0);
     // A position beyond the volume list applies nothing either.
-    bool changed = false;
-    std::string bytes = EncodeUsnRecord(Change(kReadmeSlot, 5, L"x.txt", kRenamed), 0x100);
-    std::vector<ULONGLONG> aligned(bytes.size() / 8 + 1);
-    std::memcpy(aligned.data(), bytes.data(), bytes.size());
-    {
-        platform::ScopedLock lock(manager_->RecordLock());
-        manager_->ApplyUsnRecord(manager_->VolumeCount(), *reinterpret_cast<const USN_RECORD_V2*>(aligned.data()),
-                                 changed);
-    }
-    EXPECT_FALSE(changed);
+    EXPECT_FALSE(Apply(Change(kReadmeSlot, 5, L"x.txt", kRenamed), false, manager_->VolumeCount()));
     EXPECT_EQ(NameOf(kReadmeSlot), "readme.md");
 }
 

@@ -1,7 +1,6 @@
 // The read-answer walker against well-formed and hostile answers.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -16,7 +15,6 @@ namespace {
 struct Answer {
     std::vector<ULONGLONG> storage;
     DWORD bytes = 0;
-
     explicit Answer(const std::string& raw) : storage(raw.size() / 8 + 2, 0), bytes(static_cast<DWORD>(raw.size())) {
         if (!raw.empty()) std::memcpy(storage.data(), raw.data(), raw.size());
     }
@@ -25,13 +23,12 @@ struct Answer {
 
 std::string UsnBytes(USN usn) { return std::string(reinterpret_cast<const char*>(&usn), sizeof(usn)); }
 
-UsnChange Change(DWORDLONG frn, const std::wstring& name, DWORD reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE) {
+std::string Record(DWORDLONG frn, const std::wstring& name, USN usn) {
     UsnChange c;
     c.fileReference = frn;
-    c.parentReference = 5;
-    c.reason = reason;
+    c.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
     c.name = name;
-    return c;
+    return EncodeUsnRecord(c, usn);
 }
 
 std::vector<std::wstring> Names(const Answer& a) {
@@ -48,12 +45,10 @@ void Poke(std::string& bytes, size_t offset, T value) {
 
 } // namespace
 
-TEST(UsnReadBuffer, WalksWellFormedAnswer) {
-    const std::string first = EncodeUsnRecord(Change(0x0001000000000040ULL, L"a.txt"), 0x2000);
-    const std::string second = EncodeUsnRecord(Change(65, L"\x4E2D\x6587.doc"), 0x2000 + first.size());
-    const std::string third = EncodeUsnRecord(Change(66, L""), 0x2100);
-    Answer a(UsnBytes(0x3000) + first + second + third);
-
+TEST(UsnReadBuffer, WalksWellFormedAndShortAnswers) {
+    const std::string first = Record(0x0001000000000040ULL, L"a.txt", 0x2000);
+    Answer a(UsnBytes(0x3000) + first + Record(65, L"\x4E2D\x6587.doc", 0x2000 + first.size()) +
+             Record(66, L"", 0x2100));
     CUsnReadBuffer walk(a.data(), a.bytes);
     ASSERT_TRUE(walk.HasNextUsn());
     EXPECT_EQ(walk.NextUsn(), 0x3000);
@@ -61,128 +56,94 @@ TEST(UsnReadBuffer, WalksWellFormedAnswer) {
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->FileReferenceNumber, 0x0001000000000040ULL);
     EXPECT_EQ(r->Usn, 0x2000);
-    EXPECT_EQ(r->RecordLength % 8, 0u);
-    EXPECT_EQ(UsnRecordName(*r), L"a.txt");
-    r = walk.NextRecord();
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(UsnRecordName(*r), std::wstring(L"\x4E2D\x6587.doc"));
-    r = walk.NextRecord();
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(UsnRecordName(*r), L"");
-    EXPECT_EQ(walk.NextRecord(), nullptr);
+    EXPECT_EQ(Names(a), (std::vector<std::wstring>{L"a.txt", L"\x4E2D\x6587.doc", L""}));
+    while (walk.NextRecord()) {
+    }
     EXPECT_EQ(walk.NextRecord(), nullptr);  // stays ended
-}
 
-TEST(UsnReadBuffer, ShortAnswersYieldNoRecords) {
     Answer onlyUsn(UsnBytes(77));
-    CUsnReadBuffer walk(onlyUsn.data(), onlyUsn.bytes);
-    EXPECT_TRUE(walk.HasNextUsn());
-    EXPECT_EQ(walk.NextUsn(), 77);
-    EXPECT_EQ(walk.NextRecord(), nullptr);
-
+    CUsnReadBuffer usnOnly(onlyUsn.data(), onlyUsn.bytes);
+    EXPECT_EQ(usnOnly.NextUsn(), 77);
+    EXPECT_EQ(usnOnly.NextRecord(), nullptr);
     Answer tiny(std::string("\x01\x02\x03", 3));
     CUsnReadBuffer small(tiny.data(), tiny.bytes);
     EXPECT_FALSE(small.HasNextUsn());
     EXPECT_EQ(small.NextUsn(), 0);
     EXPECT_EQ(small.NextRecord(), nullptr);
-
     CUsnReadBuffer none(nullptr, 4096);
     EXPECT_FALSE(none.HasNextUsn());
     EXPECT_EQ(none.NextRecord(), nullptr);
+    EXPECT_TRUE(Names(Answer(UsnBytes(5) + std::string("\x40\x00", 2))).empty());  // too short for a length
 
-    // A few bytes after the USN, too short to hold a length.
-    Answer stub(UsnBytes(5) + std::string("\x40\x00", 2));
-    EXPECT_TRUE(Names(stub).empty());
-}
-
-TEST(UsnReadBuffer, BadRecordLengthEndsTheWalk) {
-    const std::string good = EncodeUsnRecord(Change(64, L"good.txt"), 0x100);
-    const std::string after = EncodeUsnRecord(Change(65, L"after.txt"), 0x200);
-
-    struct Case {
-        const char* what;
-        DWORD length;
-    };
-    const Case cases[] = {
-        {"zero", 0},
-        {"below the header", 56},
-        {"not a multiple of 8", static_cast<DWORD>(after.size()) + 4},
-        {"past the answer", static_cast<DWORD>(after.size()) + 8},
-        {"huge", 0xFFFFFFF8u},
-    };
-    for (const Case& c : cases) {
-        std::string bad = after;
-        Poke<DWORD>(bad, 0, c.length);
-        Answer a(UsnBytes(0x300) + good + bad);
-        const std::vector<std::wstring> names = Names(a);
-        ASSERT_EQ(names.size(), 1u) << c.what;
-        EXPECT_EQ(names[0], L"good.txt") << c.what;
-        CUsnReadBuffer walk(a.data(), a.bytes);
-        EXPECT_EQ(walk.NextUsn(), 0x300) << c.what << ": the continuation USN still counts";
-    }
-}
-
-TEST(UsnReadBuffer, RecordWithNameOutsideItIsSteppedOver) {
-    const std::string before = EncodeUsnRecord(Change(64, L"one"), 0x100);
-    const std::string after = EncodeUsnRecord(Change(66, L"three"), 0x300);
-    const std::string middle = EncodeUsnRecord(Change(65, L"two.txt"), 0x200);
-    const WORD nameOffset = offsetof(USN_RECORD_V2, FileNameOffset);
-    const WORD nameLength = offsetof(USN_RECORD_V2, FileNameLength);
-
-    std::vector<std::string> hostile;
-    std::string m = middle;
-    Poke<WORD>(m, nameOffset, static_cast<WORD>(middle.size()));  // starts at the record's end
-    hostile.push_back(m);
-    m = middle;
-    Poke<WORD>(m, nameLength, static_cast<WORD>(middle.size()));  // runs past the record
-    hostile.push_back(m);
-    m = middle;
-    Poke<WORD>(m, nameOffset, 0xFFFF);
-    Poke<WORD>(m, nameLength, 0xFFFF);
-    hostile.push_back(m);
-    m = middle;
-    Poke<WORD>(m, nameOffset, 8);  // inside the header
-    hostile.push_back(m);
-    m = middle;
-    Poke<WORD>(m, nameLength, 3);  // half a UTF-16 unit
-    hostile.push_back(m);
-    m = middle;
-    Poke<WORD>(m, offsetof(USN_RECORD_V2, MajorVersion), 3);  // other layout
-    hostile.push_back(m);
-
-    for (size_t i = 0; i < hostile.size(); ++i) {
-        Answer a(UsnBytes(0x400) + before + hostile[i] + after);
-        EXPECT_EQ(Names(a), (std::vector<std::wstring>{L"one", L"three"})) << "case " << i;
-    }
-}
-
-TEST(UsnReadBuffer, NameAtOddOffsetIsCopiedWhole) {
-    // Names are copied, so an odd (but inside) offset is still read correctly.
-    std::string r = EncodeUsnRecord(Change(64, L"abcd"), 0x100);
-    r.append(8, '\0');
-    Poke<DWORD>(r, 0, static_cast<DWORD>(r.size()));
-    std::memmove(&r[61], &r[60], 8);
-    Poke<WORD>(r, offsetof(USN_RECORD_V2, FileNameOffset), 61);
-    Answer a(UsnBytes(1) + r);
-    EXPECT_EQ(Names(a), std::vector<std::wstring>{L"abcd"});
-}
-
-TEST(UsnReadBuffer, MisalignedAnswerGivesOnlyItsUsn) {
-    const std::string raw = UsnBytes(0x55) + EncodeUsnRecord(Change(64, L"x"), 0x10);
+    // Misaligned data gives only its USN.
+    const std::string raw = UsnBytes(0x55) + Record(64, L"x", 0x10);
     std::vector<ULONGLONG> storage(raw.size() / 8 + 2);
     BYTE* shifted = reinterpret_cast<BYTE*>(storage.data()) + 4;
     std::memcpy(shifted, raw.data(), raw.size());
-    CUsnReadBuffer walk(shifted, static_cast<DWORD>(raw.size()));
-    EXPECT_EQ(walk.NextUsn(), 0x55);
-    EXPECT_EQ(walk.NextRecord(), nullptr);
+    CUsnReadBuffer misaligned(shifted, static_cast<DWORD>(raw.size()));
+    EXPECT_EQ(misaligned.NextUsn(), 0x55);
+    EXPECT_EQ(misaligned.NextRecord(), nullptr);
+}
+
+// A bad length ends the walk; a name outside its record (or another version)
+// only steps over that record.
+TEST(UsnReadBuffer, HostileRecordEndsTheWalkOrIsSteppedOver) {
+    const std::string before = Record(64, L"one", 0x100), after = Record(66, L"three", 0x300);
+    const std::string middle = Record(65, L"two.txt", 0x200);
+    const DWORD size = static_cast<DWORD>(middle.size());
+    const size_t kLength = 0, kVersion = offsetof(USN_RECORD_V2, MajorVersion);
+    const size_t kNameOffset = offsetof(USN_RECORD_V2, FileNameOffset);
+    const size_t kNameLength = offsetof(USN_RECORD_V2, FileNameLength);
+    struct Case {
+        const char* what;
+        size_t at;  // a 16-bit field unless the length
+        DWORD value;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"zero length", kLength, 0, true},
+        {"length below the header", kLength, 56, true},
+        {"length not a multiple of 8", kLength, size + 4, true},
+        {"length past the answer", kLength, static_cast<DWORD>(size + after.size() + 8), true},
+        {"huge length", kLength, 0xFFFFFFF8u, true},
+        {"name starts at the record end", kNameOffset, size, false},
+        {"name runs past the record", kNameLength, size, false},
+        {"name offset and length at most", kNameOffset + kNameLength, 0xFFFF, false},
+        {"name inside the header", kNameOffset, 8, false},
+        {"half a UTF-16 unit", kNameLength, 3, false},
+        {"other layout", kVersion, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string m = middle;
+        if (c.at == kLength) {
+            Poke<DWORD>(m, kLength, c.value);
+        } else if (c.at == kNameOffset + kNameLength) {
+            Poke<WORD>(m, kNameOffset, static_cast<WORD>(c.value));
+            Poke<WORD>(m, kNameLength, static_cast<WORD>(c.value));
+        } else {
+            Poke<WORD>(m, c.at, static_cast<WORD>(c.value));
+        }
+        Answer a(UsnBytes(0x400) + before + m + after);
+        EXPECT_EQ(Names(a), (c.ends ? std::vector<std::wstring>{L"one"} : std::vector<std::wstring>{L"one", L"three"}));
+        EXPECT_EQ(CUsnReadBuffer(a.data(), a.bytes).NextUsn(), 0x400) << "the continuation USN still counts";
+    }
+
+    // Names are copied, so an odd (but inside) offset is still read correctly.
+    std::string odd = Record(64, L"abcd", 0x100);
+    odd.append(8, '\0');
+    Poke<DWORD>(odd, 0, static_cast<DWORD>(odd.size()));
+    std::memmove(&odd[61], &odd[60], 8);
+    Poke<WORD>(odd, kNameOffset, 61);
+    EXPECT_EQ(Names(Answer(UsnBytes(1) + odd)), std::vector<std::wstring>{L"abcd"});
 }
 
 TEST(UsnReadBuffer, RandomGarbageStaysInsideTheAnswer) {
-    // Mutated answers: every record handed out, and its name, must lie inside
-    // the bytes returned, and the walk must end.
+    // Every record handed out, and its name, must lie inside the bytes
+    // returned, and the walk must end.
     std::mt19937 rng(12345);
     std::string base = UsnBytes(0x9000);
-    for (int i = 0; i < 30; ++i) base += EncodeUsnRecord(Change(64 + i, std::wstring(i % 9, L'q')), 0x100 * i);
+    for (int i = 0; i < 30; ++i) base += Record(64 + i, std::wstring(i % 9, L'q'), 0x100 * i);
     for (int round = 0; round < 20000; ++round) {
         std::string raw = base.substr(0, std::uniform_int_distribution<size_t>(0, base.size())(rng));
         const int flips = std::uniform_int_distribution<int>(1, 6)(rng);
