@@ -1,9 +1,7 @@
 #include "tests/scanner/image_fixture.h"
 
-#include <fstream>
 #include <sstream>
 
-#include "platform/handle.h"
 #include "platform/strconv.h"
 #include "tests/support/test_support.h"
 
@@ -15,22 +13,10 @@ std::wstring UnixToWindowsPath(const std::string& unixPath) {
     return w;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    bytes.clear();
-    if (!f) return false;
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(f.Get(), &size)) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD got = 0;
-        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        if (!::ReadFile(f.Get(), &bytes[done], want, &got, nullptr) || got == 0) return false;
-        done += got;
-    }
-    return true;
+std::string DrivePath(const std::string& utf8) {
+    std::string p = "N:\\" + platform::WideToAnsi(platform::Utf8ToWide(utf8));
+    for (auto& c : p) if (c == '/') c = '\\';
+    return p;
 }
 
 uint64_t UnixToFileTime(int64_t seconds) {
@@ -39,60 +25,46 @@ uint64_t UnixToFileTime(int64_t seconds) {
 
 std::wstring NtfsImage::WindowsImage() const { return UnixToWindowsPath(UnixImage()); }
 
-const ManifestEntry* NtfsImage::Find(const std::string& path) const {
-    for (const ManifestEntry& e : manifest) {
-        if (e.path == path) return &e;
-    }
-    return nullptr;
+std::string NtfsImage::SavedCopy(const ManifestEntry& e) const {
+    return testing_support::ReadFileBytes(UnixToWindowsPath(unixDir + "/orig/" + e.copy));
 }
 
 const NtfsImage& TheImage() {
     static NtfsImage image = [] {
         NtfsImage img;
         img.unixDir = testing_support::UnixWorkFolder() + "/ntfs";
-        std::string text;
-        if (ReadWholeFile(UnixToWindowsPath(img.unixDir + "/SKIP"), text)) {
-            img.skipReason = text;
+        const std::string skip = testing_support::ReadFileBytes(UnixToWindowsPath(img.unixDir + "/SKIP"));
+        if (skip != "<missing>") {
+            img.skipReason = skip;
             return img;
         }
-        if (!ReadWholeFile(UnixToWindowsPath(img.unixDir + "/manifest.txt"), text)) {
-            img.skipReason = "no image was built (the prepare step did not run)";
-            return img;
-        }
-        std::istringstream in(text);
+        std::istringstream in(testing_support::ReadFileBytes(UnixToWindowsPath(img.unixDir + "/manifest.txt")));
         std::string line;
         while (std::getline(in, line)) {
             std::istringstream fields(line);
-            std::string kind, state, size, mtime, path, copy;
+            std::string kind, state, size, mtime;
+            ManifestEntry e;
             if (!std::getline(fields, kind, '\t') || !std::getline(fields, state, '\t') ||
                 !std::getline(fields, size, '\t') || !std::getline(fields, mtime, '\t') ||
-                !std::getline(fields, path, '\t') || !std::getline(fields, copy, '\t')) {
+                !std::getline(fields, e.path, '\t') || !std::getline(fields, e.copy, '\t')) {
                 continue;
             }
-            ManifestEntry e;
             e.directory = kind == "D";
             e.deleted = state == "X";
             e.size = std::stoll(size);
             e.mtime = std::stoll(mtime);
-            e.path = path;
-            e.copy = copy;
             img.manifest.push_back(e);
         }
         img.available = !img.manifest.empty();
-        if (!img.available) img.skipReason = "empty manifest";
+        if (!img.available) img.skipReason = "no image was built (the prepare step did not run)";
         return img;
     }();
     return image;
 }
 
 void EntryCollector::OnEntry(const scanner::MftEntry& e) {
-    Item item;
-    item.parent = e.parentSlot;
-    item.name = platform::WideToUtf8(e.name, static_cast<int>(e.nameLength));
-    item.inUse = e.inUse;
-    item.directory = e.isDirectory;
-    item.mtime = e.modificationTime;
-    item.size = e.size;
+    Item item{e.parentSlot, platform::WideToUtf8(e.name, static_cast<int>(e.nameLength)), e.inUse, e.isDirectory,
+              e.modificationTime, e.size};
     if (!items.emplace(e.slot, item).second) ++duplicates;
 }
 
