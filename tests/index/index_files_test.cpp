@@ -1,3 +1,5 @@
+// The index and name files: loading whole or damaged files, reloading, and
+// writing a scan answer in place of the old pair.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,11 +23,7 @@ std::string RecordBytes(const std::vector<IndexRecord>& records) {
 }
 
 IndexRecord Rec(uint32_t father, uint32_t nameOffset, uint8_t flags) {
-    IndexRecord r = {};
-    r.FatherID = father;
-    r.FileName = nameOffset;
-    r.Flags = flags;
-    return r;
+    return IndexRecord{father, nameOffset, flags, {}, {}, {}, 0, 0};
 }
 
 class IndexFiles : public ::testing::Test {
@@ -46,21 +44,16 @@ protected:
 
 } // namespace
 
-TEST_F(IndexFiles, RecordCountIsWholeRecordsOnly) {
-    std::vector<IndexRecord> records = {Rec(5, 0, IRF_EXISTS), Rec(5, 2, IRF_EXISTS), Rec(5, 4, IRF_EXISTS)};
-    Write(L"index_%c", RecordBytes(records).substr(0, 100));  // two records and 10 bytes of a third
+TEST_F(IndexFiles, WholeRecordsLoadAndNamesAreNeededRecordsAreNot) {
+    Write(L"index_%c", RecordBytes({Rec(5, 0, IRF_EXISTS), Rec(5, 2, IRF_EXISTS), Rec(5, 4, IRF_EXISTS)})
+                           .substr(0, 100));  // two records and 10 bytes of a third
     Write(L"name_%c", std::string("a\0b\0c\0", 6));
     CVolumeIndex v(L'X');
     ASSERT_TRUE(Load(v));
     EXPECT_EQ(v.RecordCount(), 2u);
-    EXPECT_STREQ(v.GetName(1u), "b");
     EXPECT_EQ(v.GetFullPath(1), "X:\\b");
-}
 
-TEST_F(IndexFiles, NamesAreNeededRecordsAreNot) {
-    std::vector<IndexRecord> records = {Rec(5, 0, IRF_EXISTS)};
-    Write(L"index_%c", RecordBytes(records));
-    CVolumeIndex v(L'X');
+    ::DeleteFileW(Path(L"name_%c").c_str());
     EXPECT_FALSE(Load(v));  // no name file: not indexed
     Write(L"name_%c", "");
     EXPECT_FALSE(Load(v));  // empty name file: not indexed
@@ -73,17 +66,19 @@ TEST_F(IndexFiles, NamesAreNeededRecordsAreNot) {
 TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
     std::mt19937 random(1234);
     for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
         std::string index(45 * 200 + random() % 45, '\0');
         for (char& c : index) c = static_cast<char>(random());
         // Some offsets near the end of the names, some far beyond it.
         std::string names(1 + random() % 3000, '\0');
         for (char& c : names) c = static_cast<char>(random() % 4 ? 'a' + random() % 26 : 0);
         names.back() = 'z';  // the last name is not terminated in the file
-        std::vector<IndexRecord> records(index.size() / 45);
+        std::vector<IndexRecord> records(200);
         memcpy(records.data(), index.data(), records.size() * 45);
-        for (size_t i = 0; i < records.size(); i += 3)
+        for (size_t i = 0; i < records.size(); i += 3) {
             records[i].FileName = static_cast<uint32_t>(names.size() - 1 - random() % 5);
-        memcpy(&index[0], records.data(), records.size() * 45);
+            memcpy(&index[i * 45], &records[i], 45);
+        }
         Write(L"index_%c", index);
         Write(L"name_%c", names);
 
@@ -94,18 +89,14 @@ TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
         for (uint32_t slot = 0; slot < v.RecordCount(); ++slot) {
             const char* name = v.GetName(slot);
             uint32_t stored = records[slot].FileName;
-            if (stored >= names.size()) {
-                EXPECT_EQ(name, nullptr) << slot;
-                continue;
-            }
-            ASSERT_NE(name, nullptr);
+            ASSERT_EQ(name == nullptr, stored >= names.size()) << slot;
+            if (!name) continue;
             if (!begin) begin = name - stored;
             // Inside the buffer, and ends by the buffer's end.
             ASSERT_EQ(name, begin + stored);
             ASSERT_LE(stored + strlen(name), names.size());
-            std::string path = v.GetFullPath(slot);
-            EXPECT_EQ(path.compare(0, 3, "X:\\"), 0);
-            EXPECT_LE(path.size(), 519u);
+            EXPECT_EQ(v.GetFullPath(slot).compare(0, 3, "X:\\"), 0);
+            EXPECT_LE(v.GetFullPath(slot).size(), 519u);
         }
     }
 }
@@ -185,15 +176,10 @@ TEST_F(IndexFiles, WritingMovesTheNewPairIntoPlace) {
     ASSERT_TRUE(WriteScanResult(folder_, L'X', *result));
     EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
     EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
-    std::string index = ReadFileBytes(Path(L"index_%c"));
-    std::string names = ReadFileBytes(Path(L"name_%c"));
+    const std::string index = ReadFileBytes(Path(L"index_%c")), names = ReadFileBytes(Path(L"name_%c"));
     ASSERT_EQ(index.size(), 53u * 45);
     ASSERT_EQ(names.size(), 2u * 0x400000);
-    auto offsetOf = [&](uint32_t slot) {
-        uint32_t v;
-        memcpy(&v, &index[slot * 45 + 4], 4);
-        return v;
-    };
+    auto offsetOf = [&](uint32_t slot) { return reinterpret_cast<const IndexRecord*>(&index[slot * 45])->FileName; };
     EXPECT_EQ(offsetOf(0), 0xFFFFFFFFu);  // empty slots have no name
     EXPECT_EQ(offsetOf(5), 0u);
     EXPECT_EQ(offsetOf(50), 2u);

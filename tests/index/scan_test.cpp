@@ -1,8 +1,11 @@
+// Scanning drives through searchfile.dll into saved index files and loading
+// them back, and the library's operations as the program's callers reach them.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "index/index_files.h"
@@ -61,9 +64,6 @@ std::wstring MapNtfsDrive(wchar_t letter) {
 // A drive T: with a small tree, Chinese names included.
 void MakeTree() {
     ASSERT_EQ(MapNtfsDrive(L'T'), L"T:\\");
-    wchar_t fileSystem[20] = {};
-    ASSERT_TRUE(::GetVolumeInformationW(L"T:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 20));
-    ASSERT_STREQ(fileSystem, L"NTFS");
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\a.txt", "abc"));
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\\u62A5\u544A.txt", std::string(12345, 'x')));
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\sub\\\u6DF1\u5C42\\\u6587\u4EF6.doc", "d"));
@@ -97,6 +97,11 @@ protected:
         EXPECT_EQ(m.StartLoad(), 1);
         ASSERT_TRUE(WaitUntil([&] { return m.IsLoadDone(); }));
     }
+    // No scan leaves its new files behind.
+    void ExpectNoNewFiles() {
+        EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+        EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
+    }
     CVolumeIndex* VolumeOf(CIndexManager& m, wchar_t letter) {
         for (size_t i = 0; i < m.VolumeCount(); ++i)
             if (m.GetVolume(i)->Letter() == letter) return m.GetVolume(i);
@@ -115,14 +120,10 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
     m.SetIndexFolder(folder_);
     ScanAndWait(m);
 
-    EXPECT_TRUE(PathExists(Path(L"index_%c")));
-    EXPECT_TRUE(PathExists(Path(L"name_%c")));
-    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
+    ExpectNoNewFiles();
     EXPECT_EQ(ReadFileBytes(Path(L"index_%c")).size() % 45, 0u);
     EXPECT_EQ(ReadFileBytes(Path(L"name_%c")).size() % 0x400000, 0u);
-    // The drive is listed for the monitor even though Wine has no journal.
-    // Listed in drive order, C: (the prefix's own drive) first.
+    // Listed for the monitor (though Wine has no journal), in drive order.
     std::wstring letters;
     for (const UsnMonitorEntry& e : m.MonitorEntries()) letters += e.Letter;
     EXPECT_EQ(letters, L"CT");
@@ -145,7 +146,7 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
             continue;
         }
         const IndexRecord* r = v->GetRecord(slot);
-        std::string path = v->GetFullPath(slot);
+        const std::string path = v->GetFullPath(slot);
         EXPECT_TRUE(indexed.emplace(path, (r->Flags & IRF_DIRECTORY) != 0).second) << "twice: " << path;
         EXPECT_TRUE(r->Flags & IRF_EXISTS);
         // Time2 is the local modification time, Size the file's.
@@ -202,7 +203,7 @@ TEST_F(IndexScan, OnlyDrivesOfTheMonitorListAreLoaded) {
     EXPECT_EQ(VolumeOf(m, L'Q'), nullptr);
 }
 
-TEST_F(IndexScan, SecondStartWhileScanningChangesNothing) {
+TEST_F(IndexScan, SecondStartWhileScanningChangesNothingAndDestructionStopsTheScan) {
     MakeTree();
     CIndexManager m;
     m.SetIndexFolder(folder_);
@@ -219,21 +220,17 @@ TEST_F(IndexScan, SecondStartWhileScanningChangesNothing) {
     }
     ASSERT_TRUE(WaitUntil([&] { return !m.IsScanRunning(); }));
     EXPECT_TRUE(PathExists(Path(L"index_%c")));
-    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
-}
+    ExpectNoNewFiles();
 
-TEST_F(IndexScan, DestroyingTheManagerStopsARunningScan) {
-    MakeTree();
+    // Destroying the manager stops a running scan; whatever it had reached,
+    // nothing is left half written.
     {
-        CIndexManager m;
-        m.SetIndexFolder(folder_);
-        UseTestScanner(m);
-        m.StartScan();
+        CIndexManager second;
+        second.SetIndexFolder(folder_);
+        UseTestScanner(second);
+        second.StartScan();
     }
-    // Whatever the scan had reached, nothing is left half written.
-    EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
-    EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
+    ExpectNoNewFiles();
 }
 
 TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
@@ -265,10 +262,7 @@ TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
     ASSERT_EQ(answer->Pools.Count(), 1u);
     EXPECT_GE(answer->Records.End, answer->Records.Last);
     const IndexRecord* r = answer->Records.First;
-    for (uint32_t slot = 0; slot < 50; ++slot)
-        if (slot != kRootSlot) {
-            EXPECT_EQ(r[slot].FileName, 0u) << slot;
-        }
+    for (uint32_t slot = 0; slot < 50; ++slot) EXPECT_EQ(r[slot].FileName == 0, slot != kRootSlot) << slot;
     auto nameAt = [&](uint32_t slot) {
         uint32_t offset = ScanNameToFileOffset(r[slot].FileName, answer->Pools.First, answer->Pools.Count());
         return offset == kNoNameOffset ? std::string("<none>") : std::string(answer->Pools.First[0] + offset);
@@ -277,11 +271,8 @@ TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
     EXPECT_EQ(nameAt(50), "a.txt");
     EXPECT_EQ(nameAt(51), "b");
     EXPECT_EQ(nameAt(52), "c.txt");
-    EXPECT_EQ(r[52].FatherID, 51u);
-    EXPECT_EQ(r[51].FatherID, 5u);
-    EXPECT_EQ(r[51].Flags, IRF_EXISTS | IRF_DIRECTORY);
-    EXPECT_EQ(r[52].Flags, IRF_EXISTS);
-    EXPECT_EQ(r[52].Size, 5);
+    EXPECT_EQ(std::make_tuple(r[51].FatherID, r[51].Flags, r[52].FatherID, r[52].Flags, r[52].Size),
+              std::make_tuple(5u, uint8_t(IRF_EXISTS | IRF_DIRECTORY), 51u, uint8_t(IRF_EXISTS), int64_t(5)));
 
     // Another class of request is refused.
     auto get = reinterpret_cast<DllGetClassObjectProc>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "DllGetClassObject")));
