@@ -76,7 +76,7 @@ TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
         std::vector<IndexRecord> records(200);
         memcpy(records.data(), index.data(), records.size() * 45);
         for (size_t i = 0; i < records.size(); i += 3) {
-            records[i].FileName = static_cast<uint32_t>(names.size() - 1 - random() % 5);
+            records[i].FileName = static_cast<uint32_t>(names.size() - random() % 5);  // the end itself too
             memcpy(&index[i * 45], &records[i], 45);
         }
         Write(L"index_%c", index);
@@ -107,7 +107,10 @@ TEST_F(IndexFiles, ReloadingReusesStorageWithoutStaleNamesOrRecords) {
     Write(L"name_%c", std::string("aaaa\0bbbb\0cccc\0", 15));
     ASSERT_TRUE(Load(v));
     ASSERT_EQ(v.RecordCount(), 3u);
+    // Names added later go to pools and leave the loaded ones alone.
     ASSERT_TRUE(v.UpdateIndex(2, 5, "pooled", 6, IRF_EXISTS));
+    EXPECT_STREQ(v.GetName(1u), "bbbb");
+    EXPECT_STREQ(v.GetName(2u), "pooled");
 
     // Smaller files: offsets inside the old names but beyond the new ones give nothing.
     Write(L"index_%c", RecordBytes({Rec(5, 0, IRF_EXISTS), Rec(5, 5, IRF_EXISTS)}));

@@ -6,18 +6,20 @@
 #include <cstring>
 #include <map>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "scanner/file_record.h"
 #include "scanner/mft_reader.h"
 #include "scanner/ntfs_volume.h"
+#include "platform/handle.h"
 #include "scanner/recover.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 using namespace scanner;
 
-// ---- a tiny NTFS volume built in memory ----------------------------------
 
 constexpr uint32_t kCluster = 4096;
 constexpr uint32_t kRecord = 1024;
@@ -25,9 +27,11 @@ constexpr uint64_t kVolumeClusters = 256;  // 1 MB
 constexpr uint64_t kMftLcn = 4;
 constexpr uint32_t kMftClusters = 16;      // 64 records
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); }
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); }
-void Put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(&b[at], &v, 8); }
+template <typename T>
+void Put(std::vector<uint8_t>& b, size_t at, T v) { std::memcpy(&b[at], &v, sizeof(v)); }
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { Put(b, at, v); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { Put(b, at, v); }
+void Put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { Put(b, at, v); }
 
 std::vector<uint8_t> BootSector() {
     std::vector<uint8_t> b(512, 0);
@@ -77,9 +81,7 @@ public:
         r_[at_ + 8] = 1;
         Put64(r_, at_ + 0x10, static_cast<uint64_t>(lowestVcn));
         Put16(r_, at_ + 0x20, 0x40);
-        Put64(r_, at_ + 0x28, static_cast<uint64_t>(size));
-        Put64(r_, at_ + 0x30, static_cast<uint64_t>(size));
-        Put64(r_, at_ + 0x38, static_cast<uint64_t>(size));
+        for (size_t field : {0x28, 0x30, 0x38}) Put64(r_, at_ + field, static_cast<uint64_t>(size));
         std::memcpy(&r_[at_ + 0x40], pairs.data(), pairs.size());
         at_ += len;
         return *this;
@@ -117,12 +119,11 @@ private:
 
 std::vector<uint8_t> ListEntryBytes(uint32_t type, int64_t vcn, uint64_t record) {
     std::vector<uint8_t> e(32, 0);
-    std::memcpy(&e[0], &type, 4);
-    uint16_t len = 32;
-    std::memcpy(&e[4], &len, 2);
+    Put32(e, 0, type);
+    Put16(e, 4, 32);
     e[7] = 26;
-    std::memcpy(&e[8], &vcn, 8);
-    std::memcpy(&e[16], &record, 8);
+    Put64(e, 8, static_cast<uint64_t>(vcn));
+    Put64(e, 16, record);
     return e;
 }
 
@@ -154,26 +155,21 @@ public:
     void OnEntry(const MftEntry& e) override {
         names[e.slot] = std::wstring(e.name, e.nameLength);
         sizes[e.slot] = e.size;
-        parents[e.slot] = e.parentSlot;
         inUse[e.slot] = e.inUse;
     }
     std::map<uint32_t, std::wstring> names;
     std::map<uint32_t, int64_t> sizes;
-    std::map<uint32_t, uint32_t> parents;
     std::map<uint32_t, bool> inUse;
 };
 
 bool ScanAll(MemoryVolume& mv, Collect& out, MftScanStats* stats = nullptr) {
     MemorySectorSource src = mv.Source();
     NtfsVolume volume(src);
-    if (!volume.Open()) return false;
-    MftReader reader(volume);
-    return reader.Scan(out, stats);
+    return volume.Open() && MftReader(volume).Scan(out, stats);
 }
 
-// ---- data runs -------------------------------------------------------------
 
-TEST(DataRuns, DecodesRelativeOffsetsAndSparseRuns) {
+TEST(DataRuns, DecodesRelativeAndSparseRunsAndRejectsMalformedLists) {
     // 8 clusters at 100, 4 sparse, 2 clusters at 100 - 30 = 70.
     const uint8_t pairs[] = {0x11, 8, 100, 0x01, 4, 0x11, 2, 0xE2, 0};
     std::vector<DataRun> runs;
@@ -184,10 +180,7 @@ TEST(DataRuns, DecodesRelativeOffsetsAndSparseRuns) {
     EXPECT_EQ(runs[1].vcn, 8);
     EXPECT_EQ(runs[2].lcn, 70);
     EXPECT_EQ(runs[2].vcn, 12);
-}
 
-TEST(DataRuns, RejectsMalformedLists) {
-    std::vector<DataRun> runs;
     const uint8_t pastEnd[] = {0x11, 8, 250, 0};            // clusters 250..257 of 256
     EXPECT_FALSE(DecodeDataRuns(pastEnd, pastEnd + 4, 0, 256, runs));
     const uint8_t negative[] = {0x11, 8, 0x80, 0};          // LCN -128
@@ -204,7 +197,6 @@ TEST(DataRuns, RejectsMalformedLists) {
     EXPECT_FALSE(DecodeDataRuns(ok, ok + 4, -1, 256, runs));  // negative first VCN
 }
 
-// ---- fixups ----------------------------------------------------------------
 
 TEST(Fixups, RestoreStrideEndsAndRejectTornRecords) {
     RecordBuilder b;
@@ -229,7 +221,6 @@ TEST(Fixups, RestoreStrideEndsAndRejectTornRecords) {
     EXPECT_FALSE(ApplyFixups(r.data(), 100));
 }
 
-// ---- attributes ------------------------------------------------------------
 
 TEST(FileRecordWalk, StopsAtLengthsThatDoNotFit) {
     for (uint32_t badLength : {0u, 8u, 4u, 0x10000u, 1000u, 0x3FDu}) {
@@ -249,7 +240,7 @@ TEST(FileRecordWalk, StopsAtLengthsThatDoNotFit) {
     }
 }
 
-TEST(FileRecordWalk, ResidentValueAndNameMustLieInsideTheAttribute) {
+TEST(FileRecordWalk, ValuesNamesAndHeaderOffsetsMustLieInside) {
     RecordBuilder b;
     const size_t at = b.Cursor();
     b.Resident(ntfs::kAttrData, {1, 2, 3, 4});
@@ -270,19 +261,17 @@ TEST(FileRecordWalk, ResidentValueAndNameMustLieInsideTheAttribute) {
     ASSERT_TRUE(fr.Attach(named.data(), named.size()));
     EXPECT_EQ(fr.First(), nullptr);
     EXPECT_TRUE(fr.Malformed());
-}
 
-TEST(FileRecordWalk, HeaderOffsetsOutsideTheRecordAreRejected) {
-    std::vector<uint8_t> r = RecordBuilder().Name(5, L"x").Finish();
-    ASSERT_TRUE(ApplyFixups(r.data(), r.size()));
-    FileRecord fr;
-    std::vector<uint8_t> bad = r;
+    // Header offsets outside the record.
+    std::vector<uint8_t> r2 = RecordBuilder().Name(5, L"x").Finish();
+    ASSERT_TRUE(ApplyFixups(r2.data(), r2.size()));
+    std::vector<uint8_t> bad = r2;
     Put16(bad, 0x14, 0xFFF0);
     EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
-    bad = r;
+    bad = r2;
     Put32(bad, 0x18, 0x30);  // bytes in use end before the attributes
     EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
-    bad = r;
+    bad = r2;
     bad[0] = 'B';
     EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
 }
@@ -298,9 +287,8 @@ TEST(AttributeList, EntriesThatDoNotFitEndTheList) {
     EXPECT_EQ(out[0].record, 21u);
 }
 
-// ---- boot sector -----------------------------------------------------------
 
-TEST(BootSector, RejectsEveryImpossibleGeometry) {
+TEST(BootSector, RejectsEveryImpossibleGeometryAndAnUnsoundMftRecord) {
     struct Patch {
         size_t at;
         std::vector<uint8_t> bytes;
@@ -324,22 +312,18 @@ TEST(BootSector, RejectsEveryImpossibleGeometry) {
         MemoryVolume mv;
         std::memcpy(mv.At(p.at), p.bytes.data(), p.bytes.size());
         MemorySectorSource src = mv.Source();
-        NtfsVolume volume(src);
-        EXPECT_FALSE(volume.Open()) << "patch at " << p.at;
+        EXPECT_FALSE(NtfsVolume(src).Open()) << "patch at " << p.at;
     }
     MemoryVolume sound;
     MemorySectorSource src = sound.Source();
     NtfsVolume volume(src);
     ASSERT_TRUE(volume.Open());
     EXPECT_EQ(volume.RecordCount(), kMftClusters * kCluster / kRecord);
-}
 
-TEST(BootSector, MftRecordMustBeSound) {
-    MemoryVolume mv;
-    mv.At(kMftLcn * kCluster + 1022)[0] ^= 0xFF;  // torn $MFT record
-    MemorySectorSource src = mv.Source();
-    NtfsVolume volume(src);
-    EXPECT_FALSE(volume.Open());
+    MemoryVolume torn;
+    torn.At(kMftLcn * kCluster + 1022)[0] ^= 0xFF;  // torn $MFT record
+    MemorySectorSource tornSrc = torn.Source();
+    EXPECT_FALSE(NtfsVolume(tornSrc).Open());
 
     MemoryVolume pastEnd;
     // $MFT's runs reach past the volume end.
@@ -348,11 +332,9 @@ TEST(BootSector, MftRecordMustBeSound) {
                              .NonResident(ntfs::kAttrData, 0, 1 << 20, {0x21, 0x00, 0x10, 0x04, 0})
                              .Finish());
     MemorySectorSource src2 = pastEnd.Source();
-    NtfsVolume volume2(src2);
-    EXPECT_FALSE(volume2.Open());
+    EXPECT_FALSE(NtfsVolume(src2).Open());
 }
 
-// ---- whole records ---------------------------------------------------------
 
 TEST(MftScan, ListsFilesAndDeletedFilesAndSkipsBadRecords) {
     MemoryVolume mv;
@@ -398,7 +380,7 @@ TEST(MftScan, ATableCutShortByTheDeviceListsTheRecordsBeforeTheCut) {
     EXPECT_EQ(stats.records, kMftClusters * kCluster / kRecord);
 }
 
-TEST(MftScan, AttributeListLoopsAndForeignRecordsAreHarmless) {
+TEST(MftScan, HostileAttributeListsAndForeignRecordsAreHarmless) {
     MemoryVolume mv;
     // Base 20: its list names itself many times, extension 21 (the name),
     // 22 (claims another base), and a slot far beyond the table.
@@ -416,6 +398,14 @@ TEST(MftScan, AttributeListLoopsAndForeignRecordsAreHarmless) {
     auto back = ListEntryBytes(ntfs::kAttrFileName, 0, 20);
     mv.SetRecord(21, RecordBuilder(ntfs::kRecordInUse, 20).Name(5, L"real name").Resident(ntfs::kAttrAttributeList, back).Finish());
     mv.SetRecord(22, RecordBuilder(ntfs::kRecordInUse, 33).Name(5, L"zzzzzzzzzz intruder").Finish());
+    mv.SetRecord(23, RecordBuilder()
+                         .Name(5, L"file")
+                         .NonResident(ntfs::kAttrAttributeList, 0, 1 << 30, {0x11, 1, 10, 0})  // 1 GB list
+                         .Finish());
+    mv.SetRecord(24, RecordBuilder()
+                         .Name(5, L"file2")
+                         .NonResident(ntfs::kAttrAttributeList, 0, 4096, {0x11, 1, 0xFF, 0x31, 5, 0, 0, 0x10, 0})
+                         .Finish());
     Collect c;
     ASSERT_TRUE(ScanAll(mv, c));
     EXPECT_EQ(c.names[20], L"real name");
@@ -423,22 +413,9 @@ TEST(MftScan, AttributeListLoopsAndForeignRecordsAreHarmless) {
     // Extension records are not files of their own.
     EXPECT_EQ(c.names.count(21), 0u);
     EXPECT_EQ(c.names.count(22), 0u);
-}
-
-TEST(MftScan, NonResidentAttributeListWithHostileRunsIsIgnored) {
-    MemoryVolume mv;
-    mv.SetRecord(20, RecordBuilder()
-                         .Name(5, L"file")
-                         .NonResident(ntfs::kAttrAttributeList, 0, 1 << 30, {0x11, 1, 10, 0})  // 1 GB list
-                         .Finish());
-    mv.SetRecord(21, RecordBuilder()
-                         .Name(5, L"file2")
-                         .NonResident(ntfs::kAttrAttributeList, 0, 4096, {0x11, 1, 0xFF, 0x31, 5, 0, 0, 0x10, 0})
-                         .Finish());
-    Collect c;
-    ASSERT_TRUE(ScanAll(mv, c));
-    EXPECT_EQ(c.names[20], L"file");
-    EXPECT_EQ(c.names[21], L"file2");
+    // Non-resident lists with hostile runs are ignored.
+    EXPECT_EQ(c.names[23], L"file");
+    EXPECT_EQ(c.names[24], L"file2");
 }
 
 TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
@@ -454,14 +431,10 @@ TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
     NtfsVolume volume(src);
     ASSERT_TRUE(volume.Open());
     RecoveryCounter counter;
-    wchar_t tmp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, tmp);
-    std::wstring path = std::wstring(tmp) + L"lumsek-recover-test.bin";
+    const std::wstring path = L"C:\\lumsek-recover-test.bin";
     auto copy = [&](uint32_t slot, const char* name) {
-        HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        RecoverStatus s = CopyRecordData(volume, slot, name, h, counter);
-        ::CloseHandle(h);
-        return s;
+        platform::FileHandle out(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return CopyRecordData(volume, slot, name, out.Get(), counter);
     };
     EXPECT_EQ(copy(30, "gap.bin"), RecoverStatus::kDataUnreadable);   // runs end before the size
     EXPECT_EQ(copy(31, "far.bin"), RecoverStatus::kDataUnreadable);   // run past the volume
@@ -469,15 +442,7 @@ TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
     EXPECT_EQ(copy(33, "huge.bin"), RecoverStatus::kDataUnreadable);
     ASSERT_EQ(copy(32, "ok.bin"), RecoverStatus::kOk);
     EXPECT_EQ(counter.Sectors(), 5000u / 512);
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    std::vector<char> got(6000);
-    DWORD n = 0;
-    ::ReadFile(h, got.data(), 6000, &n, nullptr);
-    ::CloseHandle(h);
-    ::DeleteFileW(path.c_str());
-    ASSERT_EQ(n, 5000u);
-    EXPECT_EQ(std::string(got.data(), 5000), std::string(5000, 'Q'));
+    EXPECT_EQ(testing_support::ReadFileBytes(path), std::string(5000, 'Q'));
 }
 
 } // namespace
