@@ -114,7 +114,6 @@ protected:
         volume_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         journal_.AddVolume(volume_, kJournalId);
         ASSERT_TRUE(manager_->FollowVolume(kDrive, volume_));
-
         static ATOM atom = [] {
             WNDCLASSW wc{};
             wc.lpfnWndProc = NotifyProc;
@@ -149,9 +148,9 @@ protected:
         CSearchQuery q;
         q.Pattern = pattern;
         q.FileState = state;
-        StartSearch(q);
+        Search(q);
     }
-    void StartSearch(const CSearchQuery& q) {
+    void Search(const CSearchQuery& q) {
         const int before = g_received.results;
         manager_->StartSearch(q);
         ASSERT_TRUE(PumpMessagesUntil([&] { return g_received.results > before; }, 30000));
@@ -168,18 +167,15 @@ protected:
     }
     void Append(const UsnChange& c) { journal_.Append(volume_, c); }
 
-    std::string NameOf(uint32_t slot) {
+    // Reads of drive T's table, under the record lock.
+    template <typename F>
+    auto Locked(F read) {
         platform::ScopedLock lock(manager_->RecordLock());
-        return Volume()->GetFileName(slot);
+        return read();
     }
-    IndexRecord RecordOf(uint32_t slot) {
-        platform::ScopedLock lock(manager_->RecordLock());
-        return *Volume()->GetRecord(slot);
-    }
-    uint32_t CountOf() {
-        platform::ScopedLock lock(manager_->RecordLock());
-        return Volume()->RecordCount();
-    }
+    std::string NameOf(uint32_t slot) { return Locked([&] { return Volume()->GetFileName(slot); }); }
+    IndexRecord RecordOf(uint32_t slot) { return Locked([&] { return *Volume()->GetRecord(slot); }); }
+    uint32_t CountOf() { return Locked([&] { return Volume()->RecordCount(); }); }
 
     // Applies one encoded record as the loop does, under the record lock.
     bool Apply(const UsnChange& change, bool changed = false, size_t position = SIZE_MAX) {
@@ -418,7 +414,7 @@ TEST_F(JournalMonitorTest, EachRecordKindUpdatesTheTableAndMatchesBeforeOrAfter)
     q.FilterMask = SQF_SIZE_RANGE;
     q.SizeMin = 0;
     q.SizeMax = 1000;
-    StartSearch(q);
+    Search(q);
     EXPECT_TRUE(Apply(Change(kListedSlot, 5, L"sized.md", kCreated)));
 }
 
