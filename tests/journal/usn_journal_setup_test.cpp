@@ -15,11 +15,6 @@ protected:
         volume_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         ASSERT_TRUE(volume_.IsValid());
         journal_.AddVolume(volume_.Get(), 0x500);
-        UsnChange c;
-        c.fileReference = 64;
-        c.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
-        c.name = L"a.txt";
-        journal_.Append(volume_.Get(), c);
     }
 
     CMemoryUsnJournal journal_;
@@ -47,6 +42,10 @@ TEST_F(JournalSetupTest, JournalIsAnsweredOrCreatedWithTheSizesForItsError) {
         SCOPED_TRACE(testing::Message() << "error " << c.error << " state " << static_cast<int>(c.state));
         platform::UniqueHandle h(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         journal_.AddVolume(h.Get(), 0x4242);
+        UsnChange change;
+        change.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
+        change.name = L"a.txt";
+        journal_.Append(h.Get(), change);  // the answer's position is the journal's, not its start
         journal_.SetState(h.Get(), c.state);
         if (c.error) journal_.FailNext(h.Get(), FSCTL_QUERY_USN_JOURNAL, c.error);
         USN_JOURNAL_DATA data{};
@@ -89,24 +88,12 @@ TEST_F(JournalSetupTest, OtherFailuresAreReported) {
     EXPECT_FALSE(manager_.QueryUsnJournal(nullptr, volume_.Get()));
 }
 
-TEST_F(JournalSetupTest, FollowingADriveTakesTheJournalPositionAndTheHandle) {
-    ASSERT_FALSE(manager_.MonitorEntries().empty()) << "drive C is listed at construction";
-    const wchar_t letter = manager_.MonitorEntries()[0].Letter;
+TEST_F(JournalSetupTest, UnfollowableDriveClosesTheHandle) {
     HANDLE raw = volume_.Detach();
-    ASSERT_TRUE(manager_.FollowVolume(letter, raw));
-    const UsnMonitorEntry& entry = manager_.MonitorEntries()[0];
-    EXPECT_EQ(entry.Volume.Get(), raw);
-    EXPECT_EQ(entry.UsnJournalID, 0x500u);
-    EXPECT_EQ(entry.NextUsn, journal_.NextUsn(raw));
-
-    // A drive that cannot be followed still has its handle closed.
-    HANDLE dup = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), raw, ::GetCurrentProcess(), &dup, 0, FALSE,
-                                  DUPLICATE_SAME_ACCESS));
-    journal_.AddVolume(dup, 0x700);
-    EXPECT_FALSE(manager_.FollowVolume(L'#', dup)) << "no drive has that letter";
+    journal_.AddVolume(raw, 0x700);
+    EXPECT_FALSE(manager_.FollowVolume(L'#', raw)) << "no drive has that letter";
     DWORD flags = 0;
-    EXPECT_FALSE(::GetHandleInformation(dup, &flags)) << "the handle was closed";
+    EXPECT_FALSE(::GetHandleInformation(raw, &flags)) << "the handle was closed";
 }
 
 } // namespace

@@ -276,38 +276,24 @@ TEST_F(JournalMonitorTest, MalformedAnswersLeaveTheIndexIntact) {
     EXPECT_EQ(g_received.changed, 1);
 }
 
-TEST_F(JournalMonitorTest, StopsPromptlyAndRestarts) {
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    WaitReads(1);
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1) << "a second start replaces the running thread";
-    WaitReads(1);
-    LoadAndWait();
-    const int reads = journal_.StatsOf(volume_).reads;
-    PumpMessages(400);
-    EXPECT_EQ(journal_.StatsOf(volume_).reads, reads) << "the load stopped the loop";
-}
-
-TEST_F(JournalMonitorTest, ReadFailureRequeriesAndKeepsPositionOfTheSameJournal) {
+TEST_F(JournalMonitorTest, FailedReadsAndLostJournalsAreRecoveredWithoutLosingChanges) {
+    // A failed read queries the same journal again and keeps the position.
     Search(L"x");
     journal_.FailNext(volume_, FSCTL_READ_USN_JOURNAL, ERROR_INVALID_FUNCTION);
-    Append(Change(64, 5, L"x_after_failure.txt", kCreated));
+    Append(Change(63, 5, L"x_after_failure.txt", kCreated));
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(3);
-    const CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_);
+    CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_);
     EXPECT_EQ(s.failedReads, 1);
     EXPECT_GE(s.queries, 2) << "the failure path queried the journal again";
     EXPECT_TRUE(s.creates.empty());
-    EXPECT_EQ(NameOf(64), "x_after_failure.txt") << "the change before the failure is not lost";
+    EXPECT_EQ(NameOf(63), "x_after_failure.txt") << "the change before the failure is not lost";
     EXPECT_EQ(g_received.changed, 1);
-}
 
-TEST_F(JournalMonitorTest, DisabledOrDeletedJournalIsRecreatedAndFollowedAgain) {
-    Search(L"x");
-    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
-    WaitReads(1);
+    // Switched off: re-created with the new-journal sizes and followed.
     journal_.SetState(volume_, CMemoryUsnJournal::State::Inactive);
     WaitReads(2);
-    CMemoryUsnJournal::Stats s = journal_.StatsOf(volume_);
+    s = journal_.StatsOf(volume_);
     ASSERT_EQ(s.creates.size(), 1u);
     EXPECT_EQ(s.creates[0].MaximumSize, 0x800000u);
     EXPECT_EQ(s.creates[0].AllocationDelta, 0x100000u);
@@ -317,7 +303,7 @@ TEST_F(JournalMonitorTest, DisabledOrDeletedJournalIsRecreatedAndFollowedAgain) 
     WaitReads(2);
     EXPECT_EQ(journal_.StatsOf(volume_).lastRead.UsnJournalID, newId);
     EXPECT_EQ(NameOf(64), "x_new_journal.txt");
-    EXPECT_EQ(g_received.changed, 1);
+    EXPECT_EQ(g_received.changed, 2);
 
     // Being deleted: removed under the identifier the entry now holds, then
     // re-created larger.
@@ -335,10 +321,17 @@ TEST_F(JournalMonitorTest, DisabledOrDeletedJournalIsRecreatedAndFollowedAgain) 
     EXPECT_EQ(NameOf(65), "after_delete.txt");
 }
 
-TEST_F(JournalMonitorTest, PurgedPositionResumesAtTheOldestKeptRecord) {
+TEST_F(JournalMonitorTest, StoppedLoopResumesAtTheOldestKeptRecord) {
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
     WaitReads(1);
-    LoadAndWait();  // the journal moves on while the loop is stopped
+    ASSERT_EQ(manager_->StartUsnMonitor(), 1) << "a second start replaces the running thread";
+    WaitReads(1);
+    LoadAndWait();
+    const int reads = journal_.StatsOf(volume_).reads;
+    PumpMessages(400);
+    EXPECT_EQ(journal_.StatsOf(volume_).reads, reads) << "the load stopped the loop";
+
+    // The journal moves on and drops its oldest record meanwhile.
     Append(Change(64, 5, L"lost.txt", kCreated));
     const USN kept = journal_.Append(volume_, Change(65, 5, L"kept.txt", kCreated));
     journal_.Purge(volume_, kept);

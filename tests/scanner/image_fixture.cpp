@@ -62,22 +62,4 @@ const NtfsImage& TheImage() {
     return image;
 }
 
-void EntryCollector::OnEntry(const scanner::MftEntry& e) {
-    Item item{e.parentSlot, platform::WideToUtf8(e.name, static_cast<int>(e.nameLength)), e.inUse, e.isDirectory,
-              e.modificationTime, e.size};
-    if (!items.emplace(e.slot, item).second) ++duplicates;
-}
-
-std::string EntryCollector::PathOf(uint32_t slot) const {
-    std::string path;
-    for (int depth = 0; depth < 64; ++depth) {
-        auto it = items.find(slot);
-        if (it == items.end()) return std::string();
-        path = path.empty() ? it->second.name : it->second.name + "/" + path;
-        if (it->second.parent == 5) return path;
-        slot = it->second.parent;
-    }
-    return std::string();
-}
-
 } // namespace scanner_test

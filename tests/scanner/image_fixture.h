@@ -4,11 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "scanner/mft_reader.h"
 
 namespace scanner_test {
 
@@ -43,22 +41,5 @@ std::wstring UnixToWindowsPath(const std::string& unixPath);
 // "N:\a\b" in the ANSI code page from a manifest path.
 std::string DrivePath(const std::string& utf8);
 uint64_t UnixToFileTime(int64_t seconds);
-
-// Collects the reader's entries by slot and rebuilds full paths.
-class EntryCollector : public scanner::MftSink {
-public:
-    struct Item {
-        uint32_t parent;
-        std::string name;  // UTF-8
-        bool inUse, directory;
-        uint64_t mtime;
-        int64_t size;
-    };
-    void OnEntry(const scanner::MftEntry& e) override;
-    // "a/b/c" below the root, or "" when the chain does not reach the root.
-    std::string PathOf(uint32_t slot) const;
-    std::map<uint32_t, Item> items;
-    size_t duplicates = 0;
-};
 
 } // namespace scanner_test

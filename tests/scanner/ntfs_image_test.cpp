@@ -37,9 +37,31 @@ private:
     std::map<uint64_t, uint8_t> flips_;
 };
 
+// The reader's entries by slot, with paths rebuilt below the root.
+struct Collector : scanner::MftSink {
+    std::map<uint32_t, std::pair<uint32_t, std::string>> items;  // slot -> parent slot, UTF-8 name
+    size_t duplicates = 0;
+    void OnEntry(const scanner::MftEntry& e) override {
+        const std::string name = platform::WideToUtf8(e.name, static_cast<int>(e.nameLength));
+        if (!items.emplace(e.slot, std::make_pair(e.parentSlot, name)).second) ++duplicates;
+    }
+    // "a/b/c", or "" when the chain does not reach the root.
+    std::string PathOf(uint32_t slot) const {
+        std::string path;
+        for (int depth = 0; depth < 64; ++depth) {
+            auto it = items.find(slot);
+            if (it == items.end()) return std::string();
+            path = path.empty() ? it->second.second : it->second.second + "/" + path;
+            if (it->second.first == 5) return path;
+            slot = it->second.first;
+        }
+        return std::string();
+    }
+};
+
 // The clean image scanned once per program.
 struct CleanScan {
-    scanner_test::EntryCollector entries;
+    Collector entries;
     scanner::MftScanStats stats;
     std::vector<scanner::DataRun> runs;
     uint64_t cluster = 0;
@@ -84,7 +106,7 @@ protected:
     static int ScanCount(FlippingSource& src, uint32_t* bad = nullptr) {
         scanner::NtfsVolume volume(src);
         if (!volume.Open()) return -1;
-        scanner_test::EntryCollector got;
+        Collector got;
         scanner::MftScanStats stats;
         scanner::MftReader(volume).Scan(got, &stats);
         if (bad) *bad = stats.badRecords;
@@ -205,7 +227,7 @@ TEST_F(NtfsImage, FlippedBytesNeverCrashTheReaderOrRecovery) {
         src.Flip(RecordOffset(slot) + at, 0xFF);
         scanner::NtfsVolume volume(src);
         ASSERT_TRUE(volume.Open());
-        scanner_test::EntryCollector got;
+        Collector got;
         scanner::MftReader(volume).ReadEntry(slot, got);
         if (at % 8 == 0) CopyToNul(volume, slot, "scattered.bin");  // copying is slow; every eighth byte suffices
     }
