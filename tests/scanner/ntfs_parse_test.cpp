@@ -20,7 +20,6 @@ namespace {
 
 using namespace scanner;
 
-
 constexpr uint32_t kCluster = 4096;
 constexpr uint32_t kRecord = 1024;
 constexpr uint64_t kVolumeClusters = 256;  // 1 MB
@@ -168,7 +167,6 @@ bool ScanAll(MemoryVolume& mv, Collect& out, MftScanStats* stats = nullptr) {
     return volume.Open() && MftReader(volume).Scan(out, stats);
 }
 
-
 TEST(DataRuns, DecodesRelativeAndSparseRunsAndRejectsMalformedLists) {
     // 8 clusters at 100, 4 sparse, 2 clusters at 100 - 30 = 70.
     const uint8_t pairs[] = {0x11, 8, 100, 0x01, 4, 0x11, 2, 0xE2, 0};
@@ -181,22 +179,24 @@ TEST(DataRuns, DecodesRelativeAndSparseRunsAndRejectsMalformedLists) {
     EXPECT_EQ(runs[2].lcn, 70);
     EXPECT_EQ(runs[2].vcn, 12);
 
-    const uint8_t pastEnd[] = {0x11, 8, 250, 0};            // clusters 250..257 of 256
-    EXPECT_FALSE(DecodeDataRuns(pastEnd, pastEnd + 4, 0, 256, runs));
-    const uint8_t negative[] = {0x11, 8, 0x80, 0};          // LCN -128
-    EXPECT_FALSE(DecodeDataRuns(negative, negative + 4, 0, 256, runs));
-    const uint8_t noTerminator[] = {0x11, 8, 10};
-    EXPECT_FALSE(DecodeDataRuns(noTerminator, noTerminator + 3, 0, 256, runs));
-    const uint8_t cutField[] = {0x44, 1, 0, 0};             // fields longer than the list
-    EXPECT_FALSE(DecodeDataRuns(cutField, cutField + 4, 0, 256, runs));
-    const uint8_t zeroLength[] = {0x10, 5, 0};
-    EXPECT_FALSE(DecodeDataRuns(zeroLength, zeroLength + 3, 0, 256, runs));
-    const uint8_t nineBytes[] = {0x19, 1, 1, 1, 1, 1, 1, 1, 1, 1, 5, 0};
-    EXPECT_FALSE(DecodeDataRuns(nineBytes, nineBytes + sizeof(nineBytes), 0, 256, runs));
-    const uint8_t ok[] = {0x11, 1, 1, 0};
-    EXPECT_FALSE(DecodeDataRuns(ok, ok + 4, -1, 256, runs));  // negative first VCN
+    struct Bad {
+        const char* what;
+        std::vector<uint8_t> pairs;
+        int64_t firstVcn;
+    };
+    const Bad bad[] = {
+        {"clusters 250..257 of 256", {0x11, 8, 250, 0}, 0},
+        {"LCN -128", {0x11, 8, 0x80, 0}, 0},
+        {"no terminator", {0x11, 8, 10}, 0},
+        {"fields longer than the list", {0x44, 1, 0, 0}, 0},
+        {"zero length", {0x10, 5, 0}, 0},
+        {"nine-byte length", {0x19, 1, 1, 1, 1, 1, 1, 1, 1, 1, 5, 0}, 0},
+        {"negative first VCN", {0x11, 1, 1, 0}, -1},
+    };
+    for (const Bad& c : bad) {
+        EXPECT_FALSE(DecodeDataRuns(c.pairs.data(), c.pairs.data() + c.pairs.size(), c.firstVcn, 256, runs)) << c.what;
+    }
 }
-
 
 TEST(Fixups, RestoreStrideEndsAndRejectTornRecords) {
     RecordBuilder b;
@@ -207,20 +207,15 @@ TEST(Fixups, RestoreStrideEndsAndRejectTornRecords) {
     EXPECT_EQ(good[510], 0xAB);
     EXPECT_EQ(good[1023], 0x34);
 
-    std::vector<uint8_t> torn = r;
-    torn[1022] ^= 1;  // the second stride was not written with the first
-    EXPECT_FALSE(ApplyFixups(torn.data(), torn.size()));
-
-    std::vector<uint8_t> badCount = r;
-    Put16(badCount, 6, 9);
-    EXPECT_FALSE(ApplyFixups(badCount.data(), badCount.size()));
-
-    std::vector<uint8_t> badOffset = r;
-    Put16(badOffset, 4, 0x1F0);  // array would run into the first check word
-    EXPECT_FALSE(ApplyFixups(badOffset.data(), badOffset.size()));
+    // A torn second stride, a wrong count, an array running into the first
+    // check word, a record cut short.
+    std::vector<uint8_t> bad[3] = {r, r, r};
+    bad[0][1022] ^= 1;
+    Put16(bad[1], 6, 9);
+    Put16(bad[2], 4, 0x1F0);
+    for (auto& b : bad) EXPECT_FALSE(ApplyFixups(b.data(), b.size()));
     EXPECT_FALSE(ApplyFixups(r.data(), 100));
 }
-
 
 TEST(FileRecordWalk, StopsAtLengthsThatDoNotFit) {
     for (uint32_t badLength : {0u, 8u, 4u, 0x10000u, 1000u, 0x3FDu}) {
@@ -265,15 +260,12 @@ TEST(FileRecordWalk, ValuesNamesAndHeaderOffsetsMustLieInside) {
     // Header offsets outside the record.
     std::vector<uint8_t> r2 = RecordBuilder().Name(5, L"x").Finish();
     ASSERT_TRUE(ApplyFixups(r2.data(), r2.size()));
-    std::vector<uint8_t> bad = r2;
-    Put16(bad, 0x14, 0xFFF0);
-    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
-    bad = r2;
-    Put32(bad, 0x18, 0x30);  // bytes in use end before the attributes
-    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
-    bad = r2;
-    bad[0] = 'B';
-    EXPECT_FALSE(fr.Attach(bad.data(), bad.size()));
+    // First attribute far out, bytes in use ending before the attributes, no magic.
+    std::vector<uint8_t> bad[3] = {r2, r2, r2};
+    Put16(bad[0], 0x14, 0xFFF0);
+    Put32(bad[1], 0x18, 0x30);
+    bad[2][0] = 'B';
+    for (auto& b : bad) EXPECT_FALSE(fr.Attach(b.data(), b.size()));
 }
 
 TEST(AttributeList, EntriesThatDoNotFitEndTheList) {
@@ -286,7 +278,6 @@ TEST(AttributeList, EntriesThatDoNotFitEndTheList) {
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].record, 21u);
 }
-
 
 TEST(BootSector, RejectsEveryImpossibleGeometryAndAnUnsoundMftRecord) {
     struct Patch {
@@ -334,7 +325,6 @@ TEST(BootSector, RejectsEveryImpossibleGeometryAndAnUnsoundMftRecord) {
     MemorySectorSource src2 = pastEnd.Source();
     EXPECT_FALSE(NtfsVolume(src2).Open());
 }
-
 
 TEST(MftScan, ListsFilesAndDeletedFilesAndSkipsBadRecords) {
     MemoryVolume mv;
