@@ -42,10 +42,8 @@ TEST_F(JournalSetupTest, JournalIsAnsweredOrCreatedWithTheSizesForItsError) {
         SCOPED_TRACE(testing::Message() << "error " << c.error << " state " << static_cast<int>(c.state));
         platform::UniqueHandle h(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         journal_.AddVolume(h.Get(), 0x4242);
-        UsnChange change;
-        change.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
-        change.name = L"a.txt";
-        journal_.Append(h.Get(), change);  // the answer's position is the journal's, not its start
+        // The answer's position is the journal's, not its start.
+        journal_.Append(h.Get(), UsnChange{64, 5, USN_REASON_FILE_CREATE | USN_REASON_CLOSE, 0, L"a.txt"});
         journal_.SetState(h.Get(), c.state);
         if (c.error) journal_.FailNext(h.Get(), FSCTL_QUERY_USN_JOURNAL, c.error);
         USN_JOURNAL_DATA data{};

@@ -57,17 +57,10 @@ LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // Index and name files of drive T: a root, a folder, two files.
 void WriteIndexFiles(const std::wstring& folder) {
     std::string names(1, '\0');  // offset 0 is a real offset in the file; keep names away from it
-    std::vector<IndexRecord> records(kRecordCount);
-    for (IndexRecord& r : records) {
-        std::memset(&r, 0, sizeof(r));
-        r.FileName = 0xFFFFFFFF;
-    }
+    std::vector<IndexRecord> records(kRecordCount, IndexRecord{0, 0xFFFFFFFFu, 0, {}, {}, {}, 0, 0});
     auto name = [&](uint32_t slot, uint32_t parent, const char* text, uint8_t flags, int64_t size) {
-        records[slot].FatherID = parent;
-        records[slot].FileName = static_cast<uint32_t>(names.size());
-        records[slot].Flags = flags;
-        records[slot].Size = size;
-        records[slot].Time2 = MakeFileTime(0x01D0000000000000ULL);
+        const FILETIME time = MakeFileTime(0x01D0000000000000ULL);
+        records[slot] = IndexRecord{parent, static_cast<uint32_t>(names.size()), flags, {}, time, {}, size, 0};
         names.append(text).push_back('\0');
     };
     name(5, 5, ".", IRF_EXISTS | IRF_DIRECTORY, 0);
@@ -81,14 +74,8 @@ void WriteIndexFiles(const std::wstring& folder) {
 
 UsnChange Change(uint32_t slot, uint32_t parent, const std::wstring& name, DWORD reason,
                  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
-    UsnChange c;
     // The high 16 bits are the sequence number; only the low 32 name the slot.
-    c.fileReference = 0x0003000000000000ULL | slot;
-    c.parentReference = 0x0001000000000000ULL | parent;
-    c.reason = reason;
-    c.attributes = attributes;
-    c.name = name;
-    return c;
+    return UsnChange{0x0003000000000000ULL | slot, 0x0001000000000000ULL | parent, reason, attributes, name};
 }
 
 class JournalMonitorTest : public ::testing::Test {

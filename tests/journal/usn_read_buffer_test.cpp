@@ -24,11 +24,7 @@ struct Answer {
 std::string UsnBytes(USN usn) { return std::string(reinterpret_cast<const char*>(&usn), sizeof(usn)); }
 
 std::string Record(DWORDLONG frn, const std::wstring& name, USN usn) {
-    UsnChange c;
-    c.fileReference = frn;
-    c.reason = USN_REASON_FILE_CREATE | USN_REASON_CLOSE;
-    c.name = name;
-    return EncodeUsnRecord(c, usn);
+    return EncodeUsnRecord(UsnChange{frn, 5, USN_REASON_FILE_CREATE | USN_REASON_CLOSE, FILE_ATTRIBUTE_ARCHIVE, name}, usn);
 }
 
 std::vector<std::wstring> Names(const Answer& a) {
