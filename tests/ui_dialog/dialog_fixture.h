@@ -24,7 +24,7 @@ inline const char* TestLayout() {
            "<header height=\"30\"><dlg id=\"20\" pos=\"0,0,40,30\"/></header>"
            "<body>"
            "<dlg id=\"10\" pos=\"10,10,60,40\" crbg=\"ff0000\"/>"
-           "<dlg id=\"11\" pos=\"70,10,120,40\"/>"
+           "<dlg id=\"11\" pos=\"70,10,120,40\" tip=\"提示一\"/>"
            "<dlg id=\"12\" pos=\"130,10,180,40\"/>"
            "</body>"
            "<footer height=\"20\"><dlg id=\"30\" pos=\"0,0,-0,-0\"/></footer>"

@@ -209,13 +209,9 @@ TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
     EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
 }
 
-TEST(View, TooltipFollowsTheHoveredControl) {
-    TestDlg dlg("<layer width=\"200\" height=\"100\" noborder=\"1\"><body>"
-                "<dlg id=\"1\" pos=\"0,0,50,50\" tip=\"提示一\"/><dlg id=\"2\" pos=\"60,0,110,50\"/></body></layer>");
-    ASSERT_NE(dlg.Create(nullptr), nullptr);
-    HWND view = dlg.GetViewControl().Handle();
+TEST_F(ViewTest, TooltipFollowsTheHoveredControl) {
     auto tipAt = [&](int x) {
-        ::SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(x, 10));
+        Mouse(WM_MOUSEMOVE, x, 50);
         wchar_t buf[64] = {};
         TOOLINFOW ti = {};
         ti.cbSize = sizeof(ti);
@@ -225,9 +221,8 @@ TEST(View, TooltipFollowsTheHoveredControl) {
         ::SendMessageW(dlg.GetViewControl().GetToolTip(), TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&ti));
         return std::wstring(buf);
     };
-    EXPECT_EQ(tipAt(10), L"提示一");
-    EXPECT_EQ(tipAt(70), L"");
-    dlg.DestroyWindow();
+    EXPECT_EQ(tipAt(90), L"提示一");
+    EXPECT_EQ(tipAt(20), L"");
 }
 
 TEST(View, DragAndMaximiseFollowTheLayoutFlags) {
@@ -316,11 +311,8 @@ TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
     dlg.DestroyWindow();
 }
 
-TEST(View, TheDialogShadowFollowsTheWindow) {
-    TestDlg dlg;
-    ASSERT_NE(dlg.Create(nullptr), nullptr);
+TEST_F(ViewTest, TheDialogShadowFollowsTheWindow) {
     dlg.SetWindowPos(nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    dlg.ShowWindow(SW_SHOWNA);
     HWND shadow = dlg.GetShadow().GetShadowWindow();
     // The view's first paint shows the shadow.
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 3000));
@@ -341,11 +333,7 @@ TEST(View, TheDialogShadowFollowsTheWindow) {
     EXPECT_FALSE(::IsWindow(shadow));
 }
 
-TEST(View, FocusGoesThroughTheViewToItsFirstTabItem) {
-    TestDlg dlg;
-    ASSERT_NE(dlg.Create(nullptr), nullptr);
-    dlg.ShowWindow(SW_SHOW);
-    HWND view = dlg.GetViewControl().Handle();
+TEST_F(ViewTest, FocusGoesThroughTheViewToItsFirstTabItem) {
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 40, 80, 20, view,
                                   reinterpret_cast<HMENU>(501), nullptr, nullptr);
     ASSERT_NE(edit, nullptr);
@@ -354,5 +342,4 @@ TEST(View, FocusGoesThroughTheViewToItsFirstTabItem) {
     ::DestroyWindow(edit);
     ::SetFocus(dlg.Handle());
     EXPECT_EQ(::GetFocus(), view);   // no tab item: the view keeps it
-    dlg.DestroyWindow();
 }
