@@ -138,6 +138,10 @@ TEST(BkObject, LoadOffersAttributesThroughTheChainNotifiesOnceAndNamesCompareWho
     DerivedObject none;
     EXPECT_FALSE(none.Load(nullptr));
     EXPECT_EQ(none.loadedCalls, 0);
+    TiXmlDocument bare;
+    bare.Parse("<derived/>");
+    EXPECT_TRUE(none.Load(bare.RootElement()));   // no attributes still loads and notifies
+    EXPECT_EQ(none.loadedCalls, 1);
     // The element name is compared whole and exactly.
     EXPECT_TRUE(obj.IsClass("derived"));
     for (const char* other : {"derive", "derived2", "Derived", "", "base"}) EXPECT_FALSE(obj.IsClass(other)) << other;

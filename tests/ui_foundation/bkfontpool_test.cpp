@@ -49,6 +49,14 @@ TEST_F(BkFontPoolTest, KeysReadAsSizeDeltaBoldUnderlineItalic) {
     EXPECT_NE(plain, unusedBits);
     EXPECT_EQ(BkFontPool::GetFont(0x0008), unusedBits);
     EXPECT_EQ(BkFontPool::GetFont(0x0000), plain);
+
+    // Made-to-order fonts belong to the caller, who deletes them: never a pooled handle.
+    HFONT a = BkFontPool::CreateNewFont(2, TRUE, FALSE, TRUE);
+    HFONT b = BkFontPool::CreateNewFont(2, TRUE, FALSE, TRUE);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(Describe(a).lfHeight, -14);
+    ::DeleteObject(a);
+    ::DeleteObject(b);
 }
 
 TEST_F(BkFontPoolTest, ChangingTheDefaultRebuildsOnlyKeyZero) {

@@ -189,10 +189,16 @@ TEST_F(PngSkinTest, FlipMirrorStretchTileGreyAndPoints) {
     EXPECT_NEAR_COLOUR(canvas, 10, 10, RGB(76, 76, 76), 2);
     EXPECT_EQ(canvas.At(25, 10), kWhite);
 
+    // Parts through the caller's GDI+ graphics, and to a parallelogram as image controls slant.
     canvas.Fill(kWhite);
-    POINT points[3] = {{0, 5}, {20, 5}, {0, 9}};   // a parallelogram, as image controls slant
+    {
+        Gdiplus::Graphics graphics(canvas.dc());
+        plain->DrawPart(&graphics, Gdiplus::Rect(0, 0, 10, 4), Gdiplus::Rect(10, 0, 10, 4));
+        plain->DrawWithAttributes(&graphics, Gdiplus::Rect(20, 0, 10, 4), Gdiplus::Rect(0, 0, 10, 4), nullptr);
+    }
+    POINT points[3] = {{0, 5}, {20, 5}, {0, 9}};
     plain->DrawToPoints(canvas.dc(), points, rc);
-    ExpectPixels(canvas, {{3, 7, kRed}, {17, 7, kBlue}});
+    ExpectPixels(canvas, {{5, 1, kBlue}, {25, 1, kRed}, {35, 1, kWhite}, {3, 7, kRed}, {17, 7, kBlue}});
 }
 
 TEST_F(PngSkinTest, AbsurdMarginsStayInsideTheRectangle) {

@@ -11,6 +11,19 @@ using tree_test::Rect;
 
 namespace {
 
+// A leaf that records what its container passes on to it.
+class LeafWnd : public CBkWindow {
+    BK_DECLARE_ELEMENT_NAME("leaf")
+public:
+    std::vector<DWORD> broadcasts;
+    int mouseMoves = 0;
+    void Broadcast(DWORD a, DWORD, DWORD) override { broadcasts.push_back(a); }
+    BOOL HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override {
+        if (uMsg == WM_MOUSEMOVE) ++mouseMoves;
+        return CBkWindow::HandleMessage(hWnd, uMsg, wParam, lParam, lResult);
+    }
+};
+
 // Stand-in for the real-window placeholder: only its element name matters to the container.
 class RealWndStandIn : public CBkWindow {
     BK_DECLARE_ELEMENT_NAME("realwnd")
@@ -79,6 +92,23 @@ TEST(TreeState, HiddenAndDisabledFollowTheAncestors) {
     EXPECT_EQ(mid->ModifyState(BKSTATE_HOVER, BKSTATE_DISABLED), BKSTATE_DISABLED | BKSTATE_CHECKED);
     EXPECT_EQ(mid->GetState(), BKSTATE_HOVER | BKSTATE_CHECKED);
     EXPECT_FALSE(leaf->IsDisabled(TRUE));
+}
+
+TEST(TreeState, BroadcastsAndMouseMovesReachTheVisibleChildrenUnderThePoint) {
+    tree_test::TestDialog root;
+    root.SetAttribute("pos", "0,0,-0,-0", TRUE);
+    tree_test::Place(&root, 0, 0, 200, 100);
+    LeafWnd* a = LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,100,100\"/>");
+    LeafWnd* b = LoadInto(&root, new LeafWnd, "<leaf pos=\"50,0,150,100\"/>");
+    LeafWnd* hidden = LoadInto(&root, new LeafWnd, "<leaf pos=\"0,0,-0,-0\" show=\"0\"/>");
+    root.Broadcast(7, 0, 0);
+    EXPECT_EQ(a->broadcasts, std::vector<DWORD>{7});
+    EXPECT_EQ(b->broadcasts, std::vector<DWORD>{7});
+    root.SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(75, 20));
+    root.SendMessageToSelf(WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+    EXPECT_EQ(a->mouseMoves, 2);
+    EXPECT_EQ(b->mouseMoves, 1);
+    EXPECT_EQ(hidden->mouseMoves, 0);
 }
 
 namespace {
