@@ -1,5 +1,6 @@
 // GDI+ runs for the whole test program, as the program itself starts it
-// before any window is made.
+// before any window is made. It is left running at the end: the image pools
+// keep decoded images until exit and shut their own GDI+ use down then.
 #include <windows.h>
 
 #include <gdiplus.h>
@@ -9,19 +10,11 @@ namespace {
 
 class GdiplusEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+        ULONG_PTR token = 0;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
     }
-    void TearDown() override
-    {
-        // Left running: the image pools keep decoded images until exit and
-        // shut their own GDI+ use down then.
-    }
-
-private:
-    ULONG_PTR token_ = 0;
 };
 
 ::testing::Environment* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);

@@ -5,15 +5,13 @@
 #include <vector>
 
 #include <gdiplus.h>
-#include <gtest/gtest.h>
 #include <objidl.h>
 
 #include "platform/gdi.h"
 
 namespace skintest {
 
-Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height)
-{
+Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
     void* bits = nullptr;
     bitmap_ = platform::CreateDib32(width, height, &bits);
     bits_ = static_cast<uint32_t*>(bits);
@@ -22,30 +20,23 @@ Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(he
     Fill(fill);
 }
 
-Canvas::~Canvas()
-{
+Canvas::~Canvas() {
     ::SelectObject(dc_, old_);
     ::DeleteDC(dc_);
     ::DeleteObject(bitmap_);
 }
 
-void Canvas::Fill(COLORREF color)
-{
+void Canvas::Fill(COLORREF color) {
     ::GdiFlush();
-    uint32_t value = 0xFF000000u | (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
-    for (int i = 0; i < width_ * height_; ++i)
-        bits_[i] = value;
+    std::fill(bits_, bits_ + width_ * height_, Argb(color));
 }
 
-void Canvas::ClearAlpha()
-{
+void Canvas::ClearAlpha() {
     ::GdiFlush();
-    for (int i = 0; i < width_ * height_; ++i)
-        bits_[i] = 0;
+    std::fill(bits_, bits_ + width_ * height_, 0u);
 }
 
-uint32_t Canvas::Raw(int x, int y) const
-{
+uint32_t Canvas::Raw(int x, int y) const {
     ::GdiFlush();
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         ADD_FAILURE() << "pixel (" << x << ", " << y << ") is outside the canvas";
@@ -54,32 +45,24 @@ uint32_t Canvas::Raw(int x, int y) const
     return bits_[y * width_ + x];
 }
 
-COLORREF Canvas::At(int x, int y) const
-{
+COLORREF Canvas::At(int x, int y) const {
     uint32_t v = Raw(x, y);
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
-bool Canvas::UnchangedOutside(const RECT& rc, COLORREF fill) const
-{
-    for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            POINT pt = {x, y};
-            if (!::PtInRect(&rc, pt) && At(x, y) != fill)
-                return false;
-        }
-    }
+bool Canvas::UnchangedOutside(const RECT& rc, COLORREF fill) const {
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+            if (!::PtInRect(&rc, POINT{x, y}) && At(x, y) != fill) return false;
     return true;
 }
 
-bool Near(COLORREF a, COLORREF b, int tolerance)
-{
+bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
-std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixel)
-{
+std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixel) {
     const int stride = ((width * bitsPerPixel + 31) / 32) * 4;
     BITMAPFILEHEADER fh = {};
     BITMAPINFOHEADER ih = {};
@@ -96,16 +79,11 @@ std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixe
     std::string bytes(reinterpret_cast<const char*>(&fh), sizeof(fh));
     bytes.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
     std::vector<unsigned char> row(stride);
-    for (int y = height - 1; y >= 0; --y) {
+    for (int y = height - 1; y >= 0; --y) {   // bottom-up
         std::fill(row.begin(), row.end(), 0);
         for (int x = 0; x < width; ++x) {
             uint32_t v = pixel(x, y);
-            unsigned char* p = &row[x * (bitsPerPixel / 8)];
-            p[0] = v & 0xFF;
-            p[1] = (v >> 8) & 0xFF;
-            p[2] = (v >> 16) & 0xFF;
-            if (bitsPerPixel == 32)
-                p[3] = (v >> 24) & 0xFF;
+            std::memcpy(&row[x * (bitsPerPixel / 8)], &v, bitsPerPixel / 8);   // B, G, R (, A)
         }
         bytes.append(reinterpret_cast<const char*>(row.data()), row.size());
     }
@@ -114,15 +92,12 @@ std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixe
 
 namespace {
 
-bool FindEncoder(const wchar_t* mime, CLSID* clsid)
-{
+bool FindEncoder(const wchar_t* mime, CLSID* clsid) {
     UINT count = 0, size = 0;
-    if (Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return false;
+    if (Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
     std::vector<BYTE> buffer(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return false;
+    if (Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
     for (UINT i = 0; i < count; ++i) {
         if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, mime) == 0) {
             *clsid = codecs[i].Clsid;
@@ -134,16 +109,12 @@ bool FindEncoder(const wchar_t* mime, CLSID* clsid)
 
 } // namespace
 
-std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar_t* format)
-{
-    const bool png = std::wcscmp(format, L"png") == 0;
+std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar_t* format) {
     CLSID clsid;
-    if (!FindEncoder(png ? L"image/png" : L"image/jpeg", &clsid))
-        return std::string();
+    if (!FindEncoder(std::wcscmp(format, L"png") == 0 ? L"image/png" : L"image/jpeg", &clsid)) return std::string();
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
+        for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = pixel(x, y);
     Gdiplus::GpBitmap* bitmap = nullptr;
     if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                                       reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok)
@@ -151,16 +122,14 @@ std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar
     IStream* stream = nullptr;
     std::string bytes;
     if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
-        if (Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream, &clsid, nullptr) == Gdiplus::Ok) {
-            HGLOBAL global = nullptr;
-            if (SUCCEEDED(::GetHGlobalFromStream(stream, &global))) {
-                STATSTG stat = {};
-                stream->Stat(&stat, STATFLAG_NONAME);
-                const void* data = ::GlobalLock(global);
-                if (data)
-                    bytes.assign(static_cast<const char*>(data), static_cast<size_t>(stat.cbSize.QuadPart));
-                ::GlobalUnlock(global);
-            }
+        HGLOBAL global = nullptr;
+        if (Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream, &clsid, nullptr) == Gdiplus::Ok &&
+            SUCCEEDED(::GetHGlobalFromStream(stream, &global))) {
+            STATSTG stat = {};
+            stream->Stat(&stat, STATFLAG_NONAME);
+            if (const void* data = ::GlobalLock(global))
+                bytes.assign(static_cast<const char*>(data), static_cast<size_t>(stat.cbSize.QuadPart));
+            ::GlobalUnlock(global);
         }
         stream->Release();
     }
