@@ -1,6 +1,7 @@
-// GDI+ image skins and pools. The PNG and JPG images are encoded with GDI+
-// at run time into a temporary resource folder; each test has its own ids,
-// as the pools keep every image for the whole run.
+// Bitmap, PNG and JPG skins drawn into a 32-bit DIB. Their images are made
+// at run time (.bmp written by hand, PNG and JPG encoded with GDI+) into a
+// temporary resource folder. Every test uses its own resource ids: the pools
+// keep what they loaded for the whole run.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,24 +12,37 @@
 #include "skin_test_util.h"
 #include "tests/support/test_support.h"
 #include "tests/ui_foundation/resource_folder.h"
+#include "ui/bkbitmapskin.h"
+#include "ui/bkbmppool.h"
+#include "ui/bkdraw.h"
 #include "ui/bkpngpool.h"
 #include "ui/bkpngskin.h"
+#include "ui/bkskin.h"
+#include "ui/bkwnd.h"
 
 using namespace skintest;
 
 namespace {
 
+const DWORD kWhole = static_cast<DWORD>(-1);
+const RECT kNothing = {0, 0, 0, 0};
 const COLORREF kYellow = RGB(255, 255, 0);
 const COLORREF kHalfBlueOnWhite = RGB(127, 127, 255);
-const RECT kNothing = {0, 0, 0, 0};
 
 #define EXPECT_NEAR_COLOUR(canvas, x, y, want, tolerance) \
     EXPECT_TRUE(Near((canvas).At(x, y), want, tolerance)) << std::hex << (canvas).At(x, y) << " at " << std::dec << x << "," << y
 
-class PngSkinTest : public ::testing::Test {
+class SkinTest : public ::testing::Test {
 protected:
     ResourceFolder folder_;
 
+    void WriteBmp(UINT id, int w, int h, int bpp, const PixelFn& fn) {
+        ASSERT_TRUE(folder_.Write(id, L"bmp", MakeBmp(w, h, bpp, fn)));
+    }
+    // Three 10 x 8 sub-images: red, green, blue.
+    void WriteRgbStrip(UINT id) {
+        WriteBmp(id, 30, 8, 24, [](int x, int) { return Argb(x < 10 ? kRed : x < 20 ? kGreen : kBlue); });
+    }
     void WriteImage(UINT id, const wchar_t* type, int w, int h, const PixelFn& fn) {
         std::string bytes = EncodeImage(w, h, fn, type);
         ASSERT_FALSE(bytes.empty()) << "no GDI+ encoder for " << platform::WideToUtf8(type);
@@ -47,7 +61,264 @@ uint32_t FourStates(int x, int) {
 
 } // namespace
 
-TEST_F(PngSkinTest, PoolsDecodeOnceAndBrokenImagesDrawNothing) {
+TEST_F(SkinTest, PoolRetriesMissingIdsAndRefusesCorruptFiles) {
+    EXPECT_EQ(BkBmpPool::GetBitmap(1101), nullptr);
+    WriteRgbStrip(1101);
+    HBITMAP first = BkBmpPool::GetBitmap(1101);   // a missing id was not remembered
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(BkBmpPool::GetBitmap(1101), first);
+
+    std::string huge = MakeBmp(2, 2, 32, [](int, int) { return 0xFFFFFFFFu; });
+    auto* ih = reinterpret_cast<BITMAPINFOHEADER*>(&huge[sizeof(BITMAPFILEHEADER)]);
+    ih->biWidth = ih->biHeight = 100000;   // claims far more pixels than the file holds
+    std::string cut = MakeBmp(64, 64, 24, [](int, int) { return 0u; });
+    cut.resize(cut.size() / 2);
+    ASSERT_TRUE(folder_.Write(1102, L"bmp", "BM this is not a bitmap at all"));
+    ASSERT_TRUE(folder_.Write(1103, L"bmp", huge));
+    ASSERT_TRUE(folder_.Write(1104, L"bmp", cut));
+    for (UINT id : {1102u, 1103u, 1104u}) EXPECT_EQ(BkBmpPool::GetBitmap(id), nullptr) << id;
+
+    // Skins over missing or unparsable sources load and draw nothing.
+    Canvas canvas(10, 10);
+    RECT rc = {0, 0, 10, 10};
+    for (const char* src : {"1104", "1119", "12ab"}) {
+        auto skin = MakeSkin<CBkImageSkin>(std::string("src=\"") + src + "\"");
+        EXPECT_TRUE(skin->IsLoaded());
+        skin->Draw(canvas.dc(), rc, kWhole);
+        EXPECT_EQ(skin->GetSkinSize().cx, 0) << src;
+    }
+    EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
+}
+
+TEST_F(SkinTest, ImageListDrawsSubImagesAtNaturalOrStretchSize) {
+    WriteRgbStrip(1110);
+    auto skin = MakeSkin<CBkImageSkin>("src=\"1110\" subwidth=\"10\"");
+    EXPECT_EQ(skin->GetSkinSize().cx, 10);
+    Canvas canvas(60, 30);
+    RECT rc = {5, 5, 55, 25};   // the rectangle's size is not used
+    skin->Draw(canvas.dc(), rc, 1);
+    ExpectPixels(canvas, {{5, 5, kGreen}, {14, 12, kGreen}});
+    EXPECT_TRUE(canvas.UnchangedOutside(RECT{5, 5, 15, 13}, kWhite));
+    canvas.Fill(kWhite);
+    skin->Draw(canvas.dc(), rc, kWhole);   // the whole strip
+    ExpectPixels(canvas, {{5, 5, kRed}, {20, 5, kGreen}, {34, 12, kBlue}, {35, 5, kWhite}});
+    canvas.Fill(kWhite);
+    skin->Draw(canvas.dc(), rc, 3);   // past the strip: nothing
+    skin->Draw(canvas.dc(), rc, 0x7FFFFFFF);
+    EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
+
+    // Without sub-images only the whole strip is drawn; a negative width means none.
+    auto whole = MakeSkin<CBkImageSkin>("src=\"1110\" subwidth=\"-20\"");
+    EXPECT_EQ(whole->GetSkinSize().cx, 30);
+    whole->Draw(canvas.dc(), rc, 0);
+    EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
+
+    auto stretched = MakeSkin<CBkImageSkin>("src=\"1110\" subwidth=\"10\" stretch-x=\"20\" stretch-y=\"16\"");
+    RECT at = {2, 3, 40, 30};
+    stretched->Draw(canvas.dc(), at, 2);
+    ExpectPixels(canvas, {{2, 3, kBlue}, {21, 18, kBlue}, {22, 18, kWhite}, {21, 19, kWhite}});
+}
+
+TEST_F(SkinTest, MaskColourAndPerPixelAlphaModes) {
+    const COLORREF magenta = RGB(255, 0, 255);
+    WriteBmp(1113, 8, 8, 24, [&](int x, int y) { return Argb((x + y) % 2 ? magenta : kBlue); });
+    Canvas canvas(10, 10, kGreen);
+    RECT rc = {1, 1, 9, 9};
+    MakeSkin<CBkImageSkin>("src=\"1113\" mode=\"mask\"")->Draw(canvas.dc(), rc, kWhole);
+    ExpectPixels(canvas, {{1, 1, kBlue}, {2, 1, kGreen}, {8, 7, kGreen}, {8, 8, kBlue}, {0, 0, kGreen}});
+    canvas.Fill(kGreen);
+    MakeSkin<CBkImageSkin>("src=\"1113\" mode=\"mask\" maskcolor=\"0000FF\"")->Draw(canvas.dc(), rc, kWhole);
+    ExpectPixels(canvas, {{1, 1, kGreen}, {2, 1, magenta}});
+
+    // Left half half-transparent red, right half opaque blue; a 24-bit bitmap has no alpha to blend.
+    WriteBmp(1114, 10, 4, 32, [](int x, int) { return x < 5 ? Argb(kRed, 128) : Argb(kBlue, 255); });
+    WriteBmp(1115, 10, 4, 24, [](int, int) { return Argb(kRed); });
+    canvas.Fill(kWhite);
+    RECT at = {1, 1, 12, 6};
+    MakeSkin<CBkImageSkin>("src=\"1114\" mode=\"alpha\"")->Draw(canvas.dc(), at, kWhole);
+    EXPECT_TRUE(Near(canvas.At(1, 1), RGB(255, 127, 127))) << std::hex << canvas.At(1, 1);
+    ExpectPixels(canvas, {{6, 4, kBlue}, {1, 5, kWhite}});
+    canvas.Fill(kWhite);
+    MakeSkin<CBkImageSkin>("src=\"1115\" mode=\"alpha\"")->Draw(canvas.dc(), at, kWhole);
+    EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
+}
+
+namespace {
+
+// A 30 x 40 frame bitmap split at column 5 and row 28: each corner, edge
+// strip and the centre pixel has its own colour.
+const COLORREF kTL = RGB(10, 0, 0), kTR = RGB(20, 0, 0), kBL = RGB(30, 0, 0), kBR = RGB(40, 0, 0);
+const COLORREF kTopEdge = RGB(0, 10, 0), kBottomEdge = RGB(0, 20, 0);
+const COLORREF kLeftEdge = RGB(0, 0, 10), kRightEdge = RGB(0, 0, 20), kCentre = RGB(9, 9, 9);
+
+uint32_t FramePixel(int x, int y) {
+    const int L = 5, T = 28;
+    if (x == L && y == T) return Argb(kCentre);
+    if (x == L) return Argb(y < T ? kTopEdge : kBottomEdge);
+    if (y == T) return Argb(x < L ? kLeftEdge : kRightEdge);
+    if (y < T) return Argb(x < L ? kTL : kTR);
+    return Argb(x < L ? kBL : kBR);
+}
+
+} // namespace
+
+TEST_F(SkinTest, FrameKeepsCornersStretchesEdgesAndStaysInItsRectangle) {
+    WriteBmp(1120, 30, 40, 24, FramePixel);
+    Canvas canvas(120, 120);
+    RECT rc = {10, 10, 110, 110};
+    MakeSkin<CBkSkinImgFrame>("src=\"1120\" left=\"5\" top=\"28\" crbg=\"336699\"")->Draw(canvas.dc(), rc, 0);
+    // Top-left 5 x 28, top-right 24 x 28, bottom-left 5 x 11, bottom-right 24 x 11; the centre is crbg.
+    ExpectPixels(canvas, {{10, 10, kTL}, {14, 37, kTL}, {86, 10, kTR}, {109, 37, kTR}, {10, 99, kBL},
+                          {14, 109, kBL}, {86, 99, kBR}, {109, 109, kBR}, {15, 10, kTopEdge}, {85, 37, kTopEdge},
+                          {50, 99, kBottomEdge}, {10, 38, kLeftEdge}, {14, 98, kLeftEdge}, {86, 38, kRightEdge},
+                          {109, 98, kRightEdge}, {15, 38, RGB(0x33, 0x66, 0x99)}, {85, 98, RGB(0x33, 0x66, 0x99)}});
+    EXPECT_TRUE(canvas.UnchangedOutside(rc, kWhite));
+
+    canvas.Fill(kWhite);
+    RECT middle = {0, 0, 100, 60};
+    MakeSkin<CBkSkinImgFrame>("src=\"1120\" left=\"5\" top=\"28\" part=\"middle\"")->Draw(canvas.dc(), middle, 0);
+    ExpectPixels(canvas, {{0, 0, kLeftEdge}, {4, 59, kLeftEdge}, {76, 0, kRightEdge}, {99, 59, kRightEdge},
+                          {5, 0, kWhite}, {50, 59, kWhite}});
+
+    // Splits outside the bitmap and rectangles smaller than the corners.
+    WriteBmp(1122, 6, 6, 24, [](int, int) { return Argb(kBlue); });
+    RECT inner = {20, 20, 50, 50};
+    for (const char* attrs : {"left=\"1000\" top=\"-5\"", "left=\"-7\" top=\"99999\"", "left=\"6\" top=\"6\""}) {
+        canvas.Fill(kWhite);
+        MakeSkin<CBkSkinImgFrame>(std::string("src=\"1122\" ") + attrs)->Draw(canvas.dc(), inner, 0);
+        EXPECT_TRUE(canvas.UnchangedOutside(inner, kWhite)) << attrs;
+        EXPECT_EQ(canvas.At(20, 20), kBlue) << attrs;
+    }
+    canvas.Fill(kWhite);
+    RECT tiny = {20, 20, 22, 21};
+    MakeSkin<CBkSkinImgFrame>("src=\"1122\" left=\"3\" top=\"3\"")->Draw(canvas.dc(), tiny, 0);
+    EXPECT_EQ(canvas.At(20, 20), kBlue);
+}
+
+TEST_F(SkinTest, HorizontalExtendStretchesTheSplitColumnOfTheStateImage) {
+    // 20 x 6: columns 0-4 red, column 5 green, 6-19 blue.
+    WriteBmp(1130, 20, 6, 24, [](int x, int) { return Argb(x < 5 ? kRed : x == 5 ? kGreen : kBlue); });
+    auto skin = MakeSkin<CBkSkinImgHorzExtend>("src=\"1130\" left=\"5\"");
+    EXPECT_EQ(skin->GetSkinSize().cy, 6);
+    Canvas canvas(80, 20);
+    RECT rc = {0, 2, 60, 20};
+    skin->Draw(canvas.dc(), rc, 0);
+    ExpectPixels(canvas, {{4, 2, kRed}, {5, 2, kGreen}, {45, 7, kGreen}, {46, 7, kBlue}, {59, 2, kBlue},
+                          {30, 8, kWhite}});   // bitmap height only
+    canvas.Fill(kWhite);
+    RECT narrow = {0, 0, 8, 6};   // narrower than the bitmap: drawn at the bitmap's width
+    skin->Draw(canvas.dc(), narrow, 0);
+    ExpectPixels(canvas, {{19, 0, kBlue}, {20, 0, kWhite}});
+
+    // Four 10-wide sub-images of grey levels 0, 60, 120, 180.
+    WriteBmp(1131, 40, 4, 24, [](int x, int) { int v = (x / 10) * 60; return Argb(RGB(v, v, v)); });
+    auto states = MakeSkin<CBkSkinImgHorzExtend>("src=\"1131\" subwidth=\"10\" left=\"3\"");
+    RECT bar = {0, 0, 30, 4};
+    const struct { DWORD state; int level; } cases[] = {
+        {0, 0}, {BKSTATE_HOVER, 1}, {BKSTATE_PUSHED | BKSTATE_HOVER, 2}, {BKSTATE_DISABLED | BKSTATE_PUSHED, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        states->Draw(canvas.dc(), bar, c.state);
+        const COLORREF want = RGB(c.level * 60, c.level * 60, c.level * 60);
+        ExpectPixels(canvas, {{0, 0, want}, {15, 0, want}, {29, 3, want}});
+    }
+}
+
+TEST_F(SkinTest, ButtonFaceFollowsStateAndBorder) {
+    auto skin = MakeSkin<CBkSkinButton>(
+        "bg=\"102030\" border=\"FF0000\" bgup=\"00FF00\" bgdown=\"00FF00\" bguphover=\"0000FF\" "
+        "bgdownhover=\"0000FF\" bguppush=\"FFFF00\" bgdownpush=\"FFFF00\"");
+    const COLORREF bg = RGB(0x10, 0x20, 0x30);
+    Canvas canvas(40, 20);
+    RECT rc = {0, 0, 40, 20};
+    const struct { DWORD state; COLORREF face; } cases[] = {
+        {BKSTATE_DISABLED | BKSTATE_HOVER, bg}, {0, kGreen}, {BKSTATE_HOVER, kBlue},
+        {BKSTATE_PUSHED | BKSTATE_HOVER, RGB(255, 255, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        skin->Draw(canvas.dc(), rc, c.state);
+        ExpectPixels(canvas, {{0, 0, kRed}, {39, 19, kRed}, {1, 1, bg}, {20, 10, c.face}});
+    }
+    auto flat = MakeSkin<CBkSkinButton>("useborder=\"0\" bgup=\"000000\" bgdown=\"FFFFFF\"");
+    canvas.Fill(kRed);
+    flat->Draw(canvas.dc(), rc, 0);
+    EXPECT_TRUE(Near(canvas.At(0, 0), RGB(0, 0, 0), 16));   // the gradient reaches the edge
+    EXPECT_TRUE(Near(canvas.At(0, 19), kWhite, 16));
+    EXPECT_LT(GetRValue(canvas.At(20, 5)), GetRValue(canvas.At(20, 15)));
+}
+
+TEST_F(SkinTest, GradationFillsBeyondItsSizeAndKeepsTheCallersClip) {
+    auto vert = MakeSkin<CBkSkinGradation>("from=\"000000\" to=\"FFFFFF\" direction=\"vert\" size=\"10\"");
+    Canvas canvas(30, 110, kRed);
+    RECT rc = {0, 5, 30, 105};
+    vert->Draw(canvas.dc(), rc, 0);
+    EXPECT_TRUE(Near(canvas.At(3, 5), RGB(0, 0, 0), 30));
+    EXPECT_LT(GetRValue(canvas.At(3, 6)), GetRValue(canvas.At(3, 13)));
+    ExpectPixels(canvas, {{3, 15, kWhite}, {29, 104, kWhite}, {3, 4, kRed}, {3, 105, kRed}});
+
+    canvas.Fill(kWhite);
+    MakeSkin<CBkSkinGradation>("from=\"0000FF\" to=\"FF0000\"")->Draw(canvas.dc(), rc, 0);
+    EXPECT_TRUE(Near(canvas.At(0, 50), kBlue, 20));
+    EXPECT_TRUE(Near(canvas.At(29, 50), kRed, 20));
+
+    canvas.Fill(kWhite);
+    ::IntersectClipRect(canvas.dc(), 0, 0, 20, 110);
+    MakeSkin<CBkSkinGradation>("from=\"000000\" to=\"000000\" direction=\"vert\"")->Draw(canvas.dc(), rc, 0);
+    ExpectPixels(canvas, {{5, 20, RGB(0, 0, 0)}, {25, 20, kWhite}});
+}
+
+TEST_F(SkinTest, SkinTableBuildsEveryImageSkinByElementName) {
+    WriteRgbStrip(1140);
+    ASSERT_TRUE(BkSkin::LoadSkinsFromSources({
+        "<skins><imglst name=\"imglst\" src=\"1140\" subwidth=\"10\"/>"
+        "<imgframe name=\"imgframe\" src=\"1140\" left=\"2\" top=\"2\" right=\"9\"/><button name=\"button\"/>"
+        "<imghorzex name=\"imghorzex\" src=\"1140\" left=\"4\"/><gradation name=\"gradation\" from=\"000000\"/>"
+        "<png name=\"png\" src=\"1141\" mode=\"alpha\"/><jpg name=\"jpg\" src=\"1142\"/>"
+        "<skinpng name=\"skinpng\" src=\"1143\"/><skinjpg name=\"skinjpg\" src=\"1144\"/>"
+        "<img name=\"img\" src=\"1140\"/></skins>"}));
+    for (const char* name : {"imglst", "imgframe", "button", "imghorzex", "gradation", "png", "jpg", "skinpng", "skinjpg"}) {
+        CBkSkinBase* skin = BkSkin::GetSkin(name);
+        ASSERT_NE(skin, nullptr) << name;
+        EXPECT_TRUE(skin->IsClass(name));
+    }
+    EXPECT_EQ(BkSkin::GetSkin("imglst")->GetSkinSize().cx, 10);   // loaded by the lookup
+    EXPECT_EQ(BkSkin::GetSkin("img"), nullptr);
+    BkSkin::LoadSkinsFromSources({});
+}
+
+TEST_F(SkinTest, EmptyDibAndAlphaBlendOfDeviceBitmaps) {
+    HBITMAP bmp = nullptr;
+    EXPECT_FALSE(BkCreateEmptyDib32(&bmp, 0, 5));
+    EXPECT_FALSE(BkCreateEmptyDib32(&bmp, 5, -1));
+    EXPECT_EQ(bmp, nullptr);
+    ASSERT_TRUE(BkCreateEmptyDib32(&bmp, 7, 3));
+    DIBSECTION ds = {};
+    ASSERT_EQ(::GetObjectW(bmp, sizeof(ds), &ds), static_cast<int>(sizeof(ds)));
+    EXPECT_EQ(ds.dsBm.bmBitsPixel, 32);
+    ::DeleteObject(bmp);
+
+    // A device-dependent 32-bit bitmap: half-transparent red, opaque blue.
+    const uint32_t pixels[2] = {Argb(kRed, 128), Argb(kBlue)};
+    HBITMAP ddb = ::CreateBitmap(2, 1, 1, 32, pixels);
+    ASSERT_NE(ddb, nullptr);
+    Canvas canvas(6, 3);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 1, 1, 2, 1, 0);
+    EXPECT_TRUE(Near(canvas.At(1, 1), RGB(255, 127, 127))) << std::hex << canvas.At(1, 1);
+    EXPECT_EQ(canvas.At(2, 1), kBlue);
+    // A window reaching past the bitmap draws only what exists.
+    canvas.Fill(kWhite);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 50, 50, 1);
+    EXPECT_EQ(canvas.At(0, 0), kBlue);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 5, 5, 2);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, 5, 5, -7);
+    BkAlphaBlendBitmap(ddb, canvas.dc(), 0, 0, -5, 5, 0);
+    EXPECT_TRUE(canvas.UnchangedOutside(RECT{0, 0, 1, 1}, kWhite));
+    ::DeleteObject(ddb);
+}
+
+TEST_F(SkinTest, PoolsDecodeOnceAndBrokenImagesDrawNothing) {
     WriteImage(2001, L"png", 8, 4, [](int, int) { return Solid(kRed); });
     WriteImage(2003, L"jpg", 8, 4, [](int, int) { return Solid(kRed); });
     Gdiplus::Image* png = BkPngPool::Get(2001);
@@ -89,7 +360,7 @@ TEST_F(PngSkinTest, PoolsDecodeOnceAndBrokenImagesDrawNothing) {
     EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
 }
 
-TEST_F(PngSkinTest, SubImagesWrapAroundTheStrip) {
+TEST_F(SkinTest, SubImagesWrapAroundTheStrip) {
     WriteImage(2020, L"png", 144, 12, FourStates);
     auto skin = MakeSkin<CBkPngSkin>("src=\"2020\" subwidth=\"36\"");
     EXPECT_EQ(skin->GetSkinSize().cx, 36);
@@ -107,7 +378,7 @@ TEST_F(PngSkinTest, SubImagesWrapAroundTheStrip) {
     }
 }
 
-TEST_F(PngSkinTest, PerPixelAlphaBlendsOverTheDestination) {
+TEST_F(SkinTest, PerPixelAlphaBlendsOverTheDestination) {
     // Left: transparent; middle: half red; right: opaque blue.
     WriteImage(2021, L"png", 30, 4, [](int x, int) { return x < 10 ? Argb(kRed, 0) : x < 20 ? Argb(kRed, 128) : Solid(kBlue); });
     auto skin = MakeSkin<CBkPngSkin>("src=\"2021\"");
@@ -123,7 +394,7 @@ TEST_F(PngSkinTest, PerPixelAlphaBlendsOverTheDestination) {
     EXPECT_EQ(canvas.At(5, 1), kWhite);
 }
 
-TEST_F(PngSkinTest, MarginsKeepCapsAndStretchOrTileTheMiddle) {
+TEST_F(SkinTest, MarginsKeepCapsAndStretchOrTileTheMiddle) {
     // 5 red | 10 green | 5 half-transparent blue.
     WriteImage(2022, L"png", 20, 6, [](int x, int) { return x < 5 ? Solid(kRed) : x < 15 ? Solid(kGreen) : Argb(kBlue, 128); });
     Canvas canvas(220, 100);
@@ -150,7 +421,7 @@ TEST_F(PngSkinTest, MarginsKeepCapsAndStretchOrTileTheMiddle) {
     ExpectPixels(canvas, {{5, 0, kRed}, {5, 4, kRed}, {5, 6, kGreen}, {5, 93, kGreen}, {5, 95, kBlue}, {9, 99, kBlue}});
 }
 
-TEST_F(PngSkinTest, EightPieceFrameLeavesTheCentreUntouched) {
+TEST_F(SkinTest, EightPieceFrameLeavesTheCentreUntouched) {
     // 200 x 100, split at column 150 and row 65: corners red, edges green.
     WriteImage(2025, L"png", 200, 100, [](int x, int y) { return Solid(x == 150 || y == 65 ? kGreen : kRed); });
     auto skin = MakeSkin<CBkPngSkin>("src=\"2025\" tile_stretch=\"1\" left=\"150\" top=\"65\" margin_bottom=\"16\"");
@@ -163,7 +434,7 @@ TEST_F(PngSkinTest, EightPieceFrameLeavesTheCentreUntouched) {
     EXPECT_TRUE(canvas.UnchangedOutside(rc, kBlue));
 }
 
-TEST_F(PngSkinTest, FlipMirrorStretchTileGreyAndPoints) {
+TEST_F(SkinTest, FlipMirrorStretchTileGreyAndPoints) {
     WriteImage(2026, L"png", 20, 4, [](int x, int) { return Solid(x < 10 ? kRed : kBlue); });
     auto plain = MakeSkin<CBkPngSkin>("src=\"2026\"");
     Canvas canvas(40, 30);
@@ -201,7 +472,7 @@ TEST_F(PngSkinTest, FlipMirrorStretchTileGreyAndPoints) {
     ExpectPixels(canvas, {{5, 1, kBlue}, {25, 1, kRed}, {35, 1, kWhite}, {3, 7, kRed}, {17, 7, kBlue}});
 }
 
-TEST_F(PngSkinTest, AbsurdMarginsStayInsideTheRectangle) {
+TEST_F(SkinTest, AbsurdMarginsStayInsideTheRectangle) {
     WriteImage(2028, L"png", 20, 6, [](int, int) { return Solid(kRed); });
     Canvas canvas(200, 40);
     RECT rc = {50, 10, 150, 30};
@@ -217,7 +488,7 @@ TEST_F(PngSkinTest, AbsurdMarginsStayInsideTheRectangle) {
     }
 }
 
-TEST_F(PngSkinTest, StretchIntoATransparentSurfaceKeepsTheImagesAlpha) {
+TEST_F(SkinTest, StretchIntoATransparentSurfaceKeepsTheImagesAlpha) {
     // Layered windows (the drop shadow) stretch skins into a cleared 32-bit
     // surface and hand its alpha to the system.
     WriteImage(2060, L"png", 4, 4, [](int x, int) { return x < 2 ? Argb(kRed, 128) : Solid(kBlue); });
@@ -234,7 +505,7 @@ TEST_F(PngSkinTest, StretchIntoATransparentSurfaceKeepsTheImagesAlpha) {
     EXPECT_NEAR(static_cast<int>((canvas.Raw(0, 0) >> 16) & 0xFF), 128, 2) << std::hex << canvas.Raw(0, 0);
 }
 
-TEST_F(PngSkinTest, JpgDrawsCapsSubImagesAndGrey) {
+TEST_F(SkinTest, JpgDrawsCapsSubImagesAndGrey) {
     WriteImage(2030, L"jpg", 40, 20, [](int x, int) { return Solid(x < 20 ? kRed : kBlue); });
     auto skin = MakeSkin<CBkJpgSkin>("src=\"2030\" margin_left=\"8\" margin_right=\"8\"");
     Canvas canvas(120, 30);
@@ -260,7 +531,7 @@ TEST_F(PngSkinTest, JpgDrawsCapsSubImagesAndGrey) {
     EXPECT_LE(std::abs(GetRValue(grey) - GetBValue(grey)), 4);
 }
 
-TEST_F(PngSkinTest, NormalSkinLoadsFromResourceOrFileAtItsOpacity) {
+TEST_F(SkinTest, NormalSkinLoadsFromResourceOrFileAtItsOpacity) {
     WriteImage(2040, L"png", 10, 4, [](int, int) { return Solid(kRed); });
     WriteImage(2042, L"jpg", 10, 4, [](int, int) { return Solid(kGreen); });
     ASSERT_TRUE(testing_support::WriteFileBytes(folder_.Path() + L"\\blue.png",
@@ -290,7 +561,7 @@ TEST_F(PngSkinTest, NormalSkinLoadsFromResourceOrFileAtItsOpacity) {
     EXPECT_NEAR_COLOUR(canvas, 5, 2, kGreen, 40);
 }
 
-TEST_F(PngSkinTest, NormalSkinSubImagesTilesGreyAndMargins) {
+TEST_F(SkinTest, NormalSkinSubImagesTilesGreyAndMargins) {
     WriteImage(2044, L"png", 144, 12, FourStates);
     auto skin = MakeSkin<CBkNormalPngSkin>("src=\"2044\" subwidth=\"36\"");
     Canvas canvas(150, 30);
