@@ -31,54 +31,41 @@ void CMemoryUsnJournal::AddVolume(HANDLE volume, DWORDLONG journalId, USN firstU
 }
 
 USN CMemoryUsnJournal::Append(HANDLE volume, const UsnChange& change) {
-    platform::ScopedLock lock(lock_);
-    Journal& j = journals_.at(volume);
-    const USN usn = j.nextUsn;
-    j.records.push_back({usn, change.reason, EncodeUsnRecord(change, usn)});
-    j.nextUsn += static_cast<USN>(j.records.back().bytes.size());
-    return usn;
+    return With(volume, [&](Journal& j) {
+        const USN usn = j.nextUsn;
+        j.records.push_back({usn, change.reason, EncodeUsnRecord(change, usn)});
+        j.nextUsn += static_cast<USN>(j.records.back().bytes.size());
+        return usn;
+    });
 }
 
 void CMemoryUsnJournal::QueueRawAnswer(HANDLE volume, std::string bytes) {
-    platform::ScopedLock lock(lock_);
-    journals_.at(volume).rawAnswers.push_back(std::move(bytes));
+    With(volume, [&](Journal& j) { j.rawAnswers.push_back(std::move(bytes)); });
 }
 
 void CMemoryUsnJournal::FailNext(HANDLE volume, DWORD code, DWORD error, int count) {
-    platform::ScopedLock lock(lock_);
-    journals_.at(volume).failures.push_back({code, error, count});
+    With(volume, [&](Journal& j) { j.failures.push_back({code, error, count}); });
 }
 
 void CMemoryUsnJournal::SetState(HANDLE volume, State state) {
-    platform::ScopedLock lock(lock_);
-    Journal& j = journals_.at(volume);
-    j.state = state;
-    if (state == State::Inactive) j.records.clear();
+    With(volume, [&](Journal& j) {
+        j.state = state;
+        if (state == State::Inactive) j.records.clear();
+    });
 }
 
 void CMemoryUsnJournal::Purge(HANDLE volume, USN firstUsn) {
-    platform::ScopedLock lock(lock_);
-    Journal& j = journals_.at(volume);
-    j.firstUsn = firstUsn;
-    j.records.erase(std::remove_if(j.records.begin(), j.records.end(),
-                                   [&](const Record& r) { return r.usn < firstUsn; }),
-                    j.records.end());
+    With(volume, [&](Journal& j) {
+        j.firstUsn = firstUsn;
+        j.records.erase(std::remove_if(j.records.begin(), j.records.end(),
+                                       [&](const Record& r) { return r.usn < firstUsn; }),
+                        j.records.end());
+    });
 }
 
-CMemoryUsnJournal::Stats CMemoryUsnJournal::StatsOf(HANDLE volume) {
-    platform::ScopedLock lock(lock_);
-    return journals_.at(volume).stats;
-}
-
-DWORDLONG CMemoryUsnJournal::JournalId(HANDLE volume) {
-    platform::ScopedLock lock(lock_);
-    return journals_.at(volume).id;
-}
-
-USN CMemoryUsnJournal::NextUsn(HANDLE volume) {
-    platform::ScopedLock lock(lock_);
-    return journals_.at(volume).nextUsn;
-}
+CMemoryUsnJournal::Stats CMemoryUsnJournal::StatsOf(HANDLE v) { return With(v, [](Journal& j) { return j.stats; }); }
+DWORDLONG CMemoryUsnJournal::JournalId(HANDLE v) { return With(v, [](Journal& j) { return j.id; }); }
+USN CMemoryUsnJournal::NextUsn(HANDLE v) { return With(v, [](Journal& j) { return j.nextUsn; }); }
 
 DWORD CMemoryUsnJournal::Control(HANDLE volume, DWORD code, const void* in, DWORD inBytes, void* out,
                                  DWORD outBytes, DWORD* returned) {

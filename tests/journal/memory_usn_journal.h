@@ -78,6 +78,12 @@ private:
     };
 
     DWORD Read(Journal& j, const void* in, DWORD inBytes, void* out, DWORD outBytes, DWORD* returned);
+    // Runs `use` on the volume's journal under the lock.
+    template <typename F>
+    auto With(HANDLE volume, F use) {
+        platform::ScopedLock lock(lock_);
+        return use(journals_.at(volume));
+    }
 
     platform::CriticalSection lock_;
     std::map<HANDLE, Journal> journals_;
