@@ -70,9 +70,7 @@ uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const 
         }
         // Otherwise the hit is this name's when no NUL comes before it.
         bool highByte = false;
-        const char* p = name;
-        for (; p < hit && *p; ++p) highByte = highByte || static_cast<unsigned char>(*p) >= 0x80;
-        if (p < hit) continue;  // the name holds no hit: it cannot match
+        if (!namescan::NoNameEndBefore(name, hit, &highByte)) continue;  // no hit in this name: no match
         // Before any byte >= 0x80 no double-byte character can have taken the
         // hit's bytes, so an exact literal is a match; otherwise test in full.
         if ((filter.exact && !highByte) || query.MatchName(name, scratch)) take(e);

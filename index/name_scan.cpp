@@ -142,67 +142,95 @@ __attribute__((target("sse2"))) inline __m128i FoldMask(unsigned char c) {
     return _mm_set1_epi8(static_cast<char>((c >= 'a' && c <= 'z') ? 0x20 : 0));
 }
 
-// Candidates come from the first two pattern bytes of each aligned block
-// (the second byte of the block's last position is not looked at, so that no
-// read goes past the block holding `end`); each is verified in full. After a
-// hit the scan goes on behind the NUL that ends the name.
+// The byte after the first NUL at or after `p`, 16 bytes at a time with
+// aligned loads (which never cross a page, so reading around is safe).
+__attribute__((target("sse2"))) const unsigned char* NextNameSse2(const unsigned char* p) {
+    const __m128i zero = _mm_setzero_si128();
+    const unsigned char* block = p - (reinterpret_cast<uintptr_t>(p) & 15u);
+    unsigned live = 0xFFFFu << (p - block);
+    for (;; block += 16, live = 0xFFFFu) {
+        unsigned z = static_cast<unsigned>(
+                         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero))) &
+                     live;
+        if (z) return block + __builtin_ctz(z) + 1;
+    }
+}
+
+__attribute__((target("sse2"))) int SpanStateSse2(const unsigned char* p, const unsigned char* stop, bool* high) {
+    const __m128i zero = _mm_setzero_si128();
+    const unsigned char* block = p - (reinterpret_cast<uintptr_t>(p) & 15u);
+    unsigned live = 0xFFFFu << (p - block);
+    unsigned highBits = 0;
+    for (; block < stop; block += 16, live = 0xFFFFu) {
+        if (stop - block < 16) live &= (1u << (stop - block)) - 1;
+        const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & live) return 0;
+        highBits |= static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
+    }
+    *high = highBits != 0;
+    return 1;
+}
+
+// 16 positions at a time: a position is a candidate when its byte equals the
+// pattern's first byte and the byte m - 1 further on its last (the pair is
+// far rarer in names than the first byte alone); each candidate is verified
+// in full. Every read stays below `end`; the last stretch goes byte by byte.
+// After a hit the scan goes on behind the NUL that ends the name.
 __attribute__((target("sse2"))) void FindInNamesSse2(const unsigned char* s, const unsigned char* end,
                                                      const unsigned char* folded, size_t m,
                                                      const unsigned char* base, std::vector<uint32_t>& hits) {
+    const size_t lastAt = m > 1 ? m - 1 : 0;
     const __m128i zero = _mm_setzero_si128();
     const __m128i first = _mm_set1_epi8(static_cast<char>(m ? folded[0] : 0));
-    const __m128i second = _mm_set1_epi8(static_cast<char>(m > 1 ? folded[1] : 0));
-    const __m128i fold1 = FoldMask(m ? folded[0] : 0);
-    const __m128i fold2 = FoldMask(m > 1 ? folded[1] : 0);
-    const unsigned char* block = s - (reinterpret_cast<uintptr_t>(s) & 15u);
-    unsigned live = 0xFFFFu << (s - block);
-    while (block < end) {
-        __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(m ? folded[lastAt] : 0));
+    const __m128i foldFirst = FoldMask(m ? folded[0] : 0);
+    const __m128i foldLast = FoldMask(m ? folded[lastAt] : 0);
+    while (end - s >= static_cast<ptrdiff_t>(lastAt + 16)) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
         unsigned mask;
         if (m == 0) {
             mask = static_cast<unsigned>(_mm_movemask_epi8(v));
         } else {
-            mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, fold1), first)));
-            if (m > 1) {
-                unsigned m2 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, fold2), second)));
-                mask &= (m2 >> 1) | 0x8000u;
+            mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, foldFirst), first)));
+            if (m > 1) {  // no test of `mask` first: that branch would be mispredicted half the time
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + lastAt));
+                mask &= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(w, foldLast), last)));
             }
         }
-        mask &= live;
-        if (end - block < 16) mask &= (1u << (end - block)) - 1;
-        bool seekNul = false;
+        const unsigned char* next = s + 16;
         while (mask) {
             unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-            if (m > 1 && !RestMatches(block + bit, folded, m)) {
+            if (m > 2 && !RestMatches(s + bit, folded, m)) {
                 mask &= mask - 1;
                 continue;
             }
-            hits.push_back(static_cast<uint32_t>(block + bit - base));
+            hits.push_back(static_cast<uint32_t>(s + bit - base));
             unsigned nulAfter = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & ~((2u << bit) - 1);
             if (!nulAfter) {
-                seekNul = true;
+                next = NextNameSse2(s + 16);  // the name goes on past these 16 bytes
                 break;
             }
             mask &= ~((2u << __builtin_ctz(nulAfter)) - 1);
         }
-        block += 16;
-        live = 0xFFFFu;
-        if (seekNul) {
-            // The name goes on into the next blocks: carry on behind its NUL.
-            for (;; block += 16) {
-                if (block >= end) return;
-                unsigned z = static_cast<unsigned>(
-                    _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero)));
-                if (z) {
-                    live = 0xFFFFu & ~((2u << __builtin_ctz(z)) - 1);
-                    break;
-                }
-            }
-        }
+        s = next;
     }
+    FindInNamesScalar(s, end, folded, m, base, hits);
 }
 
 } // namespace
+
+bool NoNameEndBefore(const char* p, const char* stop, bool* high) {
+    const auto* s = reinterpret_cast<const unsigned char*>(p);
+    const auto* e = reinterpret_cast<const unsigned char*>(stop);
+    if (g_sse2) return SpanStateSse2(s, e, high) != 0;
+    bool seen = false;
+    for (; s < e; ++s) {
+        if (*s == 0) return false;
+        seen = seen || *s >= 0x80;
+    }
+    *high = seen;
+    return true;
+}
 
 void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits) {
     const auto* s = reinterpret_cast<const unsigned char*>(begin);

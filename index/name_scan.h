@@ -35,4 +35,8 @@ bool WildcardMatchBytes(const char* folded, size_t m, const char* name, size_t l
 // with m == 0 of the first byte >= 0x80. At most one offset per name.
 void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits);
 
+// True when no byte of [p, stop) is NUL; *high then tells whether one of
+// them is >= 0x80.
+bool NoNameEndBefore(const char* p, const char* stop, bool* high);
+
 } // namespace namescan

@@ -124,6 +124,7 @@ struct FullSearchRound {
     const CSearchQuery* query;
     const CVolumeIndex* volume;
     const IndexRecord* table;
+    const SlotKey* keys;
     uint16_t position;
     bool prefix;
     uint32_t begin, end;
@@ -151,14 +152,16 @@ void MatchShare(void* context, unsigned share) {
         uint32_t from = round.begin + static_cast<uint32_t>(c) * kChunkRecords;
         uint32_t to = std::min(round.end, from + kChunkRecords);
         for (uint32_t slot = from; slot < to; ++slot) {
-            const IndexRecord& record = round.table[slot];
-            const char* name = volume.GetName(record);
+            const SlotKey key = round.keys[slot];
+            const char* name = volume.GetName(key);
             bool deleted = false;
             int r;
-            if (!needPath) {
-                r = stateOnly ? query.MatchState(name, record.Flags, &deleted)
-                              : query.MatchStateAndFilters(InputOf(volume, record), L"", &deleted);
+            if (stateOnly) {
+                r = query.MatchState(name, key.Flags, &deleted);
+            } else if (!needPath) {
+                r = query.MatchStateAndFilters(InputOf(volume, round.table[slot]), L"", &deleted);
             } else {
+                const IndexRecord& record = round.table[slot];
                 const char* ansi = volume.GetFullPath(slot, work.pathBuffer);
                 int n = ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, work.widePath.data(),
                                               static_cast<int>(work.widePath.size()));
@@ -231,6 +234,7 @@ unsigned CIndexManager::FullSearch() {
             round.query = &query;
             round.volume = volume;
             round.table = volume->Records();
+            round.keys = volume->Keys();
             round.position = static_cast<uint16_t>(v);
             round.prefix = prefix;
             round.begin = start;
@@ -307,13 +311,14 @@ void NarrowShare(void* context, unsigned share) {
         for (size_t i = from; i < to; ++i) {
             const SearchResult entry = round.source[i];
             const CVolumeIndex* volume = entry.Volume < round.volumeCount ? round.volumes[entry.Volume] : nullptr;
-            const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
-            if (!record) continue;
-            const char* name = volume->GetName(*record);
+            if (!volume || entry.Slot >= volume->RecordCount()) continue;
+            const SlotKey key = volume->Keys()[entry.Slot];
+            const char* name = volume->GetName(key);
             if (entry.Slot < kFirstUserSlot && name && name[0] == '$') continue;
             bool deleted = false;
-            int r = stateOnly ? query.MatchState(name, record->Flags, &deleted)
-                              : query.MatchStateAndFilters(InputOf(*volume, *record), L"", &deleted);
+            int r = stateOnly ? query.MatchState(name, key.Flags, &deleted)
+                              : query.MatchStateAndFilters(InputOf(*volume, *volume->GetRecord(entry.Slot)), L"",
+                                                           &deleted);
             if (r == MATCH_REJECT) continue;
             if (volume != batchVolume) {
                 flush();

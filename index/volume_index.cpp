@@ -153,7 +153,10 @@ uint32_t CVolumeIndex::StoreName(const char* name, size_t length) {
 bool CVolumeIndex::GrowTo(uint32_t slot) {
     if (slot > UINT32_MAX - kGrowStep) return false;
     try {
-        records_.resize(static_cast<size_t>(slot) + kGrowStep, IndexRecord{});  // new slots are all zero
+        // New slots are all zero; the keys grow first so that a failure leaves
+        // both as they were.
+        keys_.resize(static_cast<size_t>(slot) + kGrowStep, SlotKey{0, 0});
+        records_.resize(static_cast<size_t>(slot) + kGrowStep, IndexRecord{});
     } catch (const std::exception&) {
         platform::Trace("CVolumeIndex: cannot grow %s to slot %u", root_.c_str(), slot);
         return false;
@@ -171,17 +174,19 @@ bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* nam
     r.Flags = flags;
     r.FatherID = fatherId;
     r.FileName = StoreName(name, len);
+    SyncKey(slot);
     RefreshFileInfo(slot);
     return true;
 }
 
 bool CVolumeIndex::DeleteIndex(uint32_t slot) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
-    IndexRecord* r = GetRecord(slot);
+    IndexRecord* r = MutableRecord(slot);
     const char* name = r ? GetName(*r) : nullptr;
     TraceChange("DeleteIndex", slot, r ? r->FatherID : 0, name, name ? strlen(name) : 0);
     if (!r) return false;
     r->Flags &= static_cast<uint8_t>(~IRF_EXISTS);
+    SyncKey(slot);
     return true;
 }
 
@@ -189,10 +194,11 @@ bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* nam
     ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("ReNameIndex", slot, fatherId, name, len);
-    IndexRecord* r = GetRecord(slot);
+    IndexRecord* r = MutableRecord(slot);
     if (!r) return false;
     r->FatherID = fatherId;
     r->FileName = StoreName(name, len);
+    SyncKey(slot);
     RefreshFileInfo(slot);
     return true;
 }
@@ -201,18 +207,19 @@ bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* nam
     ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("UpdateIndex", slot, fatherId, name, len);
-    IndexRecord* r = GetRecord(slot);
+    IndexRecord* r = MutableRecord(slot);
     if (!r) return false;
     r->Flags = flags;
     r->FatherID = fatherId;
     r->FileName = StoreName(name, len);
+    SyncKey(slot);
     RefreshFileInfo(slot);
     return true;
 }
 
 bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
-    IndexRecord* r = GetRecord(slot);
+    IndexRecord* r = MutableRecord(slot);
     if (!r) return false;
     PathBuffer buffer;
     const char* path = GetFullPath(slot, buffer);
@@ -233,6 +240,7 @@ bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
 void CVolumeIndex::Clear() {
     ::InterlockedIncrement(&g_IndexChangeStamp);
     RecordArray().swap(records_);
+    decltype(keys_)().swap(keys_);
     names_.reset();
     nameSize_ = 0;
     nameCapacity_ = 0;
@@ -242,7 +250,16 @@ void CVolumeIndex::Clear() {
 
 void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> names, size_t nameSize) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
+    auto keys = std::move(keys_);  // storage of an earlier load is reused
     Clear();
+    try {
+        keys.reserve(records.capacity());  // the same room for journal additions
+        keys.resize(records.size());
+    } catch (const std::exception&) {
+        platform::Trace("AdoptLoaded: no memory for the keys of %lu records", static_cast<unsigned long>(records.size()));
+        return;
+    }
+    keys_ = std::move(keys);
     records_ = std::move(records);
     names_ = std::move(names);
     // References must fit in 32 bits; larger name files are not provided for.
@@ -251,13 +268,16 @@ void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> name
     else nameSize_ = 0;
     nameCapacity_ = nameSize_;
     const uint32_t limit = static_cast<uint32_t>(nameSize_);
-    for (IndexRecord& r : records_) {
+    for (size_t i = 0; i < records_.size(); ++i) {
+        IndexRecord& r = records_[i];
         uint32_t offset = r.FileName;
         r.FileName = offset < limit ? offset + 1 : 0;  // also turns 0xFFFFFFFF into "no name"
+        keys_[i] = SlotKey{r.FileName, r.Flags};
     }
 }
 
 size_t CVolumeIndex::MemoryUsage() const {
-    return records_.capacity() * sizeof(IndexRecord) + (names_ ? nameCapacity_ + 1 : 0) +
+    return records_.capacity() * sizeof(IndexRecord) + keys_.capacity() * sizeof(SlotKey) +
+           (names_ ? nameCapacity_ + 1 : 0) +
            pools_.size() * kPoolSize;
 }

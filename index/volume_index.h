@@ -36,6 +36,16 @@ struct DefaultInitAllocator : std::allocator<T> {
 // for new slots always passes a zero record.
 using RecordArray = std::vector<IndexRecord, DefaultInitAllocator<IndexRecord>>;
 
+// What a search reads of every record -- its name reference and flags -- kept
+// side by side with the table: 5 bytes to stream per record instead of 45.
+#pragma pack(push, 1)
+struct SlotKey {
+    uint32_t NameRef;
+    uint8_t Flags;
+};
+#pragma pack(pop)
+static_assert(sizeof(SlotKey) == 5, "SlotKey is packed");
+
 class CVolumeIndex {
 public:
     static constexpr size_t kPoolSize = 4096;       // one block for names added at run time
@@ -56,13 +66,16 @@ public:
     wchar_t Letter() const { return letter_; }
 
     uint32_t RecordCount() const { return static_cast<uint32_t>(records_.size()); }
-    // The record of a slot, or null beyond the table.
-    IndexRecord* GetRecord(uint32_t slot) { return slot < records_.size() ? &records_[slot] : nullptr; }
+    // The record of a slot, or null beyond the table. Records change only
+    // through the methods below, which keep the slot keys in step.
     const IndexRecord* GetRecord(uint32_t slot) const { return slot < records_.size() ? &records_[slot] : nullptr; }
     const IndexRecord* Records() const { return records_.data(); }
+    // Name reference and flags of every slot (RecordCount() entries).
+    const SlotKey* Keys() const { return keys_.data(); }
 
     // The NUL-terminated ANSI name a record refers to, or null when it has none.
     const char* GetName(const IndexRecord& record) const { return ResolveName(record.FileName); }
+    const char* GetName(const SlotKey& key) const { return ResolveName(key.NameRef); }
     const char* GetName(uint32_t slot) const;
 
     // The record's name (empty when it has none).
@@ -114,6 +127,9 @@ public:
     size_t MemoryUsage() const;
 
 private:
+    IndexRecord* MutableRecord(uint32_t slot) { return slot < records_.size() ? &records_[slot] : nullptr; }
+    // Copies the record's name reference and flags into its key.
+    void SyncKey(uint32_t slot) { keys_[slot] = SlotKey{records_[slot].FileName, records_[slot].Flags}; }
     const char* ResolveName(uint32_t ref) const;
     // Copies a name into the pools; returns its reference, 0 when it cannot be stored.
     uint32_t StoreName(const char* name, size_t length);
@@ -126,6 +142,7 @@ private:
     size_t nameSize_ = 0;
     size_t nameCapacity_ = 0;  // bytes of names_ before its closing NUL
     RecordArray records_;
+    std::vector<SlotKey, DefaultInitAllocator<SlotKey>> keys_;
     // Names added at run time; never moved or freed while the volume lives.
     std::vector<std::unique_ptr<char[]>> pools_;
     size_t lastPoolUsed_ = 0;

@@ -481,6 +481,32 @@ TEST_F(SearchThreads, ParallelRoundsAndNarrowingMatchAPlainPass) {
     }
 }
 
+// Every kind of journal change shows in the next full search: the search
+// reads names and flags from the slot keys, which must follow the records.
+TEST_F(SearchThreads, FullSearchSeesEveryKindOfRecordChange) {
+    std::vector<Entry> entries = RandomVolume(3000, 8);
+    Load(entries);
+    {
+        platform::ScopedLock lock(manager_->RecordLock());
+        CVolumeIndex* volume = manager_->GetVolume(0);
+        const uint32_t past = volume->RecordCount() + 500;
+        ASSERT_TRUE(volume->InsertIndex(past, 5, "zzz-inserted", 12, kFile));
+        ASSERT_TRUE(volume->ReNameIndex(100, 5, "zzz-renamed", 11));
+        ASSERT_TRUE(volume->UpdateIndex(101, 5, "zzz-updated", 11, kDir));
+        ASSERT_TRUE(volume->UpdateIndex(102, 5, "zzz-deleted", 11, kFile));
+        ASSERT_TRUE(volume->DeleteIndex(102));
+    }
+    auto names = [&](uint32_t state) {
+        Search(MakeQuery(L"ZZZ", state));
+        std::vector<std::string> out;
+        std::string name;
+        for (size_t row = 0; manager_->GetResultName(row, &name); ++row) out.push_back(name);
+        return out;
+    };
+    EXPECT_EQ(names(SQS_EXISTING), (std::vector<std::string>{"zzz-renamed", "zzz-updated", "zzz-inserted"}));
+    EXPECT_EQ(names(SQS_DELETED), (std::vector<std::string>{"zzz-deleted"}));
+}
+
 TEST_F(SearchThreads, NarrowingSeesRecordsChangedSinceThePreviousSearch) {
     std::vector<Entry> entries = RandomVolume(60000, 5);
     Load(entries);
