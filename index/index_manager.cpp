@@ -36,7 +36,7 @@ CIndexManager::~CIndexManager() {
     // A scan still running would write files and the monitor list of a
     // destroyed object: stop it after its current drive and wait.
     StopThread(scanThread_, scanStop_);
-    StopSearchThread();
+    EndSearchThread();
     StopJournalThread();
     StopThread(sortThread_, g_bSearchAbort);
     sorted_ = 0;

@@ -129,10 +129,10 @@ public:
     int MatchRecord(const CVolumeIndex& volume, const IndexRecord& record, const wchar_t* fullPath,
                     bool* deleted) const;
 
+    // Runs the active query: FullSearch when its FullScan is set, else
+    // NarrowSearch; returns 1.
     static unsigned __stdcall SearchThreadProc(void* manager);
     static unsigned __stdcall SortThreadProc(void* manager);
-    // A search thread started ahead of time that waits for StartSearch.
-    static unsigned __stdcall ParkedSearchThreadProc(void* manager);
 
     // ===================================================================
     // Change-journal monitor
@@ -170,7 +170,14 @@ private:
     unsigned ScanDrives();
     // Plain flag, wait without limit, close the handle, clear the flag.
     static void StopThread(platform::Thread& thread, volatile LONG& stopFlag);
-    void StopSearchThread() { StopThread(searchThread_, searchStop_); }
+    // Stop flag, wait for the running search to end, clear the flag; the
+    // thread itself stays for the next search.
+    void StopSearchThread();
+    // Waits until no search runs.
+    void WaitForSearch();
+    // Ends the search thread for good (destruction).
+    void EndSearchThread();
+    static unsigned __stdcall SearchLoopProc(void* manager);
     void StopJournalThread() { StopThread(journalThread_, journalStop_); }
 
     platform::CriticalSection recordLock_;  // volumes, records, names, result lists
@@ -184,7 +191,7 @@ private:
     platform::Thread loadThread_;
     platform::Thread scanThread_;
     platform::Thread journalThread_;  // runs the journal poll loop; polls journalStop_
-    platform::Thread searchThread_;   // runs a search; polls searchStop_
+    platform::Thread searchThread_;   // runs the searches one by one; polls searchStop_
     platform::Thread sortThread_;     // runs a sort; polls g_bSearchAbort
 
     volatile LONG scanStop_ = 0;     // checked between drives; set at destruction
@@ -224,18 +231,13 @@ private:
         LONG Stamp = 0;
     } narrowBase_;
     std::vector<SearchResult> narrowSource_;  // the previous results while narrowing
-    // The next search thread, started when the last search ended and parked
-    // until StartSearch hands it the query: a thread can take milliseconds to
-    // start, which a keystroke should not wait for. Only the search thread
-    // starts it and only StartSearch, with no search thread running, takes it.
-    struct ParkedSearchThread {
-        ParkedSearchThread();
-        ~ParkedSearchThread();  // ends a thread still parked
-        platform::Thread thread;
-        platform::UniqueHandle go;  // auto-reset
-        volatile LONG quit = 0;
-    };
-    std::unique_ptr<ParkedSearchThread> parkedSearch_;
+    // The search thread waits between searches for the next one: a new
+    // thread can take milliseconds to start, which a keystroke should not
+    // wait for. StartSearch hands it a search with searchGo_; searchIdle_ is
+    // set while it runs none.
+    platform::UniqueHandle searchGo_ = platform::UniqueHandle(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    platform::UniqueHandle searchIdle_ = platform::UniqueHandle(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    volatile LONG searchQuit_ = 0;
 
     // ===================================================================
     // Change-journal monitor

@@ -35,29 +35,48 @@ int CIndexManager::StartSearch(const CSearchQuery& query) {
         platform::ScopedLock lock(queryLock_);
         activeQuery_.Assign(query);
     }
-    if (parkedSearch_ && parkedSearch_->thread.IsRunning()) {
-        searchThread_ = std::move(parkedSearch_->thread);
-        ::SetEvent(parkedSearch_->go.Get());
-    } else if (!searchThread_.Start(&CIndexManager::SearchThreadProc, this)) {
-        platform::Trace("StartSearch: the search thread did not start");
+    if (!searchGo_ || !searchIdle_) {
+        platform::Trace("StartSearch: no events for the search thread");
+        return 1;
     }
+    if (!searchThread_.IsRunning()) {
+        searchThread_.Close();
+        if (!searchThread_.Start(&CIndexManager::SearchLoopProc, this)) {
+            platform::Trace("StartSearch: the search thread did not start");
+            return 1;
+        }
+    }
+    ::ResetEvent(searchIdle_.Get());
+    ::SetEvent(searchGo_.Get());
     return 1;
 }
 
-CIndexManager::ParkedSearchThread::ParkedSearchThread() : go(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-
-CIndexManager::ParkedSearchThread::~ParkedSearchThread() {
-    ::InterlockedExchange(&quit, 1);
-    ::SetEvent(go.Get());
-    thread.Join();
+void CIndexManager::WaitForSearch() {
+    if (searchThread_.IsRunning() && searchIdle_) ::WaitForSingleObject(searchIdle_.Get(), INFINITE);
 }
 
-unsigned __stdcall CIndexManager::ParkedSearchThreadProc(void* manager) {
+void CIndexManager::StopSearchThread() {
+    ::InterlockedExchange(&searchStop_, 1);
+    WaitForSearch();
+    ::InterlockedExchange(&searchStop_, 0);
+}
+
+void CIndexManager::EndSearchThread() {
+    StopSearchThread();
+    ::InterlockedExchange(&searchQuit_, 1);
+    if (searchGo_) ::SetEvent(searchGo_.Get());
+    searchThread_.Join();
+    searchThread_.Close();
+}
+
+unsigned __stdcall CIndexManager::SearchLoopProc(void* manager) {
     auto* self = static_cast<CIndexManager*>(manager);
-    ParkedSearchThread& parked = *self->parkedSearch_;
-    ::WaitForSingleObject(parked.go.Get(), INFINITE);
-    if (parked.quit) return 0;
-    return SearchThreadProc(manager);
+    for (;;) {
+        ::WaitForSingleObject(self->searchGo_.Get(), INFINITE);
+        if (self->searchQuit_) return 0;
+        SearchThreadProc(manager);
+        ::SetEvent(self->searchIdle_.Get());
+    }
 }
 
 unsigned __stdcall CIndexManager::SearchThreadProc(void* manager) {
@@ -72,10 +91,6 @@ unsigned __stdcall CIndexManager::SearchThreadProc(void* manager) {
     } else {
         self->NarrowSearch();
     }
-    // Get the next search thread going while the user reads the results.
-    if (!self->parkedSearch_) self->parkedSearch_.reset(new ParkedSearchThread);
-    ParkedSearchThread& parked = *self->parkedSearch_;
-    if (parked.go && !parked.thread.IsStarted()) parked.thread.Start(&CIndexManager::ParkedSearchThreadProc, self);
     return 1;
 }
 

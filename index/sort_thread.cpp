@@ -171,10 +171,7 @@ RankOutcome RankTexts(const std::vector<const char*>& rows, bool fewDistinct, st
 
 bool CIndexManager::StartSort(int key) {
     // A running search is allowed to finish: the sort needs its results.
-    if (searchThread_.IsStarted()) {
-        searchThread_.Join();
-        searchThread_.Close();
-    }
+    WaitForSearch();
     StopThread(sortThread_, g_bSearchAbort);
     sorted_ = 0;
     SortKey = key;
