@@ -18,7 +18,7 @@ inline bool StartsName(const char* name, const char* buffer, const char* bufferE
 
 } // namespace
 
-uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd,
+uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd, bool aligned,
                            const NameBatchEntry* entries, size_t n, MatchScratch& scratch, SearchResult* results,
                            uint32_t* deleted) {
     uint32_t count = 0, deletedCount = 0;
@@ -54,7 +54,7 @@ uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const 
     for (size_t i = 0; i < n; ++i) {
         const NameBatchEntry& e = entries[i];
         const char* name = e.name;
-        if (name < last || name > high || !StartsName(name, buffer, bufferEnd)) {
+        if (name < last || name > high || (!aligned && !StartsName(name, buffer, bufferEnd))) {
             if (query.MatchName(name, scratch)) take(e);
             continue;
         }
@@ -66,7 +66,10 @@ uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const 
         // the start of a later one is not in this one.
         if (i + 1 < n) {
             const char* following = entries[i + 1].name;
-            if (following > name && hit >= following && StartsName(following, buffer, bufferEnd)) continue;
+            if (following > name && hit >= following && following <= high &&
+                (aligned || StartsName(following, buffer, bufferEnd))) {
+                continue;
+            }
         }
         // Otherwise the hit is this name's when no NUL comes before it.
         bool highByte = false;

@@ -22,8 +22,10 @@ public:
     // Stores the entries whose names match in `results` (room for `count`),
     // in their order, and returns how many matched; adds the deleted files
     // among them to *deleted. [buffer, bufferEnd) is the volume's loaded name
-    // buffer, with a NUL at bufferEnd (both null when it has none).
-    uint32_t Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd,
+    // buffer, with a NUL at bufferEnd (both null when it has none); with
+    // `aligned` the caller knows that every entry's name that lies in the
+    // buffer starts where a name starts.
+    uint32_t Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd, bool aligned,
                    const NameBatchEntry* entries, size_t count, MatchScratch& scratch, SearchResult* results,
                    uint32_t* deleted);
 

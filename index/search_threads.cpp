@@ -189,7 +189,8 @@ void MatchShare(void* context, unsigned share) {
             ++n;
         }
         out.candidateCount = n;
-        out.count = work.names.Match(query, volume.NameBufferBegin(), volume.NameBufferEnd(), batch, n,
+        out.count = work.names.Match(query, volume.NameBufferBegin(), volume.NameBufferEnd(),
+                                     volume.NamesStartAligned(), batch, n,
                                      work.scratch, out.results.data(), &out.deleted);
     }
 }
@@ -317,8 +318,9 @@ void NarrowShare(void* context, unsigned share) {
         // The names are tested together per run of entries of one volume.
         auto flush = [&] {
             if (n == 0) return;
-            out.count += work.names.Match(query, batchVolume->NameBufferBegin(), batchVolume->NameBufferEnd(), batch,
-                                          n, work.scratch, out.results.data() + out.count, &out.deleted);
+            out.count += work.names.Match(query, batchVolume->NameBufferBegin(), batchVolume->NameBufferEnd(),
+                                          batchVolume->NamesStartAligned(), batch, n, work.scratch,
+                                          out.results.data() + out.count, &out.deleted);
             n = 0;
         };
         size_t from = round.begin + static_cast<size_t>(c) * kChunkRecords;

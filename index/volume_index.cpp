@@ -244,6 +244,7 @@ void CVolumeIndex::Clear() {
     names_.reset();
     nameSize_ = 0;
     nameCapacity_ = 0;
+    namesAligned_ = false;
     pools_.clear();
     lastPoolUsed_ = 0;
 }
@@ -268,12 +269,15 @@ void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> name
     else nameSize_ = 0;
     nameCapacity_ = nameSize_;
     const uint32_t limit = static_cast<uint32_t>(nameSize_);
+    bool aligned = true;
     for (size_t i = 0; i < records_.size(); ++i) {
         IndexRecord& r = records_[i];
         uint32_t offset = r.FileName;
         r.FileName = offset < limit ? offset + 1 : 0;  // also turns 0xFFFFFFFF into "no name"
         keys_[i] = SlotKey{r.FileName, r.Flags};
+        if (r.FileName > 1 && names_[offset - 1] != 0) aligned = false;
     }
+    namesAligned_ = aligned;
 }
 
 size_t CVolumeIndex::MemoryUsage() const {

@@ -120,6 +120,10 @@ public:
     // stands at NameBufferEnd(). Both null when nothing is loaded.
     const char* NameBufferBegin() const { return names_.get(); }
     const char* NameBufferEnd() const { return names_ ? names_.get() + nameSize_ : nullptr; }
+    // True when every loaded record refers to the start of a name in the
+    // buffer, as in every file the scanner wrote (names added at run time
+    // live elsewhere).
+    bool NamesStartAligned() const { return namesAligned_; }
 
     size_t PoolCount() const { return pools_.size(); }
     size_t NameBufferSize() const { return nameSize_; }
@@ -141,6 +145,7 @@ private:
     std::unique_ptr<char[]> names_;
     size_t nameSize_ = 0;
     size_t nameCapacity_ = 0;  // bytes of names_ before its closing NUL
+    bool namesAligned_ = false;
     RecordArray records_;
     std::vector<SlotKey, DefaultInitAllocator<SlotKey>> keys_;
     // Names added at run time; never moved or freed while the volume lives.

@@ -268,8 +268,8 @@ TEST(SearchDifferential, BatchScanAgreesWithPlainMatcher) {
         }
         std::vector<SearchResult> results(entries.size() + 1);
         uint32_t deleted = 0;
-        uint32_t count = batch.Match(q, buffer, bufferEnd, entries.data(), entries.size(), scratch, results.data(),
-                                     &deleted);
+        uint32_t count = batch.Match(q, buffer, bufferEnd, !messy, entries.data(), entries.size(), scratch,
+                                     results.data(), &deleted);
         std::vector<uint32_t> want;
         uint32_t wantDeleted = 0;
         for (const NameBatchEntry& e : entries) {
