@@ -10,18 +10,21 @@ unsigned ProcessorCount() {
     return info.dwNumberOfProcessors < 1 ? 1 : info.dwNumberOfProcessors;
 }
 
-// About 20-50 microseconds of polling before a helper goes to sleep.
-constexpr int kSpinRounds = 4000;
+// Polling before a thread goes to sleep: long enough (a few hundred
+// microseconds at most) to bridge the gap between the rounds of one search,
+// so that only its first round has to wake the helpers.
+constexpr int kSpinRounds = 40000;
 } // namespace
 
 CSearchWorkers::CSearchWorkers(unsigned shares)
-    : processors_(ProcessorCount()), done_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-    for (unsigned i = 1; i < shares; ++i) {
+    : processors_(ProcessorCount()),
+      wake_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      done_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    for (unsigned i = 1; i < shares && wake_ && done_; ++i) {
         auto* h = new Helper;
         h->pool = this;
         h->share = i;
-        h->wake.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        if (!h->wake || !h->thread.Start(&CSearchWorkers::HelperProc, h)) {
+        if (!h->thread.Start(&CSearchWorkers::HelperProc, h)) {
             platform::TraceLastError("CSearchWorkers: helper thread");
             delete h;
             break;  // fewer helpers still give correct results
@@ -32,7 +35,7 @@ CSearchWorkers::CSearchWorkers(unsigned shares)
 
 CSearchWorkers::~CSearchWorkers() {
     ::InterlockedExchange(&quit_, 1);
-    for (Helper* h : helpers_) ::SetEvent(h->wake.Get());
+    if (wake_) ::SetEvent(wake_.Get());
     for (Helper* h : helpers_) {
         h->thread.Join();
         delete h;
@@ -81,14 +84,19 @@ void CSearchWorkers::Run(Job job, void* context, unsigned shares) {
     active_ = shares - 1;
     ::InterlockedExchange(&remaining_, static_cast<LONG>(shares - 1));
     ::InterlockedIncrement(&generation_);  // publishes job_, context_ and active_
-    for (unsigned i = 0; i + 1 < shares; ++i) {
-        Helper* h = helpers_[i];
-        if (::InterlockedCompareExchange(&h->sleeping, 0, 0)) ::SetEvent(h->wake.Get());
-    }
+    const bool woke = ::InterlockedCompareExchange(&sleepers_, 0, 0) != 0;
+    if (woke) ::SetEvent(wake_.Get());
     job(context, 0);
     // Spin a little for the helpers, then sleep until the last one signals.
     for (int i = 0; i < kSpinRounds && ::InterlockedCompareExchange(&remaining_, 0, 0) != 0; ++i) YieldProcessor();
-    while (::InterlockedCompareExchange(&remaining_, 0, 0) != 0) ::WaitForSingleObject(done_.Get(), 10);
+    while (::InterlockedCompareExchange(&remaining_, 0, 0) != 0) {
+        ::InterlockedExchange(&callerSleeping_, 1);
+        if (::InterlockedCompareExchange(&remaining_, 0, 0) != 0) ::WaitForSingleObject(done_.Get(), 10);
+        ::InterlockedExchange(&callerSleeping_, 0);
+    }
+    // Every helper of this job has taken it; one that sleeps now waits for
+    // the next job.
+    if (woke) ::ResetEvent(wake_.Get());
 }
 
 bool CSearchWorkers::WaitForJob(Helper& h) {
@@ -98,12 +106,13 @@ bool CSearchWorkers::WaitForJob(Helper& h) {
             if (::InterlockedCompareExchange(&generation_, 0, 0) != h.seenGeneration) return true;
             YieldProcessor();
         }
-        ::InterlockedExchange(&h.sleeping, 1);
-        // Check again after announcing the sleep, so that no wake-up is lost.
+        ::InterlockedIncrement(&sleepers_);
+        // Check again after announcing the sleep, so that no wake-up is lost:
+        // a job published from now on sets the event.
         if (::InterlockedCompareExchange(&generation_, 0, 0) == h.seenGeneration && !quit_) {
-            ::WaitForSingleObject(h.wake.Get(), INFINITE);
+            ::WaitForSingleObject(wake_.Get(), INFINITE);
         }
-        ::InterlockedExchange(&h.sleeping, 0);
+        ::InterlockedDecrement(&sleepers_);
     }
 }
 
@@ -114,7 +123,8 @@ unsigned __stdcall CSearchWorkers::HelperProc(void* helper) {
         h.seenGeneration = ::InterlockedCompareExchange(&pool.generation_, 0, 0);
         if (h.share > pool.active_) continue;  // not needed this time
         pool.job_(pool.context_, h.share);
-        if (::InterlockedDecrement(&pool.remaining_) == 0) ::SetEvent(pool.done_.Get());
+        if (::InterlockedDecrement(&pool.remaining_) == 0 && ::InterlockedCompareExchange(&pool.callerSleeping_, 0, 0))
+            ::SetEvent(pool.done_.Get());
     }
     return 0;
 }

@@ -37,8 +37,6 @@ private:
     struct Helper {
         CSearchWorkers* pool = nullptr;
         unsigned share = 0;
-        platform::UniqueHandle wake;  // auto-reset
-        volatile LONG sleeping = 0;
         LONG seenGeneration = 0;
         platform::Thread thread;
     };
@@ -48,7 +46,15 @@ private:
     std::vector<Helper*> helpers_;
     ULONGLONG lastIdle_ = 0, lastTotal_ = 0, lastOwn_ = 0;
     unsigned processors_ = 1;
+    // Setting an event is a call into the system (a server round trip under
+    // Wine), so each side signals only when the other has said it sleeps:
+    // one manual-reset event wakes every sleeping helper at once and stays
+    // set until the job is done; the last helper sets done_ only for a
+    // sleeping caller.
+    platform::UniqueHandle wake_;  // manual-reset
     platform::UniqueHandle done_;  // auto-reset
+    volatile LONG sleepers_ = 0;
+    volatile LONG callerSleeping_ = 0;
     volatile LONG generation_ = 0;
     volatile LONG remaining_ = 0;
     volatile LONG quit_ = 0;
