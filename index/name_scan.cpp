@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <emmintrin.h>
+#include <vector>
 
 namespace namescan {
 namespace {
@@ -19,6 +20,49 @@ bool ComputeAsciiIdentity() {
         if (units[i] != static_cast<wchar_t>(i + 1)) return false;
     }
     return true;
+}
+
+struct DecodeTable {
+    bool unique = false;
+    std::vector<bool> invalidUnits = std::vector<bool>(65536, false);
+};
+
+// Decodes every byte and every lead byte with every trail byte.
+DecodeTable ComputeDecodeTable() {
+    DecodeTable table;
+    CPINFO info;
+    if (!::GetCPInfo(CP_ACP, &info) || info.MaxCharSize > 2) return table;
+    std::vector<unsigned char> seen(65536, 0);
+    auto decode = [&](const char* bytes, int length) {
+        wchar_t units[4];
+        int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, units, 4);
+        if (n <= 0) {
+            n = ::MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 4);
+            for (int i = 0; i < n; ++i) table.invalidUnits[units[i]] = true;
+            return true;
+        }
+        if (n != 1 || seen[units[0]]) return false;  // not one unit of its own
+        seen[units[0]] = 1;
+        return true;
+    };
+    for (int b = 1; b < 256; ++b) {
+        char one[1] = {static_cast<char>(b)};
+        if (::IsDBCSLeadByte(static_cast<BYTE>(b))) {
+            for (int t = 1; t < 256; ++t) {
+                char two[2] = {static_cast<char>(b), static_cast<char>(t)};
+                if (!decode(two, 2)) return table;
+            }
+        } else if (!decode(one, 1)) {
+            return table;
+        }
+    }
+    table.unique = true;
+    return table;
+}
+
+const DecodeTable& Decoding() {
+    static const DecodeTable table = ComputeDecodeTable();
+    return table;
 }
 
 bool HasSse2() {
@@ -242,6 +286,10 @@ void FindInNames(const char* begin, const char* end, const char* folded, size_t 
         FindInNamesScalar(s, e, f, m, s, hits);
     }
 }
+
+bool DecodesUniquely() { return Decoding().unique; }
+
+bool IsInvalidByteUnit(wchar_t unit) { return Decoding().invalidUnits[unit]; }
 
 bool AsciiIsIdentity() {
     static const bool identity = ComputeAsciiIdentity();

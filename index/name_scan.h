@@ -12,6 +12,14 @@ namespace namescan {
 // (checked once); every byte shortcut depends on it.
 bool AsciiIsIdentity();
 
+// True when the system code page turns every valid sequence of one or two
+// bytes into one UTF-16 unit of its own, no two sequences into the same unit
+// (checked once, on first use). Then a converted name holds a text exactly
+// when its bytes hold the text's bytes -- unless the text has a unit that
+// invalid bytes also turn into: IsInvalidByteUnit.
+bool DecodesUniquely();
+bool IsInvalidByteUnit(wchar_t unit);
+
 // Searches the ASCII-folded (lower-case) pattern of m >= 1 bytes (none of
 // them '?') in the name's bytes, folding A-Z. 1: found before any byte
 // >= 0x80, so the converted name holds it too; 0: not found, so the converted

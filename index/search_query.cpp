@@ -154,6 +154,33 @@ void CSearchQuery::Prepare() {
     PreparePrefilter();
 }
 
+namespace {
+
+// The pattern's bytes in the system code page, ASCII letters folded, when
+// every name whose converted text holds the pattern holds these bytes too
+// (namescan::DecodesUniquely); otherwise empty.
+std::string ExactAnsiFolded(const std::wstring& pattern) {
+    if (!namescan::DecodesUniquely()) return std::string();
+    for (wchar_t c : pattern) {
+        if (c == 0 || namescan::IsInvalidByteUnit(c)) return std::string();
+    }
+    const int length = static_cast<int>(pattern.size());
+    BOOL usedDefault = FALSE;
+    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, pattern.data(), length, nullptr, 0, nullptr,
+                                  &usedDefault);
+    if (n <= 0 || usedDefault) return std::string();
+    std::string bytes(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, pattern.data(), length, &bytes[0], n, nullptr, &usedDefault);
+    std::wstring back(pattern.size() + 1, L'\0');
+    int m = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), n, &back[0],
+                                  static_cast<int>(back.size()));
+    if (usedDefault || m != length || back.compare(0, pattern.size(), pattern) != 0) return std::string();
+    for (char& c : bytes) c = static_cast<char>(FoldAsciiByte(static_cast<unsigned char>(c)));
+    return bytes;
+}
+
+} // namespace
+
 // Which byte scan finds every name that can match, by the same reasoning as
 // the per-name shortcuts: in a code page where ASCII bytes are ASCII units,
 // ASCII units of a converted name come from ASCII bytes, in the same order and
@@ -169,6 +196,8 @@ void CSearchQuery::PreparePrefilter() {
         if (patternAscii_) {
             prefilter_.literal = foldedPattern_;
             prefilter_.exact = true;
+        } else {
+            prefilter_.literal = ExactAnsiFolded(Pattern);  // empty: any byte >= 0x80 is the hit
         }
     } else if (mode_ == NameMode::Wildcard) {
         if (nonAscii) {

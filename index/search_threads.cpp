@@ -127,10 +127,48 @@ struct SearchChunk {
 
 struct SearchShares {
     std::vector<std::unique_ptr<SearchShare>> shares;
-    std::vector<std::unique_ptr<SearchChunk>> chunks;
+    // Two sets of a round's chunks: the helpers fill one while the search
+    // thread appends the other, from the round before, to the lists.
+    std::vector<SearchChunk> chunks = std::vector<SearchChunk>(2 * kChunksPerRound);
+    SearchChunk* ChunkSet(unsigned round) { return chunks.data() + (round % 2) * kChunksPerRound; }
 };
 
 namespace {
+
+// Where the chunk outputs go: the search thread appends a round's outputs at
+// the start of the next round, as its first piece of that round's work, so
+// that copying overlaps the helpers' matching.
+struct ListSink {
+    std::vector<SearchResult>* candidates;  // null when the candidates stay
+    std::vector<SearchResult>* results;
+    uint32_t count = 0;
+    uint32_t deleted = 0;
+    const SearchChunk* pending = nullptr;
+    LONG pendingChunks = 0;
+
+    void Flush() {
+        for (LONG c = 0; c < pendingChunks; ++c) {
+            const SearchChunk& out = pending[c];
+            if (candidates) {
+                candidates->insert(candidates->end(), out.candidates.data(), out.candidates.data() + out.candidateCount);
+            }
+            results->insert(results->end(), out.results.data(), out.results.data() + out.count);
+            count += out.count;
+            deleted += out.deleted;
+        }
+        pendingChunks = 0;
+    }
+};
+
+// Runs one round of `job` over `chunks` chunks: on the calling thread alone
+// when there is one, else on the helpers too.
+void RunRound(CSearchWorkers& workers, CSearchWorkers::Job job, void* round, LONG chunks, unsigned shares) {
+    if (chunks <= 1) {
+        job(round, 0);
+    } else {
+        workers.Run(job, round, shares);
+    }
+}
 
 // One round of a full search: slots [begin, end) of one volume in chunks that
 // the shares take in turn (a busy processor then holds up no one); runs while
@@ -146,10 +184,13 @@ struct FullSearchRound {
     LONG chunks;
     volatile LONG next;
     SearchShares* shares;
+    SearchChunk* chunkSet;
+    ListSink* sink;
 };
 
 void MatchShare(void* context, unsigned share) {
     FullSearchRound& round = *static_cast<FullSearchRound*>(context);
+    if (share == 0) round.sink->Flush();
     SearchShare& work = *round.shares->shares[share];
     const CSearchQuery& query = *round.query;
     const CVolumeIndex& volume = *round.volume;
@@ -159,7 +200,7 @@ void MatchShare(void* context, unsigned share) {
     for (;;) {
         LONG c = ::InterlockedIncrement(&round.next) - 1;
         if (c >= round.chunks) return;
-        SearchChunk& out = *round.shares->chunks[c];
+        SearchChunk& out = round.chunkSet[c];
         uint32_t n = 0;
         SearchResult* candidates = out.candidates.data();
         NameBatchEntry* batch = work.batch.data();
@@ -210,7 +251,8 @@ unsigned CIndexManager::FullSearch() {
     SearchShares& shares = *searchShares_;
     const uint32_t perRound = kChunkRecords * kChunksPerRound;
     const unsigned useShares = searchWorkers_->SharesForNow();
-    uint32_t count = 0, deletedCount = 0;
+    ListSink sink{&CandidateList, &ResultList};
+    unsigned roundNumber = 0;
 
     size_t volumeCount;
     LONG stamp;
@@ -259,32 +301,25 @@ unsigned CIndexManager::FullSearch() {
             round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
             round.next = 0;
             round.shares = &shares;
-            if (round.chunks <= 1) {
-                MatchShare(&round, 0);
-            } else {
-                searchWorkers_->Run(&MatchShare, &round, useShares);
-            }
-            for (LONG c = 0; c < round.chunks; ++c) {
-                const SearchChunk& out = *shares.chunks[c];
-                CandidateList.insert(CandidateList.end(), out.candidates.data(),
-                                     out.candidates.data() + out.candidateCount);
-                ResultList.insert(ResultList.end(), out.results.data(), out.results.data() + out.count);
-                count += out.count;
-                deletedCount += out.deleted;
-            }
+            round.chunkSet = shares.ChunkSet(roundNumber++);
+            round.sink = &sink;
+            RunRound(*searchWorkers_, &MatchShare, &round, round.chunks, useShares);
+            sink.pending = round.chunkSet;
+            sink.pendingChunks = round.chunks;
         }
     }
     {
         platform::ScopedLock records(recordLock_);
+        sink.Flush();
         SetNarrowBase(query, stamp);
     }
-    PostSearchResults(count, deletedCount);
+    PostSearchResults(sink.count, sink.deleted);
     {
         platform::ScopedLock records(recordLock_);
         platform::ScopedLock lock(queryLock_);
         activeQuery_.FullScan = 0;  // the same query run again narrows
     }
-    return count;
+    return sink.count;
 }
 
 namespace {
@@ -300,17 +335,20 @@ struct NarrowRound {
     LONG chunks;
     volatile LONG next;
     SearchShares* shares;
+    SearchChunk* chunkSet;
+    ListSink* sink;
 };
 
 void NarrowShare(void* context, unsigned share) {
     NarrowRound& round = *static_cast<NarrowRound*>(context);
+    if (share == 0) round.sink->Flush();
     SearchShare& work = *round.shares->shares[share];
     const CSearchQuery& query = *round.query;
     const bool stateOnly = query.StateOnly();
     for (;;) {
         LONG c = ::InterlockedIncrement(&round.next) - 1;
         if (c >= round.chunks) return;
-        SearchChunk& out = *round.shares->chunks[c];
+        SearchChunk& out = round.chunkSet[c];
         out.count = out.deleted = 0;
         NameBatchEntry* batch = work.batch.data();
         uint32_t n = 0;
@@ -362,7 +400,6 @@ void CIndexManager::EnsureSearchWorkers() {
     searchWorkers_ = std::make_shared<CSearchWorkers>(CSearchWorkers::DefaultShares());
     auto shares = std::make_shared<SearchShares>();
     for (unsigned i = 0; i < searchWorkers_->Shares(); ++i) shares->shares.emplace_back(new SearchShare);
-    for (uint32_t i = 0; i < kChunksPerRound; ++i) shares->chunks.emplace_back(new SearchChunk);
     searchShares_ = shares;
 }
 
@@ -379,7 +416,8 @@ unsigned CIndexManager::NarrowSearch() {
     const CSearchQuery& query = activeQuery_;
     EnsureSearchWorkers();
     SearchShares& shares = *searchShares_;
-    uint32_t count = 0, deletedCount = 0;
+    ListSink sink{nullptr, &ResultList};
+    unsigned roundNumber = 0;
 
     // A pattern that contains the previous one (folded alike) can only match
     // records that the previous one matched, so when the index is unchanged
@@ -425,24 +463,19 @@ unsigned CIndexManager::NarrowSearch() {
         round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
         round.next = 0;
         round.shares = &shares;
-        if (round.chunks <= 1) {
-            NarrowShare(&round, 0);
-        } else {
-            searchWorkers_->Run(&NarrowShare, &round, useShares);
-        }
-        for (LONG c = 0; c < round.chunks; ++c) {
-            const SearchChunk& out = *shares.chunks[c];
-            ResultList.insert(ResultList.end(), out.results.data(), out.results.data() + out.count);
-            count += out.count;
-            deletedCount += out.deleted;
-        }
+        round.chunkSet = shares.ChunkSet(roundNumber++);
+        round.sink = &sink;
+        RunRound(*searchWorkers_, &NarrowShare, &round, round.chunks, useShares);
+        sink.pending = round.chunkSet;
+        sink.pendingChunks = round.chunks;
     }
     {
         platform::ScopedLock lock(recordLock_);
+        sink.Flush();
         SetNarrowBase(query, stamp);
     }
-    PostSearchResults(count, deletedCount);
-    return count;
+    PostSearchResults(sink.count, sink.deleted);
+    return sink.count;
 }
 
 // ---------------------------------------------------------------------------
