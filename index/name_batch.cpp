@@ -59,24 +59,13 @@ uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const 
             continue;
         }
         last = name;
-        while (k < hits_.size() && low + hits_[k] < name) ++k;
-        if (k == hits_.size()) continue;  // no hit from here on
-        const char* hit = low + hits_[k];
-        // Names that start where names start never overlap: a hit at or after
-        // the start of a later one is not in this one.
-        if (i + 1 < n) {
-            const char* following = entries[i + 1].name;
-            if (following > name && hit >= following && following <= high &&
-                (aligned || StartsName(following, buffer, bufferEnd))) {
-                continue;
-            }
-        }
-        // Otherwise the hit is this name's when no NUL comes before it.
-        bool highByte = false;
-        if (!namescan::NoNameEndBefore(name, hit, &highByte)) continue;  // no hit in this name: no match
+        const uint32_t offset = static_cast<uint32_t>(name - low);
+        while (k < hits_.size() && (hits_[k] & ~namescan::kHitAfterHighByte) < offset) ++k;
+        if (k == hits_.size() || (hits_[k] & ~namescan::kHitAfterHighByte) != offset) continue;  // no hit: no match
         // Before any byte >= 0x80 no double-byte character can have taken the
         // hit's bytes, so an exact literal is a match; otherwise test in full.
-        if ((filter.exact && !highByte) || query.MatchName(name, scratch)) take(e);
+        const bool afterHighByte = (hits_[k] & namescan::kHitAfterHighByte) != 0;
+        if ((filter.exact && !afterHighByte) || query.MatchName(name, scratch)) take(e);
     }
     *deleted += deletedCount;
     return count;

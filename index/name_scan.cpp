@@ -168,17 +168,35 @@ inline const unsigned char* NextName(const unsigned char* p) {
     return p + 1;
 }
 
+// Where the scan stands: the start of the name it is in, and whether a byte
+// >= 0x80 came before in that name.
+struct ScanState {
+    const unsigned char* nameStart;
+    bool high;
+};
+
+inline void PushHit(std::vector<uint32_t>& hits, const unsigned char* nameStart, const unsigned char* base,
+                    bool high) {
+    hits.push_back(static_cast<uint32_t>(nameStart - base) | (high ? kHitAfterHighByte : 0u));
+}
+
 void FindInNamesScalar(const unsigned char* s, const unsigned char* end, const unsigned char* folded, size_t m,
-                       const unsigned char* base, std::vector<uint32_t>& hits) {
+                       const unsigned char* base, ScanState state, std::vector<uint32_t>& hits) {
     while (s < end) {
         unsigned char c = *s;
-        bool hit = m == 0 ? c >= 0x80 : (c != 0 && Fold(c) == folded[0] && RestMatches(s, folded, m));
-        if (!hit) {
-            ++s;
+        if (c == 0) {
+            state = ScanState{++s, false};
             continue;
         }
-        hits.push_back(static_cast<uint32_t>(s - base));
-        s = NextName(s);
+        bool hit = m == 0 ? c >= 0x80 : (Fold(c) == folded[0] && RestMatches(s, folded, m));
+        if (hit) {
+            PushHit(hits, state.nameStart, base, state.high);
+            s = NextName(s);
+            state = ScanState{s, false};
+            continue;
+        }
+        state.high = state.high || c >= 0x80;
+        ++s;
     }
 }
 
@@ -200,26 +218,42 @@ __attribute__((target("sse2"))) const unsigned char* NextNameSse2(const unsigned
     }
 }
 
-__attribute__((target("sse2"))) int SpanStateSse2(const unsigned char* p, const unsigned char* stop, bool* high) {
+// The start of the name holding `p`: behind the last NUL before it, or
+// `begin`. Aligned 16-byte loads, which never cross a page; bits before
+// `begin` are ignored.
+__attribute__((target("sse2"))) const unsigned char* NameStartSse2(const unsigned char* p,
+                                                                   const unsigned char* begin) {
     const __m128i zero = _mm_setzero_si128();
     const unsigned char* block = p - (reinterpret_cast<uintptr_t>(p) & 15u);
-    unsigned live = 0xFFFFu << (p - block);
-    unsigned highBits = 0;
-    for (; block < stop; block += 16, live = 0xFFFFu) {
-        if (stop - block < 16) live &= (1u << (stop - block)) - 1;
-        const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
-        if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & live) return 0;
-        highBits |= static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
+    unsigned live = (1u << (p - block)) - 1;  // the bytes before p
+    for (;; block -= 16, live = 0xFFFFu) {
+        if (block < begin) live &= ~((1u << (begin - block)) - 1);
+        const unsigned nuls = static_cast<unsigned>(
+                                  _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero))) &
+                              live;
+        if (nuls) return block + (31u - static_cast<unsigned>(__builtin_clz(nuls))) + 1;
+        if (block <= begin) return begin;
     }
-    *high = highBits != 0;
-    return 1;
+}
+
+// True when a byte of [from, to) is >= 0x80.
+__attribute__((target("sse2"))) bool HasHighByteSse2(const unsigned char* from, const unsigned char* to) {
+    const unsigned char* block = from - (reinterpret_cast<uintptr_t>(from) & 15u);
+    unsigned live = 0xFFFFu << (from - block);
+    for (; block < to; block += 16, live = 0xFFFFu) {
+        if (to - block < 16) live &= (1u << (to - block)) - 1;
+        if (static_cast<unsigned>(_mm_movemask_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(block)))) & live)
+            return true;
+    }
+    return false;
 }
 
 // 16 positions at a time: a position is a candidate when its byte equals the
 // pattern's first byte and the byte m - 1 further on its last (the pair is
 // far rarer in names than the first byte alone); each candidate is verified
-// in full. Every read stays below `end`; the last stretch goes byte by byte.
-// After a hit the scan goes on behind the NUL that ends the name.
+// in full. Every read at a candidate position stays below `end`; the last
+// stretch goes byte by byte. Where the hit's name started is worked out only
+// for hits; after a hit the scan goes on behind the NUL that ends the name.
 __attribute__((target("sse2"))) void FindInNamesSse2(const unsigned char* s, const unsigned char* end,
                                                      const unsigned char* folded, size_t m,
                                                      const unsigned char* base, std::vector<uint32_t>& hits) {
@@ -242,39 +276,40 @@ __attribute__((target("sse2"))) void FindInNamesSse2(const unsigned char* s, con
             }
         }
         const unsigned char* next = s + 16;
-        while (mask) {
-            unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-            if (m > 2 && !RestMatches(s + bit, folded, m)) {
-                mask &= mask - 1;
-                continue;
+        if (mask) {
+            const unsigned nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+            const unsigned highs = static_cast<unsigned>(_mm_movemask_epi8(v));
+            while (mask) {
+                const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+                if (m > 2 && !RestMatches(s + bit, folded, m)) {
+                    mask &= mask - 1;
+                    continue;
+                }
+                const unsigned before = (1u << bit) - 1;
+                if (const unsigned nulsBefore = nuls & before) {
+                    const unsigned lastNul = 31u - static_cast<unsigned>(__builtin_clz(nulsBefore));
+                    PushHit(hits, s + lastNul + 1, base, (highs & before & ~((2u << lastNul) - 1)) != 0);
+                } else {
+                    const unsigned char* start = NameStartSse2(s, base);
+                    PushHit(hits, start, base, (highs & before) != 0 || HasHighByteSse2(start, s));
+                }
+                const unsigned nulsAfter = nuls & ~((2u << bit) - 1);
+                if (!nulsAfter) {
+                    next = NextNameSse2(s + 16);  // the name goes on past these 16 bytes
+                    break;
+                }
+                mask &= ~((2u << __builtin_ctz(nulsAfter)) - 1);
             }
-            hits.push_back(static_cast<uint32_t>(s + bit - base));
-            unsigned nulAfter = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & ~((2u << bit) - 1);
-            if (!nulAfter) {
-                next = NextNameSse2(s + 16);  // the name goes on past these 16 bytes
-                break;
-            }
-            mask &= ~((2u << __builtin_ctz(nulAfter)) - 1);
         }
         s = next;
     }
-    FindInNamesScalar(s, end, folded, m, base, hits);
+    if (s < end) {
+        const unsigned char* start = NameStartSse2(s, base);
+        FindInNamesScalar(s, end, folded, m, base, ScanState{start, HasHighByteSse2(start, s)}, hits);
+    }
 }
 
 } // namespace
-
-bool NoNameEndBefore(const char* p, const char* stop, bool* high) {
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
-    const auto* e = reinterpret_cast<const unsigned char*>(stop);
-    if (g_sse2) return SpanStateSse2(s, e, high) != 0;
-    bool seen = false;
-    for (; s < e; ++s) {
-        if (*s == 0) return false;
-        seen = seen || *s >= 0x80;
-    }
-    *high = seen;
-    return true;
-}
 
 void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits) {
     const auto* s = reinterpret_cast<const unsigned char*>(begin);
@@ -283,7 +318,7 @@ void FindInNames(const char* begin, const char* end, const char* folded, size_t 
     if (g_sse2) {
         FindInNamesSse2(s, e, f, m, s, hits);
     } else {
-        FindInNamesScalar(s, e, f, m, s, hits);
+        FindInNamesScalar(s, e, f, m, s, ScanState{s, false}, hits);
     }
 }
 

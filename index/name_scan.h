@@ -37,14 +37,13 @@ bool AsciiLength(const char* name, size_t* length);
 bool WildcardMatchBytes(const char* folded, size_t m, const char* name, size_t length);
 
 // Scans names laid out one after another, each ended by a NUL, from `begin`
-// up to `end` (the NUL of the last name), the way a text search scans a file.
-// For every name that holds it, appends the offset from `begin` of the first
-// occurrence of the folded ASCII text of m >= 1 bytes (none of them NUL), or
-// with m == 0 of the first byte >= 0x80. At most one offset per name.
+// (the start of a name) up to `end` (the NUL of the last name), the way a
+// text search scans a file. For every name that holds the folded ASCII text
+// of m >= 1 bytes (none of them NUL) -- or with m == 0 a byte >= 0x80 --
+// appends the offset of the name's start from `begin`, with
+// kHitAfterHighByte set when a byte >= 0x80 comes before the name's first
+// occurrence. The stretch must be shorter than 2 GB.
+constexpr uint32_t kHitAfterHighByte = 0x80000000u;
 void FindInNames(const char* begin, const char* end, const char* folded, size_t m, std::vector<uint32_t>& hits);
-
-// True when no byte of [p, stop) is NUL; *high then tells whether one of
-// them is >= 0x80.
-bool NoNameEndBefore(const char* p, const char* stop, bool* high);
 
 } // namespace namescan

@@ -287,12 +287,13 @@ TEST(SearchDifferential, BatchScanAgreesWithPlainMatcher) {
     ::VirtualFree(region, 0, MEM_RELEASE);
 }
 
-// The whole-buffer scan against a byte-by-byte one: first hit per name only,
-// hits crossing block edges, names running over several blocks.
-TEST(SearchDifferential, NameScanFindsFirstHitOfEachName) {
+// The whole-buffer scan against a byte-by-byte one: one hit per name, at its
+// first occurrence, with names running over several blocks and hits and
+// NULs at every position of a block.
+TEST(SearchDifferential, NameScanReportsEachNameHoldingTheText) {
     std::mt19937 rng(5);
     const char alphabet[] = "abAB\x80\xc4\0";
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 3000; ++round) {
         std::vector<char> data(48 + rng() % 200);
         for (auto& c : data) c = alphabet[rng() % (sizeof(alphabet) - 1)];
         data.back() = 0;
@@ -301,27 +302,25 @@ TEST(SearchDifferential, NameScanFindsFirstHitOfEachName) {
         std::vector<uint32_t> hits;
         namescan::FindInNames(data.data() + from, data.data() + data.size() - 1, pattern.data(), pattern.size(), hits);
         std::vector<uint32_t> want;
-        bool inName = false;  // a hit was found in the current name
+        size_t start = from;
+        bool high = false, done = false;  // a byte >= 0x80 so far; this name already reported
         for (size_t i = from; i + 1 < data.size(); ++i) {
             if (data[i] == 0) {
-                inName = false;
+                start = i + 1;
+                high = done = false;
                 continue;
             }
-            if (inName) continue;
-            bool hit;
-            if (pattern.empty()) {
-                hit = static_cast<unsigned char>(data[i]) >= 0x80;
-            } else {
-                hit = true;
-                for (size_t k = 0; k < pattern.size() && hit; ++k) {
-                    char c = data[i + k];
-                    hit = (c >= 'A' && c <= 'Z' ? c + 32 : c) == pattern[k];
-                }
+            if (done) continue;
+            bool hit = pattern.empty() ? static_cast<unsigned char>(data[i]) >= 0x80 : true;
+            for (size_t k = 0; k < pattern.size() && hit; ++k) {
+                char c = data[i + k];
+                hit = (c >= 'A' && c <= 'Z' ? c + 32 : c) == pattern[k];
             }
             if (hit) {
-                want.push_back(static_cast<uint32_t>(i - from));
-                inName = true;
+                want.push_back(static_cast<uint32_t>(start - from) | (high ? namescan::kHitAfterHighByte : 0u));
+                done = true;
             }
+            high = high || static_cast<unsigned char>(data[i]) >= 0x80;
         }
         ASSERT_EQ(hits, want) << "round " << round;
     }
