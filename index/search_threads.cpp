@@ -160,20 +160,48 @@ struct ListSink {
     }
 };
 
-// Runs one round of `job` over `chunks` chunks: on the calling thread alone
-// when there is one, else on the helpers too.
-void RunRound(CSearchWorkers& workers, CSearchWorkers::Job job, void* round, LONG chunks, unsigned shares) {
-    if (chunks <= 1) {
-        job(round, 0);
-    } else {
-        workers.Run(job, round, shares);
+// What every round shares: its chunks, taken in turn by the threads (a busy
+// processor then holds up no one), and where their output goes.
+struct SearchRound {
+    LONG chunks;
+    volatile LONG next;
+    SearchShares* shares;
+    SearchChunk* chunkSet;
+    ListSink* sink;
+};
+
+// Runs the rounds of one search, each while the search thread holds the
+// record lock.
+struct RoundDriver {
+    CSearchWorkers& workers;
+    SearchShares& shares;
+    ListSink& sink;
+    unsigned useShares;
+    unsigned number = 0;
+
+    // One round of `job` over `items` items: on the calling thread alone when
+    // they fit one chunk, else on the helpers too; its output goes to the
+    // lists with the next round or the final Flush.
+    void Run(SearchRound& round, size_t items, CSearchWorkers::Job job) {
+        round.chunks = static_cast<LONG>((items + kChunkRecords - 1) / kChunkRecords);
+        round.next = 0;
+        round.shares = &shares;
+        round.chunkSet = shares.ChunkSet(number++);
+        round.sink = &sink;
+        if (round.chunks <= 1) {
+            job(&round, 0);
+        } else {
+            workers.Run(job, &round, useShares);
+        }
+        sink.pending = round.chunkSet;
+        sink.pendingChunks = round.chunks;
     }
-}
+};
 
 // One round of a full search: slots [begin, end) of one volume in chunks that
 // the shares take in turn (a busy processor then holds up no one); runs while
 // the search thread holds the record lock.
-struct FullSearchRound {
+struct FullSearchRound : SearchRound {
     const CSearchQuery* query;
     const CVolumeIndex* volume;
     const IndexRecord* table;
@@ -181,11 +209,6 @@ struct FullSearchRound {
     uint16_t position;
     bool prefix;
     uint32_t begin, end;
-    LONG chunks;
-    volatile LONG next;
-    SearchShares* shares;
-    SearchChunk* chunkSet;
-    ListSink* sink;
 };
 
 void MatchShare(void* context, unsigned share) {
@@ -248,11 +271,9 @@ unsigned CIndexManager::FullSearch() {
     if (prefix) prefixRoot = platform::WideToAnsi(query.PathPrefix.substr(0, 3));
 
     EnsureSearchWorkers();
-    SearchShares& shares = *searchShares_;
     const uint32_t perRound = kChunkRecords * kChunksPerRound;
-    const unsigned useShares = searchWorkers_->SharesForNow();
     ListSink sink{&CandidateList, &ResultList};
-    unsigned roundNumber = 0;
+    RoundDriver rounds{*searchWorkers_, *searchShares_, sink, searchWorkers_->SharesForNow()};
 
     size_t volumeCount;
     LONG stamp;
@@ -298,14 +319,7 @@ unsigned CIndexManager::FullSearch() {
             round.begin = start;
             round.end = std::min(std::min(records, volume->RecordCount()), start + perRound);
             if (round.end <= round.begin) break;
-            round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
-            round.next = 0;
-            round.shares = &shares;
-            round.chunkSet = shares.ChunkSet(roundNumber++);
-            round.sink = &sink;
-            RunRound(*searchWorkers_, &MatchShare, &round, round.chunks, useShares);
-            sink.pending = round.chunkSet;
-            sink.pendingChunks = round.chunks;
+            rounds.Run(round, round.end - round.begin, &MatchShare);
         }
     }
     {
@@ -326,17 +340,12 @@ namespace {
 
 // One round of a narrowing search: entries [begin, end) of the source list in
 // chunks, like a round of the full search.
-struct NarrowRound {
+struct NarrowRound : SearchRound {
     const CSearchQuery* query;
     const CVolumeIndex* const* volumes;
     size_t volumeCount;
     const SearchResult* source;
     size_t begin, end;
-    LONG chunks;
-    volatile LONG next;
-    SearchShares* shares;
-    SearchChunk* chunkSet;
-    ListSink* sink;
 };
 
 void NarrowShare(void* context, unsigned share) {
@@ -415,9 +424,7 @@ void CIndexManager::SetNarrowBase(const CSearchQuery& query, LONG stampAtStart) 
 unsigned CIndexManager::NarrowSearch() {
     const CSearchQuery& query = activeQuery_;
     EnsureSearchWorkers();
-    SearchShares& shares = *searchShares_;
     ListSink sink{nullptr, &ResultList};
-    unsigned roundNumber = 0;
 
     // A pattern that contains the previous one (folded alike) can only match
     // records that the previous one matched, so when the index is unchanged
@@ -445,7 +452,7 @@ unsigned CIndexManager::NarrowSearch() {
     }
 
     const size_t perRound = static_cast<size_t>(kChunkRecords) * kChunksPerRound;
-    const unsigned useShares = searchWorkers_->SharesForNow();
+    RoundDriver rounds{*searchWorkers_, *searchShares_, sink, searchWorkers_->SharesForNow()};
     const CVolumeIndex* volumes[32] = {};
     for (size_t start = 0; start < sourceSize; start += perRound) {
         if (searchStop_) return 0;
@@ -460,14 +467,7 @@ unsigned CIndexManager::NarrowSearch() {
         round.begin = start;
         round.end = std::min(std::min(sourceSize, source.size()), start + perRound);
         if (round.end <= round.begin) break;
-        round.chunks = static_cast<LONG>((round.end - round.begin + kChunkRecords - 1) / kChunkRecords);
-        round.next = 0;
-        round.shares = &shares;
-        round.chunkSet = shares.ChunkSet(roundNumber++);
-        round.sink = &sink;
-        RunRound(*searchWorkers_, &NarrowShare, &round, round.chunks, useShares);
-        sink.pending = round.chunkSet;
-        sink.pendingChunks = round.chunks;
+        rounds.Run(round, round.end - round.begin, &NarrowShare);
     }
     {
         platform::ScopedLock lock(recordLock_);
