@@ -41,8 +41,27 @@ bool InList(const char* ext, const char* const* list) {
 
 } // namespace
 
+// A thread's own copy of the query's expression: the library's compiled
+// expression carries reference counts that every search touches, so threads
+// sharing one copy wait on each other's cache lines.
 struct MatchScratch::RegexState {
     boost::match_results<const wchar_t*> results;
+    std::shared_ptr<const CSearchQuery::WRegex> source;  // the query's, that `own` copies
+    std::unique_ptr<CSearchQuery::WRegex> own;
+
+    const CSearchQuery::WRegex& For(const CSearchQuery& query) {
+        if (source != query.Regex) {
+            source = query.Regex;
+            own.reset();
+            try {
+                own.reset(new CSearchQuery::WRegex(query.Pattern.begin(), query.Pattern.end(),
+                                                   boost::regex_constants::normal));
+            } catch (const std::exception&) {
+                // compiled once already; should it fail now, share the query's
+            }
+        }
+        return own ? *own : *query.Regex;
+    }
 };
 
 MatchScratch::MatchScratch() : wide(512), regex(new RegexState) {}
@@ -372,7 +391,7 @@ bool CSearchQuery::MatchWideName(const wchar_t* name, int length, MatchScratch& 
         return WildcardMatch(Pattern.data(), static_cast<int>(Pattern.size()), name, length, true);
     case NameMode::Regex:
         try {
-            return boost::regex_search(name, name + length, scratch.regex->results, *Regex,
+            return boost::regex_search(name, name + length, scratch.regex->results, scratch.regex->For(*this),
                                        boost::match_default | boost::match_any);
         } catch (...) {
             return true;  // the library gave up (too complex): count it as a match
