@@ -207,6 +207,9 @@ private:
     // Search and sort
     // ===================================================================
     unsigned FullSearch();
+    // One pass of a full search; sets *retry when the index changed under a
+    // kept candidate list, which must then be made afresh.
+    unsigned FullSearchPass(bool keepCandidates, bool* retry);
     unsigned NarrowSearch();
     unsigned SortResults();
     void PostSearchResults(WPARAM count, LPARAM detail);
@@ -231,6 +234,20 @@ private:
         LONG Stamp = 0;
     } narrowBase_;
     std::vector<SearchResult> narrowSource_;  // the previous results while narrowing
+    // What the candidate list was made from (record lock): a full search with
+    // the same file state and filters, on the same day, over an unchanged
+    // index finds the same candidates, so it keeps the list instead of
+    // writing it again.
+    struct CandidateBase {
+        bool Valid = false;
+        LONG Stamp = 0;
+        uint32_t FileState = 0, FilterMask = 0;
+        ULONGLONG SizeMin = 0, SizeMax = 0, DateFrom = 0, DateTo = 0;
+        WORD Year = 0, Month = 0, Day = 0;
+        std::wstring PathPrefix;
+        bool SameAs(const CandidateBase& other) const;
+    } candidateBase_;
+    static CandidateBase CandidateBaseOf(const CSearchQuery& query, LONG stamp);
     // The search thread waits between searches for the next one: a new
     // thread can take milliseconds to start, which a keystroke should not
     // wait for. StartSearch hands it a search with searchGo_; searchIdle_ is

@@ -268,7 +268,42 @@ void MatchShare(void* context, unsigned share) {
 
 } // namespace
 
+CIndexManager::CandidateBase CIndexManager::CandidateBaseOf(const CSearchQuery& query, LONG stamp) {
+    CandidateBase base;
+    base.Valid = true;
+    base.Stamp = stamp;
+    base.FileState = query.FileState;
+    base.FilterMask = query.FilterMask;
+    base.SizeMin = query.SizeMin;
+    base.SizeMax = query.SizeMax;
+    base.DateFrom = FileTimeValue(query.DateFrom);
+    base.DateTo = FileTimeValue(query.DateTo);
+    base.Year = query.Now.wYear;
+    base.Month = query.Now.wMonth;
+    base.Day = query.Now.wDay;
+    base.PathPrefix = query.PathPrefix;
+    return base;
+}
+
+bool CIndexManager::CandidateBase::SameAs(const CandidateBase& o) const {
+    return Valid && o.Valid && Stamp == o.Stamp && FileState == o.FileState && FilterMask == o.FilterMask &&
+           SizeMin == o.SizeMin && SizeMax == o.SizeMax && DateFrom == o.DateFrom && DateTo == o.DateTo &&
+           Year == o.Year && Month == o.Month && Day == o.Day && PathPrefix == o.PathPrefix;
+}
+
 unsigned CIndexManager::FullSearch() {
+    bool keepCandidates;
+    {
+        platform::ScopedLock lock(recordLock_);
+        keepCandidates = candidateBase_.SameAs(CandidateBaseOf(activeQuery_, g_IndexChangeStamp));
+    }
+    bool retry = false;
+    unsigned count = FullSearchPass(keepCandidates, &retry);
+    if (retry) count = FullSearchPass(false, &retry);
+    return count;
+}
+
+unsigned CIndexManager::FullSearchPass(bool keepCandidates, bool* retry) {
     // The search thread is the only writer of the query's fields it reads here
     // (the journal thread changes FullScan only inside the record lock, which
     // every round below holds), so they are read without the query lock.
@@ -279,7 +314,7 @@ unsigned CIndexManager::FullSearch() {
 
     EnsureSearchWorkers();
     const uint32_t perRound = kChunkRecords * kChunksPerRound;
-    ListSink sink{&CandidateList, &ResultList};
+    ListSink sink{keepCandidates ? nullptr : &CandidateList, &ResultList};
     RoundDriver rounds{*searchWorkers_, *searchShares_, sink, SharesFor(*searchWorkers_, query)};
 
     size_t volumeCount;
@@ -288,7 +323,10 @@ unsigned CIndexManager::FullSearch() {
         platform::ScopedLock lock(recordLock_);
         stamp = g_IndexChangeStamp;
         narrowBase_.Valid = false;
-        CandidateList.clear();
+        if (!keepCandidates) {
+            candidateBase_.Valid = false;
+            CandidateList.clear();
+        }
         ResultList.clear();
         size_t total = 0;
         for (const auto& v : volumes_) total += v->RecordCount();
@@ -313,6 +351,10 @@ unsigned CIndexManager::FullSearch() {
         for (uint32_t start = kFirstUserSlot; start < records; start += perRound) {
             if (searchStop_) return 0;
             platform::ScopedLock lock(recordLock_);
+            if (keepCandidates && g_IndexChangeStamp != stamp) {
+                *retry = true;  // the kept candidates may no longer be the records' own
+                return 0;
+            }
             const CVolumeIndex* volume = GetVolume(v);
             if (!volume) break;
             // Re-read every round: the journal thread may have grown the table.
@@ -333,6 +375,8 @@ unsigned CIndexManager::FullSearch() {
         platform::ScopedLock records(recordLock_);
         sink.Flush();
         SetNarrowBase(query, stamp);
+        candidateBase_ = CandidateBaseOf(query, stamp);
+        candidateBase_.Valid = stamp == g_IndexChangeStamp;  // made from one state of the index
     }
     PostSearchResults(sink.count, sink.deleted);
     {

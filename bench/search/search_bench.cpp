@@ -18,7 +18,7 @@ namespace {
 
 constexpr uint32_t kRecords = 2000000;
 constexpr uint32_t kFirstSlot = 50;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 
 std::string Env(const char* name) {
     char buf[4096];

@@ -462,7 +462,8 @@ TEST_F(SearchThreads, ParallelRoundsAndNarrowingMatchAPlainPass) {
         uint32_t mask;
     };
     const Step steps[] = {
-        {L"ab", true, SQS_ALL, 0},         {L"abc", false, SQS_ALL, 0},      {L"abcd", false, SQS_ALL, 0},
+        {L"ab", true, SQS_ALL, 0},         {L"x", true, SQS_ALL, 0},         {L"ab", true, SQS_ALL, 0},
+        {L"abc", false, SQS_ALL, 0},      {L"abcd", false, SQS_ALL, 0},
         {L"ab", false, SQS_ALL, 0},        {L"BCD", false, SQS_ALL, 0},      {L"x", true, SQS_EXISTING, 0},
         {L"xy", false, SQS_EXISTING, 0},   {L"xy", false, SQS_DELETED, 0},   {L"", true, SQS_ALL, SQF_DOCUMENT},
         {L"文档", false, SQS_ALL, SQF_DOCUMENT}, {L"档", false, SQS_ALL, SQF_DOCUMENT},
@@ -486,6 +487,7 @@ TEST_F(SearchThreads, ParallelRoundsAndNarrowingMatchAPlainPass) {
 TEST_F(SearchThreads, FullSearchSeesEveryKindOfRecordChange) {
     std::vector<Entry> entries = RandomVolume(3000, 8);
     Load(entries);
+    Search(MakeQuery(L"ZZZ", SQS_EXISTING));  // candidates a later search could keep
     {
         platform::ScopedLock lock(manager_->RecordLock());
         CVolumeIndex* volume = manager_->GetVolume(0);
@@ -504,6 +506,11 @@ TEST_F(SearchThreads, FullSearchSeesEveryKindOfRecordChange) {
         return out;
     };
     EXPECT_EQ(names(SQS_EXISTING), (std::vector<std::string>{"zzz-renamed", "zzz-updated", "zzz-inserted"}));
+    // The candidates were made afresh, not kept from the search before the
+    // changes: a narrowing over them finds the inserted record.
+    CSearchQuery narrow = MakeQuery(L"inserted", SQS_EXISTING);  // not within "ZZZ": all candidates
+    narrow.FullScan = 0;
+    EXPECT_EQ(Search(narrow).count, 1u);
     EXPECT_EQ(names(SQS_DELETED), (std::vector<std::string>{"zzz-deleted"}));
 }
 
