@@ -51,10 +51,6 @@ void RecordingSkin::Record(const char* op, HDC hdc, const RECT& dest, const RECT
     ::DeleteObject(brush);
 }
 
-void RecordingSkin::Draw(HDC hdc, const RECT& rcDraw, DWORD dwState) {
-    Record("Draw", hdc, rcDraw, RECT{}, dwState);
-}
-
 void RecordingSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest,
                                        const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes) {
     Record("DrawWithAttributes", nullptr, Rect(rcDest.X, rcDest.Y, rcDest.X + rcDest.Width, rcDest.Y + rcDest.Height),
@@ -72,22 +68,6 @@ void RecordingSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdipl
 void RecordingSkin::DrawToPoints(HDC, const POINT* pPoints, const RECT& rcSrc) {
     Record("DrawToPoints", nullptr, RECT{}, rcSrc, 0);
     for (int i = 0; i < 3; ++i) Calls().back().points[i] = pPoints[i];
-}
-
-void RecordingSkin::DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha) {
-    Record("DrawAlpha", hdc, rcDest, rcSrc, 0, byAlpha);
-}
-
-void RecordingSkin::DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc) {
-    Record("DrawStretch", hdc, rcDest, rcSrc, 0);
-}
-
-void RecordingSkin::DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc) {
-    Record("DrawGray", hdc, rcDest, rcSrc, 0);
-}
-
-void RecordingSkin::DrawTiled(HDC hdc, const RECT& rcDraw) {
-    Record("DrawTiled", hdc, rcDraw, RECT{}, 0);
 }
 
 void SetSkins(const std::string& elements) {

@@ -40,14 +40,16 @@ class RecordingSkin : public CBkSkinBase {
 
 public:
     HRESULT SetAttribute(const std::string& strName, const std::string& strValue, BOOL bLoading) override;
-    void Draw(HDC hdc, const RECT& rcDraw, DWORD dwState) override;
+    void Draw(HDC hdc, const RECT& rcDraw, DWORD dwState) override { Record("Draw", hdc, rcDraw, RECT{}, dwState); }
     void DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest, const Gdiplus::Rect& rcSrc,
                             Gdiplus::ImageAttributes* pAttributes) override;
     void DrawToPoints(HDC hdc, const POINT* pPoints, const RECT& rcSrc) override;
-    void DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha) override;
-    void DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
-    void DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
-    void DrawTiled(HDC hdc, const RECT& rcDraw) override;
+    void DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha) override {
+        Record("DrawAlpha", hdc, rcDest, rcSrc, 0, byAlpha);
+    }
+    void DrawStretch(HDC hdc, const RECT& d, const RECT& s) override { Record("DrawStretch", hdc, d, s, 0); }
+    void DrawGray(HDC hdc, const RECT& d, const RECT& s) override { Record("DrawGray", hdc, d, s, 0); }
+    void DrawTiled(HDC hdc, const RECT& rcDraw) override { Record("DrawTiled", hdc, rcDraw, RECT{}, 0); }
     SIZE GetSkinSize() override { return size_; }
     BOOL LazyLoad() override { return TRUE; }
 

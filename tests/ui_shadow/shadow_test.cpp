@@ -16,23 +16,28 @@ namespace {
 bool operator==(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
-
 RECT R(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
+// Non-empty and inside (0, 0, cx, cy).
+bool Within(const RECT& r, LONG cx, LONG cy) {
+    return r.left >= 0 && r.top >= 0 && r.right <= cx && r.bottom <= cy && r.left < r.right && r.top < r.bottom;
+}
+RECT WindowRectOf(HWND hwnd) {
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return rc;
+}
 
 TEST(NinePart, CornersUnscaledEdgesAndCentreStretched) {
     // Corner 4 = (10 - 2) / 2; the edges come from the 2 middle pixels.
-    const struct {
-        SIZE skin, target;
-        int part;
-        RECT src, dst;
-    } rows[] = {{{10, 10}, {100, 60}, 0, R(0, 0, 4, 4), R(0, 0, 4, 4)},
-                {{10, 10}, {100, 60}, 1, R(4, 0, 6, 4), R(4, 0, 96, 4)},
-                {{10, 10}, {100, 60}, 4, R(4, 4, 6, 6), R(4, 4, 96, 56)},
-                {{10, 10}, {100, 60}, 8, R(6, 6, 10, 10), R(96, 56, 100, 60)},
-                {{11, 11}, {50, 50}, 4, R(4, 4, 7, 7), R(4, 4, 46, 46)},  // odd: the middle takes the extra pixel
-                {{1, 1}, {30, 20}, 0, R(0, 0, 1, 1), R(0, 0, 30, 20)},    // no corners at all
-                {{20, 4}, {30, 20}, 0, R(0, 0, 1, 1), R(0, 0, 1, 1)},     // a low skin bounds the corner
-                {{22, 22}, {9, 6}, 0, R(0, 0, 10, 10), R(0, 0, 3, 3)}};   // a small target halves it
+    const struct { SIZE skin, target; int part; RECT src, dst; } rows[] = {
+        {{10, 10}, {100, 60}, 0, R(0, 0, 4, 4), R(0, 0, 4, 4)},
+        {{10, 10}, {100, 60}, 1, R(4, 0, 6, 4), R(4, 0, 96, 4)},
+        {{10, 10}, {100, 60}, 4, R(4, 4, 6, 6), R(4, 4, 96, 56)},
+        {{10, 10}, {100, 60}, 8, R(6, 6, 10, 10), R(96, 56, 100, 60)},
+        {{11, 11}, {50, 50}, 4, R(4, 4, 7, 7), R(4, 4, 46, 46)},  // odd: the middle takes the extra pixel
+        {{1, 1}, {30, 20}, 0, R(0, 0, 1, 1), R(0, 0, 30, 20)},    // no corners at all
+        {{20, 4}, {30, 20}, 0, R(0, 0, 1, 1), R(0, 0, 1, 1)},     // a low skin bounds the corner
+        {{22, 22}, {9, 6}, 0, R(0, 0, 10, 10), R(0, 0, 3, 3)}};   // a small target halves it
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.skin.cx << "x" << row.skin.cy << " part " << row.part);
         const BkNinePart np = BkComputeNinePart(row.skin, row.target);
@@ -41,16 +46,8 @@ TEST(NinePart, CornersUnscaledEdgesAndCentreStretched) {
         EXPECT_TRUE(np.dst[row.part] == row.dst);
         // Nothing is read outside the skin or drawn outside the target.
         for (int i = 0; i < np.count; ++i) {
-            EXPECT_GE(np.src[i].left, 0);
-            EXPECT_GE(np.src[i].top, 0);
-            EXPECT_LE(np.src[i].right, row.skin.cx);
-            EXPECT_LE(np.src[i].bottom, row.skin.cy);
-            EXPECT_GE(np.dst[i].left, 0);
-            EXPECT_GE(np.dst[i].top, 0);
-            EXPECT_LE(np.dst[i].right, row.target.cx);
-            EXPECT_LE(np.dst[i].bottom, row.target.cy);
-            EXPECT_LT(np.dst[i].left, np.dst[i].right);
-            EXPECT_LT(np.dst[i].top, np.dst[i].bottom);
+            EXPECT_TRUE(Within(np.src[i], row.skin.cx, row.skin.cy)) << i;
+            EXPECT_TRUE(Within(np.dst[i], row.target.cx, row.target.cy)) << i;
         }
     }
     EXPECT_EQ(BkComputeNinePart(SIZE{10, 10}, SIZE{100, 60}).count, 9);
@@ -64,8 +61,7 @@ TEST(ShadowSkin, DrawsTheNinePartPngWithItsAlpha) {
     ResourceFolder folder;
     const std::string png = skintest::EncodeImage(
         10, 10, [](int x, int y) { return x < 2 || y < 2 || x >= 8 || y >= 8 ? 0x80000000u : 0u; }, L"png");
-    ASSERT_FALSE(png.empty());
-    ASSERT_TRUE(folder.Write(3001, L"png", png));
+    ASSERT_TRUE(!png.empty() && folder.Write(3001, L"png", png));
     ASSERT_TRUE(BkSkin::LoadSkinsFromSources({"<skins><png name=\"dlg_shadow\" src=\"3001\"/></skins>"}));
     CShadowWnd shadow;
     skintest::Canvas canvas(48, 28);
@@ -85,33 +81,19 @@ public:
     void DrawShadow(HDC, SIZE size) override { sizes.push_back(size); }
 };
 
-// Hands its messages to its shadow first, as the dialog template does.
+// Hands every message to its shadow first, as the dialog template does.
 class Owner : public platform::WindowImpl<Owner> {
 public:
     CShadowWnd shadow;
-
     WINDOW_MAP_BEGIN(Owner)
-        ON_WINDOW_MESSAGE(WM_DESTROY, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_MOVE, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_SIZE, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_PAINT, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_MOVING, OnShadowed)
-        ON_WINDOW_MESSAGE(WM_EXITSIZEMOVE, OnShadowed)
+        ON_WINDOW_MESSAGE_RANGE(0, 0xFFFF, OnShadowed)
     WINDOW_MAP_END()
-
     LRESULT OnShadowed(UINT msg, WPARAM wp, LPARAM lp, BOOL& handled) {
         shadow.FollowOwner(msg, wp, lp);
         handled = FALSE;
         return 0;
     }
 };
-
-RECT WindowRectOf(HWND hwnd) {
-    RECT rc = {};
-    ::GetWindowRect(hwnd, &rc);
-    return rc;
-}
 
 class ShadowTest : public ::testing::Test {
 protected:
@@ -134,26 +116,45 @@ protected:
         ::InflateRect(&rc, 4, 4);
         return WindowRectOf(Shadow()) == rc;
     }
+    void Resize(int cx, int cy) { owner.SetWindowPos(nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE); }
 
     CountingDrawer drawer;
     Owner owner;
 };
 
-TEST_F(ShadowTest, ShowsAroundTheOwnerTakesNoMouseAndDiesWithIt) {
+TEST_F(ShadowTest, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     HWND shadow = Shadow();
     ASSERT_TRUE(::IsWindow(shadow));
     EXPECT_EQ(::GetWindow(shadow, GW_OWNER), owner.Handle());
     const DWORD ex = static_cast<DWORD>(::GetWindowLongPtrW(shadow, GWL_EXSTYLE));
-    EXPECT_TRUE(ex & WS_EX_LAYERED);
-    EXPECT_TRUE(ex & WS_EX_TRANSPARENT);
-    EXPECT_TRUE(owner.shadow.IsShown());
-    EXPECT_TRUE(Visible());
+    EXPECT_TRUE((ex & WS_EX_LAYERED) && (ex & WS_EX_TRANSPARENT));  // takes no mouse
+    EXPECT_TRUE(owner.shadow.IsShown() && Visible());
     EXPECT_TRUE(WindowRectOf(shadow) == R(96, 96, 304, 254));
     ASSERT_FALSE(drawer.sizes.empty());
     EXPECT_EQ(drawer.sizes.back().cx, 208);
     EXPECT_EQ(drawer.sizes.back().cy, 158);
     EXPECT_TRUE(owner.shadow.Create(owner.Handle()));  // a second Create changes nothing
     EXPECT_EQ(Shadow(), shadow);
+
+    // Redrawn at the next paint, or at once for an owner that never paints.
+    Resize(260, 180);
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return AroundOwner(); }, 3000));
+    owner.ModifyStyleEx(0, WS_EX_LAYERED);
+    Resize(300, 200);
+    EXPECT_TRUE(AroundOwner());
+
+    ::ShowWindow(owner.Handle(), SW_MINIMIZE);
+    testing_support::PumpMessages(50);
+    EXPECT_FALSE(owner.shadow.IsShown() || Visible());
+    ::ShowWindow(owner.Handle(), SW_RESTORE);
+    testing_support::PumpMessages(50);
+    EXPECT_TRUE(owner.shadow.IsShown() && Visible());
+    EXPECT_TRUE(AroundOwner());
+    ::ShowWindow(owner.Handle(), SW_HIDE);
+    EXPECT_FALSE(Visible());
+    EXPECT_FALSE(owner.shadow.GetStatus() & CShadowWnd::SHADOW_OWNER_VISIBLE);
+    owner.shadow.ShowShadow();  // kept hidden while the owner is
+    EXPECT_FALSE(Visible());
 
     owner.DestroyWindow();
     EXPECT_FALSE(::IsWindow(shadow));
@@ -163,58 +164,28 @@ TEST_F(ShadowTest, ShowsAroundTheOwnerTakesNoMouseAndDiesWithIt) {
     owner.shadow.ShowShadow();  // acts on nothing
 }
 
-TEST_F(ShadowTest, MinimiseAndHideHideItRestoreShowsIt) {
-    ::ShowWindow(owner.Handle(), SW_MINIMIZE);
-    testing_support::PumpMessages(50);
-    EXPECT_FALSE(owner.shadow.IsShown());
-    EXPECT_FALSE(Visible());
-    ::ShowWindow(owner.Handle(), SW_RESTORE);
-    testing_support::PumpMessages(50);
-    EXPECT_TRUE(owner.shadow.IsShown());
-    EXPECT_TRUE(Visible());
-    EXPECT_TRUE(AroundOwner());
-
-    ::ShowWindow(owner.Handle(), SW_HIDE);
-    EXPECT_FALSE(Visible());
-    EXPECT_FALSE(owner.shadow.GetStatus() & CShadowWnd::SHADOW_OWNER_VISIBLE);
-    owner.shadow.ShowShadow();  // kept hidden while the owner is
-    EXPECT_FALSE(Visible());
-}
-
-TEST_F(ShadowTest, ResizeRedrawsAtTheNextPaintOrAtOnceForLayeredOwners) {
-    owner.SetWindowPos(nullptr, 0, 0, 260, 180, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return AroundOwner(); }, 3000));
-    owner.ModifyStyleEx(0, WS_EX_LAYERED);
-    owner.SetWindowPos(nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(AroundOwner());
-}
-
-TEST_F(ShadowTest, AShadowWindowDestroyedElsewhereIsLeftAlone) {
-    ::DestroyWindow(Shadow());
-    const size_t draws = drawer.sizes.size();
-    owner.shadow.ShowShadow();
-    owner.shadow.FollowOwner(WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10));
-    owner.shadow.FollowOwner(WM_EXITSIZEMOVE, 0, 0);
-    EXPECT_EQ(drawer.sizes.size(), draws);
-}
-
-TEST(Shadow, RefusesAMissingOwnerAndWithoutASkinDrawsAClearShadow) {
+TEST(Shadow, RefusesAMissingOwnerAndLeavesAShadowDestroyedElsewhereAlone) {
     CShadowWnd shadow;
     EXPECT_FALSE(shadow.Create(nullptr));
     HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ::DestroyWindow(gone);
-    EXPECT_FALSE(shadow.Create(gone));
-    EXPECT_FALSE(shadow.IsCreated());
+    EXPECT_FALSE(shadow.Create(gone) || shadow.IsCreated());
     EXPECT_EQ(shadow.FollowOwner(WM_MOVE, 0, 0), FALSE);
 
-    // No skin table is loaded here, so "dlg_shadow" is missing.
+    // No skin table is loaded here, so "dlg_shadow" is missing: a clear shadow.
     platform::Window owner(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, 50, 40, nullptr,
                                              nullptr, nullptr, nullptr));
-    ASSERT_TRUE(owner.IsWindow());
-    ASSERT_TRUE(shadow.Create(owner));
+    ASSERT_TRUE(owner.IsWindow() && shadow.Create(owner));
     shadow.ShowShadow();
     EXPECT_TRUE(shadow.IsShown());
     EXPECT_TRUE(WindowRectOf(shadow.GetShadowWindow()) == R(6, 6, 64, 54));
+    CountingDrawer drawer;
+    shadow.SetDrawer(&drawer);
+    ::DestroyWindow(shadow.GetShadowWindow());
+    shadow.ShowShadow();
+    shadow.FollowOwner(WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10));
+    shadow.FollowOwner(WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(drawer.sizes.empty());
     owner.DestroyWindow();
 }
 
@@ -228,13 +199,12 @@ TEST(BkThemeApi, ClearsTheThemeOfAWindow) {
     EXPECT_NE(hr, E_NOTIMPL);
     EXPECT_EQ(hr, platform::GetSystemApi().SetWindowTheme(button, L"", L""));
     // Themes may be off: then there is no handle and drawing refuses politely.
-    HTHEME theme = BkThemeApi::OpenThemeData(button, L"BUTTON");
-    if (theme == nullptr) {
+    if (HTHEME theme = BkThemeApi::OpenThemeData(button, L"BUTTON")) {
+        EXPECT_EQ(BkThemeApi::CloseThemeData(theme), S_OK);
+    } else {
         RECT rc = {0, 0, 13, 13};
         EXPECT_EQ(BkThemeApi::DrawThemeBackground(nullptr, nullptr, 3, 1, &rc, nullptr), E_HANDLE);
         EXPECT_EQ(BkThemeApi::CloseThemeData(nullptr), S_FALSE);
-    } else {
-        EXPECT_EQ(BkThemeApi::CloseThemeData(theme), S_OK);
     }
     ::DestroyWindow(button);
 }
