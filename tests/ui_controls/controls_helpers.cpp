@@ -106,10 +106,9 @@ LRESULT CALLBACK NotifyRecorder::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg != WM_NOTIFY || self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
     // Every control notification starts with the header and the item id.
     const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
-    Record rec = {wp, *hdr, reinterpret_cast<const BKNMCOMMAND*>(lp)->uItemID, RECT{}, 0, 0};
+    Record rec = {*hdr, reinterpret_cast<const BKNMCOMMAND*>(lp)->uItemID, 0, 0};
     if (hdr->code == BKNM_INVALIDATERECT) {
-        rec.rect = reinterpret_cast<const BKNMINVALIDATERECT*>(lp)->rect;
-        self->records.push_back(rec);
+        self->invalidated.push_back(rec.item);
         return 7;
     }
     if (hdr->code == BKNM_SLIDER_POSCHANGING || hdr->code == BKNM_SLIDER_POSCHANGED) {

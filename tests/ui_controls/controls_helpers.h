@@ -68,20 +68,20 @@ void SetSkins(const std::string& elements);
 inline std::vector<SkinCall>& Calls() { return RecordingSkin::Calls(); }
 
 // A top-level window standing in for the view. BKNM_INVALIDATERECT is
-// answered with 7; with veto set, slider changes are refused.
+// answered with 7 and its item kept apart; with veto set, slider changes are
+// refused.
 class NotifyRecorder {
 public:
     struct Record {
-        WPARAM wParam;
         NMHDR hdr;
         UINT item;
-        RECT rect;  // of BKNM_INVALIDATERECT
         int oldPos, newPos;
     };
     NotifyRecorder();
     ~NotifyRecorder();
     HWND hwnd() const { return hwnd_; }
     std::vector<Record> records;
+    std::vector<UINT> invalidated;
     bool veto = false;
 
 private:
@@ -89,11 +89,7 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-inline void Paint(CBkWindow* wnd, HDC hdc) {
-    wnd->RedrawRegion(hdc, nullptr);
-}
-inline CBkWindow* Find(CBkDialog* root, UINT id) {
-    return root->FindChildByCmdID(id);
-}
+inline void Paint(CBkWindow* wnd, HDC hdc) { wnd->RedrawRegion(hdc, nullptr); }
+inline CBkWindow* Find(CBkDialog* root, UINT id) { return root->FindChildByCmdID(id); }
 
 } // namespace ctrl_test

@@ -158,7 +158,7 @@ TEST_F(ImageTest, ButtonSkinIndexFollowsStateAndGroupAndGroupsTrackTheirMembers)
     Click(lone);  // without a group a click checks nothing
     EXPECT_FALSE(lone->GetState() & BKSTATE_CHECKED);
     EXPECT_EQ(Click(a), 0u);
-    EXPECT_TRUE(view.records.empty());  // nobody else was checked
+    EXPECT_TRUE(view.invalidated.empty());  // nobody else was checked
     EXPECT_EQ(a->GetSkinIndex(), 2u);   // checked member of a checked group
     b->ModifyState(BKSTATE_DISABLED, 0);
     EXPECT_EQ(b->GetSkinIndex(), 0u);  // the group state wins over disabled
@@ -174,11 +174,11 @@ TEST_F(ImageTest, ButtonSkinIndexFollowsStateAndGroupAndGroupsTrackTheirMembers)
 
     // Hidden members uncheck quietly; destroyed ones leave the group.
     EXPECT_EQ(BkControlGroups::GroupSize("g_life"), 4u);
-    view.records.clear();
+    view.invalidated.clear();
     At(4)->ModifyState(BKSTATE_CHECKED, 0);
     Click(At(5));
     EXPECT_FALSE(At(4)->GetState() & BKSTATE_CHECKED);
-    EXPECT_TRUE(view.records.empty());
+    EXPECT_TRUE(view.invalidated.empty());
     EXPECT_EQ(BkInvalidateControlRect(Rect(0, 0, 1, 1), At(5)), 7);  // the view's answer
     root->SetContainer(nullptr);
     EXPECT_EQ(BkInvalidateControlRect(Rect(0, 0, 1, 1), At(5)), 0);

@@ -95,34 +95,25 @@ public:
     }
 };
 
-class ShadowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        RECT rc = {100, 100, 300, 250};
-        ASSERT_NE(owner.Create(nullptr, &rc, L"owner", WS_POPUP | WS_VISIBLE), nullptr);
-        owner.shadow.SetDrawer(&drawer);
-        ASSERT_TRUE(owner.shadow.Create(owner.Handle()));
-        testing_support::PumpMessages(50);
-        owner.shadow.ShowShadow();
-    }
-    void TearDown() override {
-        if (owner.IsWindow()) owner.DestroyWindow();
-    }
-    HWND Shadow() const { return owner.shadow.GetShadowWindow(); }
-    bool Visible() const { return ::IsWindowVisible(Shadow()) != FALSE; }
-    // Four pixels round the owner.
-    bool AroundOwner() const {
-        RECT rc = owner.GetWindowRect();
-        ::InflateRect(&rc, 4, 4);
-        return WindowRectOf(Shadow()) == rc;
-    }
-    void Resize(int cx, int cy) { owner.SetWindowPos(nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE); }
-
+TEST(Shadow, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     CountingDrawer drawer;
     Owner owner;
-};
-
-TEST_F(ShadowTest, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
+    RECT rc = {100, 100, 300, 250};
+    ASSERT_NE(owner.Create(nullptr, &rc, L"owner", WS_POPUP | WS_VISIBLE), nullptr);
+    owner.shadow.SetDrawer(&drawer);
+    ASSERT_TRUE(owner.shadow.Create(owner.Handle()));
+    testing_support::PumpMessages(50);
+    owner.shadow.ShowShadow();
+    auto Shadow = [&] { return owner.shadow.GetShadowWindow(); };
+    auto Visible = [&] { return ::IsWindowVisible(Shadow()) != FALSE; };
+    auto AroundOwner = [&] {  // four pixels round the owner
+        RECT r = owner.GetWindowRect();
+        ::InflateRect(&r, 4, 4);
+        return WindowRectOf(Shadow()) == r;
+    };
+    auto Resize = [&](int cx, int cy) {
+        owner.SetWindowPos(nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
     HWND shadow = Shadow();
     ASSERT_TRUE(::IsWindow(shadow));
     EXPECT_EQ(::GetWindow(shadow, GW_OWNER), owner.Handle());
