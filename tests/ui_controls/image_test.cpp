@@ -79,8 +79,7 @@ TEST_F(ImageTest, ImageDrawsItsSubImageMeasuresToTheSkinAndClips) {
     ASSERT_EQ(Calls().size(), 2u);              // the missing skin draws nothing
     EXPECT_EQ(Calls()[0].index, 0xFFFFFFFFu);  // sub left at -1 goes to the skin as is
     EXPECT_EQ(Calls()[1].index, 2u);
-    EXPECT_EQ(canvas.At(45, 15), kBlue);
-    EXPECT_EQ(canvas.At(72, 15), kGrey);
+    EXPECT_TRUE(canvas.At(45, 15) == kBlue && canvas.At(72, 15) == kGrey);
 
     canvas.Clear();
     PaintAll(5, 5, canvas);
@@ -93,8 +92,7 @@ TEST_F(ImageTest, ImageDrawsItsSubImageMeasuresToTheSkinAndClips) {
     canvas.Clear();
     PaintAll(8, 8, canvas);
     EXPECT_EQ(canvas.At(30, 30), kRed);  // the quarter from 0 to 90 degrees
-    EXPECT_EQ(canvas.At(10, 10), kGrey);
-    EXPECT_EQ(canvas.At(30, 10), kGrey);
+    EXPECT_TRUE(canvas.At(10, 10) == kGrey && canvas.At(30, 10) == kGrey);
     canvas.Clear();
     PaintAll(9, 9, canvas);
     EXPECT_EQ(canvas.CountOther(Rect(0, 0, 40, 40), kGrey), 0);

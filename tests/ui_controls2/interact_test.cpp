@@ -57,10 +57,8 @@ TEST_F(SliderTest, PositionClampedThumbPlacedAndDragsClampedAtTheEdge) {
     host.invalidated.clear();
     Press(100);  // thumb centred on 100: left 95, (95 - 10) * 100 / 100 = 85
     ASSERT_EQ(Slides().size(), 1u);
-    EXPECT_EQ(Slides()[0].hdr.code, static_cast<UINT>(BKNM_SLIDER_POSCHANGING));
-    EXPECT_EQ(Slides()[0].item, 7u);
-    EXPECT_EQ(Slides()[0].oldPos, 50);
-    EXPECT_EQ(Slides()[0].newPos, 85);
+    EXPECT_TRUE(Slides()[0].hdr.code == BKNM_SLIDER_POSCHANGING && Slides()[0].item == 7u);
+    EXPECT_TRUE(Slides()[0].oldPos == 50 && Slides()[0].newPos == 85);
     EXPECT_TRUE(slider->IsDragging());
     Move(-300);  // clamped to the left edge
     EXPECT_EQ(slider->GetPos(), 0);
@@ -71,8 +69,7 @@ TEST_F(SliderTest, PositionClampedThumbPlacedAndDragsClampedAtTheEdge) {
     Release();
     EXPECT_FALSE(slider->IsDragging());
     ASSERT_EQ(Slides().back().hdr.code, static_cast<UINT>(BKNM_SLIDER_POSCHANGED));
-    EXPECT_EQ(Slides().back().oldPos, 0);
-    EXPECT_EQ(Slides().back().newPos, 0);
+    EXPECT_TRUE(Slides().back().oldPos == 0 && Slides().back().newPos == 0);
     EXPECT_FALSE(host.invalidated.empty());  // a repaint was asked for
     // Other state changes are no end of a press.
     host.records.clear();
@@ -107,8 +104,7 @@ TEST_F(SliderTest, VetoKeepsTheThumbAndSubPercentMovesAreSilent) {
     EXPECT_EQ(slider->GetThumbRect().left, 2);
     Move(9);  // 4 pixels: 1 percent
     ASSERT_EQ(Slides().size(), 1u);
-    EXPECT_EQ(Slides()[0].oldPos, 0);  // computed from the previous thumb
-    EXPECT_EQ(Slides()[0].newPos, 1);
+    EXPECT_TRUE(Slides()[0].oldPos == 0 && Slides()[0].newPos == 1);  // old from the previous thumb
 }
 
 TEST_F(SliderTest, SkinnedThumbStatesAndAThumbWiderThanItsTrack) {
@@ -122,9 +118,7 @@ TEST_F(SliderTest, SkinnedThumbStatesAndAThumbWiderThanItsTrack) {
         return Calls().empty() ? 99u : Calls().back().index;
     };
     EXPECT_EQ(thumbState(), 0u);
-    EXPECT_EQ(canvas.At(50, 2), kGrey);
-    EXPECT_EQ(canvas.At(50, 10), kBlue);
-    EXPECT_EQ(canvas.At(110, 2), kRed);
+    EXPECT_TRUE(canvas.At(50, 2) == kGrey && canvas.At(50, 10) == kBlue && canvas.At(110, 2) == kRed);
     Press(115);
     EXPECT_EQ(thumbState(), 2u);
     Release();
@@ -218,8 +212,7 @@ TEST_F(RichTextTest, CentredColouredAndLinks) {
     EXPECT_EQ(rt->GetHoverLink(), -1);
     // Moving the control drops the links until the next paint.
     tree_test::Place(root.get(), 0, 0, 80, 100);
-    EXPECT_FALSE(rt->AreLinksLaidOut());
-    EXPECT_TRUE(rt->GetLinks().empty());
+    EXPECT_TRUE(!rt->AreLinksLaidOut() && rt->GetLinks().empty());
 }
 
 // A real view holding real windows, panels, a link, a dialog button, a
@@ -343,8 +336,8 @@ TEST_F(ViewTest, LinkDialogButtonSliderAndRichTextReportThroughTheView) {
     // The slider: pressed (a jump to 15), dragged to 25, released.
     auto* slider = static_cast<BkSlider*>(dlg->GetViewControl().FindControl(90));
     ASSERT_NE(slider, nullptr);
-    const std::pair<UINT, int> moves[] = {{WM_MOUSEMOVE, 30}, {WM_LBUTTONDOWN, 30}, {WM_MOUSEMOVE, 40}, {WM_LBUTTONUP, 40}};
-    for (const auto& m : moves) Mouse(m.first, m.second, 110);
+    for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN}) Mouse(msg, 30, 110);
+    for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONUP}) Mouse(msg, 40, 110);
     auto changing = dlg->Of(BKNM_SLIDER_POSCHANGING);
     ASSERT_EQ(changing.size(), 2u);
     EXPECT_EQ(changing[0].item, 90u);
@@ -383,8 +376,7 @@ TEST_F(ViewTest, LinkDialogButtonSliderAndRichTextReportThroughTheView) {
     EXPECT_TRUE(rt->GetLinks().empty());
     Paint(rt, canvas.dc());
     ASSERT_EQ(rt->GetLinks().size(), 1u);
-    EXPECT_EQ(rt->GetLinks()[0].nId, 9);
-    EXPECT_EQ(rt->GetLinks()[0].strText, L"新的");
+    EXPECT_TRUE(rt->GetLinks()[0].nId == 9 && rt->GetLinks()[0].strText == L"新的");
 }
 
 } // namespace
