@@ -261,52 +261,40 @@ public:
     }
 };
 
-class ViewTest : public RichTextTest {
-protected:
-    void SetUp() override {
-        RichTextTest::SetUp();  // the view's styles before its layout
-        dlg.reset(new HostDlg);
-        ASSERT_NE(dlg->Create(nullptr), nullptr);
-        dlg->ShowWindow(SW_SHOWNA);
-        view = dlg->GetViewControl().Handle();
-    }
-    void TearDown() override {
-        if (dlg && dlg->IsWindow()) dlg->DestroyWindow();
-        RichTextTest::TearDown();
-    }
-    void Mouse(UINT msg, int x, int y) { ::SendMessageW(view, msg, MK_LBUTTON, MAKELPARAM(x, y)); }
-    void Click(int x, int y) {
+// The view's styles come from the fixture, set before the layout loads.
+TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
+    BkWinManager manager;
+    HostDlg host;
+    ASSERT_NE(host.Create(nullptr), nullptr);
+    host.ShowWindow(SW_SHOWNA);
+    const HWND view = host.GetViewControl().Handle();
+    auto Mouse = [&](UINT msg, int x, int y) { ::SendMessageW(view, msg, MK_LBUTTON, MAKELPARAM(x, y)); };
+    auto Click = [&](int x, int y) {
         for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) Mouse(msg, x, y);
-    }
-    RECT ChildRect(HWND child) {
+    };
+    auto ChildRect = [&](HWND child) {
         RECT rc;
         ::GetWindowRect(child, &rc);
         ::MapWindowPoints(nullptr, view, reinterpret_cast<POINT*>(&rc), 2);
         return rc;
-    }
-    BkWinManager manager;
-    std::unique_ptr<HostDlg> dlg;
-    HWND view = nullptr;
-};
-
-TEST_F(ViewTest, RealWindowsFollowTheLayoutAndTheirPanels) {
+    };
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, view, HMENU(50), nullptr, nullptr);
     HWND inner = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, view, HMENU(51), nullptr, nullptr);
     ASSERT_TRUE(edit && inner);
     // Made after the first layout: the next one places them although the
     // placeholders did not move.
-    dlg->GetViewControl().LayoutParts();
+    host.GetViewControl().LayoutParts();
     EXPECT_EQ(ChildRect(edit), Rect(10, 10, 110, 40));
-    auto moved = dlg->Of(BKNM_REALWND_MOVED);
+    auto moved = host.Of(BKNM_REALWND_MOVED);
     ASSERT_EQ(moved.size(), 2u);
     EXPECT_EQ(moved[0].item, 50u);
     EXPECT_EQ(moved[0].rc, Rect(10, 10, 110, 40));
     EXPECT_EQ(moved[1].item, 51u);
     // A layout that moves nothing sends nothing and leaves the window alone.
     ::SetWindowPos(edit, nullptr, 1, 1, 3, 3, SWP_NOZORDER);
-    dlg->seen.clear();
-    dlg->GetViewControl().LayoutParts();
-    EXPECT_TRUE(dlg->Of(BKNM_REALWND_MOVED).empty());
+    host.seen.clear();
+    host.GetViewControl().LayoutParts();
+    EXPECT_TRUE(host.Of(BKNM_REALWND_MOVED).empty());
     EXPECT_EQ(ChildRect(edit), Rect(1, 1, 4, 4));
 
     // Shown inside a hidden panel, the window stays hidden until the panel shows.
@@ -314,40 +302,39 @@ TEST_F(ViewTest, RealWindowsFollowTheLayoutAndTheirPanels) {
     const struct { UINT id; BOOL show; HWND wnd; bool visible; } steps[] = {
         {51, TRUE, inner, false}, {60, TRUE, inner, true}, {50, FALSE, edit, false}, {50, TRUE, edit, true}};
     for (const auto& step : steps) {
-        ASSERT_TRUE(dlg->SetItemVisible(step.id, step.show));
+        ASSERT_TRUE(host.SetItemVisible(step.id, step.show));
         EXPECT_EQ(::IsWindowVisible(step.wnd) != FALSE, step.visible) << step.id << " " << step.show;
     }
-    EXPECT_TRUE(dlg->GetViewControl().FindControl(51)->IsVisible(FALSE));
+    EXPECT_TRUE(host.GetViewControl().FindControl(51)->IsVisible(FALSE));
     // A placeholder whose window is gone is skipped quietly.
     ::DestroyWindow(edit);
-    dlg->SetItemVisible(50, FALSE);
-    dlg->SetItemVisible(50, TRUE);
-    dlg->GetViewControl().LayoutParts();
-}
+    host.SetItemVisible(50, FALSE);
+    host.SetItemVisible(50, TRUE);
+    host.GetViewControl().LayoutParts();
 
-TEST_F(ViewTest, LinkDialogButtonSliderAndRichTextReportThroughTheView) {
+    host.seen.clear();
     Click(20, 60);
     Click(75, 55);  // over the dlgbtn's child: the dlgbtn is hit
-    auto commands = dlg->Of(BKNM_COMMAND);
+    auto commands = host.Of(BKNM_COMMAND);
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_TRUE(commands[0].item == 70u && commands[0].cls == "link");
     EXPECT_TRUE(commands[1].item == 80u && commands[1].cls == "dlgbtn");
 
     // The slider: pressed (a jump to 15), dragged to 25, released.
-    auto* slider = static_cast<BkSlider*>(dlg->GetViewControl().FindControl(90));
+    auto* slider = static_cast<BkSlider*>(host.GetViewControl().FindControl(90));
     ASSERT_NE(slider, nullptr);
     for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN}) Mouse(msg, 30, 110);
     for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONUP}) Mouse(msg, 40, 110);
-    auto changing = dlg->Of(BKNM_SLIDER_POSCHANGING);
+    auto changing = host.Of(BKNM_SLIDER_POSCHANGING);
     ASSERT_EQ(changing.size(), 2u);
     EXPECT_EQ(changing[0].item, 90u);
     EXPECT_EQ(changing[0].rc, Rect(50, 15, 0, 0));
-    auto changed = dlg->Of(BKNM_SLIDER_POSCHANGED);
+    auto changed = host.Of(BKNM_SLIDER_POSCHANGED);
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0].rc, Rect(25, 25, 0, 0));
     EXPECT_FALSE(slider->IsDragging());
 
-    CBkDialogView& v = dlg->GetViewControl();
+    CBkDialogView& v = host.GetViewControl();
     auto* rt = static_cast<CBkRichText*>(v.FindControl(40));
     ASSERT_NE(rt, nullptr);
     Canvas canvas(300, 200, kWhite);
@@ -356,13 +343,13 @@ TEST_F(ViewTest, LinkDialogButtonSliderAndRichTextReportThroughTheView) {
     const RECT first = rt->GetLinks()[0].rc, second = rt->GetLinks()[1].rc;
     auto linkClicks = [&](UINT id) {
         int n = 0;
-        for (const auto& s : dlg->Of(BKNM_COMMAND)) n += s.cls == "richtext" && s.item == id;
+        for (const auto& s : host.Of(BKNM_COMMAND)) n += s.cls == "richtext" && s.item == id;
         return n;
     };
     Click(first.left + 2, first.top + 2);
     EXPECT_EQ(linkClicks(77), 1);
     // Pressed on one link, released over the other: no link click.
-    dlg->seen.clear();
+    host.seen.clear();
     Mouse(WM_MOUSEMOVE, first.left + 2, first.top + 2);
     Mouse(WM_LBUTTONDOWN, first.left + 2, first.top + 2);
     Mouse(WM_MOUSEMOVE, second.left + 2, second.top + 2);
@@ -377,6 +364,7 @@ TEST_F(ViewTest, LinkDialogButtonSliderAndRichTextReportThroughTheView) {
     Paint(rt, canvas.dc());
     ASSERT_EQ(rt->GetLinks().size(), 1u);
     EXPECT_TRUE(rt->GetLinks()[0].nId == 9 && rt->GetLinks()[0].strText == L"新的");
+    host.DestroyWindow();
 }
 
 } // namespace
