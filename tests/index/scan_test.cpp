@@ -77,10 +77,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return m.IsLoadDone(); }));
     }
     // No scan leaves its new files behind.
-    void ExpectNoNewFiles() {
-        EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
-        EXPECT_FALSE(PathExists(Path(L"namenew_%c")));
-    }
+    void ExpectNoNewFiles() { EXPECT_FALSE(PathExists(Path(L"indexnew_%c")) || PathExists(Path(L"namenew_%c"))); }
     CVolumeIndex* VolumeOf(CIndexManager& m, wchar_t letter) {
         for (size_t i = 0; i < m.VolumeCount(); ++i)
             if (m.GetVolume(i)->Letter() == letter) return m.GetVolume(i);
@@ -112,7 +109,6 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
     CVolumeIndex* v = VolumeOf(m, L'T');
     ASSERT_NE(v, nullptr);
     EXPECT_STREQ(v->GetName(kRootSlot), ".");
-    ASSERT_TRUE(v->GetRecord(kRootSlot)->Flags & IRF_DIRECTORY);
 
     std::map<std::string, bool> expected;  // full path -> is a folder
     for (const wchar_t* file : {L"a.txt", L"docs\\\u62A5\u544A.txt", L"docs\\sub\\\u6DF1\u5C42\\\u6587\u4EF6.doc",
@@ -147,6 +143,9 @@ TEST_F(IndexScan, MappedDriveIsScannedSavedAndLoadedBackWithRealPaths) {
 
 TEST_F(IndexScan, WithoutTheScannerLibraryTheSavedIndexStaysAndLoads) {
     MakeTree();
+    // Files of a drive the machine does not have are left alone.
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"index_%c", L'Q'), std::string(45, '\0')));
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"name_%c", L'Q'), std::string("q\0", 2)));
     {
         CIndexManager first;
         first.SetIndexFolder(folder_);
@@ -164,23 +163,13 @@ TEST_F(IndexScan, WithoutTheScannerLibraryTheSavedIndexStaysAndLoads) {
     EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), index);
     EXPECT_EQ(ReadFileBytes(Path(L"name_%c")), names);
 
+    EXPECT_TRUE(m.IsLoadDone());  // nothing started yet
     LoadAndWait(m);
     EXPECT_FALSE(m.IsIndexEmpty());
     platform::ScopedLock lock(m.RecordLock());
     CVolumeIndex* v = VolumeOf(m, L'T');
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->RecordCount() * 45u, index.size());
-}
-
-TEST_F(IndexScan, OnlyDrivesOfTheMonitorListAreLoaded) {
-    // Files of a drive the machine does not have are left alone.
-    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"index_%c", L'Q'), std::string(45, '\0')));
-    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"name_%c", L'Q'), std::string("q\0", 2)));
-    CIndexManager m;
-    m.SetIndexFolder(folder_);
-    EXPECT_TRUE(m.IsLoadDone());  // nothing started yet
-    LoadAndWait(m);
-    platform::ScopedLock lock(m.RecordLock());
     EXPECT_EQ(VolumeOf(m, L'Q'), nullptr);
 }
 
@@ -194,7 +183,6 @@ TEST_F(IndexScan, SecondStartWhileScanningChangesNothingAndDestructionStopsTheSc
         platform::ScopedLock lock(m.RecordLock());
         EXPECT_EQ(m.StartScan(), 1);
         ::Sleep(200);
-        EXPECT_TRUE(m.IsScanRunning());
         EXPECT_EQ(m.StartScan(), 1);
         EXPECT_TRUE(m.IsScanRunning());
         EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
@@ -248,10 +236,7 @@ TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
         uint32_t offset = ScanNameToFileOffset(r[slot].FileName, answer->Pools.First, answer->Pools.Count());
         return offset == kNoNameOffset ? std::string("<none>") : std::string(answer->Pools.First[0] + offset);
     };
-    EXPECT_EQ(nameAt(5), ".");
-    EXPECT_EQ(nameAt(50), "a.txt");
-    EXPECT_EQ(nameAt(51), "b");
-    EXPECT_EQ(nameAt(52), "c.txt");
+    EXPECT_EQ(nameAt(5) + nameAt(50) + "|" + nameAt(51) + "|" + nameAt(52), ".a.txt|b|c.txt");
     EXPECT_EQ(std::make_tuple(r[51].FatherID, r[51].Flags, r[52].FatherID, r[52].Flags, r[52].Size),
               std::make_tuple(5u, uint8_t(IRF_EXISTS | IRF_DIRECTORY), 51u, uint8_t(IRF_EXISTS), int64_t(5)));
 

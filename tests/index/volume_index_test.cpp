@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "index/volume_index.h"
@@ -54,16 +55,14 @@ TEST(VolumeIndexPath, ParentsLeadToTheRootOrBrokenChainsToTheLostFolderMarker) {
     b.Set(77, 77, "self", kDir);           // its own parent
     CVolumeIndex v(L'D');
     b.Into(v);
-    EXPECT_EQ(v.GetFullPath(62), "D:\\dir\\sub\\file.txt");
-    EXPECT_EQ(v.GetFullPath(63), "D:\\top.txt");
-    EXPECT_EQ(v.GetFileName(62), "file.txt");
+    const std::string lost = "D:\\" + LostFolderMarker();
     // No name: empty path and name; slots beyond the table too.
-    EXPECT_EQ(v.GetFullPath(7), "");
+    const std::vector<std::pair<uint32_t, std::string>> paths = {
+        {62, "D:\\dir\\sub\\file.txt"}, {63, "D:\\top.txt"}, {7, ""}, {100000, ""},
+        {71, lost + "sub\\file.txt"}, {72, lost + "orphan.txt"}, {73, lost + "nameless.txt"}};
+    for (const auto& p : paths) EXPECT_EQ(v.GetFullPath(p.first), p.second) << p.first;
+    EXPECT_EQ(v.GetFileName(62), "file.txt");
     EXPECT_EQ(v.GetFileName(7), "");
-    EXPECT_EQ(v.GetFullPath(100000), "");
-    EXPECT_EQ(v.GetFullPath(71), "D:\\" + LostFolderMarker() + "sub\\file.txt");
-    EXPECT_EQ(v.GetFullPath(72), "D:\\" + LostFolderMarker() + "orphan.txt");
-    EXPECT_EQ(v.GetFullPath(73), "D:\\" + LostFolderMarker() + "nameless.txt");
     for (uint32_t slot : {74u, 76u, 77u}) {
         EXPECT_TRUE(StartsLost(v.GetFullPath(slot), 'D')) << v.GetFullPath(slot);
         EXPECT_LE(v.GetFullPath(slot).size(), 519u);
@@ -83,7 +82,7 @@ TEST(VolumeIndexPath, ParentsLeadToTheRootOrBrokenChainsToTheLostFolderMarker) {
     EXPECT_EQ(e.GetFullPath(70).substr(e.GetFullPath(70).size() - 9), "\\leaf.txt");
 }
 
-TEST(VolumeIndexChanges, InsertRenameAndDeleteKeepTheRest) {
+TEST(VolumeIndexChanges, InsertRenameAndDeleteKeepTheRestAndNamesFillPools) {
     Builder b;
     for (uint32_t s = 0; s < 10; ++s) b.Set(s, 5, "n" + std::to_string(s), kFile);
     b.Set(60, 5, "dir", kDir).Set(61, 60, "old.txt", kFile);
@@ -103,10 +102,9 @@ TEST(VolumeIndexChanges, InsertRenameAndDeleteKeepTheRest) {
     EXPECT_EQ(v.GetRecord(61)->Flags, kFile);
     EXPECT_STREQ(oldName, "old.txt");  // the old text stays where it was
     EXPECT_TRUE(v.DeleteIndex(61));
-    EXPECT_EQ(v.GetRecord(61)->Flags, 0);
-    EXPECT_EQ(v.GetRecord(61)->FatherID, 5u);
-    EXPECT_EQ(v.GetRecord(61)->Size, 1234);
-    EXPECT_EQ(v.GetFileName(61), "new.txt");
+    const IndexRecord* r = v.GetRecord(61);
+    EXPECT_EQ(std::make_tuple(r->Flags, r->FatherID, r->Size, v.GetFileName(61)),
+              std::make_tuple(uint8_t(0), 5u, int64_t(1234), std::string("new.txt")));
     // Slots the table does not reach are refused, not written.
     EXPECT_FALSE(v.DeleteIndex(5000));
     EXPECT_FALSE(v.ReNameIndex(5000, 5, "x", 1));
@@ -116,22 +114,19 @@ TEST(VolumeIndexChanges, InsertRenameAndDeleteKeepTheRest) {
     EXPECT_TRUE(v.InsertIndex(1000, 5, "new.txtJUNK", 7, kFile));  // length counts, no NUL needed
     EXPECT_EQ(v.RecordCount(), 1100u);
     EXPECT_EQ(v.GetFileName(1000), "new.txt");
-    EXPECT_EQ(v.GetRecord(1000)->FatherID, 5u);
     static const IndexRecord zero = {};
     for (uint32_t s = 62; s < 1100; ++s) ASSERT_EQ(memcmp(v.GetRecord(s), &zero, sizeof zero) == 0, s != 1000) << s;
     EXPECT_EQ(v.GetFileName(9), "n9");
-}
 
-TEST(VolumeIndexChanges, NamesFillPoolsUpToTheLastByte) {
+    // Names fill pools up to the last byte and are never moved.
     const std::string first(4089, 'a');  // used part ends at 4090
-    CVolumeIndex v(L'C');
-    ASSERT_TRUE(v.InsertIndex(100, 5, first.data(), static_cast<int>(first.size()), kFile));
-    EXPECT_EQ(v.PoolCount(), 1u);
-    ASSERT_TRUE(v.ReNameIndex(101, 5, "bbbbb", 5));  // ends exactly at 4096: same pool
-    EXPECT_EQ(v.PoolCount(), 1u);
-    EXPECT_EQ(v.GetFileName(101), "bbbbb");
-    ASSERT_TRUE(v.ReNameIndex(102, 5, "c", 1));  // the pool is full: a new one
-    EXPECT_EQ(v.PoolCount(), 2u);
+    CVolumeIndex u(L'C');
+    ASSERT_TRUE(u.InsertIndex(100, 5, first.data(), static_cast<int>(first.size()), kFile));
+    ASSERT_TRUE(u.ReNameIndex(101, 5, "bbbbb", 5));  // ends exactly at 4096: same pool
+    EXPECT_EQ(u.PoolCount(), 1u);
+    EXPECT_EQ(u.GetFileName(101), "bbbbb");
+    ASSERT_TRUE(u.ReNameIndex(102, 5, "c", 1));  // the pool is full: a new one
+    EXPECT_EQ(u.PoolCount(), 2u);
 
     CVolumeIndex w(L'C');
     ASSERT_TRUE(w.InsertIndex(100, 5, first.data(), static_cast<int>(first.size()), kFile));

@@ -56,39 +56,32 @@ TEST_F(JournalSetupTest, JournalIsAnsweredOrCreatedWithTheSizesForItsError) {
         ASSERT_EQ(s.creates.size(), c.creates ? 1u : 0u);
         ASSERT_EQ(s.deletes.size(), c.deletesFirst ? 1u : 0u);
         if (c.creates) {
-            EXPECT_EQ(s.creates[0].MaximumSize, c.size);
-            EXPECT_EQ(s.creates[0].AllocationDelta, c.delta);
+            EXPECT_EQ(std::make_pair(s.creates[0].MaximumSize, s.creates[0].AllocationDelta), std::make_pair(c.size, c.delta));
         }
         if (c.deletesFirst) {
-            EXPECT_EQ(s.deletes[0].UsnJournalID, 0x4242u);
-            EXPECT_EQ(s.deletes[0].DeleteFlags, 2u);
+            EXPECT_EQ(std::make_pair(s.deletes[0].UsnJournalID, s.deletes[0].DeleteFlags), std::make_pair(0x4242ull, DWORD(2)));
         }
-        if (c.state == State::Deleting) {
-            EXPECT_NE(data.UsnJournalID, 0x4242u);
-        }
+        if (c.state == State::Deleting) { EXPECT_NE(data.UsnJournalID, 0x4242u); }
     }
 }
 
-TEST_F(JournalSetupTest, OtherFailuresAreReported) {
+TEST_F(JournalSetupTest, OtherFailuresAreReportedAndTheHandleClosed) {
     USN_JOURNAL_DATA data{};
     journal_.FailNext(volume_.Get(), FSCTL_QUERY_USN_JOURNAL, ERROR_INVALID_FUNCTION);
     EXPECT_FALSE(manager_.QueryUsnJournal(&data, volume_.Get()));
-    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+    EXPECT_EQ(::GetLastError(), DWORD(ERROR_INVALID_FUNCTION));
     EXPECT_TRUE(journal_.StatsOf(volume_.Get()).creates.empty()) << "no journal is created for other errors";
-
     journal_.FailNext(volume_.Get(), FSCTL_QUERY_USN_JOURNAL, ERROR_JOURNAL_NOT_ACTIVE);
     journal_.FailNext(volume_.Get(), FSCTL_CREATE_USN_JOURNAL, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(manager_.QueryUsnJournal(&data, volume_.Get()));
-    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(::GetLastError(), DWORD(ERROR_ACCESS_DENIED));
 
     journal_.FailNext(volume_.Get(), FSCTL_QUERY_USN_JOURNAL, ERROR_JOURNAL_NOT_ACTIVE, 2);
     EXPECT_FALSE(manager_.QueryUsnJournal(&data, volume_.Get())) << "the query after the creation failed";
     EXPECT_FALSE(manager_.QueryUsnJournal(nullptr, volume_.Get()));
-}
 
-TEST_F(JournalSetupTest, UnfollowableDriveClosesTheHandle) {
+    // A drive that cannot be followed closes its handle.
     HANDLE raw = volume_.Detach();
-    journal_.AddVolume(raw, 0x700);
     EXPECT_FALSE(manager_.FollowVolume(L'#', raw)) << "no drive has that letter";
     DWORD flags = 0;
     EXPECT_FALSE(::GetHandleInformation(raw, &flags)) << "the handle was closed";

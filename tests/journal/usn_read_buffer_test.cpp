@@ -50,25 +50,19 @@ TEST(UsnReadBuffer, WalksWellFormedAndShortAnswers) {
     EXPECT_EQ(walk.NextUsn(), 0x3000);
     const USN_RECORD_V2* r = walk.NextRecord();
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->FileReferenceNumber, 0x0001000000000040ULL);
-    EXPECT_EQ(r->Usn, 0x2000);
+    EXPECT_EQ(std::make_pair(r->FileReferenceNumber, r->Usn), std::make_pair(0x0001000000000040ULL, USN(0x2000)));
     EXPECT_EQ(Names(a), (std::vector<std::wstring>{L"a.txt", L"\x4E2D\x6587.doc", L""}));
     while (walk.NextRecord()) {
     }
     EXPECT_EQ(walk.NextRecord(), nullptr);  // stays ended
 
-    Answer onlyUsn(UsnBytes(77));
-    CUsnReadBuffer usnOnly(onlyUsn.data(), onlyUsn.bytes);
+    Answer onlyUsn(UsnBytes(77)), tiny(std::string("\x01\x02\x03", 3));
+    CUsnReadBuffer usnOnly(onlyUsn.data(), onlyUsn.bytes), small(tiny.data(), tiny.bytes), none(nullptr, 4096);
     EXPECT_EQ(usnOnly.NextUsn(), 77);
     EXPECT_EQ(usnOnly.NextRecord(), nullptr);
-    Answer tiny(std::string("\x01\x02\x03", 3));
-    CUsnReadBuffer small(tiny.data(), tiny.bytes);
-    EXPECT_FALSE(small.HasNextUsn());
+    EXPECT_FALSE(small.HasNextUsn() || none.HasNextUsn());
     EXPECT_EQ(small.NextUsn(), 0);
-    EXPECT_EQ(small.NextRecord(), nullptr);
-    CUsnReadBuffer none(nullptr, 4096);
-    EXPECT_FALSE(none.HasNextUsn());
-    EXPECT_EQ(none.NextRecord(), nullptr);
+    EXPECT_TRUE(!small.NextRecord() && !none.NextRecord());
     EXPECT_TRUE(Names(Answer(UsnBytes(5) + std::string("\x40\x00", 2))).empty());  // too short for a length
 
     // Misaligned data gives only its USN.

@@ -113,6 +113,15 @@ TEST_F(SearchFileDll, EngineListsEveryFileOfTheImageAndTheDeletedOnesComeBack) {
     }
     EXPECT_LE(extra, 350u);
 
+    // Refused first, so the sector count below shows they counted nothing:
+    // never onto the volume being read, nor with a hint naming another record.
+    char target[260] = "C:\\dll-recovered\\", same[260] = "n:\\back\\";
+    const std::string small = DrivePath("docs/small.txt");
+    EXPECT_NE(file_->RecoverFile(small.c_str(), same, indexed.at(small).RecoverHint), S_OK);
+    EXPECT_NE(file_->RecoverFile(small.c_str(), target, indexed.at(DrivePath("large.bin")).RecoverHint), S_OK);
+    EXPECT_NE(file_->RecoverFile(small.c_str(), target, 0xFFFFFFF0u), S_OK);
+    EXPECT_FALSE(testing_support::PathExists(L"C:\\dll-recovered\\small.txt"));
+
     // Recovery with the index's hints; progress never goes back.
     std::atomic<bool> done{false}, wentBack{false};
     DWORD lastSeen = 0;
@@ -124,7 +133,6 @@ TEST_F(SearchFileDll, EngineListsEveryFileOfTheImageAndTheDeletedOnesComeBack) {
         }
     });
     uint64_t total = 0;
-    char target[260] = "C:\\dll-recovered\\";
     for (const auto& m : TheImage().manifest) {
         if (m.directory || !m.deleted) continue;
         const std::string path = DrivePath(m.path);
@@ -135,17 +143,23 @@ TEST_F(SearchFileDll, EngineListsEveryFileOfTheImageAndTheDeletedOnesComeBack) {
             << m.path;
         total += want.size();
     }
+    // Never overwrites: later copies get " (2)", " (3)".
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(file_->RecoverFile(small.c_str(), target, indexed.at(small).RecoverHint), S_OK);
+    EXPECT_EQ(testing_support::ReadFileBytes(L"C:\\dll-recovered\\small (3).txt"), "hello resident world\n");
+    // A kept file whose runs continue in an extension record behind an
+    // attribute list; the generator repeats one 4096-byte block.
+    const std::string scattered = DrivePath("scattered.bin");
+    EXPECT_EQ(file_->RecoverFile(scattered.c_str(), target, indexed.at(scattered).RecoverHint), S_OK);
+    const std::string got = testing_support::ReadFileBytes(L"C:\\dll-recovered\\scattered.bin");
+    ASSERT_EQ(got.size(), 240u * 8192 + 333);
+    for (size_t i = 4096; i < got.size(); i += 4096)
+        ASSERT_EQ(got.compare(i, 4096, got, 0, std::min<size_t>(4096, got.size() - i)), 0) << "block at " << i;
+    total += 2 * std::string("hello resident world\n").size() + got.size();
     done = true;
     watcher.join();
     EXPECT_FALSE(wentBack);
     EXPECT_EQ(file_->GetRecoveredSectors(), total / 512);
     EXPECT_LE(lastSeen, total / 512);
-
-    // Never onto the volume being read; a hint naming another record recovers nothing.
-    char same[260] = "n:\\back\\";
-    const std::string small = DrivePath("docs/small.txt");
-    EXPECT_NE(file_->RecoverFile(small.c_str(), same, indexed.at(small).RecoverHint), S_OK);
-    EXPECT_NE(file_->RecoverFile(small.c_str(), target, indexed.at(DrivePath("large.bin")).RecoverHint), S_OK);
 }
 
 TEST_F(SearchFileDll, DamagedImagesFallBackOrListWhatIsSound) {
