@@ -7,16 +7,8 @@ std::string EncodeUsnRecord(const UsnChange& change, USN usn) {
     const DWORD nameBytes = static_cast<DWORD>(change.name.size() * sizeof(wchar_t));
     const DWORD length = (usn::kRecordHeaderBytes + nameBytes + 7) & ~7u;
     std::string bytes(length, '\0');
-    USN_RECORD_V2 header{};
-    header.RecordLength = length;
-    header.MajorVersion = 2;
-    header.FileReferenceNumber = change.fileReference;
-    header.ParentFileReferenceNumber = change.parentReference;
-    header.Usn = usn;
-    header.Reason = change.reason;
-    header.FileAttributes = change.attributes;
-    header.FileNameLength = static_cast<WORD>(nameBytes);
-    header.FileNameOffset = static_cast<WORD>(usn::kRecordHeaderBytes);
+    USN_RECORD_V2 header{length, 2, 0, change.fileReference, change.parentReference, usn, {}, change.reason, 0, 0,
+                         change.attributes, static_cast<WORD>(nameBytes), static_cast<WORD>(usn::kRecordHeaderBytes), {}};
     std::memcpy(&bytes[0], &header, usn::kRecordHeaderBytes);
     if (nameBytes) std::memcpy(&bytes[usn::kRecordHeaderBytes], change.name.data(), nameBytes);
     return bytes;
@@ -89,13 +81,8 @@ DWORD CMemoryUsnJournal::Control(HANDLE volume, DWORD code, const void* in, DWOR
         if (j.state == State::Deleting) return ERROR_JOURNAL_DELETE_IN_PROGRESS;
         if (j.state == State::Inactive) return ERROR_JOURNAL_NOT_ACTIVE;
         if (!out || outBytes < sizeof(USN_JOURNAL_DATA)) return ERROR_INSUFFICIENT_BUFFER;
-        USN_JOURNAL_DATA data{};
-        data.UsnJournalID = j.id;
-        data.FirstUsn = data.LowestValidUsn = j.firstUsn;
-        data.NextUsn = j.nextUsn;
-        data.MaxUsn = 0x7FFFFFFFFFFF0000LL;
-        data.MaximumSize = usn::kNewJournalSize;
-        data.AllocationDelta = usn::kNewJournalDelta;
+        const USN_JOURNAL_DATA data{j.id, j.firstUsn, j.nextUsn, j.firstUsn, 0x7FFFFFFFFFFF0000LL,
+                                    usn::kNewJournalSize, usn::kNewJournalDelta};
         std::memcpy(out, &data, sizeof(data));
         if (returned) *returned = sizeof(data);
         return ERROR_SUCCESS;

@@ -322,56 +322,35 @@ TEST(MftScan, ListsFilesAndDeletedFilesAndSkipsBadRecordsAndACutTable) {
     std::vector<uint8_t> longName = RecordBuilder().Name(5, L"abc").Finish();
     longName[0x38 + 0x18 + 64] = 250;
     mv.SetRecord(20, longName);
+    // Base 21: its list names itself many times, extension 22 (the name), 23
+    // (claims another base), and slots far beyond the table.
+    std::vector<uint8_t> list, back = ListEntryBytes(ntfs::kAttrFileName, 0, 21);
+    auto add = [&](uint64_t rec) { for (uint8_t b : ListEntryBytes(ntfs::kAttrFileName, 0, rec)) list.push_back(b); };
+    for (int i = 0; i < 15; ++i) add(21);
+    for (uint64_t rec : {22ull, 23ull, 22ull, 0xFFFFFFFFFFull, 0x7FFFFFFFull}) add(rec);
+    mv.SetRecord(21, RecordBuilder().Resident(ntfs::kAttrAttributeList, list).Resident(ntfs::kAttrData, {9}).Finish());
+    // 22 lists 21 back; lists inside extension records are not followed.
+    mv.SetRecord(22, RecordBuilder(ntfs::kRecordInUse, 21).Name(5, L"real name").Resident(ntfs::kAttrAttributeList, back).Finish());
+    mv.SetRecord(23, RecordBuilder(ntfs::kRecordInUse, 33).Name(5, L"zzzzzzzzzz intruder").Finish());
+    // Non-resident lists with hostile runs (a 1 GB list, runs past the volume) are ignored.
+    mv.SetRecord(24, RecordBuilder().Name(5, L"file").NonResident(ntfs::kAttrAttributeList, 0, 1 << 30, {0x11, 1, 10, 0}).Finish());
+    mv.SetRecord(25, RecordBuilder().Name(5, L"file2")
+                         .NonResident(ntfs::kAttrAttributeList, 0, 4096, {0x11, 1, 0xFF, 0x31, 5, 0, 0, 0x10, 0}).Finish());
     mv.SetRecord(40, RecordBuilder().Name(5, L"after.txt").Finish());
     mv.Truncate((kMftLcn + 8) * kCluster);  // the device ends inside the table, after slot 31
     Collect c;
     MftScanStats stats;
     ASSERT_TRUE(ScanAll(mv, c, &stats));
-    EXPECT_EQ(c.names, (std::map<uint32_t, std::wstring>{
-                           {0, L"$MFT"}, {5, L"."}, {16, L"a.txt"}, {17, L"deleted.bin"}, {18, L"long name.txt"}}));
+    // Extension records are not files of their own.
+    EXPECT_EQ(c.names, (std::map<uint32_t, std::wstring>{{0, L"$MFT"}, {5, L"."}, {16, L"a.txt"}, {17, L"deleted.bin"},
+                                                          {18, L"long name.txt"}, {21, L"real name"}, {24, L"file"},
+                                                          {25, L"file2"}}));
     EXPECT_EQ(c.sizes[16], 3);
+    EXPECT_EQ(c.sizes[21], 1);
     EXPECT_FALSE(c.inUse[17]);
     EXPECT_EQ(c.sizes[17], 9000);
     EXPECT_EQ(stats.badRecords, 1u);
     EXPECT_EQ(stats.records, kMftClusters * kCluster / kRecord);
-}
-
-TEST(MftScan, HostileAttributeListsAndForeignRecordsAreHarmless) {
-    MemoryVolume mv;
-    // Base 20: its list names itself many times, extension 21 (the name),
-    // 22 (claims another base), and a slot far beyond the table.
-    std::vector<uint8_t> list;
-    for (int i = 0; i < 15; ++i) {
-        auto e = ListEntryBytes(ntfs::kAttrFileName, 0, 20);
-        list.insert(list.end(), e.begin(), e.end());
-    }
-    for (uint64_t rec : {21ull, 22ull, 21ull, 0xFFFFFFFFFFull, 0x7FFFFFFFull}) {
-        auto e = ListEntryBytes(ntfs::kAttrFileName, 0, rec);
-        list.insert(list.end(), e.begin(), e.end());
-    }
-    mv.SetRecord(20, RecordBuilder().Resident(ntfs::kAttrAttributeList, list).Resident(ntfs::kAttrData, {9}).Finish());
-    // 21 lists 20 back; lists inside extension records are not followed.
-    auto back = ListEntryBytes(ntfs::kAttrFileName, 0, 20);
-    mv.SetRecord(21, RecordBuilder(ntfs::kRecordInUse, 20).Name(5, L"real name").Resident(ntfs::kAttrAttributeList, back).Finish());
-    mv.SetRecord(22, RecordBuilder(ntfs::kRecordInUse, 33).Name(5, L"zzzzzzzzzz intruder").Finish());
-    mv.SetRecord(23, RecordBuilder()
-                         .Name(5, L"file")
-                         .NonResident(ntfs::kAttrAttributeList, 0, 1 << 30, {0x11, 1, 10, 0})  // 1 GB list
-                         .Finish());
-    mv.SetRecord(24, RecordBuilder()
-                         .Name(5, L"file2")
-                         .NonResident(ntfs::kAttrAttributeList, 0, 4096, {0x11, 1, 0xFF, 0x31, 5, 0, 0, 0x10, 0})
-                         .Finish());
-    Collect c;
-    ASSERT_TRUE(ScanAll(mv, c));
-    EXPECT_EQ(c.names[20], L"real name");
-    EXPECT_EQ(c.sizes[20], 1);
-    // Extension records are not files of their own.
-    EXPECT_EQ(c.names.count(21), 0u);
-    EXPECT_EQ(c.names.count(22), 0u);
-    // Non-resident lists with hostile runs are ignored.
-    EXPECT_EQ(c.names[23], L"file");
-    EXPECT_EQ(c.names[24], L"file2");
 }
 
 TEST(MftRecovery, RunsPastTheVolumeOrGapsAreRefused) {
