@@ -7,10 +7,7 @@
 
 namespace {
 
-constexpr UINT kFiltered = WM_APP + 5;
-constexpr UINT kDispatched = WM_APP + 6;
-constexpr UINT kQuit = WM_APP + 7;
-constexpr UINT kInnerLoop = WM_APP + 8;
+constexpr UINT kFiltered = WM_APP + 5, kDispatched = WM_APP + 6, kQuit = WM_APP + 7, kInnerLoop = WM_APP + 8;
 
 class Target : public platform::WindowImpl<Target> {
 public:
@@ -18,22 +15,14 @@ public:
     int innerResult = -1;
 
     WINDOW_MAP_BEGIN(Target)
-        ON_WINDOW_MESSAGE(kFiltered, OnRecord)
-        ON_WINDOW_MESSAGE(kDispatched, OnRecord)
+        ON_WINDOW_MESSAGE_RANGE(kFiltered, kDispatched, OnRecord)
         ON_WINDOW_MESSAGE(kQuit, OnQuit)
         ON_WINDOW_MESSAGE(kInnerLoop, OnInnerLoop)
     WINDOW_MAP_END()
 
-    LRESULT OnRecord(UINT msg, WPARAM, LPARAM, BOOL&) {
-        got.push_back(msg);
-        return 0;
-    }
-    LRESULT OnQuit(UINT, WPARAM wp, LPARAM, BOOL&) {
-        ::PostQuitMessage(static_cast<int>(wp));
-        return 0;
-    }
-    // A nested loop: it runs until its own quit and becomes the thread's
-    // current loop meanwhile.
+    LRESULT OnRecord(UINT msg, WPARAM, LPARAM, BOOL&) { got.push_back(msg); return 0; }
+    LRESULT OnQuit(UINT, WPARAM wp, LPARAM, BOOL&) { ::PostQuitMessage(static_cast<int>(wp)); return 0; }
+    // A nested loop runs until its own quit and is the thread's current loop meanwhile.
     LRESULT OnInnerLoop(UINT, WPARAM, LPARAM, BOOL&) {
         platform::MessageLoop inner;
         EXPECT_EQ(platform::MessageLoop::Current(), &inner);
@@ -47,15 +36,15 @@ public:
 
 class TakeOne : public platform::MessageFilter {
 public:
-    UINT take = 0;
+    explicit TakeOne(UINT t, platform::MessageLoop* removeFrom = nullptr) : take(t), loop(removeFrom) {}
+    UINT take;
+    platform::MessageLoop* loop;  // set: removes itself when it takes a message
     int asked = 0;
-    bool removeSelf = false;
-    platform::MessageLoop* loop = nullptr;
 
     BOOL PreTranslateMessage(MSG* msg) override {
         ++asked;
         if (msg->message != take) return FALSE;
-        if (removeSelf) loop->RemoveMessageFilter(this);
+        if (loop) loop->RemoveMessageFilter(this);
         return TRUE;
     }
 };
@@ -65,8 +54,7 @@ public:
     HWND target = nullptr;
     int calls = 0;
     BOOL OnIdle() override {
-        ++calls;
-        if (calls == 1) {
+        if (++calls == 1) {
             ::PostMessageW(target, kFiltered, 0, 0);
             ::PostMessageW(target, kDispatched, 0, 0);
         } else if (calls == 2) {
@@ -80,10 +68,7 @@ TEST(MessageLoop, FiltersIdleHandlersAndQuitCode) {
     Target target;
     ASSERT_NE(target.Create(nullptr, nullptr, L"loop", WS_POPUP), nullptr);
     platform::MessageLoop loop;
-    EXPECT_EQ(platform::MessageLoop::Current(), &loop);
-
-    TakeOne filter;
-    filter.take = kFiltered;
+    TakeOne filter(kFiltered);
     PostOnIdle idle;
     idle.target = target.Handle();
     EXPECT_TRUE(loop.AddMessageFilter(&filter));
@@ -98,30 +83,21 @@ TEST(MessageLoop, FiltersIdleHandlersAndQuitCode) {
     EXPECT_GE(filter.asked, 3);
     EXPECT_TRUE(loop.RemoveMessageFilter(&filter));
     EXPECT_FALSE(loop.RemoveMessageFilter(&filter));
-    target.DestroyWindow();
-}
 
-TEST(MessageLoop, NewestFilterFirstAndRemovalInsideAWalk) {
-    platform::MessageLoop loop;
-    TakeOne older, newer;
-    older.take = WM_APP;
-    newer.take = WM_APP;
-    newer.removeSelf = true;
-    newer.loop = &loop;
+    // The newest filter is asked first and may remove itself inside the walk.
+    TakeOne older(WM_APP), newer(WM_APP, &loop);
     loop.AddMessageFilter(&older);
     loop.AddMessageFilter(&newer);
-
     MSG msg = {};
     msg.message = WM_APP;
     EXPECT_TRUE(loop.PreTranslateMessage(&msg));
-    EXPECT_EQ(newer.asked, 1);
-    EXPECT_EQ(older.asked, 0);  // the newer one took it first
-    // The newer one removed itself: now the older one answers.
+    EXPECT_EQ(older.asked, 0);
     EXPECT_TRUE(loop.PreTranslateMessage(&msg));
     EXPECT_EQ(newer.asked, 1);
     EXPECT_EQ(older.asked, 1);
     msg.message = WM_APP + 1;
     EXPECT_FALSE(loop.PreTranslateMessage(&msg));
+    target.DestroyWindow();
 }
 
 TEST(MessageLoop, NestedLoopEndsOnItsOwnQuitAndRestoresTheCurrentLoop) {
@@ -129,8 +105,6 @@ TEST(MessageLoop, NestedLoopEndsOnItsOwnQuitAndRestoresTheCurrentLoop) {
     ASSERT_NE(target.Create(nullptr, nullptr, L"nested", WS_POPUP), nullptr);
     platform::MessageLoop outer;
     ::PostMessageW(target.Handle(), kInnerLoop, 0, 0);
-    // The inner loop handles what comes while it runs and ends on its quit
-    // (code 3); the outer loop then ends on the quit posted after it (9).
     EXPECT_EQ(outer.Run(), 9);
     EXPECT_EQ(target.innerResult, 3);
     EXPECT_EQ(target.got, (std::vector<UINT>{kDispatched}));

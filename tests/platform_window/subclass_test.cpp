@@ -6,8 +6,7 @@
 
 namespace {
 
-// Swallows 'x' and WM_SYSCOMMAND, notes every other key and lets the edit
-// have it.
+// Swallows 'x' and WM_SYSCOMMAND, notes every other key and lets the edit have it.
 class FilteringEdit : public platform::WindowImplBase {
 public:
     std::vector<WPARAM> passed;
@@ -30,8 +29,8 @@ protected:
     void OnFinalMessage(HWND) override { ++finals; }
 };
 
-HWND CreateEdit(HWND parent) {
-    return ::CreateWindowExW(0, L"EDIT", L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 200, 24, parent, nullptr,
+HWND CreateWindowOf(const wchar_t* cls, HWND parent) {
+    return ::CreateWindowExW(0, cls, L"", parent ? WS_CHILD : WS_POPUP, 0, 0, 200, 24, parent, nullptr,
                              ::GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -40,11 +39,10 @@ std::wstring Type(HWND edit, const wchar_t* text) {
     return platform::Window(edit).GetWindowText();
 }
 
-TEST(Subclass, TakesSomeMessagesAndForwardsTheRestToTheEdit) {
-    HWND edit = CreateEdit(nullptr);
+TEST(Subclass, TakesSomeMessagesForwardsTheRestAndUnbinds) {
+    HWND edit = CreateWindowOf(L"EDIT", nullptr);
     ASSERT_NE(edit, nullptr);
     WNDPROC original = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(edit, GWLP_WNDPROC));
-
     FilteringEdit filter, second;
     ASSERT_TRUE(filter.SubclassWindow(edit));
     EXPECT_EQ(platform::WindowImplBase::FromHandle(edit), &filter);
@@ -53,41 +51,28 @@ TEST(Subclass, TakesSomeMessagesAndForwardsTheRestToTheEdit) {
 
     EXPECT_EQ(Type(edit, L"axb"), L"ab");
     EXPECT_EQ(filter.passed, (std::vector<WPARAM>{L'a', L'b'}));
-    // Messages the map does not list reach the edit unchanged.
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"hello"));
     EXPECT_EQ(::SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0), 5);
     EXPECT_EQ(::SendMessageW(edit, WM_SYSCOMMAND, SC_CLOSE, 0), 0);
     EXPECT_TRUE(::IsWindow(edit));
 
     EXPECT_EQ(filter.UnsubclassWindow(), edit);
-    EXPECT_EQ(filter.Handle(), nullptr);
     EXPECT_EQ(reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(edit, GWLP_WNDPROC)), original);
     EXPECT_EQ(platform::WindowImplBase::FromHandle(edit), nullptr);
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     EXPECT_EQ(Type(edit, L"x"), L"x");
     EXPECT_EQ(filter.finals, 0);
-
-    // Once free, another object may take it.
-    EXPECT_TRUE(second.SubclassWindow(edit));
+    EXPECT_TRUE(second.SubclassWindow(edit));  // once free, another object may take it
     EXPECT_EQ(second.UnsubclassWindow(), edit);
     ::DestroyWindow(edit);
     EXPECT_FALSE(filter.SubclassWindow(edit));  // nor dead windows
     EXPECT_FALSE(filter.SubclassWindow(nullptr));
-}
 
-TEST(Subclass, DestroyedControlUnbindsAndCallsFinalMessage) {
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr,
-                                    ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(parent, nullptr);
-    HWND edit = CreateEdit(parent);
-    ASSERT_NE(edit, nullptr);
-    FilteringEdit filter;
-    ASSERT_TRUE(filter.SubclassWindow(edit));
-    EXPECT_EQ(Type(edit, L"xyz"), L"yz");
-
-    ::DestroyWindow(parent);  // takes the child with it
+    // A control destroyed with its parent unbinds and gets its final call.
+    HWND parent = CreateWindowOf(L"STATIC", nullptr);
+    ASSERT_TRUE(filter.SubclassWindow(CreateWindowOf(L"EDIT", parent)));
+    ::DestroyWindow(parent);
     EXPECT_EQ(filter.finals, 1);
-    EXPECT_EQ(filter.Handle(), nullptr);
     EXPECT_FALSE(filter.IsSubclassed());
     EXPECT_EQ(filter.UnsubclassWindow(), nullptr);
 }

@@ -13,11 +13,7 @@ namespace {
 // window that received it.
 class RecordingWindow : public platform::WindowImpl<RecordingWindow> {
 public:
-    struct Seen {
-        UINT msg;
-        bool bound;
-    };
-    std::vector<Seen> seen;
+    std::vector<std::pair<UINT, bool>> seen;  // message, bound
     HWND finalHwnd = nullptr;
     bool handleNullAtFinal = false;
 
@@ -30,11 +26,6 @@ public:
         handled = FALSE;
         return 0;
     }
-    size_t IndexOf(UINT msg) const {
-        for (size_t i = 0; i < seen.size(); ++i)
-            if (seen[i].msg == msg) return i;
-        return seen.size();
-    }
 
 protected:
     void OnFinalMessage(HWND hwnd) override {
@@ -43,35 +34,25 @@ protected:
     }
 };
 
-TEST(WindowImpl, BindsAtTheFirstMessageBeforeNcCreate) {
-    RecordingWindow w;
-    RECT rc = {10, 10, 210, 160};
-    HWND hwnd = w.Create(nullptr, &rc, L"bind", WS_OVERLAPPEDWINDOW);
-    ASSERT_NE(hwnd, nullptr);
-    EXPECT_EQ(w.Handle(), hwnd);
-    // A framed window is asked for its size limits before WM_NCCREATE; the
-    // object must already be there to answer.
-    const size_t nccreate = w.IndexOf(WM_NCCREATE);
-    ASSERT_LT(nccreate, w.seen.size());
-    EXPECT_EQ(w.IndexOf(WM_GETMINMAXINFO), 0u);
-    for (const auto& s : w.seen) EXPECT_TRUE(s.bound) << "message 0x" << std::hex << s.msg;
-    EXPECT_EQ(platform::WindowImplBase::FromHandle(hwnd), &w);
-    EXPECT_TRUE(w.DestroyWindow());
-}
-
-TEST(WindowImpl, UnbindsAtNcDestroyThenCallsFinalMessage) {
+TEST(WindowImpl, BindsAtTheFirstMessageAndUnbindsAtNcDestroy) {
     HWND hwnd = nullptr;
     {
         RecordingWindow w;
-        HWND first = w.Create(nullptr, nullptr, L"unbind", WS_POPUP);
+        RECT rc = {10, 10, 210, 160};
+        HWND first = w.Create(nullptr, &rc, L"bind", WS_OVERLAPPEDWINDOW);
         ASSERT_NE(first, nullptr);
+        // A framed window is asked for its size limits before WM_NCCREATE; the
+        // object must already be there to answer.
+        ASSERT_FALSE(w.seen.empty());
+        EXPECT_EQ(w.seen[0].first, static_cast<UINT>(WM_GETMINMAXINFO));
+        for (const auto& s : w.seen) EXPECT_TRUE(s.second) << "message 0x" << std::hex << s.first;
+        EXPECT_EQ(platform::WindowImplBase::FromHandle(first), &w);
+
         ::DestroyWindow(first);
         EXPECT_EQ(w.Handle(), nullptr);
         EXPECT_EQ(w.finalHwnd, first);
         EXPECT_TRUE(w.handleNullAtFinal);
-        ASSERT_FALSE(w.seen.empty());
-        EXPECT_EQ(w.seen.back().msg, static_cast<UINT>(WM_NCDESTROY));
-        // The object can make a new window afterwards.
+        EXPECT_EQ(w.seen.back().first, static_cast<UINT>(WM_NCDESTROY));
         hwnd = w.Create(nullptr, nullptr, L"again", WS_POPUP);
         ASSERT_NE(hwnd, nullptr);
     }
@@ -83,7 +64,6 @@ TEST(WindowImpl, UnbindsAtNcDestroyThenCallsFinalMessage) {
 // any later write by the window layer would show in the pattern.
 class SelfDeletingWindow : public platform::WindowImpl<SelfDeletingWindow> {
 public:
-    static constexpr unsigned char kPattern = 0xA5;
     static constexpr UINT kDestroyFromHandler = WM_APP + 1;
     bool* finalWhileInHandler = nullptr;
     bool inHandler = false;
@@ -95,8 +75,7 @@ public:
     LRESULT OnDestroyMe(UINT, WPARAM, LPARAM, BOOL&) {
         inHandler = true;
         ::DestroyWindow(Handle());
-        // Still alive here: the final call waits for this handler to return.
-        inHandler = false;
+        inHandler = false;  // still alive here: the final call waits for this handler
         return 42;
     }
 
@@ -105,24 +84,18 @@ protected:
         if (finalWhileInHandler) *finalWhileInHandler = inHandler;
         void* self = this;
         this->~SelfDeletingWindow();
-        std::memset(self, kPattern, sizeof(SelfDeletingWindow));
+        std::memset(self, 0xA5, sizeof(SelfDeletingWindow));
     }
 };
 
-bool AllPattern(const unsigned char* p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] != SelfDeletingWindow::kPattern) return false;
-    return true;
-}
-
 TEST(WindowImpl, ObjectIsNotTouchedAfterFinalMessage) {
     alignas(SelfDeletingWindow) unsigned char storage[sizeof(SelfDeletingWindow)];
+    const std::string pattern(sizeof(storage), '\xA5');
     HWND hwnd = (new (storage) SelfDeletingWindow)->Create(nullptr, nullptr, L"self", WS_POPUP);
     ASSERT_NE(hwnd, nullptr);
     ::DestroyWindow(hwnd);
-    EXPECT_TRUE(AllPattern(storage, sizeof(storage)));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(storage), sizeof(storage)), pattern);
 
-    // Destroyed from inside a handler: the final call waits for the handler to return.
     auto* w = new (storage) SelfDeletingWindow;
     bool finalWhileInHandler = true;
     w->finalWhileInHandler = &finalWhileInHandler;
@@ -131,10 +104,9 @@ TEST(WindowImpl, ObjectIsNotTouchedAfterFinalMessage) {
     EXPECT_EQ(::SendMessageW(hwnd, SelfDeletingWindow::kDestroyFromHandler, 0, 0), 42);
     EXPECT_FALSE(::IsWindow(hwnd));
     EXPECT_FALSE(finalWhileInHandler);
-    EXPECT_TRUE(AllPattern(storage, sizeof(storage)));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(storage), sizeof(storage)), pattern);
 }
 
-// Chaining: Derived's map runs first, then Base's where Derived declines.
 std::vector<std::string> g_log;
 
 LRESULT Logged(const std::string& line, LRESULT result) {
@@ -145,9 +117,7 @@ LRESULT Logged(const std::string& line, LRESULT result) {
 class BaseWindow : public platform::WindowImpl<BaseWindow> {
 public:
     WINDOW_MAP_BEGIN(BaseWindow)
-        ON_WINDOW_MESSAGE(WM_APP + 1, OnBase)
-        ON_WINDOW_MESSAGE(WM_APP + 2, OnBase)
-        ON_WINDOW_MESSAGE(WM_APP + 3, OnBase)
+        ON_WINDOW_MESSAGE_RANGE(WM_APP + 1, WM_APP + 3, OnBase)
         ON_WINDOW_COMMAND(IDOK, OnBaseCommand)
     WINDOW_MAP_END()
 
@@ -155,10 +125,9 @@ public:
     LRESULT OnBaseCommand(WORD, WORD id, HWND, BOOL&) { return Logged("base command " + std::to_string(id), 0); }
 };
 
+// Its map runs first, then the base's where it declines.
 class DerivedWindow : public BaseWindow {
 public:
-    static const wchar_t* WindowClassName() { return L"LumsekTestDerived"; }
-
     WINDOW_MAP_BEGIN(DerivedWindow)
         ON_WINDOW_MESSAGE(WM_APP + 1, OnDeclines)
         ON_WINDOW_MESSAGE(WM_APP + 2, OnTakes)
@@ -170,11 +139,9 @@ public:
         ON_WINDOW_MESSAGE(WM_APP + 3, OnAfterChain)
     WINDOW_MAP_END()
 
-    // Not created through WindowImpl<DerivedWindow>: create it through the
-    // base template with this class's name and style.
-    HWND CreateDerived() {
-        platform::WindowClassSpec spec;
-        spec.name = WindowClassName();
+    // Created through the base template with this class's own name and style.
+    HWND CreateDerived(platform::WindowClassSpec& spec) {
+        spec.name = L"LumsekTestDerived";
         spec.style = CS_DBLCLKS;
         spec.proc = &platform::WindowImplBase::ClassWindowProc;
         spec.windowExtra = sizeof(LONG_PTR);
@@ -182,10 +149,7 @@ public:
         return CreateOfClass(spec.name, nullptr, nullptr, L"derived", WS_POPUP, 0, 0, nullptr);
     }
 
-    LRESULT OnDeclines(UINT, WPARAM, LPARAM, BOOL& handled) {
-        handled = FALSE;
-        return Logged("derived declines", 1);
-    }
+    LRESULT OnDeclines(UINT, WPARAM, LPARAM, BOOL& handled) { handled = FALSE; return Logged("derived declines", 1); }
     LRESULT OnTakes(UINT, WPARAM, LPARAM, BOOL&) { return Logged("derived takes", 2); }
     LRESULT OnAfterChain(UINT, WPARAM, LPARAM, BOOL&) { return Logged("after chain", 3); }
     LRESULT OnChange(WORD code, WORD id, HWND, BOOL&) { return Logged("change " + std::to_string(id) + " " + std::to_string(code), 0); }
@@ -196,38 +160,33 @@ public:
 
 TEST(MessageMap, ChainsInOrderAndHonoursTheHandledFlag) {
     DerivedWindow w;
-    HWND hwnd = w.CreateDerived();
+    platform::WindowClassSpec spec;
+    HWND hwnd = w.CreateDerived(spec);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_TRUE(::GetClassLongPtrW(hwnd, GCL_STYLE) & CS_DBLCLKS);
     // A second registration of the name answers the same class; no name, none.
-    platform::WindowClassSpec spec;
-    spec.name = DerivedWindow::WindowClassName();
     EXPECT_EQ(platform::RegisterWindowClass(spec), static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM)));
     spec.name = nullptr;
     EXPECT_EQ(platform::RegisterWindowClass(spec), 0);
 
-    g_log.clear();
-    EXPECT_EQ(::SendMessageW(hwnd, WM_APP + 1, 0, 0), 101);  // declined, so the base answers
-    EXPECT_EQ(::SendMessageW(hwnd, WM_APP + 2, 0, 0), 2);    // taken: the base never sees it
-    EXPECT_EQ(::SendMessageW(hwnd, WM_APP + 3, 0, 0), 103);  // the chain stands before the later entry
-    EXPECT_EQ(g_log, (std::vector<std::string>{"derived declines", "base 1", "derived takes", "base 3"}));
-
-    g_log.clear();
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(7, EN_CHANGE), 0);
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(7, EN_UPDATE), 0);  // other code: nobody
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(25, 0), 0);
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(30, 0), 0);        // outside the range: nobody
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);      // chained to the base
-    EXPECT_EQ(g_log, (std::vector<std::string>{"change 7 768", "range 25", "base command 1"}));
-
-    g_log.clear();
-    NMHDR hdr = {hwnd, 1000, 13};
-    EXPECT_EQ(::SendMessageW(hwnd, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&hdr)), 5);
-    hdr.code = 3;
-    EXPECT_EQ(::SendMessageW(hwnd, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&hdr)), 6);
-    NMHDR other = {hwnd, 999, 13};
-    EXPECT_EQ(::SendMessageW(hwnd, WM_NOTIFY, 999, reinterpret_cast<LPARAM>(&other)), 0);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"notify code 1000 13", "notify any 3"}));
+    NMHDR hdr = {hwnd, 1000, 13}, hdr3 = {hwnd, 1000, 3}, other = {hwnd, 999, 13};
+    struct Send { UINT msg; WPARAM wp; LPARAM lp; LRESULT result; };
+    const Send sends[] = {
+        {WM_APP + 1, 0, 0, 101},  // declined, so the base answers
+        {WM_APP + 2, 0, 0, 2},    // taken: the base never sees it
+        {WM_APP + 3, 0, 0, 103},  // the chain stands before the later entry
+        {WM_COMMAND, MAKEWPARAM(7, EN_CHANGE), 0, 0},
+        {WM_COMMAND, MAKEWPARAM(7, EN_UPDATE), 0, 0},  // other code: nobody
+        {WM_COMMAND, MAKEWPARAM(25, 0), 0, 0},
+        {WM_COMMAND, MAKEWPARAM(30, 0), 0, 0},  // outside the range: nobody
+        {WM_COMMAND, MAKEWPARAM(IDOK, 0), 0, 0},
+        {WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&hdr), 5},
+        {WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&hdr3), 6},
+        {WM_NOTIFY, 999, reinterpret_cast<LPARAM>(&other), 0},
+    };
+    for (const Send& s : sends) EXPECT_EQ(::SendMessageW(hwnd, s.msg, s.wp, s.lp), s.result) << s.msg << " " << s.wp;
+    EXPECT_EQ(g_log, (std::vector<std::string>{"derived declines", "base 1", "derived takes", "base 3", "change 7 768",
+                                               "range 25", "base command 1", "notify code 1000 13", "notify any 3"}));
     w.DestroyWindow();
 }
 
@@ -242,15 +201,13 @@ TEST(Window, WrapperMethodsActOnTheWindow) {
     EXPECT_FALSE(plain.IsWindowEnabled());
 
     ASSERT_TRUE(plain.CenterWindow());
-    RECT wr = plain.GetWindowRect();
-    RECT work = {};
+    RECT wr = plain.GetWindowRect(), work = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_EQ(wr.right - wr.left, 100);
     EXPECT_NEAR((wr.left + wr.right) / 2, (work.left + work.right) / 2, 1);
     EXPECT_NEAR((wr.top + wr.bottom) / 2, (work.top + work.bottom) / 2, 1);
 
     w.DestroyWindow();
-    EXPECT_FALSE(plain.IsWindow());
     EXPECT_FALSE(plain.PostMessage(WM_NULL));  // a gone window takes no posts
 }
 
