@@ -19,49 +19,40 @@ struct RunResult {
     std::string output;  // without CRs
 };
 
-RunResult RunPelvaneOnce(const std::wstring& arguments) {
-    RunResult result;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return result;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring command = L"\"" + std::wstring(kTestProgram) + L"\"" + arguments;
-    PROCESS_INFORMATION info = {};
-    result.started = CreateProcessW(kTestProgram, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                    kTestFolder, &startup, &info) != FALSE;
-    CloseHandle(writeEnd);
-    if (result.started) {
-        char chunk[512];
-        DWORD n = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &n, nullptr) && n > 0) {
-            for (DWORD i = 0; i < n; ++i)
-                if (chunk[i] != '\r') result.output.push_back(chunk[i]);
-        }
-        WaitForSingleObject(info.hProcess, 60000);
-        GetExitCodeProcess(info.hProcess, &result.exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    CloseHandle(readEnd);
-    return result;
-}
-
 // On a heavily loaded machine Wine now and then fails to create the process,
 // or the process dies in the loader with an NTSTATUS before any of our code
 // runs; that is the machine, not the program, so such runs are tried again.
 RunResult RunPelvane(const std::wstring& arguments) {
     RunResult result;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        result = RunPelvaneOnce(arguments);
-        const bool diedInLoader = result.started && result.output.empty() && result.exitCode >= 0xC0000000u &&
-                                  result.exitCode != 0xFFFFFFFFu;
-        if (result.started && !diedInLoader) break;
-        Sleep(500);
+    for (int attempt = 0; attempt < 3; ++attempt, Sleep(500)) {
+        result = RunResult();
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) continue;
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = writeEnd;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        std::wstring command = L"\"" + std::wstring(kTestProgram) + L"\"" + arguments;
+        PROCESS_INFORMATION info = {};
+        result.started = CreateProcessW(kTestProgram, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        kTestFolder, &startup, &info) != FALSE;
+        CloseHandle(writeEnd);
+        char chunk[512];
+        DWORD n = 0;
+        while (result.started && ReadFile(readEnd, chunk, sizeof(chunk), &n, nullptr) && n > 0)
+            for (DWORD i = 0; i < n; ++i)
+                if (chunk[i] != '\r') result.output.push_back(chunk[i]);
+        CloseHandle(readEnd);
+        if (!result.started) continue;
+        WaitForSingleObject(info.hProcess, 60000);
+        GetExitCodeProcess(info.hProcess, &result.exitCode);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        const bool diedInLoader = result.output.empty() && result.exitCode >= 0xC0000000u && result.exitCode != 0xFFFFFFFFu;
+        if (!diedInLoader) break;
     }
     return result;
 }
@@ -119,9 +110,7 @@ TEST_F(ServiceScm, InstallCreatesAutomaticServiceAndUninstallRemovesIt) {
 
     RunResult uninstall = RunPelvane(L" /uninstall");
     EXPECT_EQ("It successed to uninstall service.\n", uninstall.output) << "exit code " << uninstall.exitCode;
-    SC_HANDLE gone = OpenServiceW(manager_, L"pelvane", SERVICE_QUERY_STATUS);
-    EXPECT_EQ(nullptr, gone);
-    if (gone) CloseServiceHandle(gone);
+    EXPECT_EQ(nullptr, OpenServiceW(manager_, L"pelvane", SERVICE_QUERY_STATUS));
     EXPECT_EQ("It failed to uninstall the service. error: 1\n", RunPelvane(L" /uninstall").output);
 }
 

@@ -23,10 +23,7 @@ public:
         *majorOut = major;
         *minorOut = minor;
     }
-    DWORD GetActiveSessionId(DWORD* id) override {
-        *id = 3;
-        return hasSession ? NO_ERROR : ERROR_NOT_FOUND;
-    }
+    DWORD GetActiveSessionId(DWORD* id) override { *id = 3; return hasSession ? NO_ERROR : ERROR_NOT_FOUND; }
     DWORD QueryUserToken(DWORD sessionId, HANDLE* token) override {
         queriedSession = sessionId;
         return Give(sessionTokenOk, kSessionToken, token, ERROR_NO_TOKEN);
@@ -35,37 +32,22 @@ public:
         ++explorerTokenAsks;
         return Give(explorerTokenOk, kExplorerToken, token, ERROR_NOT_FOUND);
     }
-    HANDLE GetLinkedToken(HANDLE) override {
-        HANDLE token = nullptr;
-        Give(hasLinked, kLinkedToken, &token, 0);
-        return token;
-    }
+    HANDLE GetLinkedToken(HANDLE) override { HANDLE token = nullptr; Give(hasLinked, kLinkedToken, &token, 0); return token; }
     void CloseToken(HANDLE) override { --open; }
-    void* CreateEnvironment(HANDLE) override {
-        environments += environmentOk;
-        return environmentOk ? &environmentBlock : nullptr;
-    }
-    void DestroyEnvironment(void* block) override {
-        EXPECT_EQ(&environmentBlock, block);
-        --environments;
-    }
+    void* CreateEnvironment(HANDLE) override { environments += environmentOk; return environmentOk ? &environmentBlock : nullptr; }
+    void DestroyEnvironment(void* block) override { EXPECT_EQ(&environmentBlock, block); --environments; }
     DWORD CreateProcessAsUser(HANDLE token, const std::wstring& application, const std::wstring& commandLine,
                               DWORD flags, void* environment) override {
         launches.push_back({token, application, commandLine, flags, environment});
         return launchError;
     }
-    void Log(const std::wstring& line) override { logs.push_back(line); }
+    void Log(const std::wstring& line) override { logs += line + L"\n"; }
 
     DWORD Give(bool ok, HANDLE value, HANDLE* token, DWORD error) {
         if (!ok) return error;
         *token = value;
         ++open;
         return NO_ERROR;
-    }
-    bool Logged(const std::wstring& text) const {
-        for (const auto& line : logs)
-            if (line.find(text) != std::wstring::npos) return true;
-        return false;
     }
 
     struct Launch {
@@ -74,14 +56,13 @@ public:
         DWORD flags;
         void* environment;
     };
-
     DWORD autorun = 0, major = 10, minor = 0, launchError = NO_ERROR, queriedSession = 0;
     int explorerMissingLooks = 0, explorerLooks = 0, explorerTokenAsks = 0, open = 0, environments = 0;
     bool hasSession = true, sessionTokenOk = true, explorerTokenOk = true, hasLinked = false, environmentOk = true;
     int environmentBlock = 0;
     std::vector<DWORD> sleeps;
     std::vector<Launch> launches;
-    std::vector<std::wstring> logs;
+    std::wstring logs;  // one line each
 };
 
 const std::wstring kFolder = L"C:\\Program Files\\Lumsek";
@@ -110,7 +91,7 @@ TEST(SessionLaunch, WaitsForShellThenStartsOnceInActiveSession) {
     EXPECT_EQ(&fake.environmentBlock, launch.environment);
     EXPECT_EQ(0, fake.open);
     EXPECT_EQ(0, fake.environments);
-    EXPECT_TRUE(fake.logs.empty());
+    EXPECT_EQ(L"", fake.logs);
 }
 
 TEST(SessionLaunch, TokenFallbacksAndFailures) {
@@ -153,15 +134,13 @@ TEST(SessionLaunch, TokenFallbacksAndFailures) {
             EXPECT_EQ(c.flags, fake.launches[0].flags);
             EXPECT_EQ(c.flags == 0x430 ? &fake.environmentBlock : nullptr, fake.launches[0].environment);
         }
-        if (c.logged) {
-            EXPECT_TRUE(fake.Logged(c.logged));
-        }
-        EXPECT_EQ(c.result != NO_ERROR, !fake.logs.empty() && fake.logs.back().find(L"FAILD") != std::wstring::npos);
+        if (c.logged) EXPECT_NE(std::wstring::npos, fake.logs.find(c.logged)) << fake.logs;
+        // A failure ends the log with the failure line.
+        EXPECT_EQ(c.result != NO_ERROR, fake.logs.rfind(L"FAILD") != std::wstring::npos &&
+                                            fake.logs.find(L"\n", fake.logs.rfind(L"FAILD")) == fake.logs.size() - 1);
         EXPECT_EQ(0, fake.open);
         EXPECT_EQ(0, fake.environments);
-        if (fake.minor == 1) {
-            EXPECT_EQ(0, fake.explorerTokenAsks);
-        }
+        if (fake.minor == 1) EXPECT_EQ(0, fake.explorerTokenAsks);
     }
 
     // A folder so long that the program path would not fit is refused.
