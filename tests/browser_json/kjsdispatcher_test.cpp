@@ -48,35 +48,28 @@ private:
     }
 };
 
-// Three string arguments as script passes them, stored last first.
+// Three string arguments as script passes them, stored last first; a null
+// text is a null string. Texts are counted, so NULs inside are kept.
 class ScriptArgs {
 public:
-    ScriptArgs(const wchar_t* tag, const wchar_t* method, const wchar_t* json)
+    ScriptArgs(const std::wstring* tag, const std::wstring* method, const std::wstring* json)
     {
-        const wchar_t* inOrder[3] = { json, method, tag };
+        const std::wstring* inOrder[3] = { json, method, tag };
         for (int i = 0; i < 3; ++i) {
             VariantInit(&m_args[i]);
             V_VT(&m_args[i]) = VT_BSTR;
-            V_BSTR(&m_args[i]) = inOrder[i] ? SysAllocString(inOrder[i]) : nullptr;
+            V_BSTR(&m_args[i]) = inOrder[i] ? SysAllocStringLen(inOrder[i]->data(), static_cast<UINT>(inOrder[i]->size())) : nullptr;
         }
         m_params.rgvarg = m_args;
         m_params.cArgs = 3;
     }
-    ~ScriptArgs()
-    {
-        for (VARIANT& v : m_args) VariantClear(&v);
-    }
+    ScriptArgs(const std::wstring& tag, const std::wstring& method, const std::wstring& json) : ScriptArgs(&tag, &method, &json) {}
+    ~ScriptArgs() { for (VARIANT& v : m_args) VariantClear(&v); }
     ScriptArgs(const ScriptArgs&) = delete;
     ScriptArgs& operator=(const ScriptArgs&) = delete;
 
     DISPPARAMS* Params() { return &m_params; }
     VARIANT& Arg(int i) { return m_args[i]; }
-    // Replaces argument i with a counted string (NULs inside allowed).
-    void SetCounted(int i, const wchar_t* text, UINT length)
-    {
-        SysFreeString(V_BSTR(&m_args[i]));
-        V_BSTR(&m_args[i]) = SysAllocStringLen(text, length);
-    }
 
 private:
     VARIANT m_args[3];
@@ -88,13 +81,8 @@ HRESULT Call(IDispatch* dispatch, ScriptArgs& args, std::wstring& answer, DISPID
 {
     VARIANT result;
     VariantInit(&result);
-    HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, args.Params(),
-                                  &result, nullptr, nullptr);
-    if (V_VT(&result) == VT_BSTR) {
-        answer.assign(V_BSTR(&result), SysStringLen(V_BSTR(&result)));
-    } else {
-        answer = L"<not a string>";
-    }
+    HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, args.Params(), &result, nullptr, nullptr);
+    answer = V_VT(&result) == VT_BSTR ? std::wstring(V_BSTR(&result), SysStringLen(V_BSTR(&result))) : L"<not a string>";
     VariantClear(&result);
     return hr;
 }
@@ -147,81 +135,70 @@ TEST(KJsDispatcher, ProtocolErrorsMakeNoCall)
 {
     ScriptOwner owner;
     std::wstring answer;
-
-    ScriptArgs wrongCase(L"KieFrame", L"echo", L"{}");
-    EXPECT_EQ(Call(&owner, wrongCase, answer), E_NOINTERFACE);
-    ScriptArgs longer(L"kieframe2", L"echo", L"{}");
-    EXPECT_EQ(Call(&owner, longer, answer), E_NOINTERFACE);
-    ScriptArgs nullTag(nullptr, L"echo", L"{}");
+    // Only the exact tag; a NUL inside is not the tag.
+    const std::wstring tag = L"kieframe", method = L"echo", json = L"{}";
+    for (const std::wstring& wrong : { std::wstring(L"KieFrame"), std::wstring(L"kieframe2"), std::wstring(L"kieframe\0x", 10) }) {
+        ScriptArgs args(wrong, method, json);
+        EXPECT_EQ(Call(&owner, args, answer), E_NOINTERFACE) << wrong;
+    }
+    ScriptArgs nullTag(nullptr, &method, &json);
     EXPECT_EQ(Call(&owner, nullTag, answer), E_NOINTERFACE);
-    // A tag with a NUL inside is not the tag.
-    ScriptArgs embedded(L"kieframe", L"echo", L"{}");
-    embedded.SetCounted(2, L"kieframe\0x", 10);
-    EXPECT_EQ(Call(&owner, embedded, answer), E_NOINTERFACE);
 
-    ScriptArgs good(L"kieframe", L"echo", L"{}");
+    ScriptArgs good(tag, method, json);
     EXPECT_EQ(Call(&owner, good, answer, 2), E_NOTIMPL);
-    good.Params()->cArgs = 2;
-    EXPECT_EQ(Call(&owner, good, answer), E_NOTIMPL);
-    good.Params()->cArgs = 4;
-    EXPECT_EQ(Call(&owner, good, answer), E_NOTIMPL);
+    for (UINT count : { 2u, 4u }) {
+        good.Params()->cArgs = count;
+        EXPECT_EQ(Call(&owner, good, answer), E_NOTIMPL) << count;
+    }
     good.Params()->cArgs = 3;
-    EXPECT_EQ(owner.Invoke(DISPID_KJS_CALL, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
-              E_NOTIMPL);
+    EXPECT_EQ(owner.Invoke(DISPID_KJS_CALL, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
     // A number among the three arguments, wherever it stands.
     for (int i = 0; i < 3; ++i) {
-        ScriptArgs typed(L"kieframe", L"echo", L"{}");
+        ScriptArgs typed(tag, method, json);
         VariantClear(&typed.Arg(i));
         V_VT(&typed.Arg(i)) = VT_I4;
-        V_I4(&typed.Arg(i)) = 1;
         EXPECT_EQ(Call(&owner, typed, answer), E_INVALIDARG) << i;
     }
     EXPECT_TRUE(owner.calls.empty());
     EXPECT_TRUE(owner.unknown.empty());
-
-    // The same call with the right protocol does reach the method.
-    EXPECT_EQ(Call(&owner, good, answer), S_OK);
+    EXPECT_EQ(Call(&owner, good, answer), S_OK);  // the right protocol does reach the method
     EXPECT_EQ(owner.calls.size(), 1u);
 }
 
 TEST(KJsDispatcher, BadParametersUnknownNamesAndThrowingMethods)
 {
-    // Bad parameter text still reaches the method, with an empty document.
-    for (const wchar_t* text : { L"not json", L"", L"{\"a\":", L"[\"\\ud800\"]", L"{\"n\":99999999999}", L"null" }) {
+    // Bad parameter text still reaches the method, with an empty document;
+    // hostile nesting too; a null parameter string is an empty text.
+    const std::wstring tag = L"kieframe", echo = L"echo";
+    const std::wstring texts[] = { L"not json", L"", L"{\"a\":", L"[\"\\ud800\"]", L"{\"n\":99999999999}", L"null",
+                                   std::wstring(200000, L'[') };
+    for (const std::wstring& text : texts) {
         ScriptOwner owner;
-        ScriptArgs args(L"kieframe", L"silent", text);
+        ScriptArgs args(tag, L"silent", text);
         std::wstring answer = L"x";
-        EXPECT_EQ(Call(&owner, args, answer), S_OK) << text;
-        ASSERT_EQ(owner.calls.size(), 1u) << text;
-        EXPECT_FALSE(owner.paramsHadRoot) << text;
-        EXPECT_EQ(answer, L"") << text;
+        EXPECT_EQ(Call(&owner, args, answer), S_OK) << text.substr(0, 20);
+        ASSERT_EQ(owner.calls.size(), 1u) << text.substr(0, 20);
+        EXPECT_FALSE(owner.paramsHadRoot) << text.substr(0, 20);
+        EXPECT_EQ(answer, L"") << text.substr(0, 20);
     }
-
-    // Hostile nesting from a page: refused, the call still made; a null
-    // parameter string is an empty text.
     ScriptOwner owner;
     std::wstring answer;
-    const std::wstring deep(200000, L'[');
-    ScriptArgs args(L"kieframe", L"echo", deep.c_str());
-    EXPECT_EQ(Call(&owner, args, answer), S_OK);
-    EXPECT_EQ(answer, L"{\"next\":1}");
-    ScriptArgs nullParams(L"kieframe", L"echo", nullptr);
+    ScriptArgs nullParams(&tag, &echo, nullptr);
     EXPECT_EQ(Call(&owner, nullParams, answer), S_OK);
     EXPECT_EQ(answer, L"{\"next\":1}");
 
     // Names are matched exactly; unknown ones answer the empty text.
     ScriptOwner names;
-    ScriptArgs upper(L"kieframe", L"ECHO", L"{}");
-    EXPECT_EQ(Call(&names, upper, answer), S_OK);
-    EXPECT_EQ(answer, L"");
-    ScriptArgs embedded(L"kieframe", L"echo", L"{}");
-    embedded.SetCounted(1, L"echo\0x", 6);
-    EXPECT_EQ(Call(&names, embedded, answer), S_OK);
+    for (const std::wstring& name : { std::wstring(L"ECHO"), std::wstring(L"echo\0x", 6) }) {
+        ScriptArgs args(tag, name, L"{}");
+        EXPECT_EQ(Call(&names, args, answer), S_OK);
+        EXPECT_EQ(answer, L"");
+    }
     EXPECT_TRUE(names.calls.empty());
     EXPECT_EQ(names.unknown, (std::vector<std::wstring>{L"ECHO", std::wstring(L"echo\0x", 6)}));
 
     // Nothing is thrown into script.
-    ScriptArgs throws(L"kieframe", L"throws", L"{}");
+    ScriptArgs throws(tag, L"throws", L"{}");
     EXPECT_EQ(Call(&names, throws, answer), E_FAIL);
     EXPECT_EQ(names.calls.size(), 1u);
 }

@@ -20,16 +20,12 @@ std::string Pattern(size_t size) {
     return s;
 }
 
-TEST(HttpPost, SendsBodyAsGivenWithFormHeaders) {
+TEST(HttpPost, SendsBodyAsGivenAndFailuresGiveAnEmptyResponse) {
     // Form characters go out exactly as given, and the length decides, not a terminator.
     std::string response = "stale";
-    EXPECT_EQ(0, HttpPost(Url("/echo").c_str(), "t=run&c=YWJj+/==", 16, response));
+    EXPECT_EQ(0, HttpPost(Url("/echo").c_str(), "t=run&c=YWJj+/==\0b", 16, response));
     EXPECT_EQ("application/x-www-form-urlencoded|Mozilla/4.0|*/*|t=run&c=YWJj+/==", response);
-    EXPECT_EQ(0, HttpPost(Url("/echo").c_str(), "a\0b", 1, response));
-    EXPECT_EQ("application/x-www-form-urlencoded|Mozilla/4.0|*/*|a", response);
-}
 
-TEST(HttpPost, FailuresAreTheResultWithEmptyResponse) {
     struct Case { std::string url; int rc; };
     const Case cases[] = {
         {Url("/fail"), 500},
@@ -42,11 +38,10 @@ TEST(HttpPost, FailuresAreTheResultWithEmptyResponse) {
         {Url("/silent"), CURLE_OPERATION_TIMEDOUT},
     };
     for (const Case& c : cases) {
-        std::string response = "stale";
+        response = "stale";
         EXPECT_EQ(c.rc, HttpPost(c.url.c_str(), "x", 1, response)) << c.url;
         EXPECT_TRUE(response.empty()) << c.url;
     }
-    std::string response;
     EXPECT_NE(0, HttpPost("not a url at all", "x", 1, response));
 }
 
@@ -70,26 +65,21 @@ TEST(HttpDownload, WritesFileReportsProgressAndFollowsRedirects) {
 
     MemoryWriter writer;
     EXPECT_EQ(0, HttpDownloadToFile(writer, Url("/big/100000/5").c_str()));
+    EXPECT_EQ(Pattern(100000), writer.data);
     EXPECT_EQ(1, writer.opens);
     EXPECT_EQ(1, writer.closes);
-    EXPECT_EQ(0, writer.writesAfterClose);
-    EXPECT_EQ(Pattern(100000), writer.data);
+    EXPECT_EQ(0, writer.writesAfterClose + writer.badFractions);
     EXPECT_GT(writer.progressCalls, 0);
-    EXPECT_EQ(0, writer.badFractions);
     EXPECT_DOUBLE_EQ(1.0, writer.lastFraction);
-}
 
-TEST(HttpDownload, FailuresAreNotSuccess) {
-    MemoryWriter writer;
     EXPECT_EQ(404, HttpDownloadToFile(writer, Url("/missing").c_str()));
     EXPECT_EQ(CURLE_TOO_MANY_REDIRECTS, HttpDownloadToFile(writer, Url("/loop").c_str()));
     EXPECT_EQ(CURLE_COULDNT_CONNECT, HttpDownloadToFile(writer, ClosedUrl("/hello").c_str()));
     // Addresses may come from servers: no local files.
     EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, HttpDownloadToFile(writer, "file:///C:/windows/win.ini"));
-    EXPECT_EQ(4, writer.closes);
+    EXPECT_EQ(5, writer.closes);
 
     // A file that cannot be created fails the download even for an empty answer.
-    TempDir dir;
     CDownloadFile intoFolder(dir.Path());
     EXPECT_EQ(CURLE_WRITE_ERROR, HttpDownloadToFile(intoFolder, Url("/big/0/0").c_str()));
 }
@@ -98,14 +88,8 @@ TEST(HttpDownload, FailuresAreNotSuccess) {
 class StopAfterFirstWrite : public CDownloadFile {
 public:
     StopAfterFirstWrite(const std::wstring& path, HANDLE stop) : CDownloadFile(path, nullptr, stop), stop_(stop) {}
-    HRESULT Write(const void* bytes, size_t count) override {
-        ::SetEvent(stop_);
-        ++writes;
-        return CDownloadFile::Write(bytes, count);
-    }
+    HRESULT Write(const void* bytes, size_t count) override { ::SetEvent(stop_); ++writes; return CDownloadFile::Write(bytes, count); }
     int writes = 0;
-
-private:
     HANDLE stop_;
 };
 
@@ -117,8 +101,7 @@ TEST(HttpDownload, StopEventAbortsAndKeepsWhatWasWritten) {
     EXPECT_EQ(CURLE_WRITE_ERROR, HttpDownloadToFile(writer, Url("/big/2000000/20").c_str()));
     EXPECT_EQ(1, writer.writes);
     const std::string got = ReadFileBytes(path);
-    EXPECT_FALSE(got.empty());
-    EXPECT_LT(got.size(), 2000000u);
+    EXPECT_TRUE(!got.empty() && got.size() < 2000000u) << got.size();
     EXPECT_EQ(Pattern(got.size()), got);
 
     // Already set before the transfer: the progress callback stops it.
@@ -148,9 +131,7 @@ TEST(DownloadFile, OperationsNeedAnOpenFileAndCloseCutsAtThePosition) {
 }
 
 TEST(ProgressScope, ClampsAndPassesShareToRoot) {
-    CProgressScope root;
-    CProgressScope mid(&root, 0.2, 0.6);
-    CProgressScope leaf(&mid, 0.5, 1.0);
+    CProgressScope root, mid(&root, 0.2, 0.6), leaf(&mid, 0.5, 1.0);
     leaf.SetValue(0.5);
     EXPECT_DOUBLE_EQ(0.75, mid.Value());
     EXPECT_DOUBLE_EQ(0.5, root.Value());

@@ -50,25 +50,21 @@ protected:
         SetDword(L"Proxy Port", static_cast<DWORD>(TestServer::Instance()->Port()));
     }
     // Fetches a loopback address that only the proxy (the test server) answers.
-    static std::string FetchThroughProxy() {
-        MemoryWriter writer;
-        const int rc = HttpDownloadToFile(writer, ClosedUrl("/proxied").c_str());
-        return rc == 0 ? writer.data : "<error " + std::to_string(rc) + ">";
-    }
+    static std::string FetchThroughProxy() { return TestServer::Instance()->Get("/proxied", ClosedUrl("")); }
 };
 
 TEST_F(ProxySettings, ServerTexts) {
     std::wstring host;
     DWORD port = 1234;
     EXPECT_EQ(0, SplitHostPort(L"", host, port));
-    EXPECT_EQ(1, SplitHostPort(L"proxy", host, port));
-    EXPECT_EQ(1234u, port);  // no colon keeps the port
-    EXPECT_EQ(1, SplitHostPort(L"proxy:8080x", host, port));
-    EXPECT_EQ(8080u, port);
-    EXPECT_EQ(1, SplitHostPort(L"proxy:", host, port));
-    EXPECT_EQ(80u, port);
+    // No colon keeps the port; a huge one stays invalid instead of wrapping to a valid port.
+    const std::pair<const wchar_t*, DWORD> ports[] = {{L"proxy", 1234}, {L"proxy:8080x", 8080}, {L"proxy:", 80}};
+    for (const auto& c : ports) {
+        EXPECT_EQ(1, SplitHostPort(c.first, host, port));
+        EXPECT_EQ(c.second, port) << c.first;
+    }
     EXPECT_EQ(1, SplitHostPort(L"proxy:99999999999999999999", host, port));
-    EXPECT_GT(port, 65535u);  // stays invalid instead of wrapping to a valid port
+    EXPECT_GT(port, 65535u);
 
     struct Case { const wchar_t* server; int found; DWORD mode; const wchar_t* host; DWORD port; };
     const Case cases[] = {

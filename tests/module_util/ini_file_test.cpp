@@ -12,15 +12,6 @@ using testing_support::WriteFileBytes;
 
 namespace {
 
-std::string Utf16Le(const std::wstring& text) {
-    std::string out = "\xff\xfe";
-    for (wchar_t c : text) {
-        out += static_cast<char>(c & 0xff);
-        out += static_cast<char>((c >> 8) & 0xff);
-    }
-    return out;
-}
-
 // An index-like text with the odd lines the reader must cope with.
 const std::wstring kOddText =
     L"FN=before-any-section.dll\r\n"
@@ -104,13 +95,9 @@ TEST(IniFile, ByteOrderMarksAndEndOfText) {
 TEST(IniFile, NumbersAndSectionOrder) {
     CIniFile ini;
     ini.Parse(L"[n]\na= 42abc\nb=-1\nc=99999999999\nd=4294967295\ne=\nf=\t7", 100);
-    EXPECT_EQ(ini.GetUInt(L"n", L"a"), 42u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"b"), 0u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"c"), 4294967295u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"d"), 4294967295u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"e"), 0u);
-    EXPECT_EQ(ini.GetUInt(L"n", L"f"), 7u);
-    EXPECT_EQ(ini.GetUInt(L"missing", L"a"), 0u);
+    std::wstring values;
+    for (const wchar_t* key : {L"a", L"b", L"c", L"d", L"e", L"f", L"none"}) values += std::to_wstring(ini.GetUInt(L"n", key)) + L",";
+    EXPECT_EQ(values, L"42,0,4294967295,4294967295,0,7,0,");
     EXPECT_FALSE(ini.HasKey(L"n", nullptr));
     // Section names of other cases meet; order is by folded name.
     ini.Parse(L"[b]\nx=1\n[A]\nx=2\n[c]\nx=3\n[_]\nx=4\n", 100);
@@ -131,11 +118,9 @@ TEST(IniFile, LoadFailuresAreReported) {
     // Files of 4 GiB are refused without reading (the file is sparse here).
     const std::wstring huge = dir.File(L"huge.ini");
     HANDLE f = ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
     LARGE_INTEGER at;
     at.QuadPart = 0x100000000ll;
-    ASSERT_TRUE(::SetFilePointerEx(f, at, nullptr, FILE_BEGIN));
-    ASSERT_TRUE(::SetEndOfFile(f));
+    ASSERT_TRUE(::SetFilePointerEx(f, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(f));
     ::CloseHandle(f);
     EXPECT_EQ(ini.Load(huge.c_str()), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
     ::DeleteFileW(huge.c_str());
@@ -159,8 +144,8 @@ TEST(IniFile, GarbageNeverCrashes) {
             CIniFile ini;
             ASSERT_EQ(ini.DecodeText(bytes.data(), bytes.size()), S_OK);
             for (const auto& section : ini.Sections()) {
-                EXPECT_FALSE(section.first.empty());
-                for (const auto& key : section.second) EXPECT_FALSE(key.first.empty());
+                ASSERT_FALSE(section.first.empty());
+                for (const auto& key : section.second) ASSERT_FALSE(key.first.empty());
             }
         }
     }
@@ -181,13 +166,11 @@ TEST(FileVersion, ReadsFormatsAndParses) {
     EXPECT_FALSE(GetFileVersion(nullptr, ms, ls));
 
     EXPECT_EQ(FormatFileVersion(0xFFFF0000, 0x0000FFFF), L"65535.0.0.65535");
-    EXPECT_EQ(ParseVersion(L"10.0.19041.1"), (10ull << 48) | (19041ull << 16) | 1);
-    EXPECT_EQ(ParseVersion(L"1.2"), 0x0001000200000000ull);
-    EXPECT_EQ(ParseVersion(L"1.2b.3.4"), 0x0001000200000000ull);
-    EXPECT_EQ(ParseVersion(L"x"), 0ull);
     // A part too large for 16 bits does not spill into its neighbour.
-    EXPECT_EQ(ParseVersion(L"1.70000.3.4"), 0x0001FFFF00030004ull);
-    EXPECT_EQ(ParseVersion(L"1.2.3.4.5"), 0x0001000200030004ull);
+    const std::pair<const wchar_t*, unsigned long long> versions[] = {
+        {L"10.0.19041.1", 0x000A00004A610001ull}, {L"1.2", 0x0001000200000000ull}, {L"1.2b.3.4", 0x0001000200000000ull},
+        {L"x", 0}, {L"1.70000.3.4", 0x0001FFFF00030004ull}, {L"1.2.3.4.5", 0x0001000200030004ull}};
+    for (const auto& v : versions) EXPECT_EQ(ParseVersion(v.first), v.second) << v.first;
 }
 
 } // namespace

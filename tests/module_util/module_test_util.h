@@ -28,6 +28,12 @@ private:
     std::wstring path_;
 };
 
+inline std::string Utf16Le(const std::wstring& text) {
+    std::string out = "\xff\xfe";
+    for (wchar_t c : text) out += {static_cast<char>(c & 0xff), static_cast<char>(c >> 8)};
+    return out;
+}
+
 inline std::string Base64Decode(const std::string& text) {
     static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;

@@ -138,9 +138,7 @@ TEST(UpdateIndex, SubIndexesNeedPathAndCheckAndStayInside) {
 
 TEST(UpdateIndex, PackedIndexInEachEncoding) {
     const std::wstring text = L"[\u6587\u4ef6]\r\nFN=\u62a5\u544a.dll\r\nSFN=abcd\r\nLP=%P\\\u63d2\u4ef6%\r\n";
-    std::string utf16 = "\xff\xfe";
-    for (wchar_t c : text) utf16 += {static_cast<char>(c & 0xff), static_cast<char>(c >> 8)};
-    std::vector<std::string> encodings = {utf16, "\xef\xbb\xbf" + platform::WideToUtf8(text)};
+    std::vector<std::string> encodings = {Utf16Le(text), "\xef\xbb\xbf" + platform::WideToUtf8(text)};
     if (::GetACP() == 936) encodings.push_back(platform::WideToAnsi(text));
     for (const std::string& bytes : encodings) {
         const std::string packed = Pack(bytes);
