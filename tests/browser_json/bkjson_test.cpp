@@ -8,24 +8,21 @@ using namespace BkJson;
 
 namespace {
 
-std::wstring Compact(const Document& doc, bool pretty = false)
-{
+std::wstring Compact(const Document& doc, bool pretty = false) {
     std::wstring out;
     doc.Write(out, pretty);
     return out;
 }
 
 // Parses text that must fail and returns the error record.
-Error ParseError(const std::wstring& text)
-{
+Error ParseError(const std::wstring& text) {
     Document doc;
     EXPECT_FALSE(doc.Parse(text.c_str())) << "parsed: " << testing::PrintToString(text);
     EXPECT_EQ(doc.GetRoot(), nullptr);
     return doc.GetError();
 }
 
-std::wstring Nested(const std::wstring& open, const std::wstring& inner, const std::wstring& close, int depth)
-{
+std::wstring Nested(const std::wstring& open, const std::wstring& inner, const std::wstring& close, int depth) {
     std::wstring text;
     for (int i = 0; i < depth; ++i) text += open;
     text += inner;
@@ -33,8 +30,7 @@ std::wstring Nested(const std::wstring& open, const std::wstring& inner, const s
     return text;
 }
 
-TEST(BkJsonParse, EveryValueKindAndRootRules)
-{
+TEST(BkJsonParse, EveryValueKindAndRootRules) {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"{\"n\":null,\"t\":true,\"f\":false,\"s\":\"x\",\"l\":-42,"
                           L"\"a\":[1,\"two\",[],{}],\"o\":{\"k\":7},\"s\":\"last\"}"));
@@ -70,8 +66,7 @@ TEST(BkJsonParse, EveryValueKindAndRootRules)
     EXPECT_FALSE(doc.Parse(nullptr));
 }
 
-TEST(BkJsonParse, NumbersAndEscapes)
-{
+TEST(BkJsonParse, NumbersAndEscapes) {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"[2147483647,-2147483648,-0,007]"));
     EXPECT_EQ(doc.At(1).GetLong(), -2147483647L - 1);
@@ -91,8 +86,7 @@ TEST(BkJsonParse, NumbersAndEscapes)
     EXPECT_STREQ(doc.At(4).GetString(), L"a\tb");
 }
 
-TEST(BkJsonParse, ErrorsWithPositions)
-{
+TEST(BkJsonParse, ErrorsWithPositions) {
     struct Case { const wchar_t* text; long code, line, column; };
     const Case cases[] = {
         // Roots: boolean and number roots are read where the text starts; no root null.
@@ -154,8 +148,7 @@ TEST(BkJsonParse, ErrorsWithPositions)
     }
 }
 
-TEST(BkJsonParse, DeepNestingFailsInsteadOfOverflowingTheStack)
-{
+TEST(BkJsonParse, DeepNestingFailsInsteadOfOverflowingTheStack) {
     Document doc;
     ASSERT_TRUE(doc.Parse(Nested(L"[", L"", L"]", kMaxDepth).c_str()));
     ASSERT_TRUE(doc.Parse(Nested(L"{\"a\":", L"1", L"}", kMaxDepth).c_str()));
@@ -179,8 +172,7 @@ TEST(BkJsonParse, DeepNestingFailsInsteadOfOverflowingTheStack)
     EXPECT_EQ(doc.GetCount(), static_cast<size_t>(3 * kMaxDepth));
 }
 
-TEST(BkJsonWrite, CompactSortsKeysAndEscapes)
-{
+TEST(BkJsonWrite, CompactSortsKeysAndEscapes) {
     // Keys are ordered by code unit, upper case before lower case.
     Document keys;
     keys[L"b"].SetLong(2);
@@ -201,8 +193,7 @@ TEST(BkJsonWrite, CompactSortsKeysAndEscapes)
     EXPECT_EQ(Compact(empty, true), L"");
 }
 
-TEST(BkJsonWrite, PrettyLayoutAndRoundTrips)
-{
+TEST(BkJsonWrite, PrettyLayoutAndRoundTrips) {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"{\"a\":[1,2],\"b\":{},\"c\":[5],\"d\":[[]],\"e\":{\"f\":true}}"));
     EXPECT_EQ(Compact(doc, true),
@@ -224,8 +215,7 @@ TEST(BkJsonWrite, PrettyLayoutAndRoundTrips)
     }
 }
 
-TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace)
-{
+TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace) {
     Document doc;
     Handle h = doc[L"title"];
     ASSERT_NE(doc.GetRoot(), nullptr);
@@ -261,8 +251,7 @@ TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace)
     EXPECT_EQ(Compact(doc), L"{\"list\":[\"one\",\"two\",\"three\"]}");
 }
 
-TEST(BkJsonHandle, RootsThatAreNotObjectsAreLeftAlone)
-{
+TEST(BkJsonHandle, RootsThatAreNotObjectsAreLeftAlone) {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"[1,2]"));
     Handle h = doc[L"key"];

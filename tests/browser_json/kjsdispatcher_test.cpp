@@ -12,8 +12,7 @@ namespace {
 // what reached them.
 class ScriptOwner : public KJsDispatcherImpl<ScriptOwner> {
 public:
-    static const ScriptMethod* FindScriptMethod(const std::wstring& name)
-    {
+    static const ScriptMethod* FindScriptMethod(const std::wstring& name) {
         static const KJsMethodTable<ScriptOwner> table{
             { L"echo", &ScriptOwner::OnEcho },
             { L"silent", &ScriptOwner::OnSilent },
@@ -21,8 +20,7 @@ public:
         };
         return table.Find(name);
     }
-    void OnUnknownScriptMethod(const std::wstring& name, BkJson::Document&, BkJson::Document&)
-    {
+    void OnUnknownScriptMethod(const std::wstring& name, BkJson::Document&, BkJson::Document&) {
         unknown.push_back(name);
     }
 
@@ -30,19 +28,16 @@ public:
     bool paramsHadRoot = false;
 
 private:
-    void OnEcho(BkJson::Document& params, BkJson::Document& result)
-    {
+    void OnEcho(BkJson::Document& params, BkJson::Document& result) {
         calls.push_back(L"echo");
         if (params.HasKey(L"text")) result[L"text"].SetString(params[L"text"].GetString());
         result[L"next"].SetLong(params[L"n"].GetLong() + 1);
     }
-    void OnSilent(BkJson::Document& params, BkJson::Document&)
-    {
+    void OnSilent(BkJson::Document& params, BkJson::Document&) {
         calls.push_back(L"silent");
         paramsHadRoot = params.GetRoot() != nullptr;
     }
-    void OnThrows(BkJson::Document&, BkJson::Document&)
-    {
+    void OnThrows(BkJson::Document&, BkJson::Document&) {
         calls.push_back(L"throws");
         throw std::runtime_error("method failed");
     }
@@ -52,8 +47,7 @@ private:
 // text is a null string. Texts are counted, so NULs inside are kept.
 class ScriptArgs {
 public:
-    ScriptArgs(const std::wstring* tag, const std::wstring* method, const std::wstring* json)
-    {
+    ScriptArgs(const std::wstring* tag, const std::wstring* method, const std::wstring* json) {
         const std::wstring* inOrder[3] = { json, method, tag };
         for (int i = 0; i < 3; ++i) {
             VariantInit(&m_args[i]);
@@ -77,8 +71,7 @@ private:
 };
 
 // Calls Invoke as the browser does and hands back the answer text.
-HRESULT Call(IDispatch* dispatch, ScriptArgs& args, std::wstring& answer, DISPID id = DISPID_KJS_CALL)
-{
+HRESULT Call(IDispatch* dispatch, ScriptArgs& args, std::wstring& answer, DISPID id = DISPID_KJS_CALL) {
     VARIANT result;
     VariantInit(&result);
     HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, args.Params(), &result, nullptr, nullptr);
@@ -87,8 +80,7 @@ HRESULT Call(IDispatch* dispatch, ScriptArgs& args, std::wstring& answer, DISPID
     return hr;
 }
 
-TEST(KJsDispatcher, InterfacesAndNames)
-{
+TEST(KJsDispatcher, InterfacesAndNames) {
     ScriptOwner owner;
     IDispatch* dispatch = &owner;
     for (REFIID iid : { IID_IDispatch, IID_IUnknown, DIID_DWebBrowserEvents2 }) {
@@ -113,8 +105,7 @@ TEST(KJsDispatcher, InterfacesAndNames)
     EXPECT_EQ(owner.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_INVALIDARG);
 }
 
-TEST(KJsDispatcher, CallsTheNamedMethodAndAnswersWithCompactJson)
-{
+TEST(KJsDispatcher, CallsTheNamedMethodAndAnswersWithCompactJson) {
     ScriptOwner owner;
     std::wstring answer;
     ScriptArgs echo(L"kieframe", L"echo", L"{\"text\":\"a/b \u4e2d\\u6587\",\"n\":41}");
@@ -131,8 +122,7 @@ TEST(KJsDispatcher, CallsTheNamedMethodAndAnswersWithCompactJson)
     EXPECT_EQ(owner.calls, (std::vector<std::wstring>{L"echo", L"silent", L"echo"}));
 }
 
-TEST(KJsDispatcher, ProtocolErrorsMakeNoCall)
-{
+TEST(KJsDispatcher, ProtocolErrorsMakeNoCall) {
     ScriptOwner owner;
     std::wstring answer;
     // Only the exact tag; a NUL inside is not the tag.
@@ -165,8 +155,7 @@ TEST(KJsDispatcher, ProtocolErrorsMakeNoCall)
     EXPECT_EQ(owner.calls.size(), 1u);
 }
 
-TEST(KJsDispatcher, BadParametersUnknownNamesAndThrowingMethods)
-{
+TEST(KJsDispatcher, BadParametersUnknownNamesAndThrowingMethods) {
     // Bad parameter text still reaches the method, with an empty document;
     // hostile nesting too; a null parameter string is an empty text.
     const std::wstring tag = L"kieframe", echo = L"echo";
