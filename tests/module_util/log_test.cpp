@@ -101,7 +101,9 @@ TEST(Log, PerModuleLogFollowsTheSwitchFile) {
         {"[other]\r\nlog=1\r\n", false},        {"\x01\x02[pemo\xff\xfe=\r\n\x00\x00log", false},
     };
     for (const Case& c : cases) {
-        if (c.content) ASSERT_TRUE(WriteFileBytes(dir.File(L"pemover.dat"), c.content));
+        if (c.content) {
+            ASSERT_TRUE(WriteFileBytes(dir.File(L"pemover.dat"), c.content));
+        }
         CLogFile moduleLog;
         moduleLog.SetupModuleLog(module.c_str());
         EXPECT_EQ(moduleLog.Path(), dir.FileA("log\\Lumsek.log"));

@@ -134,13 +134,17 @@ TEST(SessionLaunch, TokenFallbacksAndFailures) {
             EXPECT_EQ(c.flags, fake.launches[0].flags);
             EXPECT_EQ(c.flags == 0x430 ? &fake.environmentBlock : nullptr, fake.launches[0].environment);
         }
-        if (c.logged) EXPECT_NE(std::wstring::npos, fake.logs.find(c.logged)) << fake.logs;
+        if (c.logged) {
+            EXPECT_NE(std::wstring::npos, fake.logs.find(c.logged)) << fake.logs;
+        }
         // A failure ends the log with the failure line.
         EXPECT_EQ(c.result != NO_ERROR, fake.logs.rfind(L"FAILD") != std::wstring::npos &&
                                             fake.logs.find(L"\n", fake.logs.rfind(L"FAILD")) == fake.logs.size() - 1);
         EXPECT_EQ(0, fake.open);
         EXPECT_EQ(0, fake.environments);
-        if (fake.minor == 1) EXPECT_EQ(0, fake.explorerTokenAsks);
+        if (fake.minor == 1) {
+            EXPECT_EQ(0, fake.explorerTokenAsks);
+        }
     }
 
     // A folder so long that the program path would not fit is refused.
