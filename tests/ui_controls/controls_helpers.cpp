@@ -1,6 +1,7 @@
 #include "tests/ui_controls/controls_helpers.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include <objidl.h>
 #include <gdiplus.h>
@@ -19,12 +20,8 @@ HRESULT RecordingSkin::SetAttribute(const std::string& strName, const std::strin
     if (strName == "name") {
         name_ = strValue;
     } else if (strName == "colors") {
-        for (size_t start = 0; start < strValue.size();) {
-            size_t comma = strValue.find(',', start);
-            if (comma == std::string::npos) comma = strValue.size();
-            colors_.push_back(BkParseColor(strValue.substr(start, comma - start)));
-            start = comma + 1;
-        }
+        std::istringstream in(strValue);
+        for (std::string color; std::getline(in, color, ',');) colors_.push_back(BkParseColor(color));
     } else if (strName == "cx") {
         size_.cx = BkParseInt(strValue);
     } else if (strName == "cy") {
