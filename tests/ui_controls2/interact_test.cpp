@@ -15,13 +15,19 @@ namespace {
 
 const COLORREF kWhite = RGB(255, 255, 255);
 
-class SliderTest : public ::testing::Test {
+class ControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        tree_test::SetStyles("<style><class name='rt' linespacing='20' crtext='000000'/>"
+                             "<class name='rtc' linespacing='20' crtext='000000' textmode='1'/>"
+                             "<class name='lk' crtext='0000ff' crhover='ff00ff'/></style>");
         SetSkins("<tskin name='thumb' cx='30' cy='20' colors='ff0000'/><tskin name='track' colors='0000ff'/>");
         Load("<slider id='7' pos='10,0,120,20' sliderpos='50'/>", 7);
     }
-    void TearDown() override { SetSkins(""); }
+    void TearDown() override {
+        SetSkins("");
+        tree_test::SetStyles("");
+    }
     void Load(const std::string& controls, UINT id, int w = 200) {
         root = LoadTree("<dlg>" + controls + "</dlg>", w, 100);
         ASSERT_TRUE(root);
@@ -37,12 +43,23 @@ protected:
     void Move(int x) { slider->SendMessageToSelf(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, 10)); }
     void Release() { slider->ModifyState(0, BKSTATE_PUSHED); }
     const std::vector<NotifyRecorder::Record>& Slides() const { return host.records; }
+    // Paints a rich text control w wide on a white canvas.
+    CBkRichText* Make(const std::string& attrs, const std::string& markup, int w, Canvas& canvas) {
+        const std::string pos = "0,0," + std::to_string(w) + ",100";
+        root = LoadTree("<dlg pos='" + pos + "'><richtext id='1' pos='" + pos + "' " + attrs + ">" + markup +
+                        "</richtext></dlg>", w, 100);
+        auto* rt = root ? static_cast<CBkRichText*>(Find(root.get(), 1)) : nullptr;
+        if (rt) Paint(rt, canvas.dc());
+        return rt;
+    }
+    // Pixels of another colour than white.
+    static int Ink(const Canvas& c, const RECT& rc) { return c.CountOther(rc, kWhite); }
     NotifyRecorder host;
     std::unique_ptr<CBkDialog> root;
     BkSlider* slider = nullptr;
 };
 
-TEST_F(SliderTest, PositionClampedThumbPlacedAndDragsClampedAtTheEdge) {
+TEST_F(ControlTest, SliderPositionClampedThumbPlacedAndDragsClampedAtTheEdge) {
     // 110 wide, 10-pixel thumb without a skin, position 50: 50 pixels in.
     EXPECT_EQ(slider->GetThumbRect(), Rect(60, 0, 70, 20));
     slider->SetAttribute("sliderpos", "150", FALSE);
@@ -78,7 +95,7 @@ TEST_F(SliderTest, PositionClampedThumbPlacedAndDragsClampedAtTheEdge) {
     EXPECT_TRUE(Slides().empty());
 }
 
-TEST_F(SliderTest, VetoKeepsTheThumbAndSubPercentMovesAreSilent) {
+TEST_F(ControlTest, SliderVetoKeepsTheThumbAndSubPercentMovesAreSilent) {
     host.veto = true;
     const RECT before = slider->GetThumbRect();
     Press(20);
@@ -107,7 +124,7 @@ TEST_F(SliderTest, VetoKeepsTheThumbAndSubPercentMovesAreSilent) {
     EXPECT_TRUE(Slides()[0].oldPos == 0 && Slides()[0].newPos == 1);  // old from the previous thumb
 }
 
-TEST_F(SliderTest, SkinnedThumbStatesAndAThumbWiderThanItsTrack) {
+TEST_F(ControlTest, SliderSkinnedThumbStatesAndAThumbWiderThanItsTrack) {
     Load("<slider id='9' pos='0,0,130,20' sliderpos='100' skin='thumb' skinbg='track' bgtopmargin='5' "
          "bgbottommargin='5'/><slider id='10' pos='0,30,20,40' sliderpos='70' skin='thumb'/>", 9);
     EXPECT_EQ(slider->GetThumbRect(), Rect(100, 0, 130, 20));
@@ -136,29 +153,8 @@ TEST_F(SliderTest, SkinnedThumbStatesAndAThumbWiderThanItsTrack) {
     EXPECT_EQ(slider->GetThumbRect().left, 0);
 }
 
-class RichTextTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        tree_test::SetStyles("<style><class name='rt' linespacing='20' crtext='000000'/>"
-                             "<class name='rtc' linespacing='20' crtext='000000' textmode='1'/>"
-                             "<class name='lk' crtext='0000ff' crhover='ff00ff'/></style>");
-    }
-    void TearDown() override { tree_test::SetStyles(""); }
-    // Paints a rich text control w wide on a white canvas.
-    CBkRichText* Make(const std::string& attrs, const std::string& markup, int w, Canvas& canvas) {
-        const std::string pos = "0,0," + std::to_string(w) + ",100";
-        root = LoadTree("<dlg pos='" + pos + "'><richtext id='1' pos='" + pos + "' " + attrs + ">" + markup +
-                        "</richtext></dlg>", w, 100);
-        auto* rt = root ? static_cast<CBkRichText*>(Find(root.get(), 1)) : nullptr;
-        if (rt) Paint(rt, canvas.dc());
-        return rt;
-    }
-    // Pixels of another colour than white.
-    static int Ink(const Canvas& c, const RECT& rc) { return c.CountOther(rc, kWhite); }
-    std::unique_ptr<CBkDialog> root;
-};
 
-TEST_F(RichTextTest, LineBreakWrapNarrowControlAndHostileMarkup) {
+TEST_F(ControlTest, RichTextLineBreakWrapNarrowControlAndHostileMarkup) {
     Canvas canvas(200, 100, kWhite), wrapped(40, 100, kWhite), narrow(4, 100, kWhite), hostile(30, 100, kWhite);
     ASSERT_NE(Make("class='rt'", "A<br/>B", 200, canvas), nullptr);
     EXPECT_GT(Ink(canvas, Rect(0, 0, 20, 20)), 5);   // A
@@ -181,7 +177,7 @@ TEST_F(RichTextTest, LineBreakWrapNarrowControlAndHostileMarkup) {
     EXPECT_EQ(rt->GetLinks().size(), 1u);
 }
 
-TEST_F(RichTextTest, CentredColouredAndLinks) {
+TEST_F(ControlTest, RichTextCentredColouredAndLinks) {
     Canvas canvas(200, 100, kWhite), links(80, 100, kWhite), hovered(80, 100, kWhite);
     ASSERT_NE(Make("class='rtc'", "<c color='ff0000'>MM</c>", 200, canvas), nullptr);
     EXPECT_EQ(Ink(canvas, Rect(0, 0, 80, 100)) + Ink(canvas, Rect(120, 0, 200, 100)), 0);
@@ -262,12 +258,12 @@ public:
 };
 
 // The view's styles come from the fixture, set before the layout loads.
-TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
+TEST_F(ControlTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
     BkWinManager manager;
-    HostDlg host;
-    ASSERT_NE(host.Create(nullptr), nullptr);
-    host.ShowWindow(SW_SHOWNA);
-    const HWND view = host.GetViewControl().Handle();
+    HostDlg dlg;
+    ASSERT_NE(dlg.Create(nullptr), nullptr);
+    dlg.ShowWindow(SW_SHOWNA);
+    const HWND view = dlg.GetViewControl().Handle();
     auto Mouse = [&](UINT msg, int x, int y) { ::SendMessageW(view, msg, MK_LBUTTON, MAKELPARAM(x, y)); };
     auto Click = [&](int x, int y) {
         for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}) Mouse(msg, x, y);
@@ -283,18 +279,18 @@ TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
     ASSERT_TRUE(edit && inner);
     // Made after the first layout: the next one places them although the
     // placeholders did not move.
-    host.GetViewControl().LayoutParts();
+    dlg.GetViewControl().LayoutParts();
     EXPECT_EQ(ChildRect(edit), Rect(10, 10, 110, 40));
-    auto moved = host.Of(BKNM_REALWND_MOVED);
+    auto moved = dlg.Of(BKNM_REALWND_MOVED);
     ASSERT_EQ(moved.size(), 2u);
     EXPECT_EQ(moved[0].item, 50u);
     EXPECT_EQ(moved[0].rc, Rect(10, 10, 110, 40));
     EXPECT_EQ(moved[1].item, 51u);
     // A layout that moves nothing sends nothing and leaves the window alone.
     ::SetWindowPos(edit, nullptr, 1, 1, 3, 3, SWP_NOZORDER);
-    host.seen.clear();
-    host.GetViewControl().LayoutParts();
-    EXPECT_TRUE(host.Of(BKNM_REALWND_MOVED).empty());
+    dlg.seen.clear();
+    dlg.GetViewControl().LayoutParts();
+    EXPECT_TRUE(dlg.Of(BKNM_REALWND_MOVED).empty());
     EXPECT_EQ(ChildRect(edit), Rect(1, 1, 4, 4));
 
     // Shown inside a hidden panel, the window stays hidden until the panel shows.
@@ -302,39 +298,39 @@ TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
     const struct { UINT id; BOOL show; HWND wnd; bool visible; } steps[] = {
         {51, TRUE, inner, false}, {60, TRUE, inner, true}, {50, FALSE, edit, false}, {50, TRUE, edit, true}};
     for (const auto& step : steps) {
-        ASSERT_TRUE(host.SetItemVisible(step.id, step.show));
+        ASSERT_TRUE(dlg.SetItemVisible(step.id, step.show));
         EXPECT_EQ(::IsWindowVisible(step.wnd) != FALSE, step.visible) << step.id << " " << step.show;
     }
-    EXPECT_TRUE(host.GetViewControl().FindControl(51)->IsVisible(FALSE));
+    EXPECT_TRUE(dlg.GetViewControl().FindControl(51)->IsVisible(FALSE));
     // A placeholder whose window is gone is skipped quietly.
     ::DestroyWindow(edit);
-    host.SetItemVisible(50, FALSE);
-    host.SetItemVisible(50, TRUE);
-    host.GetViewControl().LayoutParts();
+    dlg.SetItemVisible(50, FALSE);
+    dlg.SetItemVisible(50, TRUE);
+    dlg.GetViewControl().LayoutParts();
 
-    host.seen.clear();
+    dlg.seen.clear();
     Click(20, 60);
     Click(75, 55);  // over the dlgbtn's child: the dlgbtn is hit
-    auto commands = host.Of(BKNM_COMMAND);
+    auto commands = dlg.Of(BKNM_COMMAND);
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_TRUE(commands[0].item == 70u && commands[0].cls == "link");
     EXPECT_TRUE(commands[1].item == 80u && commands[1].cls == "dlgbtn");
 
     // The slider: pressed (a jump to 15), dragged to 25, released.
-    auto* slider = static_cast<BkSlider*>(host.GetViewControl().FindControl(90));
+    auto* slider = static_cast<BkSlider*>(dlg.GetViewControl().FindControl(90));
     ASSERT_NE(slider, nullptr);
     for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONDOWN}) Mouse(msg, 30, 110);
     for (UINT msg : {WM_MOUSEMOVE, WM_LBUTTONUP}) Mouse(msg, 40, 110);
-    auto changing = host.Of(BKNM_SLIDER_POSCHANGING);
+    auto changing = dlg.Of(BKNM_SLIDER_POSCHANGING);
     ASSERT_EQ(changing.size(), 2u);
     EXPECT_EQ(changing[0].item, 90u);
     EXPECT_EQ(changing[0].rc, Rect(50, 15, 0, 0));
-    auto changed = host.Of(BKNM_SLIDER_POSCHANGED);
+    auto changed = dlg.Of(BKNM_SLIDER_POSCHANGED);
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0].rc, Rect(25, 25, 0, 0));
     EXPECT_FALSE(slider->IsDragging());
 
-    CBkDialogView& v = host.GetViewControl();
+    CBkDialogView& v = dlg.GetViewControl();
     auto* rt = static_cast<CBkRichText*>(v.FindControl(40));
     ASSERT_NE(rt, nullptr);
     Canvas canvas(300, 200, kWhite);
@@ -343,13 +339,13 @@ TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
     const RECT first = rt->GetLinks()[0].rc, second = rt->GetLinks()[1].rc;
     auto linkClicks = [&](UINT id) {
         int n = 0;
-        for (const auto& s : host.Of(BKNM_COMMAND)) n += s.cls == "richtext" && s.item == id;
+        for (const auto& s : dlg.Of(BKNM_COMMAND)) n += s.cls == "richtext" && s.item == id;
         return n;
     };
     Click(first.left + 2, first.top + 2);
     EXPECT_EQ(linkClicks(77), 1);
     // Pressed on one link, released over the other: no link click.
-    host.seen.clear();
+    dlg.seen.clear();
     Mouse(WM_MOUSEMOVE, first.left + 2, first.top + 2);
     Mouse(WM_LBUTTONDOWN, first.left + 2, first.top + 2);
     Mouse(WM_MOUSEMOVE, second.left + 2, second.top + 2);
@@ -364,7 +360,7 @@ TEST_F(RichTextTest, ViewPlacesRealWindowsAndItsControlsReportThroughIt) {
     Paint(rt, canvas.dc());
     ASSERT_EQ(rt->GetLinks().size(), 1u);
     EXPECT_TRUE(rt->GetLinks()[0].nId == 9 && rt->GetLinks()[0].strText == L"新的");
-    host.DestroyWindow();
+    dlg.DestroyWindow();
 }
 
 } // namespace
