@@ -141,13 +141,11 @@ TEST(UsnReadBuffer, RandomGarbageStaysInsideTheAnswer) {
             raw[std::uniform_int_distribution<size_t>(0, raw.size() - 1)(rng)] = static_cast<char>(rng());
         Answer a(raw);
         CUsnReadBuffer walk(a.data(), a.bytes);
-        const BYTE* begin = a.data();
-        const BYTE* end = begin + a.bytes;
         int count = 0;
         while (const USN_RECORD_V2* r = walk.NextRecord()) {
             const BYTE* p = reinterpret_cast<const BYTE*>(r);
-            ASSERT_GE(p, begin + sizeof(USN));
-            ASSERT_LE(p + r->RecordLength, end);
+            ASSERT_GE(p, a.data() + sizeof(USN));
+            ASSERT_LE(p + r->RecordLength, a.data() + a.bytes);
             ASSERT_LE(p + r->FileNameOffset + r->FileNameLength, p + r->RecordLength);
             ASSERT_LE(++count, static_cast<int>(a.bytes / 64));
         }
