@@ -23,26 +23,16 @@ namespace {
 
 bool WaitUntil(const std::function<bool()>& done) { return testing_support::PumpMessagesUntil(done, 120000); }
 
-// Maps `letter` to a fresh folder whose volume reports the file system NTFS,
-// as the scan requires: the drive's device is a small, empty NTFS image, while
-// its files come from the folder.
-std::wstring MapNtfsDrive(wchar_t letter) {
-    static std::string image;
-    if (image.empty()) {
-        std::string path = testing_support::UnixWorkFolder() + "/ntfs-label.img";
-        if (testing_support::RunUnixCommand("truncate -s 8M '" + path + "' && mkntfs -F -q -f '" + path +
-                                            "' >/dev/null 2>&1") != 0)
-            return std::wstring();
-        image = path;
-    }
-    std::wstring root = testing_support::MapDriveToTempFolder(letter);
-    if (root.empty() || !testing_support::MapDriveDevice(letter, image)) return std::wstring();
-    return root;
-}
-
-// A drive T: with a small tree, Chinese names included.
+// A drive T: with a small tree, Chinese names included. Its volume reports the
+// file system NTFS, as the scan requires: the device is a small, empty NTFS
+// image, while the files come from a fresh folder.
 void MakeTree() {
-    ASSERT_EQ(MapNtfsDrive(L'T'), L"T:\\");
+    static const std::string image = testing_support::UnixWorkFolder() + "/ntfs-label.img";
+    static const int made = testing_support::RunUnixCommand("truncate -s 8M '" + image + "' && mkntfs -F -q -f '" +
+                                                            image + "' >/dev/null 2>&1");
+    ASSERT_EQ(made, 0);
+    ASSERT_EQ(testing_support::MapDriveToTempFolder(L'T'), L"T:\\");
+    ASSERT_TRUE(testing_support::MapDriveDevice(L'T', image));
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\a.txt", "abc"));
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\\u62A5\u544A.txt", std::string(12345, 'x')));
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\sub\\\u6DF1\u5C42\\\u6587\u4EF6.doc", "d"));
