@@ -21,14 +21,10 @@ inline std::ostream& operator<<(std::ostream& os, const Notified& n) {
 // Header 0-30, body 30-180, footer 180-200 in a 300 x 200 window.
 inline const char* TestLayout() {
     return "<layer title=\"测试\" width=\"300\" height=\"200\" noborder=\"1\">"
-           "<header height=\"30\"><dlg id=\"20\" pos=\"0,0,40,30\"/></header>"
-           "<body>"
-           "<dlg id=\"10\" pos=\"10,10,60,40\" crbg=\"ff0000\"/>"
-           "<dlg id=\"11\" pos=\"70,10,120,40\" tip=\"提示一\"/>"
-           "<dlg id=\"12\" pos=\"130,10,180,40\"/>"
-           "</body>"
-           "<footer height=\"20\"><dlg id=\"30\" pos=\"0,0,-0,-0\"/></footer>"
-           "</layer>";
+           "<header height=\"30\"><dlg id=\"20\" pos=\"0,0,40,30\"/></header><body>"
+           "<dlg id=\"10\" pos=\"10,10,60,40\" crbg=\"ff0000\"/><dlg id=\"11\" pos=\"70,10,120,40\" tip=\"提示一\"/>"
+           "<dlg id=\"12\" pos=\"130,10,180,40\"/></body>"
+           "<footer height=\"20\"><dlg id=\"30\" pos=\"0,0,-0,-0\"/></footer></layer>";
 }
 
 class TestDlg : public CBkDialogImpl<TestDlg> {
@@ -61,18 +57,12 @@ public:
         if (onNotify) onNotify(n);
         return 0;
     }
-    LRESULT OnSysCommand(UINT, WPARAM wp, LPARAM, BOOL&) {
-        sysCommands.push_back(wp);
-        return 0;
-    }
+    LRESULT OnSysCommand(UINT, WPARAM wp, LPARAM, BOOL&) { sysCommands.push_back(wp); return 0; }
     LRESULT OnInitDialog(UINT, WPARAM wp, LPARAM, BOOL&) {
         ++initDialogs;
         initParam = reinterpret_cast<HWND>(wp);
         if (onInit) onInit();
         return TRUE;
     }
-    LRESULT OnApp(UINT, WPARAM, LPARAM, BOOL&) {
-        if (onApp) onApp();
-        return 0;
-    }
+    LRESULT OnApp(UINT, WPARAM, LPARAM, BOOL&) { if (onApp) onApp(); return 0; }
 };

@@ -15,14 +15,8 @@ public:
         ON_WINDOW_MESSAGE(WM_VSCROLL, OnVScroll)
         ON_WINDOW_MESSAGE(WM_APP, OnApp)
     WINDOW_MAP_END()
-    LRESULT OnVScroll(UINT, WPARAM wp, LPARAM, BOOL&) {
-        scrolls.push_back(LOWORD(wp));
-        return 0;
-    }
-    LRESULT OnApp(UINT, WPARAM, LPARAM, BOOL&) {
-        if (onApp) onApp();
-        return 0;
-    }
+    LRESULT OnVScroll(UINT, WPARAM wp, LPARAM, BOOL&) { return scrolls.push_back(LOWORD(wp)), 0; }
+    LRESULT OnApp(UINT, WPARAM, LPARAM, BOOL&) { if (onApp) onApp(); return 0; }
 };
 
 // An owner window made for one test and destroyed with it.

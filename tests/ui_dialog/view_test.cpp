@@ -46,21 +46,16 @@ TEST_F(ViewTest, CreatesTheWindowAndPlacesHeaderBodyAndFooter) {
     EXPECT_EQ(dlg.initParam, dlg.Handle());
     EXPECT_EQ(dlg.GetWindowText(), L"测试");
     EXPECT_TRUE(dlg.GetExStyle() & WS_EX_TOPMOST);
-    RECT client = dlg.GetClientRect();   // no frame: the client area is the whole window
-    EXPECT_EQ(client, Rect(0, 0, 300, 200));
-    EXPECT_EQ(dlg.GetViewControl().GetClientRect(), client);
+    EXPECT_EQ(dlg.GetClientRect(), Rect(0, 0, 300, 200));   // no frame: the client area is the whole window
+    EXPECT_EQ(dlg.GetViewControl().GetClientRect(), Rect(0, 0, 300, 200));
     EXPECT_TRUE(::IsWindow(dlg.GetShadow().GetShadowWindow()));
-    CBkViewImpl& items = dlg.GetViewControl();
-    EXPECT_EQ(items.FindControl(20)->GetRect(), Rect(0, 0, 40, 30));
-    EXPECT_EQ(items.FindControl(10)->GetRect(), Rect(10, 40, 60, 70));
-    EXPECT_EQ(items.FindControl(30)->GetRect(), Rect(0, 180, 300, 200));
+    for (auto c : {std::make_pair(20u, Rect(0, 0, 40, 30)), std::make_pair(10u, Rect(10, 40, 60, 70)),
+                   std::make_pair(30u, Rect(0, 180, 300, 200))})
+        EXPECT_EQ(dlg.GetViewControl().FindControl(c.first)->GetRect(), c.second) << c.first;
 }
 
 TEST_F(ViewTest, MouseSequencesGiveTheirNotificationsAndStates) {
-    struct Step {
-        UINT msg;
-        int x, y;
-    };
+    struct Step { UINT msg; int x, y; };
     const struct {
         const char* name;
         std::vector<Step> steps;
@@ -183,7 +178,7 @@ TEST_F(ViewTest, PrintAndDirtyRegionDrawTheControlsIntoATarget) {
     EXPECT_EQ(second.At(40, 55), blue);
 }
 
-TEST_F(ViewTest, ItemAccessorsAndHiddenItemsAreNotHit) {
+TEST_F(ViewTest, ItemAccessorsHiddenItemsAreNotHitAndTheTooltipFollowsTheHover) {
     EXPECT_FALSE(dlg.SetItemText(99, L"x"));
     EXPECT_TRUE(dlg.SetItemText(11, L"文字"));
     EXPECT_EQ(dlg.GetViewControl().FindControl(11)->GetInnerText(), L"文字");
@@ -195,21 +190,7 @@ TEST_F(ViewTest, ItemAccessorsAndHiddenItemsAreNotHit) {
     ::SendMessageW(view, WM_RBUTTONDOWN, 0, MAKELPARAM(5, 190));   // through to the footer
     ASSERT_EQ(dlg.notes.size(), 1u);
     EXPECT_EQ(dlg.notes[0].item, 0u);
-}
-
-TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
-    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);   // no manager: nothing kept
-    {
-        BkWinManager first;
-        { BkWinManager second; }
-        EXPECT_EQ(BkWinManager::GetInstance(), &first);
-        EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(0x10)), nullptr);
-        EXPECT_EQ(BkWinManager::SetActive(nullptr), reinterpret_cast<HWND>(0x10));
-    }
-    EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
-}
-
-TEST_F(ViewTest, TooltipFollowsTheHoveredControl) {
+    // The tooltip follows the hovered control.
     auto tipAt = [&](int x) {
         Mouse(WM_MOUSEMOVE, x, 50);
         wchar_t buf[64] = {};
@@ -225,14 +206,24 @@ TEST_F(ViewTest, TooltipFollowsTheHoveredControl) {
     EXPECT_EQ(tipAt(20), L"");
 }
 
+TEST(BkWinManager, FirstManagerIsGlobalAndKeepsTheRegisteredWindow) {
+    EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(1)), nullptr);   // no manager: nothing kept
+    {
+        BkWinManager first;
+        BkWinManager().GetInstance();   // a second manager neither takes over nor clears the first
+        EXPECT_EQ(BkWinManager::GetInstance(), &first);
+        EXPECT_EQ(BkWinManager::SetActive(reinterpret_cast<HWND>(0x10)), nullptr);
+        EXPECT_EQ(BkWinManager::SetActive(nullptr), reinterpret_cast<HWND>(0x10));
+    }
+    EXPECT_EQ(BkWinManager::GetInstance(), nullptr);
+}
+
 TEST(View, DragAndMaximiseFollowTheLayoutFlags) {
     TestDlg fixed("<layer width=\"200\" height=\"100\" nomove=\"1\"><header height=\"20\"/><body/></layer>");
     TestDlg sizable("<layer width=\"200\" height=\"100\" resize=\"1\"><header height=\"20\"/><body/></layer>");
     TestDlg parent;
     TestDlg child("<layer child=\"1\" width=\"50\" height=\"40\"><body/></layer>");
-    ASSERT_NE(fixed.Create(nullptr), nullptr);
-    ASSERT_NE(sizable.Create(nullptr), nullptr);
-    ASSERT_NE(parent.Create(nullptr), nullptr);
+    for (TestDlg* dlg : {&fixed, &sizable, &parent}) ASSERT_NE(dlg->Create(nullptr), nullptr);
     ASSERT_NE(child.Create(parent.Handle()), nullptr);
     for (TestDlg* dlg : {&fixed, &sizable, &child}) {
         HWND view = dlg->GetViewControl().Handle();
@@ -254,8 +245,6 @@ TEST(View, DragAndMaximiseFollowTheLayoutFlags) {
     EXPECT_EQ(child.GetShadow().GetShadowWindow(), nullptr);
     parent.DestroyWindow();
     EXPECT_FALSE(child.IsWindow());
-    fixed.DestroyWindow();
-    sizable.DestroyWindow();
 }
 
 TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
@@ -264,26 +253,21 @@ TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
     ASSERT_NE(minimum.Create(nullptr, rc), nullptr);
     EXPECT_EQ(minimum.GetWindowRect(), Rect(30, 40, 150, 120));
     minimum.SetWindowPos(nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT client = minimum.GetClientRect();
-    EXPECT_GE(client.right, 120);
-    EXPECT_GE(client.bottom, 80);
-    minimum.DestroyWindow();
+    EXPECT_GE(minimum.GetClientRect().right, 120);
+    EXPECT_GE(minimum.GetClientRect().bottom, 80);
 
     TestDlg held("<layer width=\"200\" height=\"100\" holdsize=\"1\" noborder=\"1\"><body/></layer>");
     ASSERT_NE(held.Create(nullptr), nullptr);
     held.SetWindowPos(nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT heldRect = held.GetWindowRect();
-    EXPECT_EQ(heldRect.right - heldRect.left, 200);
-    EXPECT_EQ(heldRect.bottom - heldRect.top, 100);
-    held.DestroyWindow();
+    const RECT heldRect = held.GetWindowRect();
+    EXPECT_EQ(heldRect, Rect(heldRect.left, heldRect.top, heldRect.left + 200, heldRect.top + 100));
 
     // Maximising a fixed layout centres it; a resizable one fills the work area.
     RECT work = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     TestDlg fixed;
     TestDlg sizable("<layer width=\"200\" height=\"100\" resize=\"1\" noborder=\"1\"><body/></layer>");
-    ASSERT_NE(fixed.Create(nullptr), nullptr);
-    ASSERT_NE(sizable.Create(nullptr), nullptr);
+    for (TestDlg* dlg : {&fixed, &sizable}) ASSERT_NE(dlg->Create(nullptr), nullptr);
     fixed.SetWindowPos(nullptr, 5, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(fixed.Handle(), SW_MAXIMIZE);
     ::ShowWindow(sizable.Handle(), SW_MAXIMIZE);
@@ -294,8 +278,6 @@ TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
     EXPECT_NEAR((fixedRect.left + fixedRect.right) / 2, (work.left + work.right) / 2, 1);
     EXPECT_EQ(sizable.GetWindowRect(), work);
     EXPECT_EQ(sizable.GetViewControl().GetClientRect(), Rect(0, 0, work.right - work.left, work.bottom - work.top));
-    fixed.DestroyWindow();
-    sizable.DestroyWindow();
 }
 
 TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
@@ -308,7 +290,6 @@ TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
     ::SendMessageW(dlg.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(target.dc()), PRF_CLIENT);
     EXPECT_EQ(target.At(50, 50), RGB(0, 0, 255));   // key colour: the target shows through
     EXPECT_EQ(target.At(15, 15), RGB(0, 255, 0));
-    dlg.DestroyWindow();
 }
 
 TEST_F(ViewTest, TheDialogShadowFollowsTheWindow) {

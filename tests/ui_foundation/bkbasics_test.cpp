@@ -1,4 +1,3 @@
-// Value parsing, the XML guard and the loadable object base.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -12,7 +11,8 @@
 
 namespace {
 
-TEST(BkValue, HexReadsWholeTextOrNothing) {
+TEST(BkValue, HexColourDecimalIdAndCursorTexts) {
+    // Hex reads the whole text or nothing.
     const struct { std::string text; UINT want; } cases[] = {
         {"2210", 0x2210u}, {"aBcD", 0xABCDu}, {"ffffffff", 0xFFFFFFFFu},
         {"", 0u}, {"2g", 0u}, {"g2", 0u}, {" 24", 0u}, {"24 ", 0u}, {"0x24", 0u}, {"-1", 0u},
@@ -20,34 +20,25 @@ TEST(BkValue, HexReadsWholeTextOrNothing) {
         {std::string("24\0" "1", 4), 0u},     // read to the real end, past an embedded NUL
     };
     for (const auto& c : cases) EXPECT_EQ(BkParseHex(c.text), c.want) << c.text;
-}
-
-TEST(BkValue, ColourNeedsSixHexDigits) {
+    // Colours need six hex digits; past the sixth nothing is read.
     EXPECT_EQ(BkParseColor("1177c0"), RGB(0x11, 0x77, 0xC0));
-    EXPECT_EQ(BkParseColor("1177C0zz"), RGB(0x11, 0x77, 0xC0));   // past the sixth: not read
+    EXPECT_EQ(BkParseColor("1177C0zz"), RGB(0x11, 0x77, 0xC0));
     const std::string bad[] = {"", "1177C", "GG0000", "11 7C0", "#11770", std::string("11770", 5)};
     for (const std::string& text : bad) EXPECT_EQ(BkParseColor(text), CLR_INVALID) << text;
-}
-
-TEST(BkValue, DecimalReadsASignedPrefixAndClamps) {
-    const struct { const char* text; int want; } cases[] = {
+    // Decimal reads a signed prefix and clamps.
+    const struct { const char* text; int want; } ints[] = {
         {"-7", -7}, {"+3", 3}, {"  5px", 5}, {"20,5", 20}, {"abc", 0}, {"-", 0},
         {"-2147483648", INT_MIN}, {"2147483648", INT_MAX},
         {"99999999999999999999999", INT_MAX}, {"-99999999999999999999999", INT_MIN},
     };
-    for (const auto& c : cases) EXPECT_EQ(BkParseInt(c.text), c.want) << c.text;
-}
-
-TEST(BkValue, IdTakesOnlyDigitsThatFit) {
+    for (const auto& c : ints) EXPECT_EQ(BkParseInt(c.text), c.want) << c.text;
+    // Ids take only digits that fit; cursor names are exact.
     UINT id = 77;
     EXPECT_TRUE(BkParseId("4294967295", &id));
     EXPECT_EQ(id, 4294967295u);
     id = 77;
     for (const char* bad : {"", "4294967296", "12a", "-1", " 1"}) EXPECT_FALSE(BkParseId(bad, &id)) << bad;
     EXPECT_EQ(id, 77u);
-}
-
-TEST(BkValue, CursorNamesAreExact) {
     LPCWSTR cursor = nullptr;
     EXPECT_TRUE(BkParseCursor("sizens", &cursor));
     EXPECT_EQ(cursor, IDC_SIZENS);
@@ -56,7 +47,7 @@ TEST(BkValue, CursorNamesAreExact) {
     EXPECT_EQ(cursor, IDC_ARROW);
 }
 
-TEST(BkXml, NestingEstimateIgnoresMarkupThatOpensNothing) {
+TEST(BkXml, NestingEstimateIgnoresMarkupThatOpensNothingAndParseRefusesNonLayouts) {
     EXPECT_EQ(BkXmlNestingDepth("<a><b/><c><d/></c></a>"), 2);
     EXPECT_EQ(BkXmlNestingDepth("<?xml version=\"1.0\"?><!-- <x><y><z> --><a b=\"<q>\" c='/>'><b/></a>"), 1);
     EXPECT_EQ(BkXmlNestingDepth("<a><![CDATA[<x><y><z>]]></a>"), 1);
@@ -64,9 +55,6 @@ TEST(BkXml, NestingEstimateIgnoresMarkupThatOpensNothing) {
     // Unclosed constructs run to the end of the text without reading past it.
     EXPECT_EQ(BkXmlNestingDepth("<a><!-- open"), 1);
     EXPECT_EQ(BkXmlNestingDepth("<a b=\"open"), 1);
-}
-
-TEST(BkXml, ParseRefusesWhatIsNotALayoutAndTooDeepNesting) {
     TiXmlDocument doc;
     EXPECT_TRUE(BkParseXml("<layout><body><text>\xE4\xB8\xAD</text></body></layout>", doc));
     ASSERT_NE(doc.RootElement(), nullptr);
@@ -127,22 +115,17 @@ TEST(BkObject, LoadOffersAttributesThroughTheChainNotifiesOnceAndNamesCompareWho
     DerivedObject obj;
     EXPECT_TRUE(obj.Load(doc.RootElement()));
     EXPECT_EQ(obj.offered, (std::vector<std::string>{"z", "b", "a", "q"}));
-    EXPECT_EQ(obj.a, "ay");
-    EXPECT_EQ(obj.b, "bee");
+    EXPECT_EQ(obj.a + obj.b, "aybee");
     EXPECT_FALSE(obj.derivedSawA);
     EXPECT_TRUE(obj.loadingSeen);
     EXPECT_EQ(obj.loadedCalls, 1);
     EXPECT_TRUE(obj.Load(doc.RootElement()));   // a second load notifies once more, not twice
     EXPECT_EQ(obj.loadedCalls, 2);
-
     DerivedObject none;
     EXPECT_FALSE(none.Load(nullptr));
-    EXPECT_EQ(none.loadedCalls, 0);
-    TiXmlDocument bare;
-    bare.Parse("<derived/>");
-    EXPECT_TRUE(none.Load(bare.RootElement()));   // no attributes still loads and notifies
+    doc.Parse("<derived/>");
+    EXPECT_TRUE(none.Load(doc.RootElement()));   // no attributes still loads and notifies
     EXPECT_EQ(none.loadedCalls, 1);
-    // The element name is compared whole and exactly.
     EXPECT_TRUE(obj.IsClass("derived"));
     for (const char* other : {"derive", "derived2", "Derived", "", "base"}) EXPECT_FALSE(obj.IsClass(other)) << other;
     EXPECT_FALSE(obj.IsClass(nullptr));

@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(BkResManager, ProgramResourcesComeFirstAndTheFolderFillsIn) {
+TEST(BkResManager, ProgramResourcesComeFirstTheFolderFillsInAndBinaryFilesComeBackWhole) {
     BkResManager::SetResourcePath(nullptr);
     std::string bytes;
     ASSERT_TRUE(BkResManager::LoadResource(IDR_XML_STRING_TABLE, L"xml", bytes));
@@ -33,15 +33,12 @@ TEST(BkResManager, ProgramResourcesComeFirstAndTheFolderFillsIn) {
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[0], bytes);
     EXPECT_EQ(sources[1], "<string><s id=\"1\">file</s></string>");
-}
 
-TEST(BkResManager, BinaryFilesComeBackWholeAndEmptyOnesCountAsMissing) {
-    ResourceFolder folder;
+    // Binary files come back whole; empty ones count as missing.
     std::string image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     image.append(70000, '\xAB');
     ASSERT_TRUE(folder.Write(201, L"png", image));
     ASSERT_TRUE(folder.Write(116, L"xml", ""));
-    std::string bytes;
     ASSERT_TRUE(BkResManager::LoadResource(201, L"png", bytes));
     EXPECT_EQ(bytes, image);
     bytes = "stale";

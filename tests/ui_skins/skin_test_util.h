@@ -51,12 +51,9 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     void Fill(COLORREF color);
-    // Every pixel becomes 0: black and fully transparent.
-    void ClearAlpha();
-    // The pixel as a COLORREF (alpha byte dropped).
-    COLORREF At(int x, int y) const;
-    // The raw 0xAARRGGBB value.
-    uint32_t Raw(int x, int y) const;
+    void ClearAlpha();                   // every pixel 0: black, fully transparent
+    COLORREF At(int x, int y) const;     // alpha byte dropped
+    uint32_t Raw(int x, int y) const;    // 0xAARRGGBB
     // Whether every pixel outside the rectangle still has the fill colour.
     bool UnchangedOutside(const RECT& rc, COLORREF fill) const;
 
@@ -80,10 +77,7 @@ std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixe
 std::string EncodeImage(int width, int height, const PixelFn& pixel, const wchar_t* format);
 
 // Expects each listed pixel of the canvas to have its colour.
-struct Px {
-    int x, y;
-    COLORREF color;
-};
+struct Px { int x, y; COLORREF color; };
 inline void ExpectPixels(const Canvas& canvas, std::initializer_list<Px> pixels)
 {
     for (const Px& p : pixels)

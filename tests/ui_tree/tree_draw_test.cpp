@@ -7,6 +7,7 @@
 
 using tree_test::Canvas;
 using tree_test::LoadTree;
+using tree_test::Rect;
 
 namespace {
 
@@ -24,20 +25,14 @@ class TreeDraw : public ::testing::Test {
 protected:
     void SetUp() override {
         tree_test::SetStyles(
-            "<style>"
-            "<class name=\"big\" textmode=\"25\" font=\"0A04\" crdisabled=\"00FF00\" crbghover=\"FFFF00\"/>"
-            "<class name=\"gdipbg\" bggdiplus=\"1\" alphabg=\"255\"/>"
-            "<class name=\"gdipclear\" bggdiplus=\"1\" alphabg=\"0\"/>"
+            "<style><class name=\"big\" textmode=\"25\" font=\"0A04\" crdisabled=\"00FF00\" crbghover=\"FFFF00\"/>"
+            "<class name=\"gdipbg\" bggdiplus=\"1\" alphabg=\"255\"/><class name=\"gdipclear\" bggdiplus=\"1\" alphabg=\"0\"/>"
             "<class name=\"gdiptext\" textmode=\"25\" font=\"0A04\" gdiplus=\"1\"/>"
             "<class name=\"shadow\" textmode=\"25\" font=\"0A04\" shadow=\"1\" crshadow=\"000000\"/>"
-            "<class name=\"pad\" x-margin=\"20\" y-margin=\"10\"/>"
-            "<class name=\"bottom\" textmode=\"28\"/>"
-            "<class name=\"bottomfixed\" textmode=\"28\" yhresizedisable=\"1\"/>"
-            "<class name=\"top\" textmode=\"20\"/>"
-            "<class name=\"topfixed\" textmode=\"20\" yhresizedisable=\"1\"/>"
-            "<class name=\"topbig\" textmode=\"20\" font=\"0A00\"/>"
-            "<class name=\"topbigfixed\" textmode=\"20\" font=\"0A00\" yhresizedisable=\"1\"/>"
-            "</style>");
+            "<class name=\"pad\" x-margin=\"20\" y-margin=\"10\"/><class name=\"bottom\" textmode=\"28\"/>"
+            "<class name=\"bottomfixed\" textmode=\"28\" yhresizedisable=\"1\"/><class name=\"top\" textmode=\"20\"/>"
+            "<class name=\"topfixed\" textmode=\"20\" yhresizedisable=\"1\"/><class name=\"topbig\" textmode=\"20\" font=\"0A00\"/>"
+            "<class name=\"topbigfixed\" textmode=\"20\" font=\"0A00\" yhresizedisable=\"1\"/></style>");
     }
     void TearDown() override { tree_test::SetStyles(""); }
 
@@ -55,7 +50,7 @@ protected:
         return root;
     }
     bool Redraw(CBkWindow* root, HRGN rgn = nullptr) {
-        HDC dc = canvas.dc();
+        HDC dc = canvas.dc();   // taken by reference
         return root->RedrawRegion(dc, rgn) != FALSE;
     }
 
@@ -133,13 +128,11 @@ TEST_F(TreeDraw, MeasuringUsesTheNearestAncestorFontAndTheMargins) {
         "<dlg pos=\"0,0,-0,-0\" font=\"0A04\"><dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"0,0\">MMMM</dlg></dlg></dlg>");
     auto padded = LoadTree("<dlg pos=\"0,0,-0,-0\"><dlg id=\"1\" pos=\"0,0\" class=\"pad\">MMMM</dlg></dlg>");
     ASSERT_TRUE(plain && bigger && padded);
-    const RECT& a = plain->FindChildByCmdID(1)->GetRect();
-    const RECT& b = bigger->FindChildByCmdID(1)->GetRect();
+    const RECT &a = plain->FindChildByCmdID(1)->GetRect(), &b = bigger->FindChildByCmdID(1)->GetRect();
     const RECT& c = padded->FindChildByCmdID(1)->GetRect();
     EXPECT_GT(b.bottom - b.top, a.bottom - a.top);
     EXPECT_GT(b.right - b.left, a.right - a.left);
-    EXPECT_EQ(c.right - c.left, a.right - a.left + 40);
-    EXPECT_EQ(c.bottom - c.top, a.bottom - a.top + 20);
+    EXPECT_EQ(c, Rect(0, 0, a.right + 40, a.bottom + 20));
 }
 
 TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
@@ -148,8 +141,7 @@ TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
     BkFontPool::SetDefaultFont(L"Microsoft YaHei", -12);
     SetUp();   // styles hold fonts from the pool: load them again under the new default
 
-    // The text's top or bottom row for a control low on the canvas, so that a
-    // lifted text stays on it.
+    // The text's top or bottom row for a control low on the canvas, so that a lifted text stays on it.
     const RECT whole = {0, 0, 200, 100};
     auto textRow = [&](const char* cls, bool lowest) {
         canvas.Clear();
@@ -163,11 +155,8 @@ TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
     BkFontPool::SetDefaultFont(face.c_str(), height);
     SetUp();
 
-    ASSERT_GT(bottomFixed, 0);
-    ASSERT_GT(topFixed, 0);
-    ASSERT_GT(topBigFixed, 0);
-    // Default font, d = 0: a bottom-aligned box moves up 2 pixels, a
-    // top-aligned one 3; a font ten pixels larger (d = 10) moves 33.
+    ASSERT_TRUE(bottomFixed > 0 && topFixed > 0 && topBigFixed > 0);
+    // Default font: a bottom-aligned box moves up 2 pixels, a top-aligned one 3; ten pixels larger: 33.
     EXPECT_EQ(bottomFixed - bottom, 2);
     EXPECT_EQ(topFixed - top, 3);
     EXPECT_EQ(topBigFixed - topBig, 33);

@@ -20,31 +20,19 @@ std::unique_ptr<CBkDialog> LoadTree(const std::string& xml, int w, int h, int x,
     return root;
 }
 
-void SetStyles(const std::string& xml) {
-    std::vector<std::string> sources;
-    if (!xml.empty()) sources.push_back(xml);
-    BkStyle::LoadStylesFromSources(sources);
+static std::vector<std::string> Sources(const std::string& xml) {
+    return xml.empty() ? std::vector<std::string>() : std::vector<std::string>{xml};
 }
-
-void SetStrings(const std::string& xml) {
-    std::vector<std::string> sources;
-    if (!xml.empty()) sources.push_back(xml);
-    BkString::LoadFromSources(sources);
-}
+void SetStyles(const std::string& xml) { BkStyle::LoadStylesFromSources(Sources(xml)); }
+void SetStrings(const std::string& xml) { BkString::LoadFromSources(Sources(xml)); }
 
 void Place(CBkWindow* wnd, int x, int y, int cx, int cy) {
     WINDOWPOS wp = {};
-    wp.x = x;
-    wp.y = y;
-    wp.cx = cx;
-    wp.cy = cy;
+    wp.x = x, wp.y = y, wp.cx = cx, wp.cy = cy;
     wnd->SendMessageToSelf(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
 }
 
-RECT Rect(int l, int t, int r, int b) {
-    RECT rc = {l, t, r, b};
-    return rc;
-}
+RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
 
 Canvas::Canvas(int w, int h, COLORREF fill) : w_(w), h_(h) {
     dc_ = ::CreateCompatibleDC(nullptr);
@@ -62,8 +50,7 @@ Canvas::~Canvas() {
 
 void Canvas::Fill(COLORREF color) {
     ::GdiFlush();
-    const DWORD px = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
-    for (int i = 0; i < w_ * h_; ++i) bits_[i] = px;
+    std::fill(bits_, bits_ + w_ * h_, (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color));
 }
 
 COLORREF Canvas::At(int x, int y) const {
@@ -74,26 +61,16 @@ COLORREF Canvas::At(int x, int y) const {
 }
 
 int Canvas::CountOther(const RECT& rc, COLORREF color) const {
-    int n = 0;
-    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(h_, rc.bottom); ++y)
-        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(w_, rc.right); ++x)
-            if (At(x, y) != color) ++n;
-    return n;
+    RECT whole = {0, 0, w_, h_}, in = {};
+    ::IntersectRect(&in, &rc, &whole);
+    return (in.right - in.left) * (in.bottom - in.top) - Count(in, color);
 }
 
 int Canvas::Count(const RECT& rc, COLORREF color, bool outside) const {
     int n = 0;
-    if (outside) {
-        for (int y = 0; y < h_; ++y)
-            for (int x = 0; x < w_; ++x) {
-                POINT pt = {x, y};
-                if (!::PtInRect(&rc, pt) && At(x, y) == color) ++n;
-            }
-        return n;
-    }
-    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(h_, rc.bottom); ++y)
-        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(w_, rc.right); ++x)
-            if (At(x, y) == color) ++n;
+    for (int y = 0; y < h_; ++y)
+        for (int x = 0; x < w_; ++x)
+            if ((::PtInRect(&rc, POINT{x, y}) != FALSE) != outside && At(x, y) == color) ++n;
     return n;
 }
 

@@ -34,10 +34,8 @@ public:
     Canvas& operator=(const Canvas&) = delete;
     HDC dc() const { return dc_; }
     void Fill(COLORREF color);
-    // Back to the default grey.
-    void Clear() { Fill(RGB(0x80, 0x80, 0x80)); }
-    // CLR_INVALID outside the canvas.
-    COLORREF At(int x, int y) const;
+    void Clear() { Fill(RGB(0x80, 0x80, 0x80)); }   // back to the default grey
+    COLORREF At(int x, int y) const;                 // CLR_INVALID outside the canvas
     // Pixels inside rc of another colour than the given one.
     int CountOther(const RECT& rc, COLORREF color) const;
     // Pixels inside rc (or, with outside, outside rc) of exactly this colour.
