@@ -130,7 +130,7 @@ TEST_F(ViewTest, HandlerMayReloadTheControlsOrDestroyTheWindow) {
     EXPECT_EQ(dlg.notes.back().code, static_cast<UINT>(BKNM_LBUTTONUP));
 }
 
-TEST_F(ViewTest, DirtyRectanglesUniteAndPaintOnceAndOtherNotificationsGoOn) {
+TEST_F(ViewTest, DirtyRectanglesUnitePaintOnceAndDrawIntoATargetOtherNotificationsGoOn) {
     CBkDialogView& v = dlg.GetViewControl();
     ::UpdateWindow(view);
     EXPECT_FALSE(v.IsDirty());
@@ -154,16 +154,13 @@ TEST_F(ViewTest, DirtyRectanglesUniteAndPaintOnceAndOtherNotificationsGoOn) {
     ::SendMessageW(view, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&other));
     ASSERT_EQ(dlg.notes.size(), 1u);
     EXPECT_EQ(dlg.notes[0].code, static_cast<UINT>(BKNM_CTRLNOTIFY));
-}
 
-TEST_F(ViewTest, PrintAndDirtyRegionDrawTheControlsIntoATarget) {
+    // Printing and the dirty region draw the controls into a target.
     const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
     Canvas printed(300, 200, blue);
     ::SendMessageW(view, WM_PRINT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
     EXPECT_EQ(printed.At(30, 55), red);   // control 10, "crbg" ff0000
     EXPECT_NE(printed.At(90, 55), red);   // control 11 has no background
-
-    CBkDialogView& v = dlg.GetViewControl();
     Canvas layered(300, 200, blue);
     v.RequestFullRepaint();
     v.DrawDirtyRegion(layered.dc());
@@ -176,6 +173,16 @@ TEST_F(ViewTest, PrintAndDirtyRegionDrawTheControlsIntoATarget) {
     v.DrawDirtyRegion(second.dc());   // only the pending rectangle
     EXPECT_EQ(second.At(15, 45), red);
     EXPECT_EQ(second.At(40, 55), blue);
+
+    // With a colour key, keyed pixels leave the target alone.
+    TestDlg keyed("<layer width=\"100\" height=\"100\" noborder=\"1\"><body>"
+                  "<dlg pos=\"0,0,-0,-0\" crbg=\"ff00ff\"><dlg pos=\"10,10,20,20\" crbg=\"00ff00\"/></dlg></body></layer>");
+    ASSERT_NE(keyed.Create(nullptr), nullptr);
+    keyed.GetViewControl().SetBlitMode(CBkDialogView::BLIT_COLORKEY, RGB(255, 0, 255));
+    Canvas target(100, 100, blue);
+    ::SendMessageW(keyed.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(target.dc()), PRF_CLIENT);
+    EXPECT_EQ(target.At(50, 50), blue);
+    EXPECT_EQ(target.At(15, 15), RGB(0, 255, 0));
 }
 
 TEST_F(ViewTest, ItemAccessorsHiddenItemsAreNotHitAndTheTooltipFollowsTheHover) {
@@ -278,18 +285,6 @@ TEST(View, SizeRulesMinimumHoldSizeAndMaximise) {
     EXPECT_NEAR((fixedRect.left + fixedRect.right) / 2, (work.left + work.right) / 2, 1);
     EXPECT_EQ(sizable.GetWindowRect(), work);
     EXPECT_EQ(sizable.GetViewControl().GetClientRect(), Rect(0, 0, work.right - work.left, work.bottom - work.top));
-}
-
-TEST(View, ColourKeyBlitLeavesKeyedPixelsAlone) {
-    TestDlg dlg("<layer width=\"100\" height=\"100\" noborder=\"1\"><body>"
-                "<dlg pos=\"0,0,-0,-0\" crbg=\"ff00ff\"><dlg pos=\"10,10,20,20\" crbg=\"00ff00\"/></dlg>"
-                "</body></layer>");
-    ASSERT_NE(dlg.Create(nullptr), nullptr);
-    dlg.GetViewControl().SetBlitMode(CBkDialogView::BLIT_COLORKEY, RGB(255, 0, 255));
-    Canvas target(100, 100, RGB(0, 0, 255));
-    ::SendMessageW(dlg.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(target.dc()), PRF_CLIENT);
-    EXPECT_EQ(target.At(50, 50), RGB(0, 0, 255));   // key colour: the target shows through
-    EXPECT_EQ(target.At(15, 15), RGB(0, 255, 0));
 }
 
 TEST_F(ViewTest, TheDialogShadowFollowsTheWindow) {

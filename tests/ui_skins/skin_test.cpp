@@ -78,11 +78,10 @@ TEST_F(SkinTest, PoolRetriesMissingIdsAndRefusesCorruptFiles) {
 
     // Skins over missing or unparsable sources load and draw nothing.
     Canvas canvas(10, 10);
-    RECT rc = {0, 0, 10, 10};
     for (const char* src : {"1104", "1119", "12ab"}) {
         auto skin = MakeSkin<CBkImageSkin>(std::string("src=\"") + src + "\"");
         EXPECT_TRUE(skin->IsLoaded());
-        skin->Draw(canvas.dc(), rc, kWhole);
+        skin->Draw(canvas.dc(), RECT{0, 0, 10, 10}, kWhole);
         EXPECT_EQ(skin->GetSkinSize().cx, 0) << src;
     }
     EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
@@ -112,8 +111,7 @@ TEST_F(SkinTest, ImageListDrawsSubImagesAtNaturalOrStretchSize) {
     EXPECT_TRUE(canvas.UnchangedOutside(kNothing, kWhite));
 
     auto stretched = MakeSkin<CBkImageSkin>("src=\"1110\" subwidth=\"10\" stretch-x=\"20\" stretch-y=\"16\"");
-    RECT at = {2, 3, 40, 30};
-    stretched->Draw(canvas.dc(), at, 2);
+    stretched->Draw(canvas.dc(), RECT{2, 3, 40, 30}, 2);
     ExpectPixels(canvas, {{2, 3, kBlue}, {21, 18, kBlue}, {22, 18, kWhite}, {21, 19, kWhite}});
 }
 
@@ -188,8 +186,7 @@ TEST_F(SkinTest, FrameKeepsCornersStretchesEdgesAndStaysInItsRectangle) {
         EXPECT_EQ(canvas.At(20, 20), kBlue) << attrs;
     }
     canvas.Fill(kWhite);
-    RECT tiny = {20, 20, 22, 21};
-    MakeSkin<CBkSkinImgFrame>("src=\"1122\" left=\"3\" top=\"3\"")->Draw(canvas.dc(), tiny, 0);
+    MakeSkin<CBkSkinImgFrame>("src=\"1122\" left=\"3\" top=\"3\"")->Draw(canvas.dc(), RECT{20, 20, 22, 21}, 0);
     EXPECT_EQ(canvas.At(20, 20), kBlue);
 }
 
@@ -199,8 +196,7 @@ TEST_F(SkinTest, HorizontalExtendStretchesTheSplitColumnOfTheStateImage) {
     auto skin = MakeSkin<CBkSkinImgHorzExtend>("src=\"1130\" left=\"5\"");
     EXPECT_EQ(skin->GetSkinSize().cy, 6);
     Canvas canvas(80, 20);
-    RECT rc = {0, 2, 60, 20};
-    skin->Draw(canvas.dc(), rc, 0);
+    skin->Draw(canvas.dc(), RECT{0, 2, 60, 20}, 0);
     ExpectPixels(canvas, {{4, 2, kRed}, {5, 2, kGreen}, {45, 7, kGreen}, {46, 7, kBlue}, {59, 2, kBlue},
                           {30, 8, kWhite}});   // bitmap height only
     canvas.Fill(kWhite);
@@ -211,13 +207,12 @@ TEST_F(SkinTest, HorizontalExtendStretchesTheSplitColumnOfTheStateImage) {
     // Four 10-wide sub-images of grey levels 0, 60, 120, 180.
     WriteBmp(1131, 40, 4, 24, [](int x, int) { int v = (x / 10) * 60; return Argb(RGB(v, v, v)); });
     auto states = MakeSkin<CBkSkinImgHorzExtend>("src=\"1131\" subwidth=\"10\" left=\"3\"");
-    RECT bar = {0, 0, 30, 4};
     const struct { DWORD state; int level; } cases[] = {
         {0, 0}, {BKSTATE_HOVER, 1}, {BKSTATE_PUSHED | BKSTATE_HOVER, 2}, {BKSTATE_DISABLED | BKSTATE_PUSHED, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.state);
-        states->Draw(canvas.dc(), bar, c.state);
+        states->Draw(canvas.dc(), RECT{0, 0, 30, 4}, c.state);
         const COLORREF want = RGB(c.level * 60, c.level * 60, c.level * 60);
         ExpectPixels(canvas, {{0, 0, want}, {15, 0, want}, {29, 3, want}});
     }
@@ -358,14 +353,13 @@ TEST_F(SkinTest, SubImagesWrapAroundTheStripAndPerPixelAlphaBlends) {
     auto skin = MakeSkin<CBkPngSkin>("src=\"2020\" subwidth=\"36\"");
     EXPECT_EQ(skin->GetSkinSize().cx, 36);
     Canvas canvas(60, 20);
-    RECT rc = {4, 4, 60, 20};
     const struct { DWORD index; COLORREF color; } cases[] = {
         {1, kGreen}, {5, kGreen}, {static_cast<DWORD>(-1), kYellow}, {0, kRed}, {2, kBlue},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
         canvas.Fill(kWhite);
-        skin->Draw(canvas.dc(), rc, c.index);
+        skin->Draw(canvas.dc(), RECT{4, 4, 60, 20}, c.index);
         ExpectPixels(canvas, {{4, 4, c.color}, {39, 15, c.color}});
         EXPECT_TRUE(canvas.UnchangedOutside(RECT{4, 4, 40, 16}, kWhite));
     }
@@ -406,8 +400,7 @@ TEST_F(SkinTest, MarginsKeepCapsAndStretchOrTileTheMiddle) {
 
     WriteImage(2024, L"png", 10, 30, [](int, int y) { return Solid(y < 5 ? kRed : y < 25 ? kGreen : kBlue); });
     canvas.Fill(kWhite);
-    RECT bar = {0, 0, 10, 100};
-    MakeSkin<CBkPngSkin>("src=\"2024\" margin_top=\"5\" margin_bottom=\"5\"")->Draw(canvas.dc(), bar, 0);
+    MakeSkin<CBkPngSkin>("src=\"2024\" margin_top=\"5\" margin_bottom=\"5\"")->Draw(canvas.dc(), RECT{0, 0, 10, 100}, 0);
     ExpectPixels(canvas, {{5, 0, kRed}, {5, 4, kRed}, {5, 6, kGreen}, {5, 93, kGreen}, {5, 95, kBlue}, {9, 99, kBlue}});
 }
 
@@ -441,8 +434,7 @@ TEST_F(SkinTest, FlipMirrorStretchTileGreyAndPoints) {
     WriteImage(2027, L"png", 10, 10, [](int, int) { return Solid(kRed); });
     auto square = MakeSkin<CBkPngSkin>("src=\"2027\"");
     canvas.Fill(kWhite);
-    RECT area = {0, 0, 35, 25};
-    square->DrawTiled(canvas.dc(), area);
+    square->DrawTiled(canvas.dc(), RECT{0, 0, 35, 25});
     ExpectPixels(canvas, {{0, 0, kRed}, {29, 19, kRed}, {32, 5, kWhite}, {5, 22, kWhite}});   // no partial copies
     canvas.Fill(kWhite);
     RECT dest = {0, 0, 20, 20}, src = {0, 0, 10, 10};
@@ -553,14 +545,12 @@ TEST_F(SkinTest, NormalSkinSubImagesTilesGreyAndMargins) {
     skin->Draw(canvas.dc(), rc, 6);
     ExpectPixels(canvas, {{0, 0, kBlue}, {36, 0, kWhite}});
     canvas.Fill(kWhite);
-    RECT wide = {0, 0, 150, 30};
-    skin->DrawTiled(canvas.dc(), wide);
+    skin->DrawTiled(canvas.dc(), RECT{0, 0, 150, 30});
     ExpectPixels(canvas, {{0, 13, kRed}, {143, 23, kYellow}, {145, 5, kWhite}, {5, 25, kWhite}});
     skin->DrawGray(canvas.dc(), rc, rc);
     EXPECT_NEAR_COLOUR(canvas, 5, 5, RGB(76, 76, 76), 2);
 
     canvas.Fill(kWhite);
-    RECT bar = {0, 0, 150, 20};
-    MakeSkin<CBkNormalPngSkin>("src=\"2044\" margin_left=\"36\" margin_right=\"36\"")->Draw(canvas.dc(), bar, 0);
+    MakeSkin<CBkNormalPngSkin>("src=\"2044\" margin_left=\"36\" margin_right=\"36\"")->Draw(canvas.dc(), RECT{0, 0, 150, 20}, 0);
     ExpectPixels(canvas, {{0, 5, kRed}, {60, 5, kGreen}, {149, 5, kYellow}, {5, 15, kWhite}});   // image height only
 }
