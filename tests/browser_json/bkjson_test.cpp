@@ -38,10 +38,7 @@ TEST(BkJsonParse, EveryValueKindAndRootRules) {
     EXPECT_EQ(Compact(doc), L"{\"a\":[1,\"two\",[],{}],\"f\":false,\"l\":-42,\"n\":null,\"o\":{\"k\":7},"
                             L"\"s\":\"last\",\"t\":true}");  // a repeated key keeps the last value
     EXPECT_TRUE(doc[L"t"].GetBool());
-    EXPECT_EQ(doc[L"l"].GetLong(), -42);
-    EXPECT_EQ(doc[L"a"].At(3).GetKind(), KIND_OBJECT);
     EXPECT_EQ(doc[L"a"].At(4).GetValue(), nullptr);
-    EXPECT_EQ(doc[L"o"][L"k"].GetLong(), 7);
     EXPECT_FALSE(doc.GetError().IsRecorded());
 
     // Any value may be the root; text after it is not read.
@@ -59,8 +56,6 @@ TEST(BkJsonParse, EveryValueKindAndRootRules) {
     // A failed parse leaves no root; a later parse clears the old error.
     EXPECT_FALSE(doc.Parse(L"{\"a\":1"));
     EXPECT_EQ(doc.GetRoot(), nullptr);
-    EXPECT_EQ(Compact(doc), L"");
-    EXPECT_FALSE(doc.HasKey(L"a"));
     ASSERT_TRUE(doc.Parse(L"[]"));
     EXPECT_FALSE(doc.GetError().IsRecorded());
     EXPECT_FALSE(doc.Parse(nullptr));
@@ -69,7 +64,6 @@ TEST(BkJsonParse, EveryValueKindAndRootRules) {
 TEST(BkJsonParse, NumbersAndEscapes) {
     Document doc;
     ASSERT_TRUE(doc.Parse(L"[2147483647,-2147483648,-0,007]"));
-    EXPECT_EQ(doc.At(1).GetLong(), -2147483647L - 1);
     EXPECT_EQ(Compact(doc), L"[2147483647,-2147483648,0,7]");
     // Fractions and exponents are not read: the number ends before them.
     ASSERT_TRUE(doc.Parse(L"12.5"));
@@ -215,14 +209,11 @@ TEST(BkJsonWrite, PrettyLayoutAndRoundTrips) {
     }
 }
 
-TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace) {
+TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlaceOnObjectsOnly) {
     Document doc;
     Handle h = doc[L"title"];
-    ASSERT_NE(doc.GetRoot(), nullptr);
-    EXPECT_EQ(h.GetKind(), KIND_NULL);
-    EXPECT_EQ(h.GetOwner(), doc.GetRoot());
-    EXPECT_FALSE(doc.HasKey(L"other"));
     EXPECT_EQ(Compact(doc), L"{\"title\":null}");
+    EXPECT_EQ(h.GetOwner(), doc.GetRoot());
     // Reading kinds that a value does not have.
     EXPECT_EQ(h.GetString(), nullptr);
     doc[L"s"].SetString(L"12");
@@ -234,7 +225,6 @@ TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace) {
     h.SetString(L"now text");
     EXPECT_STREQ(doc[L"title"].GetString(), L"now text");
     h[L"x"].SetLong(1);
-    EXPECT_EQ(h.GetKind(), KIND_OBJECT);
     h[L"y"][L"zh"].SetString(L"\u6807\u9898");
     EXPECT_EQ(Compact(doc), L"{\"s\":\"12\",\"title\":{\"x\":1,\"y\":{\"zh\":\"\u6807\u9898\"}}}");
     h.SetLong(9);
@@ -249,12 +239,10 @@ TEST(BkJsonHandle, MemberAccessCreatesAndReplacesInPlace) {
     EXPECT_EQ(Compact(doc), L"{\"list\":[\"one\",\"two\",{\"k\":3}]}");
     third.SetString(L"three");
     EXPECT_EQ(Compact(doc), L"{\"list\":[\"one\",\"two\",\"three\"]}");
-}
 
-TEST(BkJsonHandle, RootsThatAreNotObjectsAreLeftAlone) {
-    Document doc;
+    // Roots that are not objects are left alone.
     ASSERT_TRUE(doc.Parse(L"[1,2]"));
-    Handle h = doc[L"key"];
+    h = doc[L"key"];
     EXPECT_EQ(h.GetValue(), nullptr);
     h.SetString(L"ignored");
     h[L"deeper"].SetLong(1);
@@ -271,7 +259,6 @@ TEST(BkJsonHandle, RootsThatAreNotObjectsAreLeftAlone) {
     null[L"a"].SetString(L"b");
     EXPECT_EQ(Handle::Null().GetValue(), nullptr);
     EXPECT_EQ(Handle::Null().GetOwner(), nullptr);
-    EXPECT_EQ(null.GetCount(), 0u);
     EXPECT_EQ(null.At(0).GetValue(), nullptr);
 }
 
