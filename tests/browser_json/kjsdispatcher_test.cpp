@@ -20,9 +20,7 @@ public:
         };
         return table.Find(name);
     }
-    void OnUnknownScriptMethod(const std::wstring& name, BkJson::Document&, BkJson::Document&) {
-        unknown.push_back(name);
-    }
+    void OnUnknownScriptMethod(const std::wstring& name, BkJson::Document&, BkJson::Document&) { unknown.push_back(name); }
 
     std::vector<std::wstring> calls, unknown;
     bool paramsHadRoot = false;
@@ -33,14 +31,8 @@ private:
         if (params.HasKey(L"text")) result[L"text"].SetString(params[L"text"].GetString());
         result[L"next"].SetLong(params[L"n"].GetLong() + 1);
     }
-    void OnSilent(BkJson::Document& params, BkJson::Document&) {
-        calls.push_back(L"silent");
-        paramsHadRoot = params.GetRoot() != nullptr;
-    }
-    void OnThrows(BkJson::Document&, BkJson::Document&) {
-        calls.push_back(L"throws");
-        throw std::runtime_error("method failed");
-    }
+    void OnSilent(BkJson::Document& params, BkJson::Document&) { calls.push_back(L"silent"); paramsHadRoot = params.GetRoot() != nullptr; }
+    void OnThrows(BkJson::Document&, BkJson::Document&) { calls.push_back(L"throws"); throw std::runtime_error("method failed"); }
 };
 
 // Three string arguments as script passes them, stored last first; a null
@@ -80,7 +72,7 @@ HRESULT Call(IDispatch* dispatch, ScriptArgs& args, std::wstring& answer, DISPID
     return hr;
 }
 
-TEST(KJsDispatcher, InterfacesAndNames) {
+TEST(KJsDispatcher, InterfacesNamesAndCalls) {
     ScriptOwner owner;
     IDispatch* dispatch = &owner;
     for (REFIID iid : { IID_IDispatch, IID_IUnknown, DIID_DWebBrowserEvents2 }) {
@@ -103,10 +95,8 @@ TEST(KJsDispatcher, InterfacesAndNames) {
     EXPECT_EQ(ids[0], DISPID_KJS_CALL);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
     EXPECT_EQ(owner.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_INVALIDARG);
-}
 
-TEST(KJsDispatcher, CallsTheNamedMethodAndAnswersWithCompactJson) {
-    ScriptOwner owner;
+    // The named method is called and answers with compact text.
     std::wstring answer;
     ScriptArgs echo(L"kieframe", L"echo", L"{\"text\":\"a/b \u4e2d\\u6587\",\"n\":41}");
     EXPECT_EQ(Call(&owner, echo, answer), S_OK);
@@ -117,8 +107,7 @@ TEST(KJsDispatcher, CallsTheNamedMethodAndAnswersWithCompactJson) {
     EXPECT_EQ(answer, L"");
     EXPECT_TRUE(owner.paramsHadRoot);
     // Script may ignore the answer.
-    EXPECT_EQ(owner.Invoke(DISPID_KJS_CALL, IID_NULL, 0, DISPATCH_METHOD, echo.Params(), nullptr, nullptr, nullptr),
-              S_OK);
+    EXPECT_EQ(owner.Invoke(DISPID_KJS_CALL, IID_NULL, 0, DISPATCH_METHOD, echo.Params(), nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(owner.calls, (std::vector<std::wstring>{L"echo", L"silent", L"echo"}));
 }
 

@@ -66,28 +66,20 @@ TEST_F(ProxySettings, ServerTexts) {
     EXPECT_EQ(1, SplitHostPort(L"proxy:99999999999999999999", host, port));
     EXPECT_GT(port, 65535u);
 
-    struct Case { const wchar_t* server; int found; DWORD mode; const wchar_t* host; DWORD port; };
-    const Case cases[] = {
-        {L"HTTP=Proxy:8080;https=proxy:8443", 1, PROXY_MODE_HTTP, L"proxy", 8080},
-        {L"proxyhost", 1, PROXY_MODE_HTTP, L"proxyhost", 80},
-        {L"http=a:1;socks=Sock:1080", 1, PROXY_MODE_SOCKS5, L"sock", 1080},
+    // Each as "mode host:port" (2 is HTTP, 3 SOCKS5), or "none".
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"HTTP=Proxy:8080;https=proxy:8443", L"2 proxy:8080"}, {L"proxyhost", L"2 proxyhost:80"},
+        {L"http=a:1;socks=Sock:1080", L"3 sock:1080"},
         // The chosen entry ends at ';': its host is not taken from the next one.
-        {L"http=plain;https=other:8443", 1, PROXY_MODE_HTTP, L"plain", 80},
-        {L"http://web:8000", 1, PROXY_MODE_HTTP, L"web", 8000},
-        {L"", 0, 0, L"", 0},
-        {L"http=", 0, 0, L"", 0},
-        {L":8080", 0, 0, L"", 0},
+        {L"http=plain;https=other:8443", L"2 plain:80"}, {L"http://web:8000", L"2 web:8000"},
+        {L"", L"none"}, {L"http=", L"none"}, {L":8080", L"none"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         DWORD mode = 0;
         port = 80;
         host = L"stale";
-        EXPECT_EQ(c.found, ParseSystemProxyServer(c.server, mode, port, host)) << c.server;
-        if (c.found) {
-            EXPECT_EQ(c.mode, mode) << c.server;
-            EXPECT_EQ(std::wstring(c.host), host) << c.server;
-            EXPECT_EQ(c.port, port) << c.server;
-        }
+        const bool found = ParseSystemProxyServer(c.first, mode, port, host) != 0;
+        EXPECT_EQ(c.second, found ? std::to_wstring(mode) + L" " + host + L":" + std::to_wstring(port) : L"none") << c.first;
     }
 }
 
