@@ -57,7 +57,6 @@ TEST(Dialog, EscapeEnterAndCloseBecomeItemsTwoAndOneUnlessCtrlOrDisabled) {
     ::EnableWindow(hwnd, FALSE);
     ::SendMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(dlg.notes.empty());
-    dlg.DestroyWindow();
 }
 
 TEST(Dialog, DoModalEndsOnAPostedEndDialogAndReenablesTheOwner) {
@@ -144,8 +143,6 @@ TEST(Dialog, WheelScrollsTheWindowUnderTheCursor) {
               1);
     ::SendMessageW(dlg.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(650, 550));
     EXPECT_EQ(target.scrolls, (std::vector<UINT>{SB_PAGEDOWN, SB_PAGEUP}));
-    target.DestroyWindow();
-    dlg.DestroyWindow();
 }
 
 namespace {
@@ -192,7 +189,4 @@ TEST(Dialog, ForwardsKeysToTheRealWindowThatHoldsTheFocus) {
     MSG outside = {nullptr, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
     EXPECT_FALSE(dlg.PreTranslateMessage(&outside));
     EXPECT_EQ(holder.forwarded.size(), 3u);
-    ::DestroyWindow(edit);
-    holder.DestroyWindow();
-    dlg.DestroyWindow();
 }

@@ -64,18 +64,9 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
 
 std::string MakeBmp(int width, int height, int bitsPerPixel, const PixelFn& pixel) {
     const int stride = ((width * bitsPerPixel + 31) / 32) * 4;
-    BITMAPFILEHEADER fh = {};
-    BITMAPINFOHEADER ih = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + stride * height;
-    ih.biSize = sizeof(ih);
-    ih.biWidth = width;
-    ih.biHeight = height;
-    ih.biPlanes = 1;
-    ih.biBitCount = static_cast<WORD>(bitsPerPixel);
-    ih.biCompression = BI_RGB;
-    ih.biSizeImage = stride * height;
+    const DWORD offBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), size = stride * height;
+    BITMAPFILEHEADER fh = {0x4D42, offBits + size, 0, 0, offBits};
+    BITMAPINFOHEADER ih = {sizeof(ih), width, height, 1, static_cast<WORD>(bitsPerPixel), BI_RGB, size, 0, 0, 0, 0};
     std::string bytes(reinterpret_cast<const char*>(&fh), sizeof(fh));
     bytes.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
     std::vector<unsigned char> row(stride);
@@ -98,12 +89,8 @@ bool FindEncoder(const wchar_t* mime, CLSID* clsid) {
     std::vector<BYTE> buffer(size);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
     if (Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, mime) == 0) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
+    for (UINT i = 0; i < count; ++i)
+        if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, mime) == 0) return *clsid = codecs[i].Clsid, true;
     return false;
 }
 
