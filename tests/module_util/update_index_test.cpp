@@ -65,7 +65,7 @@ TEST(UpdateIndex, LeafEntriesWithDefaults) {
     EXPECT_EQ(ReadUpdateEntries(Read(L"[Comment]\nFN=c.dll\nSFN=1\n")).size(), 1u);
 }
 
-TEST(UpdateIndex, LocalFolderRule) {
+TEST(UpdateIndex, LocalFolderRuleAndEntriesThatWouldWriteOutside) {
     struct Case { const wchar_t* lp; bool kept; const wchar_t* folder; };
     const Case cases[] = {
         {L"", true, L""},          {L"%P\\bin%", true, L"bin"}, {L"%P%", true, L""},
@@ -74,22 +74,14 @@ TEST(UpdateIndex, LocalFolderRule) {
     };
     for (const Case& c : cases) {
         std::wstring folder = L"unchanged";
-        EXPECT_EQ(ApplyLocalFolderRule(c.lp, folder), c.kept) << c.lp;
-        if (c.kept) {
-            EXPECT_EQ(folder, c.folder) << c.lp;
-        }
+        const bool kept = ApplyLocalFolderRule(c.lp, folder);
+        EXPECT_EQ(std::wstring(c.kept ? c.folder : L"<refused>"), kept ? folder : L"<refused>") << c.lp;
     }
-    const std::vector<CUpdateEntry> entries = ReadUpdateEntries(Read(
-        L"[1]\nFN=a.dll\nSFN=1\nLP=%APPDATA%\n"
-        L"[2]\nFN=b.dll\nSFN=2\nLP=plugins\\\n"));
-    ASSERT_EQ(entries.size(), 1u);
-    // A backslash is always added, even after one.
-    EXPECT_EQ(entries[0].Destination, L"plugins\\\\b.dll");
-}
 
-TEST(UpdateIndex, EntriesThatWouldWriteOutsideTheFolderAreSkipped) {
+    // Entries the rule refuses or that would write outside the folder are skipped.
     const std::vector<CUpdateEntry> entries = ReadUpdateEntries(Read(
-        L"[ok]\nFN=ok.dll\nSFN=1\n"
+        L"[app]\nFN=a.dll\nSFN=1\nLP=%APPDATA%\n"
+        L"[ok]\nFN=ok.dll\nSFN=1\nLP=plugins\\\n"
         L"[up]\nFN=..\\evil.dll\nSFN=1\n"
         L"[up2]\nFN=a.dll\nSFN=1\nLP=bin\\..\\..\n"
         L"[dots]\nFN=a.dll\nSFN=1\nLP=... \n"
@@ -103,7 +95,7 @@ TEST(UpdateIndex, EntriesThatWouldWriteOutsideTheFolderAreSkipped) {
         L"[badserver]\nFN=c.dll\nSFN=..\\..\\x\n"
         L"[info]\nc=0\n"));
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].FileName, L"ok.dll");
+    EXPECT_EQ(entries[0].Destination, L"plugins\\\\ok.dll");  // a backslash is always added, even after one
     EXPECT_TRUE(IsContainedRelativePath(L"a..b\\c/d.dll"));
     EXPECT_FALSE(IsContainedRelativePath(L""));
     EXPECT_FALSE(IsContainedRelativePath(L"a/./b"));
