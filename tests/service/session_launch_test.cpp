@@ -160,26 +160,21 @@ TEST(SessionLaunch, TokenFallbacksAndFailures) {
     EXPECT_FALSE(ResolveProgramPath(L"C:\\" + std::wstring(257, L'b'), L"C:\\svc", &out));
 }
 
-TEST(SessionLaunch, AutorunRegistryRule) {
+TEST(SessionLaunch, RealSystemReadsAutorunAndStartsProgramInActiveSession) {
     CSystemSession system;
-    // A missing key is created by the read.
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Lumsek");
-    EXPECT_EQ(0u, system.ReadAutorun());
+    EXPECT_EQ(0u, system.ReadAutorun());  // a missing key is created by the read
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Lumsek", 0, KEY_ALL_ACCESS, &key));
     const DWORD one = 1;
+    const wchar_t text[] = L"1";  // a text "1" is no switch
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"autorun", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4));
     EXPECT_EQ(1u, system.ReadAutorun());
-    // A text "1" is no switch.
-    const wchar_t text[] = L"1";
     RegSetValueExW(key, L"autorun", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text));
     EXPECT_EQ(0u, system.ReadAutorun());
     RegDeleteValueW(key, L"autorun");
     RegCloseKey(key);
-}
 
-TEST(SessionLaunch, RealSystemStartsProgramInActiveSession) {
-    CSystemSession system;
     DWORD sessionId = 0;
     const DWORD sessionError = system.GetActiveSessionId(&sessionId);
     HANDLE token = nullptr;
