@@ -138,6 +138,9 @@ int ApplyProxySettings(CURL* handle) {
     std::wstring user, password;
     if (ReadProxyCredentials(user, password) == 0) return CURLE_OK;
     if ((rc = curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC))) != CURLE_OK) return rc;
-    std::string userPwd = platform::WideToAnsi(user + L":" + password);
-    return curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, userPwd.c_str());
+    // Separate options: a ':' inside the user name must not split it.
+    std::string userA = platform::WideToAnsi(user);
+    std::string passwordA = platform::WideToAnsi(password);
+    if ((rc = curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, userA.c_str())) != CURLE_OK) return rc;
+    return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, passwordA.c_str());
 }

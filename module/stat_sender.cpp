@@ -32,19 +32,20 @@ CStatSender::CStatSender(std::wstring host) : host_(std::move(host)) {
 
 CStatSender::~CStatSender() { Shutdown(); }
 
-void CStatSender::Enqueue(std::wstring event, std::wstring params) {
+bool CStatSender::Enqueue(std::wstring event, std::wstring params) {
     platform::ScopedLock lock(lock_);
-    if (stopping_) return;
+    // Without a running sender the queue would only grow.
+    if (stopping_ || !thread_.IsStarted() || queue_.size() >= kStatQueueLimit) return false;
     std::wstring record = BuildStatRecord(GetMachineUuid(), ReadTrackingId(), params);
     queue_.push_back(BuildStatBody(event, record));
-    if (newItem_) ::SetEvent(newItem_.Get());
+    ::SetEvent(newItem_.Get());
+    return true;
 }
 
 void CStatSender::Shutdown() {
     {
         platform::ScopedLock lock(lock_);
-        if (stopping_) return;
-        stopping_ = true;
+        if (stopping_.exchange(true)) return;
     }
     if (stop_) ::SetEvent(stop_.Get());
     if (thread_.IsStarted()) {
@@ -94,6 +95,8 @@ void CStatSender::SendTaken(std::vector<std::wstring>& taken) {
     // Sent bodies are dropped: nothing reads them again and a long run would
     // otherwise keep every event in memory. A failed post is not retried.
     for (const std::wstring& body : taken) {
+        // A shutdown waits for this thread: leave between posts, not after all of them.
+        if (stopping_) return;
         std::string bytes = platform::WideToAnsi(body);
         std::string response;
         HttpPost(url.c_str(), bytes.c_str(), bytes.size(), response);

@@ -20,6 +20,10 @@ std::wstring BuildStatRecord(const std::wstring& uuid, const std::wstring& tid, 
 // "t=%s&c=%s" with the base64 of the record in the ANSI code page.
 std::wstring BuildStatBody(const std::wstring& event, const std::wstring& record);
 
+// Bodies waiting beyond this many are refused: a server that never answers
+// must not make the queue grow for the whole run.
+constexpr size_t kStatQueueLimit = 256;
+
 class CStatSender {
 public:
     // Starts the sender thread at once.
@@ -29,9 +33,11 @@ public:
     CStatSender& operator=(const CStatSender&) = delete;
 
     // Builds the body with the machine's identity and queues it; any thread.
-    // Ignored once Shutdown has begun.
-    void Enqueue(std::wstring event, std::wstring params);
-    // Stops the thread after the posts it has taken and waits for it.
+    // False (nothing queued) once Shutdown has begun, when the sender thread
+    // could not start, or when kStatQueueLimit bodies already wait.
+    bool Enqueue(std::wstring event, std::wstring params);
+    // Stops the thread and waits for it: the post in progress ends (within
+    // its time-out), the bodies taken but not yet posted are dropped.
     void Shutdown();
 
     // Posts made so far, whatever their outcome.
@@ -52,5 +58,5 @@ private:
     std::atomic<size_t> sendIndex_{0};
     std::wstring url_;
     std::wstring host_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};
 };

@@ -50,13 +50,19 @@ void SetDescription(SC_HANDLE manager, SC_HANDLE service) {
 }
 
 // Polls every 100 ms until the service reaches `target`; a stop on the way
-// to RUNNING answers SVC_E_SERVICE_STOPPED.
+// to RUNNING answers SVC_E_SERVICE_STOPPED, a service that hangs in a pending
+// state ERROR_SERVICE_REQUEST_TIMEOUT after kServiceWaitLimitMs.
 DWORD WaitForState(SC_HANDLE service, DWORD target) {
-    for (;;) {
+    for (DWORD waited = 0;; waited += kStatusPollMs) {
         SERVICE_STATUS status = {};
         if (!::QueryServiceStatus(service, &status)) return LogFailure(L"QueryServiceStatus");
         if (status.dwCurrentState == target) return NO_ERROR;
         if (target == SERVICE_RUNNING && status.dwCurrentState == SERVICE_STOPPED) return SVC_E_SERVICE_STOPPED;
+        if (waited >= kServiceWaitLimitMs) {
+            ServiceLog(L"Service still in state %lu after %lu ms", static_cast<unsigned long>(status.dwCurrentState),
+                       static_cast<unsigned long>(waited));
+            return ERROR_SERVICE_REQUEST_TIMEOUT;
+        }
         ::Sleep(kStatusPollMs);
     }
 }

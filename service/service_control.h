@@ -13,12 +13,15 @@ extern const wchar_t kServiceDescription[];
 
 // A start-and-wait saw the service reach STOPPED instead of RUNNING.
 constexpr DWORD SVC_E_SERVICE_STOPPED = 0xE0000018;
+// The longest a start or stop waits for the state it asked for.
+constexpr DWORD kServiceWaitLimitMs = 60000;
 
 // Creates the automatic LocalSystem service for this program (an existing one
 // counts as success) and sets its description.
 bool InstallService();
 // NO_ERROR or the Win32 error; with `wait`, polls every 100 ms until the
-// service runs (or SVC_E_SERVICE_STOPPED when it stopped instead).
+// service runs (SVC_E_SERVICE_STOPPED when it stopped instead,
+// ERROR_SERVICE_REQUEST_TIMEOUT after kServiceWaitLimitMs).
 DWORD StartSvc(bool wait);
 // NO_ERROR or the Win32 error; with `wait`, polls until the service stopped.
 DWORD StopSvc(bool wait);

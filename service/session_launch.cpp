@@ -159,7 +159,7 @@ DWORD RunSessionLaunch(ISessionSystem& system, const std::wstring& programFolder
     // The user's session is usable once its shell runs.
     for (;;) {
         const bool found = system.IsExplorerRunning();
-        system.Sleep(kExplorerPollMs);
+        if (!system.Sleep(kExplorerPollMs)) return NO_ERROR;  // the service is being stopped
         if (found) break;
     }
 

@@ -15,7 +15,8 @@ public:
     // 0 when the value is missing or not a DWORD.
     virtual DWORD ReadAutorun() = 0;
     virtual bool IsExplorerRunning() = 0;
-    virtual void Sleep(DWORD ms) = 0;
+    // Waits `ms`; false when a stop was asked for meanwhile (the wait ends then).
+    virtual bool Sleep(DWORD ms) = 0;
     virtual void GetWindowsVersion(DWORD* platformId, DWORD* major, DWORD* minor) = 0;
 
     // The first session in the active state; ERROR_NOT_FOUND when none.
@@ -48,8 +49,8 @@ static_assert(kLaunchFlagsWithEnvironment == 0x430 && kLaunchFlagsPlain == 0x30,
 
 // The service's work, once per start: unless "autorun" is 1, wait for the
 // shell, then start <programFolder>\lumsek.exe in the active user's session.
-// Answers NO_ERROR when nothing was to be done or the program was started,
-// else the Win32 error of the failed step.
+// Answers NO_ERROR when nothing was to be done, the program was started or a
+// stop ended the wait for the shell, else the Win32 error of the failed step.
 DWORD RunSessionLaunch(ISessionSystem& system, const std::wstring& programFolder);
 
 // A path with a drive (optionally inside a leading quote) is taken as it is;
@@ -72,9 +73,11 @@ DWORD CreateProcessAsActivedUser(ISessionSystem& system, const std::wstring& pat
 // The real system calls.
 class CSystemSession : public ISessionSystem {
 public:
+    // `stopEvent` (may be null) ends the waits as soon as it is set.
+    explicit CSystemSession(HANDLE stopEvent = nullptr) noexcept : stopEvent_(stopEvent) {}
     DWORD ReadAutorun() override;
     bool IsExplorerRunning() override;
-    void Sleep(DWORD ms) override;
+    bool Sleep(DWORD ms) override;
     void GetWindowsVersion(DWORD* platformId, DWORD* major, DWORD* minor) override;
     DWORD GetActiveSessionId(DWORD* sessionId) override;
     DWORD QueryUserToken(DWORD sessionId, HANDLE* token) override;
@@ -86,6 +89,9 @@ public:
     DWORD CreateProcessAsUser(HANDLE token, const std::wstring& application, const std::wstring& commandLine,
                               DWORD flags, void* environment) override;
     void Log(const std::wstring& line) override;
+
+private:
+    HANDLE stopEvent_;
 };
 
 // The Toolhelp look for a process by executable name (case ignored); 0 when

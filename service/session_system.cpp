@@ -58,7 +58,13 @@ DWORD CSystemSession::ReadAutorun() {
 
 bool CSystemSession::IsExplorerRunning() { return FindExplorerProcessId() != 0; }
 
-void CSystemSession::Sleep(DWORD ms) { ::Sleep(ms); }
+bool CSystemSession::Sleep(DWORD ms) {
+    if (stopEvent_ == nullptr) {
+        ::Sleep(ms);
+        return true;
+    }
+    return ::WaitForSingleObject(stopEvent_, ms) == WAIT_TIMEOUT;
+}
 
 void CSystemSession::GetWindowsVersion(DWORD* platformId, DWORD* major, DWORD* minor) {
     OSVERSIONINFOW info = {};

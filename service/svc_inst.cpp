@@ -20,6 +20,12 @@ KxESvcInst::KxESvcInst() {
     status_.dwServiceType = SERVICE_WIN32;  // 0x30
     status_.dwCurrentState = SERVICE_START_PENDING;
     status_.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+    stopEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stopEvent_) ServiceLog(L"CreateEventW failed, error: %lu", static_cast<unsigned long>(::GetLastError()));
+}
+
+bool KxESvcInst::StopRequested() const {
+    return stopEvent_ && ::WaitForSingleObject(stopEvent_.Get(), 0) == WAIT_OBJECT_0;
 }
 
 DWORD KxESvcInst::CurrentState() const {
@@ -32,7 +38,12 @@ void KxESvcInst::ReportState(DWORD state, DWORD exitCode) {
     SERVICE_STATUS_HANDLE handle;
     {
         platform::ScopedLock guard(lock_);
+        // Nothing may follow STOPPED: the manager may already have ended us.
+        if (stoppedReported_) return;
+        stoppedReported_ = state == SERVICE_STOPPED;
         status_.dwCurrentState = state;
+        // A stopping service takes no further controls.
+        status_.dwControlsAccepted = state == SERVICE_STOP_PENDING || state == SERVICE_STOPPED ? 0 : SERVICE_ACCEPT_STOP;
         status_.dwWin32ExitCode = exitCode;
         status = status_;
         handle = statusHandle_;
@@ -43,7 +54,10 @@ void KxESvcInst::ReportState(DWORD state, DWORD exitCode) {
 
 DWORD WINAPI KxESvcInst::ServiceCtrlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
     if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
-        Instance().ReportState(SERVICE_STOPPED, NO_ERROR);
+        KxESvcInst& self = Instance();
+        // The work sees the event within its wait and reports STOPPED itself.
+        self.ReportState(SERVICE_STOP_PENDING, NO_ERROR);
+        if (self.stopEvent_) ::SetEvent(self.stopEvent_.Get());
         return NO_ERROR;
     }
     return ERROR_CALL_NOT_IMPLEMENTED;
@@ -60,15 +74,17 @@ void WINAPI KxESvcInst::ServiceMain(DWORD, LPWSTR*) {
         platform::ScopedLock guard(self.lock_);
         self.statusHandle_ = handle;
     }
-    // The manager sees START_PENDING until the work is done; the exit code is
-    // the work's own result, so a launch that worked is not reported as a
-    // failure.
+    // Registered and able to take a stop: the manager sees RUNNING while the
+    // work waits for the user's shell. The exit code is the work's own
+    // result, so a launch that worked is not reported as a failure.
+    self.ReportState(SERVICE_RUNNING, NO_ERROR);
     const DWORD result = self.Run();
     self.ReportState(SERVICE_STOPPED, result);
 }
 
 DWORD KxESvcInst::Run() {
-    CSystemSession system;
+    if (StopRequested()) return NO_ERROR;
+    CSystemSession system(stopEvent_.Get());
     return RunSessionLaunch(system, GetOwnProgramFolder());
 }
 

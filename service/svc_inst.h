@@ -3,6 +3,7 @@
 // the status the service manager sees.
 #include <windows.h>
 
+#include "platform/handle.h"
 #include "platform/lock.h"
 
 class KxESvcInst {
@@ -13,25 +14,31 @@ public:
     KxESvcInst(const KxESvcInst&) = delete;
     KxESvcInst& operator=(const KxESvcInst&) = delete;
 
-    // Entry given to the service dispatcher: registers the handler, does the
-    // work on this thread and reports STOPPED.
+    // Entry given to the service dispatcher: registers the handler, reports
+    // RUNNING, does the work on this thread and reports STOPPED once.
     static void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
-    // Stop and shutdown report STOPPED at once; any other control is not
-    // implemented.
+    // Stop and shutdown report STOP_PENDING and end the work's waits; the
+    // work then reports STOPPED. Any other control is not implemented.
     static DWORD WINAPI ServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 
     // Starts the search program in the user's session unless automatic start
-    // is off; NO_ERROR or the Win32 error of the failed step.
+    // is off or a stop comes first; NO_ERROR or the Win32 error of the failed
+    // step.
     DWORD Run();
 
     DWORD CurrentState() const;
+    bool StopRequested() const;
 
 private:
     KxESvcInst();
+    // Once STOPPED is reported, nothing more goes to the manager.
     void ReportState(DWORD state, DWORD exitCode);
 
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
     SERVICE_STATUS status_ = {};
+    bool stoppedReported_ = false;
+    // Manual-reset: set by stop or shutdown, waited on by the work.
+    platform::UniqueHandle stopEvent_;
     // The handler runs on the main thread, the work on the dispatcher's.
     mutable platform::CriticalSection lock_;
 };

@@ -140,6 +140,10 @@ TEST_F(ProxySettings, ModesRouteTransfers) {
     SetString(L"Proxy User", L"user");
     SetString(L"Proxy Password", L"pa:ss");
     EXPECT_EQ("via proxy yes auth Basic " + Base64EncodeString("user:pa:ss"), FetchThroughProxy());
+    // A ':' in the user name stays in the user name (sent as user, then password).
+    SetString(L"Proxy User", L"dom:user");
+    SetString(L"Proxy Password", L"pw");
+    EXPECT_EQ("via proxy yes auth Basic " + Base64EncodeString("dom:user:pw"), FetchThroughProxy());
 
     // An empty host and unknown modes mean a direct connection.
     SetDword(L"Proxy Authorization", 0);

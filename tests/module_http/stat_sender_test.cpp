@@ -143,4 +143,20 @@ TEST_F(StatSender, ShutdownFinishesPostInProgressAndRefusesLaterEvents) {
     EXPECT_EQ(0u, got[0].find("slow uuid=")) << got[0];
 }
 
+TEST_F(StatSender, QueueIsBoundedAndShutdownLeavesBetweenPosts) {
+    CStatSender sender(HostOfServer());
+    TestServer::Instance()->Get("/statdelay/1500");
+    ASSERT_TRUE(sender.Enqueue(L"slow", L"n=0"));
+    for (int i = 0; i < 500 && sender.PendingCount() != 0; ++i) ::Sleep(10);
+    // While the server holds the first post, the queue fills to its limit.
+    for (size_t i = 0; i < kStatQueueLimit; ++i) ASSERT_TRUE(sender.Enqueue(L"wait", L"n=1")) << i;
+    EXPECT_FALSE(sender.Enqueue(L"over", L"n=2"));
+    EXPECT_EQ(kStatQueueLimit, sender.PendingCount());
+    // Without the check between posts this would hold the caller for every queued post.
+    sender.Shutdown();
+    EXPECT_LE(sender.SentCount(), 2u);
+    TestServer::Instance()->Get("/statdelay/0");
+    New();
+}
+
 } // namespace

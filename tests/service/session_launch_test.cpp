@@ -17,7 +17,10 @@ class FakeSession : public ISessionSystem {
 public:
     DWORD ReadAutorun() override { return autorun; }
     bool IsExplorerRunning() override { return ++explorerLooks > explorerMissingLooks; }
-    void Sleep(DWORD ms) override { sleeps.push_back(ms); }
+    bool Sleep(DWORD ms) override {
+        sleeps.push_back(ms);
+        return sleeps.size() != stopAtSleep;
+    }
     void GetWindowsVersion(DWORD* platformId, DWORD* majorOut, DWORD* minorOut) override {
         *platformId = VER_PLATFORM_WIN32_NT;
         *majorOut = major;
@@ -61,6 +64,7 @@ public:
     bool hasSession = true, sessionTokenOk = true, explorerTokenOk = true, hasLinked = false, environmentOk = true;
     int environmentBlock = 0;
     std::vector<DWORD> sleeps;
+    size_t stopAtSleep = 0;  // the n-th wait (from 1) sees a stop; 0: never
     std::vector<Launch> launches;
     std::wstring logs;  // one line each
 };
@@ -92,6 +96,14 @@ TEST(SessionLaunch, WaitsForShellThenStartsOnceInActiveSession) {
     EXPECT_EQ(0, fake.open);
     EXPECT_EQ(0, fake.environments);
     EXPECT_EQ(L"", fake.logs);
+
+    // A stop during the wait for the shell ends the work without a launch.
+    FakeSession stopped;
+    stopped.explorerMissingLooks = 5;
+    stopped.stopAtSleep = 2;
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), RunSessionLaunch(stopped, kFolder));
+    EXPECT_EQ(2u, stopped.sleeps.size());
+    EXPECT_TRUE(stopped.launches.empty());
 }
 
 TEST(SessionLaunch, TokenFallbacksAndFailures) {
@@ -189,14 +201,17 @@ TEST(SessionLaunch, RealSystemReadsAutorunAndStartsProgramInActiveSession) {
     EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
 }
 
-TEST(ServiceControlHandler, StopAndShutdownReportStopped) {
+TEST(ServiceControlHandler, StopAndShutdownEndTheWorkWhichReportsStopped) {
     KxESvcInst& inst = KxESvcInst::Instance();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_START_PENDING), inst.CurrentState());
     EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED),
               KxESvcInst::ServiceCtrlHandler(SERVICE_CONTROL_INTERROGATE, 0, nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_START_PENDING), inst.CurrentState());
+    EXPECT_FALSE(inst.StopRequested());
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), KxESvcInst::ServiceCtrlHandler(SERVICE_CONTROL_SHUTDOWN, 0, nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), inst.CurrentState());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOP_PENDING), inst.CurrentState());
+    EXPECT_TRUE(inst.StopRequested());
+    // The work, asked to stop, launches nothing and returns at once.
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), inst.Run());
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), KxESvcInst::ServiceCtrlHandler(SERVICE_CONTROL_STOP, 0, nullptr, nullptr));
 }
 
