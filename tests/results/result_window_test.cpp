@@ -1,0 +1,53 @@
+// The result window over a real engine: searches, row counts, row texts and
+// the row mapping.
+#include <gtest/gtest.h>
+
+#include "platform/strconv.h"
+#include "tests/results/result_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace results_test;
+
+namespace {
+
+std::vector<Entry> MixedTree() {
+    const std::string photo = platform::WideToAnsi(L"照片");
+    const std::string report = platform::WideToAnsi(L"报告.docx");
+    return {
+        {5, 5, ".", kDir, 0, 0},
+        {60, 5, photo, kDir, LocalTime(2023, 5, 6, 7, 8), 0},
+        {61, 60, report, kFile, LocalTime(2024, 12, 31, 23, 59), 1536},
+        {62, 60, "old.docx", kDeletedFile, LocalTime(2020, 1, 2, 3, 4), 5368709120LL},
+        {63, 5, "README", kFile, LocalTime(2021, 2, 3, 4, 5), 1024},
+    };
+}
+
+}  // namespace
+
+TEST(ResultWindow, SearchShowsRowsWithTheirTexts) {
+    ResultSetup s;
+    ASSERT_TRUE(s.Load(MixedTree()));
+    ASSERT_TRUE(s.Search(L"o"));
+    auto& list = s.wnd->GetList();
+    EXPECT_EQ(list.GetItemCount(), 2);  // 报告.docx and old.docx
+    EXPECT_TRUE(list.IsWindowEnabled());
+    const Message* posted = s.owner.Last(WM_SEARCH_RESULTS);
+    ASSERT_NE(posted, nullptr);
+    EXPECT_EQ(posted->wp, 2u);
+    EXPECT_EQ(posted->lp, 1);
+
+    BOOL folder = TRUE, deleted = TRUE;
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_NAME, &folder, &deleted), L"报告.docx");
+    EXPECT_FALSE(folder);
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_DIRECTORY, nullptr, nullptr), L"C:\\照片");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_TYPE, nullptr, nullptr), L"docx");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_SIZE, nullptr, nullptr), L"1.5 KB");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_MODIFIED, nullptr, nullptr), L"2024-12-31 23:59");
+    EXPECT_EQ(s.wnd->GetItemText(1, RESULTCOL_SIZE, &folder, &deleted), L"5 GB");
+    EXPECT_TRUE(deleted);
+    // Outside the rows: empty, flags untouched.
+    folder = 7;
+    EXPECT_EQ(s.wnd->GetItemText(2, RESULTCOL_NAME, &folder, nullptr), L"");
+    EXPECT_EQ(folder, 7);
+}
