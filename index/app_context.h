@@ -18,7 +18,7 @@ public:
     HINSTANCE Instance = nullptr;
     // Count of 512-byte units the chosen recovery needs (set by the recovery
     // dialog before a drive is chosen).
-    uint32_t RecoverySpaceNeed = 0;
+    uint64_t RecoverySpaceNeed = 0;
     CIndexManager* IndexManager = nullptr;
 
 private:

@@ -1,0 +1,77 @@
+#include "shell/scope_popup.h"
+
+namespace {
+
+const char kSkinChecked[] = "btn_menu_gou";
+const char kSkinClear[] = "btn_menu";
+const char kTextClass[] = "setting_btn_text";
+const char kTextClassLocked[] = "setting_btn_text_enable";
+
+bool IsSingleBit(int mask) { return mask == 1 || mask == 2 || mask == 4; }
+
+} // namespace
+
+CKSettingDlg::CKSettingDlg() : CBkDialogImpl<CKSettingDlg>(125) {}
+
+void CKSettingDlg::SetMask(int mask) {
+    if (mask >= 1 && mask <= SCOPE_ALL) mask_ = mask;
+}
+
+void CKSettingDlg::ShowRows() {
+    for (UINT id = IDC_ROW_FIRST; id <= IDC_ROW_LAST; ++id) {
+        const int bit = 1 << (id - IDC_ROW_FIRST);
+        SetItemAttribute(id, "skin", (mask_ & bit) ? kSkinChecked : kSkinClear);
+        const bool locked = IsSingleBit(mask_) && mask_ == bit;
+        EnableItem(id, locked ? FALSE : TRUE);
+        SetItemAttribute(IDC_TEXT_FIRST + (id - IDC_ROW_FIRST), "class", locked ? kTextClassLocked : kTextClass);
+    }
+}
+
+void CKSettingDlg::Popup(LPARAM cookie, int x, int y) {
+    ShowRows();
+    ::SetWindowPos(Handle(), HWND_TOPMOST, x, y, 112, 86, SWP_SHOWWINDOW);
+    shown_ = true;
+    cookie_ = cookie;
+}
+
+void CKSettingDlg::OnItemClick(UINT id) {
+    if (id < IDC_ROW_FIRST || id > IDC_ROW_LAST) return;
+    const int bit = 1 << (id - IDC_ROW_FIRST);
+    if (mask_ & bit) {
+        // The last chosen row is locked; a click that reaches it anyway
+        // must not leave the scope empty.
+        if (mask_ == bit) return;
+        mask_ &= ~bit;
+    } else {
+        mask_ |= bit;
+    }
+    ShowRows();
+    CloseWith(static_cast<WPARAM>(mask_));
+}
+
+void CKSettingDlg::CloseWith(WPARAM mask) {
+    shown_ = false;
+    ShowWindow(SW_HIDE);
+    if (owner_ && ::IsWindow(owner_)) ::SendMessageW(owner_, WM_SEARCH_SCOPE_CHANGED, mask, cookie_);
+}
+
+LRESULT CKSettingDlg::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (wParam != FALSE || !shown_) {
+        handled = FALSE;
+        return 0;
+    }
+    CloseWith(static_cast<WPARAM>(-1));
+    return TRUE;
+}
+
+LRESULT CKSettingDlg::OnBkNotify(int, NMHDR* header, BOOL& handled) {
+    const UINT item = reinterpret_cast<BKNMCOMMAND*>(header)->uItemID;
+    if (header->code != BKNM_COMMAND || item < IDC_ROW_FIRST || item > IDC_ROW_LAST) {
+        handled = FALSE;
+        return 0;
+    }
+    OnItemClick(item);
+    return 0;
+}
+
+LRESULT CKSettingDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) { return TRUE; }

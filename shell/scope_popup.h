@@ -1,0 +1,54 @@
+#pragma once
+// The scope popup under the search bar: three check rows that choose whether
+// a search covers existing files, deleted files and web results. The last
+// chosen row cannot be cleared, so the scope is never empty.
+#include <windows.h>
+
+#include "ui/bkdlgimpl.h"
+
+constexpr UINT WM_SEARCH_SCOPE_CHANGED = 1598;
+
+enum ScopeBits : int {
+    SCOPE_EXISTING = 1,
+    SCOPE_DELETED = 2,
+    SCOPE_WEB = 4,
+    SCOPE_ALL = 7,
+};
+
+class CKSettingDlg : public CBkDialogImpl<CKSettingDlg> {
+public:
+    enum : UINT { IDC_ROW_FIRST = 501, IDC_ROW_LAST = 503, IDC_TEXT_FIRST = 401 };
+
+    CKSettingDlg();
+
+    // The bar that hears about every change.
+    void SetOwner(HWND owner) { owner_ = owner; }
+    int GetMask() const { return mask_; }
+    // Takes a mask of the bar's (1 to 7; anything else is ignored).
+    void SetMask(int mask);
+    bool IsShown() const { return shown_; }
+
+    // Shows the popup at the screen point; `cookie` goes back with the answer.
+    void Popup(LPARAM cookie, int x, int y);
+    void OnItemClick(UINT id);
+
+    WINDOW_MAP_BEGIN(CKSettingDlg)
+        ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
+        ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
+        ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
+        WINDOW_MAP_CHAIN(CBkDialogImpl<CKSettingDlg>)
+    WINDOW_MAP_END()
+
+private:
+    LRESULT OnNcActivate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
+    LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    // Skins from the mask; the row of a lone bit is locked.
+    void ShowRows();
+    void CloseWith(WPARAM mask);
+
+    int mask_ = SCOPE_ALL;
+    bool shown_ = false;
+    HWND owner_ = nullptr;
+    LPARAM cookie_ = 0;
+};
