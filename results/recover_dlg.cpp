@@ -104,6 +104,17 @@ std::vector<RecoverItem> CollectRecoverItems(CIndexManager& engine, const std::v
     return items;
 }
 
+int RunRecoverDialog(HWND owner, const std::vector<int>& engineRows, const std::vector<std::wstring>& sourceRoots) {
+    CIndexManager* engine = GetAppContext()->IndexManager;
+    if (!engine) return 2;
+    std::vector<size_t> rows;
+    for (int row : engineRows)
+        if (row >= 0) rows.push_back(static_cast<size_t>(row));
+    CRecoverDlg dialog;
+    dialog.SetItems(CollectRecoverItems(*engine, rows), owner, sourceRoots);
+    return dialog.DoModal(owner);
+}
+
 CRecoverDlg::CRecoverDlg() : CBkDialogImpl<CRecoverDlg>(124) {
     seams_.Message = DefaultMessage;
     seams_.BrowseFolder = DefaultBrowse;

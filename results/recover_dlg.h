@@ -30,6 +30,11 @@ struct RecoverItem {
 // The deleted files among `rows` (positions in the engine's result list).
 std::vector<RecoverItem> CollectRecoverItems(CIndexManager& engine, const std::vector<size_t>& rows);
 
+// Runs the dialog modally over `owner` for the deleted files among the engine
+// rows; answers its end code (1 when the folder was opened or the recovery
+// product started, 2 when closed).
+int RunRecoverDialog(HWND owner, const std::vector<int>& engineRows, const std::vector<std::wstring>& sourceRoots);
+
 // What the dialog asks of the world outside it; tests replace the parts.
 struct RecoverDlgSeams {
     // Shows a message (its string-table id and the text); the default is a

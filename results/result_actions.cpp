@@ -14,6 +14,7 @@
 #include "index/index_manager.h"
 #include "index/index_record.h"
 #include "platform/strconv.h"
+#include "results/recover_dlg.h"
 #include "results/search_result_wnd.h"
 #include "ui/bkstring.h"
 
@@ -171,8 +172,8 @@ int CSearchResultWnd::RecoverSelection(const std::vector<int>& engineRows) {
     std::shared_ptr<bool> alive = alive_;
     HWND owner = owner_;
     const LRESULT previous = owner && ::IsWindow(owner) ? ::SendMessageW(owner, WM_DOCK_ENABLE, 1, 0) : 1;
-    // The recovery dialog hooks in here; without it nothing is recovered.
-    const int code = recoverHook_ ? recoverHook_(recoverContext_, engineRows) : 0;
+    const int code = recoverHook_ ? recoverHook_(recoverContext_, engineRows)
+                                  : RunRecoverDialog(Handle(), engineRows, driveRoots_);
     if (previous == 0 && owner && ::IsWindow(owner)) ::SendMessageW(owner, WM_DOCK_ENABLE, 0, code == 1 ? 1 : 0);
     return *alive && code == 1 ? 1 : 0;
 }
