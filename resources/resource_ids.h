@@ -8,4 +8,22 @@
 #define IDR_XML_STYLE_TABLE   60001
 #define IDR_XML_STRING_TABLE  60002
 
+/* Layouts (XML resources). */
+#define IDR_LAYOUT_DOCK        116   /* the docked search bar */
+#define IDR_LAYOUT_RESULT      117   /* the result panel under the bar */
+#define IDR_LAYOUT_MINIDOCK    119   /* the strip at the screen top while the bar hides */
+#define IDR_LAYOUT_DRAGBOX     122   /* outline of the bar while it is dragged */
+#define IDR_LAYOUT_DRAGLINE    123   /* line of a panel edge while it is dragged */
+
+/* Menus and their commands. */
+#define IDR_MENU_DOCK          107   /* the bar's menu button */
+#define IDR_MENU_TRAY          115   /* the tray icon's menu */
+#define ID_DOCK_REGEX          40008
+#define ID_DOCK_CLOSE_TO_TRAY  40010
+#define ID_TRAY_QUIT           40015
+#define ID_TRAY_SETTINGS       40016
+
+/* The program icon (also the tray icon). */
+#define IDI_LUMSEK             670
+
 #endif

@@ -12,7 +12,7 @@ APT_PACKAGES=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth cmake make file
   libboost-regex1.81-dev libz-mingw-w64-dev googletest
-  ntfs-3g fonts-wqy-microhei dpkg-dev locales
+  ntfs-3g fonts-wqy-microhei dpkg-dev locales python3
 )
 
 log() { printf "[setup] %s\n" "$*" >&2; }

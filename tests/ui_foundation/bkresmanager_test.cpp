@@ -15,16 +15,16 @@ TEST(BkResManager, ProgramResourcesComeFirstTheFolderFillsInAndBinaryFilesComeBa
     ASSERT_TRUE(BkResManager::LoadResource(IDR_XML_STRING_TABLE, L"xml", bytes));
     EXPECT_NE(bytes.find("<string>"), std::string::npos);
     EXPECT_EQ(bytes.c_str()[bytes.size()], '\0');
-    EXPECT_FALSE(BkResManager::LoadResource(116, L"xml", bytes));   // no folder yet
+    EXPECT_FALSE(BkResManager::LoadResource(9116, L"xml", bytes));   // no folder yet
     EXPECT_TRUE(bytes.empty());
 
     ResourceFolder folder;
-    ASSERT_TRUE(folder.Write(116, L"xml", "<layout/>"));
+    ASSERT_TRUE(folder.Write(9116, L"xml", "<layout/>"));
     ASSERT_TRUE(folder.Write(IDR_XML_STRING_TABLE, L"xml", "<string><s id=\"1\">file</s></string>"));
     bytes = "stale";
-    ASSERT_TRUE(BkResManager::LoadResource(116, L"xml", bytes));
+    ASSERT_TRUE(BkResManager::LoadResource(9116, L"xml", bytes));
     EXPECT_EQ(bytes, "<layout/>");
-    EXPECT_FALSE(BkResManager::LoadResource(116, L"png", bytes));   // the type names the extension
+    EXPECT_FALSE(BkResManager::LoadResource(9116, L"png", bytes));   // the type names the extension
     EXPECT_TRUE(bytes.empty());
 
     ASSERT_TRUE(BkResManager::LoadResource(IDR_XML_STRING_TABLE, L"xml", bytes));
@@ -38,11 +38,11 @@ TEST(BkResManager, ProgramResourcesComeFirstTheFolderFillsInAndBinaryFilesComeBa
     std::string image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     image.append(70000, '\xAB');
     ASSERT_TRUE(folder.Write(201, L"png", image));
-    ASSERT_TRUE(folder.Write(116, L"xml", ""));
+    ASSERT_TRUE(folder.Write(9116, L"xml", ""));
     ASSERT_TRUE(BkResManager::LoadResource(201, L"png", bytes));
     EXPECT_EQ(bytes, image);
     bytes = "stale";
-    EXPECT_FALSE(BkResManager::LoadResource(116, L"xml", bytes));
+    EXPECT_FALSE(BkResManager::LoadResource(9116, L"xml", bytes));
     EXPECT_TRUE(bytes.empty());
 }
 
@@ -55,7 +55,7 @@ TEST(BkResManager, LookupsThatCannotNameAResourceFail) {
     EXPECT_TRUE(BkResManager::LoadAllSources(9999, L"xml").empty());
     // A folder that does not exist behaves as an absent file.
     BkResManager::SetResourcePath((folder.Path() + L"\\missing").c_str());
-    EXPECT_FALSE(BkResManager::LoadResource(116, L"xml", bytes));
+    EXPECT_FALSE(BkResManager::LoadResource(9116, L"xml", bytes));
 }
 
 } // namespace

@@ -1,0 +1,750 @@
+#!/usr/bin/env python3
+"""Draws every skin image of Lumsek from one palette and writes the skin table.
+
+Writes, under the given resource folder (default: resources/ beside this script):
+  images/<name>.png   every skin image, RGBA with straight alpha
+  images/lumsek.ico   the program icon (16, 24, 32 and 48 px)
+  images/images.rc    the resource lines that embed them (included by lumsek.rc)
+  xml/60000.xml       the skin table that names them
+
+Nothing here is drawn by hand: change a colour in PALETTE and run the script
+again, and every skin follows. Python 3 standard library only.
+
+    python3 tools/make_skins.py             # write into resources/
+    python3 tools/make_skins.py --out DIR   # write into DIR (DIR/images, DIR/xml)
+    python3 tools/make_skins.py --check     # exit 1 when resources/ differs from what would be written
+"""
+import argparse
+import math
+import os
+import struct
+import sys
+import zlib
+
+# ---------------------------------------------------------------- palette
+
+PALETTE = {
+    "surface": 0xFFFFFF,
+    "quiet": 0xF6F6FB,
+    "line": 0xDADCE3,
+    "text": 0x202124,
+    "secondary": 0x5F6368,
+    "disabled": 0xB0B4BC,
+    "accent": 0x3399FF,
+    "strong": 0x62C2F0,
+    "soft": 0xEDF6FC,
+    "warning": 0xFA1313,
+    "deleted": 0x9AA0A6,
+    "shadow": 0x202124,
+}
+
+RADIUS = 4          # corners of bars, panels and buttons
+STROKE = 1.5        # line icons
+SHADOW_ALPHA = 0.16
+SHADOW_SPREAD = 6.0
+
+
+def rgb(name):
+    v = PALETTE[name]
+    return ((v >> 16) & 255, (v >> 8) & 255, v & 255)
+
+
+# ---------------------------------------------------------------- canvas
+
+class Canvas:
+    """Premultiplied floating-point RGBA pixels; shapes are drawn from signed
+    distance functions with one sample per pixel (distance gives the coverage)."""
+
+    def __init__(self, w, h):
+        self.w, self.h = w, h
+        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(w * h)]
+
+    def blend(self, x, y, color, alpha):
+        if alpha <= 0.0 or not (0 <= x < self.w and 0 <= y < self.h):
+            return
+        alpha = min(alpha, 1.0)
+        p = self.px[y * self.w + x]
+        k = 1.0 - alpha
+        p[0] = color[0] / 255.0 * alpha + p[0] * k
+        p[1] = color[1] / 255.0 * alpha + p[1] * k
+        p[2] = color[2] / 255.0 * alpha + p[2] * k
+        p[3] = alpha + p[3] * k
+
+    def shape(self, sdf, color, alpha=1.0, box=None):
+        """Fills the region where sdf(x, y) < 0, anti-aliased over one pixel."""
+        x0, y0, x1, y1 = box if box else (0, 0, self.w, self.h)
+        x0, y0 = max(0, int(x0) - 1), max(0, int(y0) - 1)
+        x1, y1 = min(self.w, int(math.ceil(x1)) + 1), min(self.h, int(math.ceil(y1)) + 1)
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                d = sdf(x + 0.5, y + 0.5)
+                cover = 0.5 - d
+                if cover > 0.0:
+                    self.blend(x, y, color, alpha * min(cover, 1.0))
+
+    def field(self, func, color):
+        """Blends color with the opacity func(x, y) gives for each pixel centre."""
+        for y in range(self.h):
+            for x in range(self.w):
+                self.blend(x, y, color, func(x + 0.5, y + 0.5))
+
+    def paste(self, other, ox, oy):
+        for y in range(other.h):
+            for x in range(other.w):
+                s = other.px[y * other.w + x]
+                if s[3] <= 0.0:
+                    continue
+                tx, ty = x + ox, y + oy
+                if not (0 <= tx < self.w and 0 <= ty < self.h):
+                    continue
+                p = self.px[ty * self.w + tx]
+                k = 1.0 - s[3]
+                for i in range(4):
+                    p[i] = s[i] + p[i] * k
+
+    def rgba_rows(self):
+        rows = []
+        for y in range(self.h):
+            row = bytearray()
+            for x in range(self.w):
+                r, g, b, a = self.px[y * self.w + x]
+                if a <= 0.0:
+                    row += b"\0\0\0\0"
+                    continue
+                a8 = int(round(min(a, 1.0) * 255))
+                if a8 == 0:
+                    row += b"\0\0\0\0"
+                    continue
+                row += bytes((min(255, int(round(r / a * 255))), min(255, int(round(g / a * 255))),
+                              min(255, int(round(b / a * 255))), a8))
+            rows.append(bytes(row))
+        return rows
+
+
+# ---------------------------------------------------------------- distances
+
+def sd_round_box(x0, y0, x1, y1, r):
+    cx, cy = (x0 + x1) / 2.0, (y0 + y1) / 2.0
+    bx, by = (x1 - x0) / 2.0 - r, (y1 - y0) / 2.0 - r
+
+    def f(x, y):
+        qx, qy = abs(x - cx) - bx, abs(y - cy) - by
+        outside = math.hypot(max(qx, 0.0), max(qy, 0.0))
+        return outside + min(max(qx, qy), 0.0) - r
+    return f
+
+
+def sd_ring_box(x0, y0, x1, y1, r, width):
+    """A rounded rectangle's outline, centred on the box edge."""
+    box = sd_round_box(x0, y0, x1, y1, r)
+    return lambda x, y: abs(box(x, y)) - width / 2.0
+
+
+def sd_inner_border(x0, y0, x1, y1, r, width=1.0):
+    """An outline that lies just inside the box (crisp 1 px lines on pixel edges)."""
+    outer = sd_round_box(x0, y0, x1, y1, r)
+    inner = sd_round_box(x0 + width, y0 + width, x1 - width, y1 - width, max(r - width, 0.0))
+    return lambda x, y: max(outer(x, y), -inner(x, y))
+
+
+def sd_segment(ax, ay, bx, by, width):
+    dx, dy = bx - ax, by - ay
+    ll = dx * dx + dy * dy
+
+    def f(x, y):
+        t = 0.0 if ll == 0 else max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / ll))
+        return math.hypot(x - ax - t * dx, y - ay - t * dy) - width / 2.0
+    return f
+
+
+def sd_polyline(points, width, closed=False):
+    segs = [sd_segment(points[i][0], points[i][1], points[i + 1][0], points[i + 1][1], width)
+            for i in range(len(points) - 1)]
+    if closed:
+        segs.append(sd_segment(points[-1][0], points[-1][1], points[0][0], points[0][1], width))
+    return lambda x, y: min(s(x, y) for s in segs)
+
+
+def sd_circle(cx, cy, r):
+    return lambda x, y: math.hypot(x - cx, y - cy) - r
+
+
+def sd_ring(cx, cy, r, width):
+    return lambda x, y: abs(math.hypot(x - cx, y - cy) - r) - width / 2.0
+
+
+def sd_polygon(points):
+    n = len(points)
+
+    def f(x, y):
+        d = float("inf")
+        inside = False
+        for i in range(n):
+            ax, ay = points[i]
+            bx, by = points[(i + 1) % n]
+            dx, dy = bx - ax, by - ay
+            ll = dx * dx + dy * dy
+            t = 0.0 if ll == 0 else max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / ll))
+            d = min(d, math.hypot(x - ax - t * dx, y - ay - t * dy))
+            if (ay > y) != (by > y) and x < ax + (y - ay) * dx / dy:
+                inside = not inside
+        return -d if inside else d
+    return f
+
+
+def sd_union(*fs):
+    return lambda x, y: min(f(x, y) for f in fs)
+
+
+def sd_subtract(a, b):
+    return lambda x, y: max(a(x, y), -b(x, y))
+
+
+# ---------------------------------------------------------------- shared pieces
+
+def drop_shadow(c, x0, y0, x1, y1, r, spread=SHADOW_SPREAD, alpha=SHADOW_ALPHA, dy=1.0):
+    """A soft shadow around a rounded box, falling off over `spread` pixels."""
+    box = sd_round_box(x0, y0 + dy, x1, y1 + dy, r)
+
+    def opacity(x, y):
+        d = box(x, y)
+        if d <= 0:
+            return alpha
+        if d >= spread:
+            return 0.0
+        t = 1.0 - d / spread
+        return alpha * t * t
+    c.field(opacity, rgb("shadow"))
+
+
+def surface(c, x0, y0, x1, y1, r, fill="surface", border="line"):
+    """A flat surface with a 1 px border inside its edge."""
+    c.shape(sd_round_box(x0, y0, x1, y1, r), rgb(fill))
+    if border:
+        c.shape(sd_inner_border(x0, y0, x1, y1, r), rgb(border))
+
+
+def strip(frames):
+    """Sub-images side by side, in state order."""
+    w = sum(f.w for f in frames)
+    out = Canvas(w, frames[0].h)
+    x = 0
+    for f in frames:
+        out.paste(f, x, 0)
+        x += f.w
+    return out
+
+
+# ---------------------------------------------------------------- 16 px line icons
+# Each draws into a canvas at (ox, oy) in the given colour.
+
+def icon_all(c, ox, oy, col):
+    for gx, gy in ((2.5, 2.5), (9.0, 2.5), (2.5, 9.0), (9.0, 9.0)):
+        c.shape(sd_ring_box(ox + gx, oy + gy, ox + gx + 4.5, oy + gy + 4.5, 1.2, STROKE), col,
+                box=(ox, oy, ox + 16, oy + 16))
+
+
+def icon_photo(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring_box(ox + 1.75, oy + 2.75, ox + 14.25, oy + 13.25, 1.5, STROKE), col, box=b)
+    c.shape(sd_polyline([(ox + 3.5, oy + 11.5), (ox + 6.5, oy + 8.0), (ox + 9.0, oy + 10.5),
+                         (ox + 10.5, oy + 9.0), (ox + 12.5, oy + 11.5)], STROKE), col, box=b)
+    c.shape(sd_circle(ox + 10.5, oy + 6.0, 1.3), col, box=b)
+
+
+def icon_movi(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring_box(ox + 1.75, oy + 3.25, ox + 14.25, oy + 12.75, 1.5, STROKE), col, box=b)
+    c.shape(sd_polygon([(ox + 6.5, oy + 5.6), (ox + 6.5, oy + 10.4), (ox + 10.6, oy + 8.0)]), col, box=b)
+
+
+def icon_music(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_segment(ox + 10.25, oy + 2.5, ox + 10.25, oy + 11.5, STROKE), col, box=b)
+    c.shape(sd_polyline([(ox + 10.25, oy + 2.5), (ox + 13.5, oy + 4.0), (ox + 13.5, oy + 5.5)], STROKE), col, box=b)
+    c.shape(sd_circle(ox + 8.0, oy + 11.75, 2.4), col, box=b)
+
+
+def icon_document(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_polyline([(ox + 3.25, oy + 1.75), (ox + 9.5, oy + 1.75), (ox + 12.75, oy + 5.0),
+                         (ox + 12.75, oy + 14.25), (ox + 3.25, oy + 14.25)], STROKE, closed=True), col, box=b)
+    c.shape(sd_polyline([(ox + 9.25, oy + 2.0), (ox + 9.25, oy + 5.25), (ox + 12.5, oy + 5.25)], STROKE * 0.8),
+            col, box=b)
+    c.shape(sd_segment(ox + 5.5, oy + 8.5, ox + 10.5, oy + 8.5, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 5.5, oy + 11.5, ox + 10.5, oy + 11.5, STROKE), col, box=b)
+
+
+def icon_zip(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring_box(ox + 2.25, oy + 1.75, ox + 13.75, oy + 14.25, 1.5, STROKE), col, box=b)
+    for y in (2.5, 5.0):
+        c.shape(sd_segment(ox + 7.0, oy + y + 0.6, ox + 9.0, oy + y + 0.6, 1.2), col, box=b)
+    c.shape(sd_ring_box(ox + 6.5, oy + 8.0, ox + 9.5, oy + 12.0, 0.8, 1.2), col, box=b)
+
+
+def calendar(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring_box(ox + 1.75, oy + 3.0, ox + 14.25, oy + 14.25, 1.5, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 2.0, oy + 6.5, ox + 14.0, oy + 6.5, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 5.0, oy + 1.5, ox + 5.0, oy + 4.0, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 11.0, oy + 1.5, ox + 11.0, oy + 4.0, STROKE), col, box=b)
+
+
+def icon_today(c, ox, oy, col):
+    calendar(c, ox, oy, col)
+    c.shape(sd_round_box(ox + 9.0, oy + 8.75, ox + 12.0, oy + 11.75, 0.6), col)
+
+
+def icon_oneweek(c, ox, oy, col):
+    calendar(c, ox, oy, col)
+    c.shape(sd_segment(ox + 4.5, oy + 10.25, ox + 11.5, oy + 10.25, 2.0), col)
+
+
+def icon_onemonth(c, ox, oy, col):
+    calendar(c, ox, oy, col)
+    for gx in (5.0, 8.0, 11.0):
+        for gy in (9.0, 11.75):
+            c.shape(sd_circle(ox + gx, oy + gy, 0.95), col)
+
+
+def icon_more(c, ox, oy, col):
+    for gx in (3.5, 8.0, 12.5):
+        c.shape(sd_circle(ox + gx, oy + 8.0, 1.5), col)
+
+
+def icon_magnifier(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring(ox + 6.75, oy + 6.75, 4.5, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 10.2, oy + 10.2, ox + 14.0, oy + 14.0, STROKE + 0.5), col, box=b)
+
+
+def icon_funnel(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_polyline([(ox + 2.0, oy + 3.0), (ox + 14.0, oy + 3.0), (ox + 9.5, oy + 8.5), (ox + 9.5, oy + 13.0),
+                         (ox + 6.5, oy + 11.5), (ox + 6.5, oy + 8.5)], STROKE, closed=True), col, box=b)
+
+
+def icon_gear(c, ox, oy, col):
+    cx, cy = ox + 8.0, oy + 8.0
+
+    def gear(x, y):
+        dx, dy = x - cx, y - cy
+        d = math.hypot(dx, dy)
+        a = math.atan2(dy, dx)
+        # eight teeth: the outline swings between 4.6 and 6.8 px
+        tooth = math.cos(a * 8.0)
+        r = 5.7 + 1.1 * max(-1.0, min(1.0, tooth * 2.2))
+        return max(d - r, 2.1 - d)
+    c.shape(gear, col, box=(ox, oy, ox + 16, oy + 16))
+
+
+def icon_drive(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring_box(ox + 1.75, oy + 4.25, ox + 14.25, oy + 11.75, 1.5, STROKE), col, box=b)
+    c.shape(sd_circle(ox + 11.5, oy + 8.0, 1.0), col, box=b)
+    c.shape(sd_segment(ox + 4.5, oy + 8.0, ox + 7.5, oy + 8.0, STROKE), col, box=b)
+
+
+def icon_chevron_down(c, ox, oy, col, size=1.0):
+    c.shape(sd_polyline([(ox - 2.5 * size, oy - 1.25 * size), (ox, oy + 1.25 * size),
+                         (ox + 2.5 * size, oy - 1.25 * size)], STROKE), col)
+
+
+def icon_cross(c, cx, cy, half, col, width=STROKE):
+    c.shape(sd_segment(cx - half, cy - half, cx + half, cy + half, width), col)
+    c.shape(sd_segment(cx - half, cy + half, cx + half, cy - half, width), col)
+
+
+# ---------------------------------------------------------------- skins
+# Each entry: name, resource id, drawing function, skin element and attributes.
+# The drawing functions return a Canvas.
+
+SKINS = []
+ICONS = []
+
+
+def skin(name, res_id, element="png", **attrs):
+    def register(fn):
+        SKINS.append((name, res_id, fn, element, attrs))
+        return fn
+    return register
+
+
+# Filter buttons of the bar: three states side by side (normal, hover,
+# selected), an icon at the left and room for the label the layout puts over it.
+FILTER_H = 20
+
+
+def filter_button(width, icon):
+    frames = []
+    for state in range(3):
+        c = Canvas(width, FILTER_H)
+        if state == 1:
+            c.shape(sd_round_box(0, 0, width, FILTER_H, RADIUS), rgb("soft"))
+        elif state == 2:
+            surface(c, 0, 0, width, FILTER_H, RADIUS, fill="soft", border="accent")
+        icon(c, 5, 2, rgb("secondary") if state == 0 else rgb("accent"))
+        frames.append(c)
+    return strip(frames)
+
+
+FILTERS = [
+    ("btn_all", 4010, 56, icon_all),
+    ("btn_photo", 4011, 56, icon_photo),
+    ("btn_movi", 4012, 56, icon_movi),
+    ("btn_music", 4013, 56, icon_music),
+    ("btn_document", 4014, 56, icon_document),
+    ("btn_zip", 4015, 56, icon_zip),
+    ("btn_today", 4016, 56, icon_today),
+    ("btn_oneweek", 4017, 68, icon_oneweek),
+    ("btn_onemonth", 4018, 68, icon_onemonth),
+    ("btn_more", 4019, 56, icon_more),
+]
+for _name, _id, _w, _icon in FILTERS:
+    SKINS.append((_name, _id, (lambda w=_w, i=_icon: filter_button(w, i)), "png", {"subwidth": _w}))
+
+
+def button_states(w, h, draw, hover_fill=True):
+    """Four states side by side (normal, hover, pushed, disabled) as image
+    buttons use them; draw(canvas, state) paints the face of one state."""
+    frames = []
+    for state in range(4):
+        c = Canvas(w, h)
+        if state == 1 and hover_fill:
+            c.shape(sd_round_box(0, 0, w, h, RADIUS), rgb("soft"))
+        elif state == 2 and hover_fill:
+            c.shape(sd_round_box(0, 0, w, h, RADIUS), rgb("strong"))
+        draw(c, state)
+        frames.append(c)
+    return strip(frames)
+
+
+def state_colour(state):
+    return rgb(("secondary", "accent", "surface", "disabled")[state])
+
+
+@skin("main_background", 4001, margin_left=12, margin_right=12)
+def main_background():
+    # The bar: a white surface on a soft shadow; 4 px of shadow at the sides,
+    # 8 px below (the panels hang over that part).
+    c = Canvas(800, 73)
+    drop_shadow(c, 4, 0, 796, 65, RADIUS)
+    surface(c, 4, 0, 796, 65, RADIUS)
+    return c
+
+
+@skin("btn_search", 4002, subwidth=16)
+def btn_search():
+    return button_states(16, 16, lambda c, s: icon_magnifier(c, 0, 0, rgb("secondary") if s != 3 else rgb("disabled")),
+                         hover_fill=False)
+
+
+@skin("btn_closeedit", 4003, subwidth=16)
+def btn_closeedit():
+    def draw(c, s):
+        fill = ("disabled", "accent", "strong", "line")[s]
+        c.shape(sd_circle(8, 8, 7.0), rgb(fill))
+        icon_cross(c, 8, 8, 2.6, rgb("surface"))
+    return button_states(16, 16, draw, hover_fill=False)
+
+
+@skin("btn_search_push", 4004, subwidth=30)
+def btn_search_push():
+    def draw(c, s):
+        col = state_colour(s)
+        icon_funnel(c, 3, 3, col)
+        icon_chevron_down(c, 23.5, 11.5, col, 0.8)
+    return button_states(30, 22, draw)
+
+
+@skin("btn_setting", 4005, subwidth=24)
+def btn_setting():
+    return button_states(24, 20, lambda c, s: icon_gear(c, 4, 2, state_colour(s)))
+
+
+@skin("right_logo", 4006)
+def right_logo():
+    # The product mark: a magnifier in white on an accent tile.
+    c = Canvas(26, 26)
+    c.shape(sd_round_box(0, 0, 26, 26, 6), rgb("accent"))
+    c.shape(sd_ring(11.0, 11.0, 5.5, 2.2), rgb("surface"))
+    c.shape(sd_segment(15.2, 15.2, 19.5, 19.5, 3.0), rgb("surface"))
+    return c
+
+
+@skin("line_v", 4007)
+def line_v():
+    c = Canvas(1, 14)
+    c.shape(lambda x, y: -1.0, rgb("line"))
+    return c
+
+
+@skin("edit_frame", 4008, tile_stretch=1, left=4, top=4, margin_bottom=4)
+def edit_frame():
+    # The search box outline; its centre stays empty (the edit covers it).
+    c = Canvas(9, 9)
+    c.shape(sd_inner_border(0, 0, 9, 9, RADIUS), rgb("line"))
+    return c
+
+
+def fill(colour):
+    # A plain fill: the middle row stretches over the whole control but for
+    # its first and last rows, which stay clear.
+    c = Canvas(1, 3)
+    c.blend(0, 1, rgb(colour), 1.0)
+    return c
+
+
+@skin("fill_white", 4009, margin_top=1, margin_bottom=1)
+def fill_white():
+    return fill("surface")
+
+
+@skin("fill_quiet", 4020, margin_top=1, margin_bottom=1)
+def fill_quiet():
+    return fill("quiet")
+
+
+# Result panel: hangs under the bar (its top row continues the bar), white
+# margins around the list window, rounded bottom corners and a shadow. The
+# eight-piece frame leaves the list area (18 px in from the sides, 22 from the
+# top, 31 from the bottom) to the list window and the panel's fill.
+PANEL_SIDE, PANEL_TOP, PANEL_BOTTOM = 18, 22, 31
+
+
+@skin("frame_dlg3", 4021, tile_stretch=1, left=PANEL_SIDE, top=PANEL_TOP, margin_bottom=PANEL_BOTTOM)
+def frame_dlg3():
+    w, h = 2 * PANEL_SIDE + 1, PANEL_TOP + 1 + PANEL_BOTTOM
+    c = Canvas(w, h)
+    drop_shadow(c, 4, -20, w - 4, h - 6, RADIUS)
+    surface(c, 4, -20, w - 4, h - 6, RADIUS)
+    return c
+
+
+@skin("loading_big", 4022, subwidth=32)
+def loading_big():
+    # Eight frames of a ring of dots; the bright dot walks clockwise.
+    frames = []
+    for f in range(8):
+        c = Canvas(32, 32)
+        for i in range(8):
+            a = (i / 8.0) * 2 * math.pi - math.pi / 2
+            age = (f - i) % 8
+            alpha = max(0.18, 1.0 - age * 0.16)
+            c.shape(sd_circle(16 + 10 * math.cos(a), 16 + 10 * math.sin(a), 2.6), rgb("accent"), alpha)
+        frames.append(c)
+    return strip(frames)
+
+
+@skin("icon_drive", 4023)
+def icon_drive_skin():
+    c = Canvas(16, 16)
+    icon_drive(c, 0, 0, rgb("accent"))
+    return c
+
+
+@skin("panel_grip", 4024)
+def panel_grip():
+    c = Canvas(24, 3)
+    for y in (0, 2):
+        for x in range(24):
+            c.blend(x, y, rgb("line"), 1.0)
+    return c
+
+
+@skin("bgminidock", 4025, margin_left=4, margin_right=4)
+def bgminidock():
+    # The strip left at the screen top while the bar hides: an accent edge.
+    c = Canvas(16, 4)
+    c.shape(sd_round_box(0, -4, 16, 4, 2), rgb("accent"), 0.85)
+    return c
+
+
+@skin("dragbox", 4026, tile_stretch=1, left=3, top=3, margin_bottom=3)
+def dragbox():
+    # Outline of the bar while it is dragged: the centre stays clear.
+    c = Canvas(7, 7)
+    c.shape(sd_inner_border(0, 0, 7, 7, 3, 2.0), rgb("accent"))
+    return c
+
+
+@skin("dragline", 4027, margin_left=2, margin_right=2)
+def dragline():
+    # The 4 px edge line shown while a panel edge is dragged.
+    c = Canvas(8, 4)
+    c.shape(sd_round_box(0, 0.5, 8, 3.5, 1.5), rgb("accent"))
+    return c
+
+
+# ---------------------------------------------------------------- icon
+
+def logo(size):
+    c = Canvas(size, size)
+    s = size / 26.0
+    c.shape(sd_round_box(0.5 * s, 0.5 * s, 25.5 * s, 25.5 * s, 6 * s), rgb("accent"))
+    c.shape(sd_ring(11.0 * s, 11.0 * s, 5.5 * s, max(2.2 * s, 1.4)), rgb("surface"))
+    c.shape(sd_segment(15.2 * s, 15.2 * s, 19.5 * s, 19.5 * s, max(3.0 * s, 1.6)), rgb("surface"))
+    return c
+
+
+ICON_FILES = [("lumsek", 670, (16, 24, 32, 48))]
+
+
+# ---------------------------------------------------------------- writers
+
+def png_bytes(canvas):
+    raw = b"".join(b"\0" + row for row in canvas.rgba_rows())
+
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def png_pixels(data):
+    """Size and RGBA rows of a PNG this script wrote (8-bit RGBA, any filter)."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG")
+    pos, idat, w, h = 8, b"", 0, 0
+    while pos < len(data):
+        n, tag = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + n]
+        if tag == b"IHDR":
+            w, h, depth, ctype = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or ctype != 6:
+                raise ValueError("not 8-bit RGBA")
+        elif tag == b"IDAT":
+            idat += body
+        pos += 12 + n
+    raw = zlib.decompress(idat)
+    stride = w * 4
+    rows, prev = [], bytearray(stride)
+    for y in range(h):
+        ftype = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b = prev[i]
+            c = prev[i - 4] if i >= 4 else 0
+            if ftype == 1:
+                line[i] = (line[i] + a) & 255
+            elif ftype == 2:
+                line[i] = (line[i] + b) & 255
+            elif ftype == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif ftype == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + pred) & 255
+        rows.append(bytes(line))
+        prev = line
+    return w, h, rows
+
+
+def ico_bytes(canvases):
+    """An icon file of 32-bit DIB images (with their AND masks), one per size."""
+    images = []
+    for c in canvases:
+        rows = c.rgba_rows()
+        xor = b"".join(bytes(b for i in range(0, len(row), 4) for b in (row[i + 2], row[i + 1], row[i], row[i + 3]))
+                       for row in reversed(rows))
+        mask_stride = ((c.w + 31) // 32) * 4
+        mask = bytearray()
+        for row in reversed(rows):
+            bits = bytearray(mask_stride)
+            for x in range(c.w):
+                if row[x * 4 + 3] == 0:
+                    bits[x // 8] |= 0x80 >> (x % 8)
+            mask += bits
+        header = struct.pack("<IiiHHIIiiII", 40, c.w, c.h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+        images.append((c.w, c.h, header + xor + bytes(mask)))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for w, h, data in images:
+        out += struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(d for _, _, d in images)
+
+
+def skin_table():
+    lines = ['<?xml version="1.0" encoding="utf-8"?>',
+             "<!-- Written by tools/make_skins.py: edit the script, not this file. -->",
+             "<skins>"]
+    for name, res_id, _, element, attrs in SKINS:
+        extra = "".join(' %s="%s"' % (k, v) for k, v in attrs.items())
+        lines.append('  <%s name="%s" src="%d"%s/>' % (element, name, res_id, extra))
+    lines.append("</skins>")
+    return "\n".join(lines) + "\n"
+
+
+def resource_lines():
+    lines = ["// Written by tools/make_skins.py: the skin images and icons, by resource id."]
+    for name, res_id, _, _, _ in SKINS:
+        lines.append('%d PNG "images/%s.png"' % (res_id, name))
+    for name, res_id, _ in ICON_FILES:
+        lines.append('%d ICON "images/%s.ico"' % (res_id, name))
+    return "\n".join(lines) + "\n"
+
+
+def outputs():
+    """Every file the script writes: relative path -> bytes."""
+    files = {}
+    ids = set()
+    for name, res_id, fn, _, _ in SKINS:
+        if res_id in ids:
+            raise SystemExit("duplicate resource id %d" % res_id)
+        ids.add(res_id)
+        files["images/%s.png" % name] = png_bytes(fn())
+    for name, _, sizes in ICON_FILES:
+        files["images/%s.ico" % name] = ico_bytes([logo(s) for s in sizes])
+    files["images/images.rc"] = resource_lines().encode("utf-8")
+    files["xml/60000.xml"] = skin_table().encode("utf-8")
+    return files
+
+
+def same_content(path, data):
+    """PNGs compare by size and pixels (zlib builds may differ); the rest by bytes."""
+    try:
+        with open(path, "rb") as f:
+            old = f.read()
+    except OSError:
+        return False
+    if path.endswith(".png"):
+        try:
+            return png_pixels(old) == png_pixels(data)
+        except (ValueError, zlib.error, struct.error):
+            return False
+    return old == data
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", default=os.path.join(here, "..", "resources"))
+    parser.add_argument("--check", action="store_true", help="compare instead of writing")
+    args = parser.parse_args()
+
+    files = outputs()
+    if args.check:
+        stale = [rel for rel, data in sorted(files.items()) if not same_content(os.path.join(args.out, rel), data)]
+        known = set(os.listdir(os.path.join(args.out, "images"))) if os.path.isdir(
+            os.path.join(args.out, "images")) else set()
+        extra = sorted(known - {os.path.basename(rel) for rel in files if rel.startswith("images/")})
+        for rel in stale:
+            print("differs from the generator: %s" % rel)
+        for name in extra:
+            print("not made by the generator: images/%s" % name)
+        return 1 if stale or extra else 0
+    for rel, data in files.items():
+        path = os.path.join(args.out, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if not same_content(path, data):
+            with open(path, "wb") as f:
+                f.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
