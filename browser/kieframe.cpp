@@ -1,0 +1,265 @@
+#include "browser/kieframe.h"
+
+#include <oleauto.h>
+
+#include <cstdio>
+
+#include "platform/trace.h"
+
+namespace {
+
+BrowserControlFactory g_defaultFactory = nullptr;
+
+bool IsKeyboardMessage(UINT msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
+
+// Two URLs are the same page when the system's comparison says so.
+bool SameUrl(BSTR a, const std::wstring& b) {
+    if (a == nullptr || b.empty()) return false;
+    BSTR other = ::SysAllocStringLen(b.data(), static_cast<UINT>(b.size()));
+    if (other == nullptr) return false;
+    const HRESULT cmp = ::VarBstrCmp(a, other, LOCALE_USER_DEFAULT, 0);
+    ::SysFreeString(other);
+    return cmp == static_cast<HRESULT>(VARCMP_EQ);
+}
+
+} // namespace
+
+HRESULT CreateSystemBrowserControl(IUnknown** control) {
+    if (control == nullptr) return E_POINTER;
+    *control = nullptr;
+    CLSID clsid = CLSID_WebBrowser;
+    ::CLSIDFromProgID(L"Shell.Explorer", &clsid);
+    return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(control));
+}
+
+void CKIEFrame::SetDefaultControlFactory(BrowserControlFactory factory) {
+    g_defaultFactory = factory;
+}
+
+CKIEFrame::CKIEFrame(IDispatch* external) : m_pExternal(external), m_factory(g_defaultFactory) {}
+
+CKIEFrame::~CKIEFrame() {
+    Teardown();
+}
+
+std::wstring CKIEFrame::ResourcePageUrl(UINT id) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) path[0] = L'\0';
+    wchar_t url[MAX_PATH + 32];
+    std::swprintf(url, sizeof(url) / sizeof(url[0]), L"res://%ls/%u", path, id);
+    return url;
+}
+
+HWND CKIEFrame::Create(HWND parent) {
+    RECT rc = {0, 0, 0, 0};
+    if (parent) ::GetClientRect(parent, &rc);
+    HWND hwnd = WindowImpl<CKIEFrame>::Create(parent, &rc, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                              kBrowserHostId);
+    if (hwnd == nullptr) return nullptr;
+    if (!CreateBrowser()) platform::Trace("browser control not available; the web view stays empty");
+    m_pLoop = platform::MessageLoop::Current();
+    if (m_pLoop) m_pLoop->AddMessageFilter(this);
+    // A page asked for before the window existed is navigated to now.
+    if (!m_strUrl.empty()) SetTimer(IDT_BROWSER_NAVIGATE, kBrowserNavigateDelayMs);
+    return hwnd;
+}
+
+bool CKIEFrame::CreateBrowser() {
+    const RECT client = GetClientRect();
+    if (m_wndControl.Create(Handle(), &client, nullptr, WS_CHILD | WS_CLIPCHILDREN, 0, kBrowserControlId) == nullptr)
+        return false;
+    if (!CreateControl()) return false;
+
+    m_pSink = new CBrowserEventSink(this);
+    m_pSink->AddRef();
+    if (FAILED(m_pSink->Connect(m_spControl.Get()))) platform::Trace("browser events not connected");
+
+    m_spControl.QueryInterface(IID_IWebBrowser2, &m_spBrowser);
+    NavigateControl(ResourcePageUrl(m_uLoadingPage), Target::Loading);
+    return true;
+}
+
+bool CKIEFrame::CreateControl() {
+    BrowserControlFactory factory = m_factory ? m_factory : &CreateSystemBrowserControl;
+    platform::ComPtr<IUnknown> control;
+    HRESULT hr = factory(control.Receive());
+    if (FAILED(hr) || !control) {
+        platform::Trace("browser control not created (0x%08lx)", static_cast<unsigned long>(hr));
+        return false;
+    }
+    platform::ComPtr<IOleObject> object;
+    if (FAILED(control.QueryInterface(IID_IOleObject, &object))) return false;
+
+    m_pSite = new ksOleClientSite(m_wndControl.Handle(), m_pExternal);
+    m_pSite->AddRef();
+    if (FAILED(m_pSite->Attach(control.Get()))) return false;
+    m_spControl = control;
+
+    platform::ComPtr<IPersistStreamInit> persist;
+    if (SUCCEEDED(control.QueryInterface(IID_IPersistStreamInit, &persist))) persist->InitNew();
+    RECT rc = m_wndControl.GetClientRect();
+    hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(m_pSite), 0,
+                        m_wndControl.Handle(), &rc);
+    if (FAILED(hr)) platform::Trace("browser control not activated (0x%08lx)", static_cast<unsigned long>(hr));
+    return true;
+}
+
+void CKIEFrame::Teardown() {
+    if (Handle()) KillTimer(IDT_BROWSER_NAVIGATE);
+    if (m_pLoop) {
+        m_pLoop->RemoveMessageFilter(this);
+        m_pLoop = nullptr;
+    }
+    if (m_pSink) {
+        m_pSink->Disconnect();
+        m_pSink->Release();
+        m_pSink = nullptr;
+    }
+    if (m_spControl) {
+        platform::ComPtr<IOleInPlaceObject> inPlace;
+        if (SUCCEEDED(m_spControl.QueryInterface(IID_IOleInPlaceObject, &inPlace))) inPlace->InPlaceDeactivate();
+        platform::ComPtr<IOleObject> object;
+        if (SUCCEEDED(m_spControl.QueryInterface(IID_IOleObject, &object))) {
+            object->Close(OLECLOSE_NOSAVE);
+            object->SetClientSite(nullptr);
+        }
+    }
+    if (m_pSite) {
+        m_pSite->Detach();
+        m_pSite->Release();
+        m_pSite = nullptr;
+    }
+    m_spBrowser.Reset();
+    m_spControl.Reset();
+    if (m_wndControl.IsWindow()) m_wndControl.DestroyWindow();
+    m_target = Target::None;
+}
+
+void CKIEFrame::Destroy() {
+    Teardown();
+    if (IsWindow()) DestroyWindow();
+}
+
+void CKIEFrame::Navigate(const wchar_t* url, const wchar_t* errorUrl) {
+    if (errorUrl) m_strErrorUrl = errorUrl;
+    m_bNavigateError = false;
+    m_nErrorPageTries = 0;
+    m_strUrl = url ? url : L"";
+    if (IsWindow()) SetTimer(IDT_BROWSER_NAVIGATE, kBrowserNavigateDelayMs);
+}
+
+void CKIEFrame::NavigateControl(const std::wstring& url, Target target) {
+    if (!m_spBrowser) return;
+    m_target = target;
+    m_spBrowser->put_RegisterAsDropTarget(VARIANT_FALSE);
+    BSTR address = ::SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+    if (address == nullptr) return;
+    VARIANT empty;
+    ::VariantInit(&empty);
+    m_spBrowser->Navigate(address, &empty, &empty, &empty, &empty);
+    ::SysFreeString(address);
+}
+
+void CKIEFrame::NavigateToErrorPage() {
+    ++m_nErrorPageTries;
+    NavigateControl(m_strErrorUrl, Target::ErrorPage);
+}
+
+bool CKIEFrame::IsTopLevel(IDispatch* browser) const {
+    if (browser == nullptr || !m_spControl) return false;
+    // COM identity: the same object answers IUnknown with the same pointer.
+    platform::ComPtr<IUnknown> identity;
+    if (FAILED(browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.Receive())))) return false;
+    platform::ComPtr<IUnknown> own;
+    if (FAILED(m_spControl.QueryInterface(IID_IUnknown, &own))) return false;
+    return identity.Get() == own.Get();
+}
+
+void CKIEFrame::OnNavigateComplete2(IDispatch*, BSTR) {
+    if (m_bNavigateError) return;
+    if (m_wndControl.IsWindow()) m_wndControl.ShowWindow(SW_SHOW);
+    ShowWindow(SW_SHOW);
+}
+
+void CKIEFrame::OnNavigateError(IDispatch* browser, BSTR url) {
+    // The page itself failed when the top-level browser reports it (the
+    // browser may have normalised the address) or the address is the page's.
+    const bool topLevel = IsTopLevel(browser);
+    if (m_target == Target::Page && !m_strErrorUrl.empty() && (topLevel || SameUrl(url, m_strUrl))) {
+        NavigateToErrorPage();
+        return;
+    }
+    // The error page failing itself is tried again a few times, not for ever.
+    if (m_target == Target::ErrorPage && (topLevel || SameUrl(url, m_strErrorUrl)) &&
+        m_nErrorPageTries <= kErrorPageRetries) {
+        NavigateToErrorPage();
+        return;
+    }
+    // Anything else (a frame, an image, the loading page): keep the windows
+    // as they are until the next Navigate.
+    m_bNavigateError = true;
+}
+
+void CKIEFrame::FitControl() {
+    if (!m_wndControl.IsWindow()) return;
+    RECT rc = GetClientRect();
+    m_wndControl.MoveWindow(rc, true);
+    if (!m_spControl) return;
+    platform::ComPtr<IOleInPlaceObject> inPlace;
+    if (SUCCEEDED(m_spControl.QueryInterface(IID_IOleInPlaceObject, &inPlace))) inPlace->SetObjectRects(&rc, &rc);
+}
+
+bool CKIEFrame::TranslateKey(MSG* pMsg) {
+    if (pMsg == nullptr || !m_spControl) return false;
+    platform::ComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(m_spControl.QueryInterface(IID_IOleInPlaceActiveObject, &active))) return false;
+    return active->TranslateAccelerator(pMsg) == S_OK;
+}
+
+BOOL CKIEFrame::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg == nullptr || !IsKeyboardMessage(pMsg->message) || !m_wndControl.IsWindow()) return FALSE;
+    HWND control = m_wndControl.Handle();
+    if (pMsg->hwnd != control && !::IsChild(control, pMsg->hwnd)) return FALSE;
+    return TranslateKey(pMsg) ? TRUE : FALSE;
+}
+
+LRESULT CKIEFrame::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(Handle(), &ps);
+    if (dc != nullptr) {
+        if (!m_wndControl.IsWindow() || !m_wndControl.IsWindowVisible()) {
+            RECT rc = GetClientRect();
+            COLORREF old = ::SetBkColor(dc, m_crBackground);
+            ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+            ::SetBkColor(dc, old);
+        }
+        ::EndPaint(Handle(), &ps);
+    }
+    return 0;
+}
+
+LRESULT CKIEFrame::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
+    FitControl();
+    return 0;
+}
+
+LRESULT CKIEFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam != IDT_BROWSER_NAVIGATE) {
+        bHandled = FALSE;
+        return 0;
+    }
+    KillTimer(IDT_BROWSER_NAVIGATE);
+    NavigateControl(m_strUrl, Target::Page);
+    return 0;
+}
+
+LRESULT CKIEFrame::OnForwardMsg(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    return TranslateKey(reinterpret_cast<MSG*>(lParam)) ? TRUE : FALSE;
+}
+
+LRESULT CKIEFrame::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    Teardown();
+    bHandled = FALSE;
+    return 0;
+}
