@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/gdi.h"
 #include "platform/trace.h"
 
 namespace {
@@ -225,16 +226,13 @@ BOOL CKIEFrame::PreTranslateMessage(MSG* pMsg) {
 }
 
 LRESULT CKIEFrame::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(Handle(), &ps);
-    if (dc != nullptr) {
-        if (!m_wndControl.IsWindow() || !m_wndControl.IsWindowVisible()) {
-            RECT rc = GetClientRect();
-            COLORREF old = ::SetBkColor(dc, m_crBackground);
-            ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-            ::SetBkColor(dc, old);
-        }
-        ::EndPaint(Handle(), &ps);
+    platform::PaintDC dc(Handle());
+    // Until the control shows a page, the host shows its background.
+    if (dc.Get() != nullptr && (!m_wndControl.IsWindow() || !m_wndControl.IsWindowVisible())) {
+        RECT rc = GetClientRect();
+        COLORREF old = ::SetBkColor(dc, m_crBackground);
+        ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+        ::SetBkColor(dc, old);
     }
     return 0;
 }
