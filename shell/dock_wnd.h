@@ -1,14 +1,56 @@
 #pragma once
 // The docked search bar: a slim layered skinned window at the top of the
-// screen that owns the search edit, the result panel, the web panel, the
-// strip left behind while it is hidden and the drag outline. Its timers
-// drive the engine's start-up threads (load, scan, reload, journal).
+// screen (layout 116) that owns the search edit, the result panel, the strip
+// left behind while it is hidden and the drag outline. Its timers drive the
+// engine's start-up threads (load, scan, reload, journal); a search runs
+// after each pause in typing.
 #include <windows.h>
 
+#include <string>
+
+#include "shell/drag_box_dlg.h"
+#include "shell/mini_dock.h"
+#include "shell/scope_popup.h"
+#include "shell/search_ctrl.h"
+#include "shell/search_edit.h"
+#include "shell/shell_messages.h"
 #include "ui/bkdlgimpl.h"
 
 class CDockWnd : public CBkDialogImpl<CDockWnd> {
 public:
+    static const UINT kLayout = 116;
+    // Timers on the bar.
+    enum : UINT_PTR {
+        IDT_DOCK_WAIT_LOAD = 0,
+        IDT_DOCK_VOLUME_CHANGE = 1,
+        IDT_DOCK_WAIT_SCAN = 2,
+        IDT_DOCK_AUTOHIDE = 3,
+        IDT_DOCK_SEARCH_DEBOUNCE = 4,
+        IDT_DOCK_SLIDE = 5,
+        IDT_DOCK_WAIT_RELOAD = 6,
+    };
+    // Items of layout 116.
+    enum : UINT {
+        IDC_FILTER_FIRST = 1000,   // category 1000-1005, date 1006-1010
+        IDC_DATE_FIRST = 1006,
+        IDC_FILTER_LAST = 1010,
+        IDC_SEARCH_BUTTON = 1011,
+        IDC_PLACEHOLDER = 1012,
+        IDC_CLEAR = 1013,
+        IDC_SCOPE = 1014,
+        IDC_SETTINGS = 1015,
+        IDC_EXPANDED = 1017,
+        IDC_WEBSITE = 1018,
+    };
+    // Geometry of the panels under the bar.
+    static const int kPanelOverlap = 8;
+    static const int kRowHeight = 24;
+    static const int kPanelFixedPart = 127;
+    static const int kPanelEmptyHeight = 77;
+    static const int kWebPanelHeight = 500;
+    static const int kNoDragLimit = 1920;
+    static const int kDockHeight = 73;
+
     CDockWnd();
     ~CDockWnd() override;
 
@@ -18,18 +60,170 @@ public:
     HWND Create(HWND owner, const RECT& rc);
     // Kills the timers and destroys the panels and the bar.
     void DestroyPanels();
-    bool IsExpandedDockRunning() const;
+    bool IsExpandedDockRunning() const { return m_bExpandedRunning; }
     bool IsMiniDockVisible() const;
     // The strip hands its saved state to the bar and hides.
     void RestoreFromMiniDock();
-    void SetKeepOpen(BOOL keep);
+    void SetKeepOpen(BOOL keep) { m_bKeepOpen = keep; }
     // Hides the placeholder, brings the bar forward and focuses the edit.
     void FocusEdit();
 
+    // A full-screen program is in front (not the desktop or the shell).
+    static bool IsFullScreenAppInFront();
+
+    // State read by the owner window and the tests.
+    BOOL IsKeepOpen() const { return m_bKeepOpen; }
+    BOOL IsListUsed() const { return m_bListUsed; }
+    BOOL IsAtTop() const { return m_bAtTop; }
+    DWORD GetScopeMask() const { return m_dwScope; }
+    DWORD GetFilterMask() const { return m_dwFilterMask; }
+    DWORD GetFileState() const { return m_dwFileState; }
+    bool IsTimerSet(UINT_PTR id) const { return id < 32 && (m_timers & (1u << id)) != 0; }
+    CSearchEdit& Edit() { return m_edit; }
+    CSearchCtrl& ResultPanel() { return m_searchCtrl; }
+    CMiniDock& MiniDock() { return m_miniDock; }
+    CDragBoxDlg& DragBox() { return m_dragBox; }
+    CKSettingDlg& ScopePopup() { return m_scopePopup; }
+    const RECT& EditRect() const { return m_rcEdit; }
+    int SearchRuns() const { return m_nSearchRuns; }
+    // The address of the last web search (built even while no web panel
+    // can show it).
+    const std::wstring& LastWebUrl() const { return m_strLastWebUrl; }
+
+    // Panel geometry (also on every search result): sizes the result panel
+    // to its rows under the bar, the web panel below it.
+    void LayoutResultPanel();
+    // The result panel's height for `rows` rows when the bar's panels start
+    // at `panelTop` on a screen `screenHeight` high with a taskbar
+    // `taskbarHeight` high.
+    static int ResultPanelHeight(int rows, int panelTop, int screenHeight, int taskbarHeight);
+    void AutoHide();
+
     WINDOW_MAP_BEGIN(CDockWnd)
+        ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
+        ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
+        ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
+        ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
+        ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
+        ON_WINDOW_COMMAND(40007, OnNothing)
+        ON_WINDOW_COMMAND(40008, OnToggleRegex)
+        ON_WINDOW_COMMAND(40010, OnCloseToTray)
+        ON_WINDOW_MESSAGE(WM_TIMER, OnTimer)
+        ON_WINDOW_MESSAGE(WM_MOUSEMOVE, OnMouseMove)
+        ON_WINDOW_MESSAGE(WM_MOVING, OnMoving)
+        ON_WINDOW_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
+        ON_WINDOW_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
+        ON_WINDOW_MESSAGE(WM_SEARCH_CHANGED, OnSearchChangedMsg)
+        ON_WINDOW_MESSAGE(WM_SEARCH_EDIT_KILLFOCUS, OnEditKillFocus)
+        ON_WINDOW_MESSAGE(WM_SEARCH_SCOPE_CHANGED, OnScopeChangedMsg)
+        ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
+        ON_WINDOW_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+        ON_WINDOW_MESSAGE(WM_DOCK_ENABLE, OnDockEnable)
+        ON_WINDOW_MESSAGE(WM_TOGGLE_FILE_VIEW, OnToggleFileView)
+        ON_WINDOW_MESSAGE(WM_SEARCH_RESULTS, OnSearchResultsMsg)
+        ON_WINDOW_MESSAGE(WM_RESULT_LIST_USED, OnResultListUsed)
+        ON_WINDOW_MESSAGE(WM_DOCK_HOLD, OnDockHold)
+        ON_WINDOW_MESSAGE(WM_PANEL_RESIZE, OnPanelResize)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd>)
     WINDOW_MAP_END()
 
 private:
+    // Message handlers.
+    LRESULT OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
+    LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnNothing(WORD, WORD, HWND, BOOL&) { return 0; }
+    LRESULT OnToggleRegex(WORD, WORD, HWND, BOOL&) { return ToggleRegexMode(); }
+    LRESULT OnCloseToTray(WORD, WORD, HWND, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnMoving(UINT, WPARAM, LPARAM, BOOL&) { return TRUE; }
+    LRESULT OnDeviceChange(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSearchChangedMsg(UINT, WPARAM wParam, LPARAM, BOOL&);
+    LRESULT OnEditKillFocus(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnScopeChangedMsg(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTrayNotify(UINT, WPARAM wParam, LPARAM, BOOL&);
+    LRESULT OnDockEnable(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnToggleFileView(UINT, WPARAM wParam, LPARAM, BOOL&);
+    LRESULT OnSearchResultsMsg(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnResultListUsed(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDockHold(UINT, WPARAM wParam, LPARAM, BOOL&);
+    LRESULT OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+
+    // The search road.
+    void FirstLayout();
+    void OnSearchChanged(WPARAM key);
+    void RunPendingSearch();
+    void OnFilterButton(UINT id);
+    void ResetBar();
+    void OnScopeChanged(LONG mask, BOOL keepOpen);
+    void OnSearchResults(LPARAM lParam);
+    void ShowSettingsMenu();
+    void CloseToTray();
+    void ShowScopePopup();
+    void OpenWebSite();
+    void NavigateWebSearch(const std::wstring& query);
+    void ApplyDeactivation();
+    void ShowPlaceholder(const std::wstring& text);
+    void SelectFilter(UINT first, UINT last, UINT selected);
+    void UpdateFilterMask();
+    void SetFileStateFromScope();
+    bool IsLocalScope() const { return (m_dwScope & (SCOPE_EXISTING | SCOPE_DELETED)) != 0; }
+    void ShowResultPanel(bool show);
+    void StartLocalSearch(int fullSearch, LPARAM passThrough);
+    void Repaint();
+    void StartTimer(UINT_PTR id, UINT period);
+    void StopTimer(UINT_PTR id);
+    void OnEngineTimer(UINT_PTR id);
+
+    // Web panel (its own window class; absent in this build, so every
+    // operation answers "hidden").
+    bool IsWebPanelVisible() const { return false; }
+    void HideWebPanel();
+    void OpenWebPanel(int height);
+    void EnableWebItems(bool localScope);
+
+    // Geometry, moving, auto-hide and dragging.
+    void OnMove(int x, int y);
+    void RestoreFrom(const MiniDockRestore& state);
+    void OnDragMouseMove(WPARAM keys, int x, int y);
+    void OnDragEnd();
+    void CancelDrag();
+    RECT PanelSpanUnderBar() const;
+
+    CSearchEdit m_edit;
+    CSearchCtrl m_searchCtrl;
+    CMiniDock m_miniDock;
+    CDragBoxDlg m_dragBox;
+    CKSettingDlg m_scopePopup;
+
     BOOL m_bKeepOpen = FALSE;
+    BOOL m_bDisabled = FALSE;
+    BOOL m_bListUsed = FALSE;
+    BOOL m_bAtTop = FALSE;
+    bool m_bExpandedRunning = false;
+    bool m_bFirstLayoutDone = false;
+    int m_nCategory = 0;
+    int m_nDate = 0;
+    DWORD m_dwFilterMask = 0;
+    DWORD m_dwScope = SCOPE_EXISTING | SCOPE_DELETED | SCOPE_WEB;
+    DWORD m_dwFileState = 0;
+    ULONGLONG m_ullLastChange = 0;
+    std::wstring m_strLastQuery;
+    RECT m_rcEdit = {30, 30, 701, 51};
+    RECT m_rcCreate = {0, 0, 0, 0};
+    UINT m_timers = 0;
+    int m_nSearchRuns = 0;
+    std::wstring m_strLastWebUrl;
+
+    // Dragging the bar.
+    bool m_bDragArmed = false;
+    bool m_bDragFirstMove = true;
+    bool m_bDragMoved = false;
+    POINT m_ptDragAnchor = {0, 0};
+    RECT m_rcDragOutline = {0, 0, 0, 0};
 };

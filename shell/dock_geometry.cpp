@@ -1,0 +1,252 @@
+// The geometry side of the bar: the panels hanging under it, moving and
+// dragging it, hiding into the strip at the screen top and coming back.
+
+#include <algorithm>
+#include <climits>
+
+#include "results/search_result_wnd.h"
+#include "shell/dock_wnd.h"
+#include "shell/layered_view.h"
+
+namespace {
+
+int TaskbarHeight() {
+    HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT rc = {};
+    if (tray == nullptr || !::GetWindowRect(tray, &rc)) return 0;
+    const int height = rc.bottom - rc.top;
+    return height < ::GetSystemMetrics(SM_CYSCREEN) ? height : 0;
+}
+
+// The desktop and the shell's own windows are never a full-screen program.
+bool IsShellWindow(HWND hwnd) {
+    HWND root = ::GetAncestor(hwnd, GA_ROOT);
+    if (root == nullptr) root = hwnd;
+    if (root == ::GetDesktopWindow() || root == ::GetShellWindow()) return true;
+    wchar_t cls[64] = {};
+    ::GetClassNameW(root, cls, 64);
+    return lstrcmpW(cls, L"Progman") == 0 || lstrcmpW(cls, L"WorkerW") == 0 || lstrcmpW(cls, L"Shell_TrayWnd") == 0;
+}
+
+// The cursor inside the rectangle widened by the margins; the left margin
+// only applies when the rectangle's left lies beyond it.
+bool CursorNear(const POINT& pt, RECT rc, int left, int right, int down) {
+    if (rc.left > left) rc.left -= left;
+    rc.right += right;
+    rc.bottom += down;
+    return ::PtInRect(&rc, pt) != FALSE;
+}
+
+} // namespace
+
+bool CDockWnd::IsFullScreenAppInFront() {
+    HWND desktop = ::GetDesktopWindow();
+    RECT rc = {};
+    POINT cursor = {};
+    if (desktop == nullptr || !::GetWindowRect(desktop, &rc) || !::GetCursorPos(&cursor)) return false;
+    const POINT points[] = {{0, 0}, {rc.right - 1, 0}, {0, rc.bottom - 1}, {rc.right - 1, rc.bottom - 1}, cursor};
+    HWND first = ::WindowFromPoint(points[0]);
+    if (first == nullptr || IsShellWindow(first)) return false;
+    for (const POINT& pt : points)
+        if (::WindowFromPoint(pt) != first) return false;
+    return true;
+}
+
+int CDockWnd::ResultPanelHeight(int rows, int panelTop, int screenHeight, int taskbarHeight) {
+    const int free = std::max(0, screenHeight - taskbarHeight - panelTop);
+    const int maximum = std::max(kPanelEmptyHeight, (free / 5) * 3);
+    if (rows <= 0) return kPanelEmptyHeight;
+    // Capped before the multiplication: any count above this fills the maximum.
+    const int capped = std::min(rows, maximum / kRowHeight + 1);
+    return std::max(kPanelEmptyHeight, std::min(capped * kRowHeight + kPanelFixedPart, maximum));
+}
+
+RECT CDockWnd::PanelSpanUnderBar() const {
+    RECT bar = const_cast<CDockWnd*>(this)->GetWindowRect();
+    return RECT{bar.left, bar.bottom - kPanelOverlap, bar.right, bar.bottom - kPanelOverlap};
+}
+
+void CDockWnd::LayoutResultPanel() {
+    if (!m_searchCtrl.IsWindow()) return;
+    const int screen = ::GetSystemMetrics(SM_CYSCREEN);
+    const int taskbar = TaskbarHeight();
+    const RECT span = PanelSpanUnderBar();
+    // Measured from where the bar stands, not from the screen top.
+    const int free = std::max<int>(0, screen - taskbar - span.top);
+    const int height = ResultPanelHeight(m_searchCtrl.RowCount(), span.top, screen, taskbar);
+    ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_searchCtrl.UpdateLayout(span.top + free - 64);
+    m_searchCtrl.Repaint();
+}
+
+LRESULT CDockWnd::OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+    OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+    bHandled = FALSE;  // the frame's shadow follows too
+    return 0;
+}
+
+void CDockWnd::OnMove(int x, int y) {
+    m_bKeepOpen = FALSE;
+    m_bAtTop = y <= 0 ? TRUE : FALSE;
+    if (m_edit.IsWindow()) {
+        ::SetWindowPos(m_edit.Handle(), nullptr, x + m_rcEdit.left, y + m_rcEdit.top, m_rcEdit.right - m_rcEdit.left,
+                       m_rcEdit.bottom - m_rcEdit.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_searchCtrl.IsWindow()) {
+        if (IsLocalScope()) {
+            EnableWebItems(true);
+            RECT panel = m_searchCtrl.GetWindowRect();
+            const RECT span = PanelSpanUnderBar();
+            ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left,
+                           panel.bottom - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            ShowResultPanel(false);
+            OpenWebPanel(kWebPanelHeight);
+            EnableWebItems(false);
+        }
+    }
+    Repaint();
+}
+
+LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
+    if (lParam == 0 && m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible()) {
+        RECT panel = m_searchCtrl.GetWindowRect();
+        const int bottom = static_cast<int>(static_cast<LONG>(wParam));
+        if (bottom - panel.top > 0) {
+            ::SetWindowPos(m_searchCtrl.Handle(), nullptr, panel.left, panel.top, panel.right - panel.left,
+                           bottom - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            m_searchCtrl.Repaint();
+        }
+    }
+    // lParam 1 moves the web panel's top edge; it has none to move here.
+    return 0;
+}
+
+// --- auto-hide into the strip and back -------------------------------------------
+
+void CDockWnd::AutoHide() {
+    const bool barVisible = IsWindowVisible();
+    const bool panelVisible = m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible();
+    if (m_bKeepOpen || (!panelVisible && !barVisible)) return;
+    if (!m_bListUsed) {
+        POINT pt = {};
+        if (::GetCursorPos(&pt)) {
+            if (barVisible && CursorNear(pt, GetWindowRect(), 55, 15, 15)) return;
+            if (panelVisible &&
+                CursorNear(pt, m_searchCtrl.GetWindowRect(), 35, 15, IsWebPanelVisible() ? 0 : 15)) {
+                return;
+            }
+        }
+    }
+    if (!m_bAtTop) return;
+
+    const RECT bar = GetWindowRect();
+    const bool editVisible = m_edit.IsWindow() && m_edit.IsWindowVisible();
+    if (editVisible) ::ShowWindow(m_edit.Handle(), SW_HIDE);
+    HWND results = m_searchCtrl.ResultHandle();
+    HWND foreground = ::GetForegroundWindow();
+    const bool listHadFocus =
+        results && (foreground == results || (foreground && ::IsChild(results, foreground)));
+    ShowResultPanel(false);
+    const bool webVisible = IsWebPanelVisible();
+    HideWebPanel();
+    ::ShowWindow(Handle(), SW_HIDE);
+
+    m_miniDock.Setup(listHadFocus, editVisible, panelVisible, webVisible, bar.left + 4, 0, bar.right - 4, 6, Handle());
+    if (m_miniDock.IsWindow()) {
+        ::SetWindowPos(m_miniDock.Handle(), HWND_TOPMOST, bar.left + 4, 0, bar.right - bar.left - 8, 6,
+                       SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        UpdateLayeredView(m_miniDock);
+    }
+    StopTimer(IDT_DOCK_AUTOHIDE);
+}
+
+LRESULT CDockWnd::OnTrayNotify(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    // Only the strip's own record, sent from this thread, is read: any other
+    // value might be another program's number, not an address of ours.
+    const MiniDockRestore* state = reinterpret_cast<const MiniDockRestore*>(wParam);
+    if (state != &m_miniDock.Record() || (::InSendMessageEx(nullptr) & ISMEX_SEND)) return 0;
+    RestoreFrom(*state);
+    return 0;
+}
+
+void CDockWnd::RestoreFrom(const MiniDockRestore& state) {
+    m_bListUsed = FALSE;
+    const int width = state.StripRight - state.StripLeft + 8;
+    ::SetWindowPos(Handle(), nullptr, state.StripLeft - 4, state.StripTop, width, state.DockBottom - state.StripTop,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(Handle(), SW_SHOWNA);
+    if (state.ResultPanelVisible && m_searchCtrl.IsWindow()) {
+        ::ShowWindow(m_searchCtrl.Handle(), SW_SHOWNA);
+        if (HWND results = m_searchCtrl.ResultHandle()) {
+            ::ShowWindow(results, SW_SHOWNA);
+            if (state.ListHadFocus) ::SetFocus(m_searchCtrl.ListHandle() ? m_searchCtrl.ListHandle() : results);
+        }
+    }
+    if (state.EditVisible && m_edit.IsWindow()) ::ShowWindow(m_edit.Handle(), SW_SHOWNA);
+    if (state.WebPanelVisible) OpenWebPanel(kWebPanelHeight);
+    StartTimer(IDT_DOCK_AUTOHIDE, 250);
+}
+
+// --- dragging the bar ------------------------------------------------------------
+
+LRESULT CDockWnd::OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
+    OnDragMouseMove(wParam, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+    return 0;
+}
+
+LRESULT CDockWnd::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+    CancelDrag();
+    return 0;
+}
+
+void CDockWnd::OnDragMouseMove(WPARAM keys, int x, int y) {
+    if (!m_bDragArmed) return;
+    if (!(keys & MK_LBUTTON)) {
+        // The release never reached us (the mouse was lost): nothing moves.
+        CancelDrag();
+        return;
+    }
+    m_bDragMoved = true;
+    m_bKeepOpen = TRUE;
+    const RECT bar = GetWindowRect();
+    if (m_bDragFirstMove) {
+        m_bDragFirstMove = false;
+        m_ptDragAnchor = POINT{x, y};
+        m_rcDragOutline = bar;
+        m_dragBox.ShowAt(m_rcDragOutline);
+        return;
+    }
+    RECT rc = bar;
+    ::OffsetRect(&rc, x - m_ptDragAnchor.x, y - m_ptDragAnchor.y);
+    if (::EqualRect(&rc, &m_rcDragOutline)) return;
+    const int screen = ::GetSystemMetrics(SM_CYSCREEN);
+    if (rc.bottom > screen) ::OffsetRect(&rc, 0, screen - rc.bottom);
+    m_dragBox.ShowAt(rc);
+    m_rcDragOutline = rc;
+}
+
+void CDockWnd::OnDragEnd() {
+    if (!m_bDragArmed) return;
+    if (!m_bDragMoved) {
+        CancelDrag();
+        return;
+    }
+    const bool outlineShown = m_dragBox.IsWindow() && m_dragBox.IsWindowVisible();
+    RECT rc = m_rcDragOutline;
+    CancelDrag();
+    if (!outlineShown) return;
+    if (rc.top < 0) ::OffsetRect(&rc, 0, -rc.top);
+    ::SetWindowPos(Handle(), nullptr, rc.left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDockWnd::CancelDrag() {
+    const bool wasDragging = m_bDragMoved;
+    m_bDragArmed = false;
+    m_bDragMoved = false;
+    m_bDragFirstMove = true;
+    ::SetRectEmpty(&m_rcDragOutline);
+    m_dragBox.Hide();
+    if (wasDragging) m_bKeepOpen = FALSE;
+}

@@ -1,0 +1,316 @@
+#include "shell/search_ctrl.h"
+
+
+#include <cstdio>
+
+#include "index/app_context.h"
+#include "index/index_manager.h"
+#include "index/search_query.h"
+#include "platform/gdi.h"
+#include "platform/lock.h"
+#include "results/search_result_wnd.h"
+#include "shell/layered_view.h"
+#include "ui/bkfontpool.h"
+#include "ui/bkstring.h"
+
+namespace {
+
+CIndexManager* Engine() { return GetAppContext()->IndexManager; }
+
+bool IsLoadRunning() {
+    CIndexManager* engine = Engine();
+    return engine && !engine->IsLoadDone();
+}
+
+LPCWSTR Text(UINT id) {
+    LPCWSTR text = BkString::Get(id);
+    return text ? text : L"";
+}
+
+// Fills the first two "%d" of the table's pattern; any other conversion in
+// the pattern is kept as text, so a changed string table cannot make the
+// formatting read arguments that are not there.
+std::wstring FormatTwoCounts(const std::wstring& pattern, long long first, long long second) {
+    std::wstring out;
+    int used = 0;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == L'%' && i + 1 < pattern.size() && pattern[i + 1] == L'd' && used < 2) {
+            out += std::to_wstring(used++ == 0 ? first : second);
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+
+std::string FormatPos(int a, int b, int c, int d) {
+    char pos[64];
+    std::snprintf(pos, sizeof(pos), "%d,%d,%d,%d", a, b, c, d);
+    return pos;
+}
+
+} // namespace
+
+LRESULT ToggleRegexMode() {
+    if (CIndexManager* engine = Engine()) {
+        platform::ScopedLock lock(engine->QueryLock());
+        g_bUseRegex = g_bUseRegex ? 0 : 1;
+    } else {
+        g_bUseRegex = g_bUseRegex ? 0 : 1;
+    }
+    return 0;
+}
+
+bool IsRegexMode() {
+    if (CIndexManager* engine = Engine()) {
+        platform::ScopedLock lock(engine->QueryLock());
+        return g_bUseRegex != 0;
+    }
+    return g_bUseRegex != 0;
+}
+
+CSearchCtrl::CSearchCtrl() : CBkDialogImpl<CSearchCtrl>(kLayout), m_dragLine(CDragBoxDlg::kLineLayout) {}
+
+CSearchCtrl::~CSearchCtrl() {
+    DestroyPanel();
+    if (m_dragLine.IsWindow()) m_dragLine.DestroyWindow();
+}
+
+HWND CSearchCtrl::ResultHandle() const { return m_pResultWnd ? m_pResultWnd->Handle() : nullptr; }
+
+HWND CSearchCtrl::ListHandle() { return m_pResultWnd ? m_pResultWnd->GetList().Handle() : nullptr; }
+
+int CSearchCtrl::RowCount() { return m_pResultWnd ? m_pResultWnd->GetList().GetItemCount() : 0; }
+
+void CSearchCtrl::Repaint() { UpdateLayeredView(*this); }
+
+LRESULT CSearchCtrl::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+    MakeLayered(Handle());
+    m_pResultWnd.reset(new CSearchResultWnd());
+    m_pResultWnd->SetOwner(Handle());
+    if (m_pResultWnd->Create(::GetDesktopWindow())) ::ShowWindow(m_pResultWnd->Handle(), SW_HIDE);
+    Repaint();
+    if (!m_dragLine.IsWindow() && m_dragLine.Create(Handle())) {
+        ::BringWindowToTop(m_dragLine.Handle());
+        m_dragLine.Hide();
+    }
+    return TRUE;
+}
+
+void CSearchCtrl::SetStatus(UINT stringId) { SetItemText(IDC_STATUS, Text(stringId)); }
+
+int CSearchCtrl::Search(int fullSearch, LPARAM passThrough) {
+    if (IsLoadRunning()) {
+        SetStatus(47);
+        Repaint();
+        return 0;
+    }
+    if (!m_pResultWnd) return 0;
+    m_pResultWnd->SetFilterMask(FilterMask);
+    if (fullSearch != -1) m_pResultWnd->SetFullSearch(static_cast<DWORD>(fullSearch));
+    m_pResultWnd->SetPassThrough(static_cast<DWORD>(passThrough));
+    m_pResultWnd->StartSearch(std::wstring(Query), DateFrom, DateTo, SizeMin, SizeMax, PathPrefix,
+                              static_cast<int>(FileState));
+    CIndexManager* engine = Engine();
+    SetStatus(engine && engine->IsIndexEmpty() ? 22 : 23);
+    SetItemVisible(IDC_VIEW_LINK, FALSE);
+    Repaint();
+    if (IsWindow() && IsWindowVisible() && m_pResultWnd->IsWindow())
+        ::ShowWindow(m_pResultWnd->Handle(), SW_SHOWNA);
+    return 0;
+}
+
+void CSearchCtrl::OnSearchResults(WPARAM count, LPARAM deletedCount) {
+    CIndexManager* engine = Engine();
+    if (IsLoadRunning()) {
+        SetStatus(47);
+        SetItemVisible(IDC_DRAG_STRIP, FALSE);
+    } else if (engine && engine->IsIndexEmpty()) {
+        SetStatus(22);
+        SetItemVisible(IDC_DRAG_STRIP, FALSE);
+    } else {
+        if (deletedCount != -1) m_nDeletedCount = static_cast<int>(deletedCount);
+        const std::wstring status =
+            FormatTwoCounts(Text(58), static_cast<long long>(count), static_cast<long long>(m_nDeletedCount));
+        SIZE extent = {0, 0};
+        if (IsWindow()) {
+            platform::WindowDC dc(Handle());
+            platform::SelectObjectScope font(dc, BkFontPool::GetFont(0));
+            ::GetTextExtentPoint32W(dc, status.c_str(), static_cast<int>(status.size()), &extent);
+        }
+        const int width = extent.cx;
+        SetItemVisible(IDC_VIEW_LINK, TRUE);
+        SetItemAttribute(IDC_STATUS, "pos", FormatPos(10, 5, width + 30, 19).c_str());
+        SetItemAttribute(IDC_VIEW_LINK, "pos", FormatPos(width + 10, 5, width + 106, 19).c_str());
+        SetItemText(IDC_STATUS, status.c_str());
+        SetItemText(IDC_VIEW_LINK, Text(m_bViewDeleted ? 60 : 59));
+    }
+    Repaint();
+    if (m_hOwner && ::IsWindow(m_hOwner)) ::SendMessageW(m_hOwner, WM_SEARCH_RESULTS, count, deletedCount);
+}
+
+void CSearchCtrl::OnSortStarted() {
+    m_nSortFrame = 0;
+    SetItemVisible(IDC_BUSY_BACK, TRUE);
+    SetItemVisible(IDC_BUSY_IMAGE, TRUE);
+    Repaint();
+    if (m_pResultWnd && m_pResultWnd->IsWindow()) ::ShowWindow(m_pResultWnd->Handle(), SW_HIDE);
+    ::SetTimer(Handle(), IDT_SEARCHCTRL_SORT_WAIT, 100, nullptr);
+}
+
+void CSearchCtrl::OnSortWaitTimer() {
+    CIndexManager* engine = Engine();
+    if (engine && engine->IsSortRunning()) {
+        m_nSortFrame = (m_nSortFrame + 1) % 8;
+        SetItemIntAttribute(IDC_BUSY_IMAGE, "sub", m_nSortFrame);
+        Repaint();
+        return;
+    }
+    SetItemVisible(IDC_BUSY_BACK, FALSE);
+    SetItemVisible(IDC_BUSY_IMAGE, FALSE);
+    Repaint();
+    if (m_pResultWnd && m_pResultWnd->IsWindow()) ::ShowWindow(m_pResultWnd->Handle(), SW_SHOWNA);
+    ::KillTimer(Handle(), IDT_SEARCHCTRL_SORT_WAIT);
+}
+
+void CSearchCtrl::UpdateLayout(int bottomLimit) {
+    if (bottomLimit != -1) m_nBottomLimit = bottomLimit;
+    if (!IsWindow() || !m_pResultWnd || !m_pResultWnd->IsWindow()) return;
+    RECT rc = {};
+    if (!::GetWindowRect(Handle(), &rc) || ::IsRectEmpty(&rc)) return;
+    const int width = rc.right - rc.left - 36;
+    const int height = rc.bottom - rc.top - 53;
+    if (width <= 0 || height <= 0) return;
+    ::SetWindowPos(m_pResultWnd->Handle(), nullptr, rc.left + 18, rc.top + 22, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_pResultWnd->ResizeList();
+}
+
+void CSearchCtrl::ShowUpdatingStatus() {
+    SetStatus(25);
+    SetItemVisible(IDC_VIEW_LINK, FALSE);
+    Repaint();
+}
+
+void CSearchCtrl::DestroyPanel() {
+    if (m_pResultWnd) {
+        if (m_pResultWnd->IsWindow()) m_pResultWnd->DestroyWindow();
+        m_pResultWnd.reset();
+    }
+    CancelDrag();
+    if (m_dragLine.IsWindow()) m_dragLine.DestroyWindow();
+    if (IsWindow()) DestroyWindow();
+}
+
+void CSearchCtrl::ToggleFileView() {
+    m_bViewDeleted = m_bViewDeleted ? FALSE : TRUE;
+    SetItemText(IDC_VIEW_LINK, Text(m_bViewDeleted ? 60 : 59));
+    Repaint();
+    if (m_hOwner && ::IsWindow(m_hOwner)) ::SendMessageW(m_hOwner, WM_TOGGLE_FILE_VIEW, m_bViewDeleted, 0);
+}
+
+LRESULT CSearchCtrl::OnBkNotify(int, NMHDR* hdr, BOOL& bHandled) {
+    const auto* nm = reinterpret_cast<const BKNMCOMMAND*>(hdr);
+    if (hdr->code == BKNM_LBUTTONDOWN && nm->uItemID == IDC_DRAG_STRIP) {
+        m_bDragging = true;
+        m_bMoved = false;
+    } else if (hdr->code == BKNM_LBUTTONUP) {
+        OnDragEnd();
+    } else if (hdr->code == BKNM_COMMAND && nm->uItemID == IDC_VIEW_LINK) {
+        ToggleFileView();
+    } else {
+        bHandled = FALSE;
+    }
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    UpdateLayout(-1);
+    bHandled = FALSE;  // the frame resizes its view and its shadow too
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam) ::PostMessageW(Handle(), WM_LAYERED_REFRESH, 0, 0);
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam) return TRUE;
+    if (m_hOwner && ::IsWindow(m_hOwner)) ::PostMessageW(m_hOwner, WM_SEARCH_EDIT_KILLFOCUS, 0, 0);
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam != IDT_SEARCHCTRL_SORT_WAIT) {
+        bHandled = FALSE;
+        return 0;
+    }
+    OnSortWaitTimer();
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    OnDragMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+    CancelDrag();
+    return 0;
+}
+
+LRESULT CSearchCtrl::OnForwardToOwner(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&) {
+    if (!m_hOwner || !::IsWindow(m_hOwner)) return 0;
+    return ::SendMessageW(m_hOwner, uMsg, wParam, lParam);
+}
+
+LRESULT CSearchCtrl::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) { return UpdateLayeredView(*this); }
+
+void CSearchCtrl::OnDragMove(int x, int y) {
+    if (!m_bDragging) return;
+    m_bMoved = true;
+    RECT panel = {};
+    if (!::GetWindowRect(Handle(), &panel)) return;
+    if (m_bFirstMove) {
+        m_bFirstMove = false;
+        m_ptDragStart = POINT{x, y};
+        RECT line = {panel.left + 8, panel.bottom - CDragBoxDlg::kLineHeight, panel.right - 8, panel.bottom};
+        m_dragLine.ShowAt(line);
+        return;
+    }
+    RECT moved = panel;
+    moved.bottom += y - m_ptDragStart.y;
+    if (::EqualRect(&moved, &m_rcDrag)) return;
+    if (moved.bottom - 56 < moved.top || moved.bottom > m_nBottomLimit) return;
+    RECT line = {moved.left + 8, moved.bottom - CDragBoxDlg::kLineHeight, moved.right - 8, moved.bottom};
+    m_dragLine.ShowAt(line);
+    m_rcDrag = moved;
+}
+
+void CSearchCtrl::OnDragEnd() {
+    if (!m_bDragging) return;
+    const bool moved = m_bMoved;
+    const RECT kept = m_rcDrag;
+    CancelDrag();
+    // A drag whose every move was refused keeps no rectangle: nothing moves.
+    if (!moved || ::IsRectEmpty(&kept) || !IsWindow()) return;
+    RECT panel = {};
+    ::GetWindowRect(Handle(), &panel);
+    ::SetWindowPos(Handle(), nullptr, panel.left, panel.top, panel.right - panel.left, kept.bottom - panel.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    Repaint();
+    if (m_hOwner && ::IsWindow(m_hOwner)) ::SendMessageW(m_hOwner, WM_PANEL_RESIZE, kept.bottom, 1);
+}
+
+void CSearchCtrl::CancelDrag() {
+    // Everything goes, so the next drag starts from its own press.
+    m_bDragging = false;
+    m_bMoved = false;
+    m_bFirstMove = true;
+    ::SetRectEmpty(&m_rcDrag);
+    m_dragLine.Hide();
+}

@@ -1,0 +1,219 @@
+// The docked bar: debounced search, clearing, filter buttons, auto-hide into
+// the strip and back, dragging.
+#include <gtest/gtest.h>
+
+#include "index/search_query.h"
+#include "results/search_result_wnd.h"
+#include "tests/shell/shell_fixture.h"
+#include "tests/support/test_support.h"
+#include "ui/bkctrl_image.h"
+#include "ui/bknotify.h"
+
+using shell_test::DockSetup;
+using shell_test::ItemText;
+using shell_test::ItemVisible;
+using shell_test::Notify;
+using shell_test::WaitFor;
+
+namespace {
+
+bool Visible(HWND hwnd) { return hwnd && ::IsWindowVisible(hwnd); }
+
+// Keeps the bar from hiding while a test works on it.
+void StopAutoHide(CDockWnd& dock) { ::KillTimer(dock.Handle(), CDockWnd::IDT_DOCK_AUTOHIDE); }
+
+}  // namespace
+
+TEST(DockSearch, TypingRunsOneSearchAfterThePauseAndClearingHidesThePanels) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    EXPECT_FALSE(ItemVisible(dock, CDockWnd::IDC_PLACEHOLDER));
+    EXPECT_TRUE(Visible(dock.Edit().Handle()));
+
+    s.Type(L"le1");
+    testing_support::PumpMessages(30);
+    EXPECT_EQ(dock.Edit().GetText(), L"le1");
+    EXPECT_EQ(dock.SearchRuns(), 0);  // still within the pause
+    EXPECT_TRUE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
+    EXPECT_TRUE(ItemVisible(dock, CDockWnd::IDC_CLEAR));
+
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(400);
+    EXPECT_EQ(dock.SearchRuns(), 1);
+    EXPECT_EQ(dock.ResultPanel().Query, L"le1");
+    EXPECT_TRUE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_TRUE(Visible(dock.ResultPanel().ResultHandle()));
+    // The panel hangs 8 px into the bar and fits its 11 rows.
+    RECT bar = dock.GetWindowRect(), panel = dock.ResultPanel().GetWindowRect();
+    EXPECT_EQ(panel.top, bar.bottom - 8);
+    EXPECT_EQ(panel.left, bar.left);
+    EXPECT_EQ(panel.bottom - panel.top, 11 * 24 + 127);
+
+    // Esc empties the text: both panels go at once, and no search runs.
+    ::PostMessageW(dock.Edit().Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    testing_support::PumpMessages(500);
+    EXPECT_EQ(dock.Edit().GetText(), L"");
+    EXPECT_FALSE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_FALSE(Visible(dock.ResultPanel().ResultHandle()));
+    EXPECT_FALSE(ItemVisible(dock, CDockWnd::IDC_CLEAR));
+    EXPECT_EQ(dock.SearchRuns(), 1);
+
+    // Text typed and cleared within the pause searches for nothing.
+    s.Type(L"ab");
+    testing_support::PumpMessages(20);
+    ::PostMessageW(dock.Edit().Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    testing_support::PumpMessages(500);
+    EXPECT_EQ(dock.SearchRuns(), 1);
+    EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
+}
+
+TEST(DockSearch, FilterButtonsSetThePlaceholderAndTheMask) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    CBkImageWnd* today = static_cast<CBkImageWnd*>(dock.GetViewControl().FindControl(1007));
+    CBkImageWnd* all = static_cast<CBkImageWnd*>(dock.GetViewControl().FindControl(1006));
+    ASSERT_TRUE(today && all);
+    EXPECT_EQ(all->GetSub(), 2);
+
+    Notify(dock.Handle(), BKNM_COMMAND, 1007);
+    EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER), L"  \u4ECA\u5929\u7684\u6587\u4EF6...");  // 今天的文件
+    EXPECT_TRUE(ItemVisible(dock, CDockWnd::IDC_PLACEHOLDER));
+    EXPECT_TRUE(ItemVisible(dock, CDockWnd::IDC_CLEAR));
+    EXPECT_EQ(dock.GetFilterMask(), static_cast<DWORD>(SQF_TODAY));
+    EXPECT_EQ(dock.ResultPanel().FilterMask, static_cast<DWORD>(SQF_TODAY));
+    EXPECT_EQ(today->GetSub(), 2);
+    EXPECT_EQ(all->GetSub(), 0);
+    EXPECT_EQ(dock.SearchRuns(), 1);  // local scope: the filter searches at once
+
+    Notify(dock.Handle(), BKNM_COMMAND, 1004);
+    EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER), L"  \u4ECA\u5929\u7684\u6587\u6863...");  // 今天的文档
+    EXPECT_EQ(dock.GetFilterMask(), static_cast<DWORD>(SQF_TODAY | SQF_DOCUMENT));
+    Notify(dock.Handle(), BKNM_COMMAND, 1010);  // date range: no date word
+    EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER), L"  \u6587\u6863...");
+    EXPECT_EQ(dock.GetFilterMask(), static_cast<DWORD>(SQF_DATE_RANGE | SQF_DOCUMENT));
+    EXPECT_EQ(dock.LastWebUrl(), L"https://wenku.baidu.com/search?word=");
+
+    // Hovering a button that is not selected lights it; the selected one stays.
+    Notify(dock.Handle(), BKNM_MOUSEHOVER, 1007);
+    EXPECT_EQ(today->GetSub(), 1);
+    Notify(dock.Handle(), BKNM_MOUSEHOVER, 1010);
+    EXPECT_EQ(static_cast<CBkImageWnd*>(dock.GetViewControl().FindControl(1010))->GetSub(), 2);
+
+    // The clear button puts everything back.
+    Notify(dock.Handle(), BKNM_COMMAND, CDockWnd::IDC_CLEAR);
+    EXPECT_EQ(dock.GetFilterMask(), 0u);
+    EXPECT_EQ(dock.ResultPanel().FilterMask, 0u);
+    EXPECT_EQ(all->GetSub(), 2);
+    EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER).substr(2), L"Ctrl+Q,\u684C\u9762\u5FEB\u641C...");
+    EXPECT_FALSE(ItemVisible(dock, CDockWnd::IDC_CLEAR));
+    EXPECT_FALSE(Visible(dock.ResultPanel().Handle()));
+}
+
+TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    ASSERT_TRUE(s.WaitForStartChain());
+    ::SetCursorPos(500, 50);  // over the bar: it stays
+    ASSERT_TRUE(WaitFor([&] { return dock.GetWindowRect().top == 0; }));  // slid to the top
+    dock.FocusEdit();
+    s.Type(L"file1");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(600);
+    EXPECT_TRUE(Visible(dock.Handle()));
+    const RECT bar = dock.GetWindowRect();
+
+    ::SetCursorPos(600, 900);  // far from the bar and the panel
+    ASSERT_TRUE(WaitFor([&] { return dock.IsMiniDockVisible(); }));
+    EXPECT_FALSE(Visible(dock.Handle()));
+    EXPECT_FALSE(Visible(dock.Edit().Handle()));
+    EXPECT_FALSE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_AUTOHIDE));
+    const RECT strip = dock.MiniDock().GetWindowRect();
+    EXPECT_EQ(strip.left, bar.left + 4);
+    EXPECT_EQ(strip.top, 0);
+    EXPECT_EQ(strip.right, bar.right - 4);
+    EXPECT_EQ(strip.bottom, 6);
+    const MiniDockRestore& saved = dock.MiniDock().Record();
+    EXPECT_EQ(saved.EditVisible, 1);
+    EXPECT_EQ(saved.ResultPanelVisible, 1);
+    EXPECT_EQ(saved.DockBottom, 73);
+
+    // A restore record that is not the strip's own is ignored.
+    MiniDockRestore forged = saved;
+    ::SendMessageW(dock.Handle(), WM_TRAY_NOTIFY, reinterpret_cast<WPARAM>(&forged), 0);
+    EXPECT_FALSE(Visible(dock.Handle()));
+
+    ::SetCursorPos(500, 2);  // touch the strip
+    ASSERT_TRUE(WaitFor([&] { return Visible(dock.Handle()); }));
+    EXPECT_FALSE(dock.IsMiniDockVisible());
+    const RECT back = dock.GetWindowRect();
+    EXPECT_EQ(back.left, bar.left);
+    EXPECT_EQ(back.top, 0);
+    EXPECT_EQ(back.right, bar.right);
+    EXPECT_EQ(back.bottom, 73);
+    EXPECT_TRUE(Visible(dock.Edit().Handle()));
+    EXPECT_TRUE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_TRUE(dock.IsTimerSet(CDockWnd::IDT_DOCK_AUTOHIDE));
+
+    // Asking the strip again, now that it is not armed, changes nothing.
+    ::ShowWindow(dock.Handle(), SW_HIDE);
+    dock.RestoreFromMiniDock();
+    EXPECT_FALSE(Visible(dock.Handle()));
+}
+
+TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ::KillTimer(dock.Handle(), CDockWnd::IDT_DOCK_SLIDE);
+    const RECT bar = dock.GetWindowRect();
+    auto move = [&](int x, int y, WPARAM keys) {
+        ::SendMessageW(dock.Handle(), WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+    };
+
+    Notify(dock.Handle(), BKNM_LBUTTONDOWN, 0);  // on the background
+    move(10, 10, MK_LBUTTON);
+    move(60, 110, MK_LBUTTON);
+    RECT outline = dock.DragBox().GetWindowRect();
+    EXPECT_TRUE(Visible(dock.DragBox().Handle()));
+    EXPECT_EQ(outline.left, bar.left + 50);
+    EXPECT_EQ(outline.top, bar.top + 100);
+    EXPECT_TRUE(dock.IsKeepOpen());
+
+    // The mouse leaves: everything about this drag goes.
+    ::SendMessageW(dock.Handle(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(Visible(dock.DragBox().Handle()));
+    Notify(dock.Handle(), BKNM_LBUTTONUP, 0);
+    EXPECT_EQ(dock.GetWindowRect().top, bar.top);  // the bar did not move
+
+    // A new press anchors at its own first move, not at the old one.
+    Notify(dock.Handle(), BKNM_LBUTTONDOWN, 0);
+    move(200, 30, MK_LBUTTON);
+    move(230, 30, MK_LBUTTON);
+    outline = dock.DragBox().GetWindowRect();
+    EXPECT_EQ(outline.left, bar.left + 30);
+    EXPECT_EQ(outline.top, bar.top);
+    // A release that never arrives (button up on the next move) moves nothing.
+    move(260, 30, 0);
+    EXPECT_FALSE(Visible(dock.DragBox().Handle()));
+    EXPECT_EQ(dock.GetWindowRect().left, bar.left);
+
+    // A completed drag above the screen lands at top 0 and takes the edit along.
+    Notify(dock.Handle(), BKNM_LBUTTONDOWN, 0);
+    move(10, 50, MK_LBUTTON);
+    move(30, -200, MK_LBUTTON);
+    Notify(dock.Handle(), BKNM_LBUTTONUP, 0);
+    const RECT moved = dock.GetWindowRect();
+    EXPECT_EQ(moved.left, bar.left + 20);
+    EXPECT_EQ(moved.top, 0);
+    EXPECT_FALSE(dock.IsKeepOpen());
+    EXPECT_TRUE(dock.IsAtTop());
+    const RECT edit = dock.Edit().GetWindowRect();
+    EXPECT_EQ(edit.left, moved.left + 30);
+    EXPECT_EQ(edit.top, moved.top + dock.EditRect().top);
+}
