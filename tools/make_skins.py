@@ -489,19 +489,23 @@ def edit_frame():
 
 
 def fill(colour):
-    # A plain fill: the middle row stretches over the whole control but for
-    # its first and last rows, which stay clear.
-    c = Canvas(1, 3)
-    c.blend(0, 1, rgb(colour), 1.0)
+    # A plain fill: one column, stretched across and copied 1:1 downwards,
+    # tall enough for any panel on any screen.
+    c = Canvas(1, FILL_HEIGHT)
+    for y in range(FILL_HEIGHT):
+        c.blend(0, y, rgb(colour), 1.0)
     return c
 
 
-@skin("fill_white", 4009, margin_top=1, margin_bottom=1)
+FILL_HEIGHT = 4096
+
+
+@skin("fill_white", 4009)
 def fill_white():
     return fill("surface")
 
 
-@skin("fill_quiet", 4020, margin_top=1, margin_bottom=1)
+@skin("fill_quiet", 4020)
 def fill_quiet():
     return fill("quiet")
 
