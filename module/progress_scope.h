@@ -1,6 +1,9 @@
 #pragma once
 // A share of an overall progress: a value 0..1 inside [start, end] of its
-// parent's range, passed up to the root on every change.
+// parent's range, passed up to the root on every change. The value is read by
+// other threads (the dialogs poll the root), so it is atomic.
+#include <atomic>
+
 class CProgressScope {
 public:
     CProgressScope() noexcept = default;
@@ -9,14 +12,14 @@ public:
 
     // Clamps to 0..1, stores and passes start + value x (end - start) upwards.
     void SetValue(double value) noexcept;
-    double Value() const noexcept { return value_; }
+    double Value() const noexcept { return value_.load(); }
     double Start() const noexcept { return start_; }
     double End() const noexcept { return end_; }
     CProgressScope* Parent() const noexcept { return parent_; }
 
 private:
     CProgressScope* parent_ = nullptr;
-    double value_ = 0.0;
+    std::atomic<double> value_{0.0};
     double start_ = 0.0;
     double end_ = 1.0;
 };

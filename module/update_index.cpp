@@ -98,6 +98,30 @@ std::vector<UpdateSubIndex> ReadSubIndexes(const CIniFile& index) {
     return result;
 }
 
+bool ListsSelfOrAncestor(const CIniFile& index) {
+    const uint32_t count = index.GetUInt(L"info", L"c");
+    const CIniFile::Section* info = index.FindSection(L"info");
+    if (count == 0 || !info) return false;
+    for (const auto& key : *info) {
+        uint32_t number = 0;
+        if (!ParseNumberedKey(key.first, L'p', number) || number >= count || key.second.empty()) continue;
+        if (index.GetString(L"info", (L"m" + key.first.substr(1)).c_str()).empty()) continue;
+        // Parts of dots only (trailing dots and blanks are dropped by
+        // Windows, and servers collapse them) stay in place or climb.
+        const std::wstring& path = key.second;
+        size_t start = 0;
+        while (start < path.size()) {
+            size_t end = start;
+            while (end < path.size() && !IsSeparator(path[end])) ++end;
+            std::wstring part = path.substr(start, end - start);
+            while (!part.empty() && (part.back() == L' ' || part.back() == L'.')) part.pop_back();
+            if (part.empty() && end > start) return true;
+            start = end + 1;
+        }
+    }
+    return false;
+}
+
 bool ApplyLocalFolderRule(const std::wstring& value, std::wstring& folder) {
     if (value.empty() || value.front() != value.back() || value.front() != L'%') {
         folder = value;

@@ -71,6 +71,11 @@ bool IsSubIndexList(const CIniFile& index);
 // part would leave the staging folder and is left out.
 std::vector<UpdateSubIndex> ReadSubIndexes(const CIniFile& index);
 
+// True when a listed sub-index (i < c, p<i> and m<i> present) has a path
+// that names the index itself or an ancestor ("./", "../", "a/../"): walking
+// it would never end.
+bool ListsSelfOrAncestor(const CIniFile& index);
+
 // The "LP" rule: "" or a value not wrapped in "%" stays as it is; "%P\x%"
 // gives "x"; any other "%...%" value answers false (the entry is skipped).
 bool ApplyLocalFolderRule(const std::wstring& value, std::wstring& folder);
