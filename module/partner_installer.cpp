@@ -70,11 +70,13 @@ HRESULT InstallPartnerProduct(CUpdateTask& task, const PartnerLocation& location
     scope.SetValue(1.0);
 
     std::wstring commandLine = L"\"" + path + L"\" /S";
+    // In its own folder: the caller's current folder may be anywhere.
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
+    if (!::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &info)) {
         const DWORD error = ::GetLastError();
         UpdateLog(L"Cannot start the installer %ls, error %lu", path.c_str(), static_cast<unsigned long>(error));
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;

@@ -5,7 +5,9 @@ http_server.py <port-file> <lifetime-seconds>
 Listens on 127.0.0.1 on a free port, writes the port to <port-file> and ends
 on GET /quit or when the lifetime is over, whichever comes first.
 """
+import hashlib
 import http.server
+import os
 import socket
 import socketserver
 import sys
@@ -15,7 +17,24 @@ import time
 stats = []          # bodies posted to the statistics path, in arrival order
 stat_delay = [0.0]  # seconds each statistics post is held before its answer
 socks_greetings = [0]
+served = []         # paths asked for below /srv, /slow and /trunc, since the last /requests
 lock = threading.Lock()
+srv_root = [""]     # files published by the tests: <folder of the port file>/srv
+
+
+def check_value(content, name):
+    """The updater's check value of a file: MD5 of (MD5 hex of the bytes + name), lower-cased."""
+    inner = hashlib.md5(content).hexdigest() + name
+    return hashlib.md5(inner.lower().encode("ascii")).hexdigest()
+
+
+def deep_index(depth):
+    """Index text at /deep/.../ with `depth` "loop/" parts: each lists the next, 40 levels down."""
+    import zlib
+    texts = {40: b"[COMMENT]\r\n"}
+    for d in range(39, depth - 1, -1):
+        texts[d] = ("[info]\r\nc=1\r\np0=loop/\r\nm0=%s\r\n" % check_value(texts[d + 1], "index.txt")).encode()
+    return zlib.compress(texts[depth])
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -55,9 +74,58 @@ class Handler(http.server.BaseHTTPRequestHandler):
             path = "/" + path.split("/", 3)[3] if path.count("/") >= 3 else "/"
         return path, proxied
 
+    def serve_file(self, path, mode):
+        rel = path.split("/srv/", 1)[1]
+        with lock:
+            served.append(path)
+        full = os.path.normpath(os.path.join(srv_root[0], rel))
+        if not full.startswith(srv_root[0]) or not os.path.isfile(full):
+            self.reply(404, b"not published")
+            return
+        with open(full, "rb") as f:
+            data = f.read()
+        if mode == "trunc":
+            # Announces more than it sends, then hangs up.
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data) + 1000))
+            self.end_headers()
+            self.wfile.write(data)
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        if mode == "slow":
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            try:
+                for i in range(0, len(data), 4096):
+                    self.wfile.write(data[i:i + 4096])
+                    self.wfile.flush()
+                    time.sleep(0.1)
+            except OSError:
+                pass
+            return
+        self.reply(200, data)
+
     def do_GET(self):
         path, proxied = self.route()
-        if path == "/quit":
+        plain = path.split("?", 1)[0]
+        if plain.startswith("/srv/"):
+            self.serve_file(plain, "plain")
+        elif plain.startswith("/slow/srv/"):
+            self.serve_file(plain, "slow")
+        elif plain.startswith("/trunc/srv/"):
+            self.serve_file(plain, "trunc")
+        elif plain == "/requests":
+            with lock:
+                text = "\n".join(served)
+                served.clear()
+            self.reply(200, text.encode())
+        elif plain.startswith("/deep/"):
+            with lock:
+                served.append(plain)
+            self.reply(200, deep_index(plain.count("loop/")))
+        elif path == "/quit":
             self.reply(200, b"bye")
             threading.Thread(target=self.server.shutdown, daemon=True).start()
         elif path == "/hello":
@@ -137,11 +205,12 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 def main():
     port_file, lifetime = sys.argv[1], float(sys.argv[2])
+    srv_root[0] = os.path.join(os.path.dirname(os.path.abspath(port_file)), "srv")
+    os.makedirs(srv_root[0], exist_ok=True)
     server = Server(("127.0.0.1", 0), Handler)
     threading.Timer(lifetime, server.shutdown).start()
     with open(port_file + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
-    import os
     os.replace(port_file + ".tmp", port_file)
     server.serve_forever()
     os._exit(0)

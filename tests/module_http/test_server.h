@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "module/http_transfer.h"
@@ -69,6 +70,19 @@ private:
     static inline TestServer* instance_ = nullptr;
     int port_ = 0;
 };
+
+// The main of the programs that use the server.
+inline int RunTestsWithServer(int argc, char** argv) {
+    // Proxy variables of the machine must not redirect loopback requests.
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "no_proxy", "NO_PROXY"}) {
+        ::SetEnvironmentVariableA(name, nullptr);
+        _putenv((std::string(name) + "=").c_str());
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new TestServer);
+    return RUN_ALL_TESTS();
+}
 
 // A loopback port nothing listens on (a privileged port no test opens).
 inline int ClosedLoopbackPort() { return 1; }
