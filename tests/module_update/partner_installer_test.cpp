@@ -49,8 +49,8 @@ TEST(PartnerInstaller, CancelStopsTheDownload) {
     CPartnerInstallTask task(PartnerLocation{Wide(TestServer::Instance()->Url("/slow/srv/download/Slow.exe")),
                                              dir.Path() + L"\\"});
     struct Cancel : IUpdateNotify {
-        int OnProgress(const wchar_t*, int, int) override { return ++calls < 3; }
-        int OnFinished(int) override { return 1; }
+        int STDMETHODCALLTYPE OnProgress(const wchar_t*, int, int) override { return ++calls < 3; }
+        int STDMETHODCALLTYPE OnFinished(int) override { return 1; }
         int calls = 0;
     } notify;
     EXPECT_EQ(UPD_S_CANCELLED, RunWithProgress(&PartnerInstallerThread, task, &notify));

@@ -112,11 +112,11 @@ TEST_F(UpdateRun, CancelLeavesNoPartialFileAndSecondRunOnTheFolderIsRefused) {
     Publish(Channel() + "indexlumsek.dat", Pack(PublishLeaf(Channel(), "", {{"big", "big.bin", big, "", ""}})));
 
     struct Notify : IUpdateNotify {
-        int OnProgress(const wchar_t* text, int, int) override {
+        int STDMETHODCALLTYPE OnProgress(const wchar_t* text, int, int) override {
             if (text && *text) started = true;
             return cancel ? 0 : 1;
         }
-        int OnFinished(int result) override { finished = result; return 1; }
+        int STDMETHODCALLTYPE OnFinished(int result) override { finished = result; return 1; }
         std::atomic<bool> started{false}, cancel{false};
         int finished = 0;
     } notify;
