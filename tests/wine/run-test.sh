@@ -20,6 +20,8 @@ cp -a "$state/template" "$work/prefix"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export DISPLAY="$(cat "$state/display")"
 export LUMSEK_TEST_WORK="$work"
+# Files a test sends to the recycle bin land in the run's own trash folder.
+export XDG_DATA_HOME="$work/xdg-data"
 case "$codepage" in
   936) export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 ;;
   1252) export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 ;;

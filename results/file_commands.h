@@ -1,0 +1,94 @@
+#pragma once
+// The file commands of the result list (open, cut, copy, delete, select all,
+// properties, and the checks the shell menu makes before its own verbs), the
+// clipboard formats they write, and shortcut resolution.
+//
+// The commands work on full paths; the window that runs them supplies those
+// paths (its selected rows, mapped to engine rows) through a FileCommandSite.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// wParam of WM_RESULT_KEY_COMMAND and WM_RESULT_MENU_COMMAND.
+enum FileCommandCode : int {
+    FILECMD_OPEN = 0,
+    FILECMD_CUT = 1,
+    FILECMD_COPY = 2,
+    FILECMD_DELETE = 3,            // lParam: FILECMD_DELETE_* below
+    FILECMD_EDIT = 4,
+    FILECMD_SELECTALL = 5,
+    FILECMD_OPENCONTAINING = 6,    // answers E_FAIL when the shell must not run its verb
+    FILECMD_PROPERTIES = 7,
+};
+constexpr LPARAM FILECMD_DELETE_TO_RECYCLE_BIN = 0;
+constexpr LPARAM FILECMD_DELETE_PERMANENTLY = 1;
+
+// Opening (or opening the folders of) more files than this in one action is
+// refused with a message.
+constexpr size_t kMaxFilesPerAction = 34;
+// String-table text of that refusal for opening files.
+constexpr UINT IDS_TOO_MANY_FILES_TO_OPEN = 33;
+
+// Clipboard drop effects stored under "Preferred DropEffect".
+constexpr DWORD kDropEffectCopy = 1;
+constexpr DWORD kDropEffectMove = 2;
+extern const wchar_t kPreferredDropEffectFormat[];
+
+// The commands take paths of fewer than MAX_PATH characters, the size every
+// shell buffer on their way is made for; longer ones are left out.
+bool FitsPathBuffer(const std::wstring& path);
+
+// The CF_HDROP block: a DROPFILES header of 20 bytes, each path in UTF-16 with
+// its NUL, and one more NUL. Paths that do not fit a path buffer are skipped;
+// `taken` receives how many went in. Null when none did or memory is short.
+HGLOBAL BuildFileListBlock(const std::vector<std::wstring>& paths, size_t* taken = nullptr);
+
+// Puts the file list and the drop effect (copy or move) on the clipboard, with
+// `owner` as the clipboard's owner. False when the clipboard cannot be opened
+// or nothing could be placed; every block not handed over is freed.
+bool CopyFilesToClipboard(HWND owner, const std::vector<std::wstring>& paths);
+bool CutFilesToClipboard(HWND owner, const std::vector<std::wstring>& paths);
+// CF_UNICODETEXT with the text and its NUL.
+bool CopyTextToClipboard(HWND owner, const std::wstring& text);
+// The paths that fit a path buffer, each followed by "\r\n" (the last one too).
+std::wstring JoinPathsAsText(const std::vector<std::wstring>& paths);
+
+// The target of a shortcut file, or "" when `path` is no loadable shortcut.
+std::wstring ResolveShortcutTarget(const std::wstring& path);
+
+// What a file command needs from the window it runs for.
+class FileCommandSite {
+public:
+    virtual ~FileCommandSite() = default;
+    // The window that owns the clipboard data and the shell's dialogs.
+    virtual HWND CommandWindow() = 0;
+    // Full paths of the rows the command works on, in ascending row order,
+    // deleted rows included (the commands test existence themselves).
+    virtual std::vector<std::wstring> CommandPaths() = 0;
+    // The user did something with a listed file (WM_RESULT_LIST_USED).
+    virtual void MarkListUsed() = 0;
+    // The window's OK/Cancel box; answers the button.
+    virtual int ConfirmBox(const wchar_t* text) = 0;
+    virtual void SelectAllRows() = 0;
+    // Files were deleted: show the rows as the engine knows them now instead
+    // of trusting the deleted ones.
+    virtual void RefreshRows() = 0;
+};
+
+// The shell calls behind the commands. Tests replace opening and property
+// sheets, which would start other programs and windows.
+class ShellActions {
+public:
+    virtual ~ShellActions() = default;
+    virtual bool Open(const std::wstring& path);
+    virtual bool ShowProperties(const std::wstring& path);
+    // SHFileOperationW FO_DELETE of the paths; the shell asks first.
+    virtual bool Delete(HWND owner, const std::vector<std::wstring>& paths, bool toRecycleBin);
+};
+ShellActions& DefaultShellActions();
+
+// Runs one command; the result is the message result: 0, or E_FAIL from
+// FILECMD_OPENCONTAINING when the shell's verb must not run.
+LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode,
+                       ShellActions& shell = DefaultShellActions());

@@ -1,0 +1,236 @@
+#include "results/shell_menu.h"
+
+#include <cstring>
+
+#include "platform/trace.h"
+#include "results/file_commands.h"
+
+namespace {
+
+CShellContextMenu* g_activeMenu = nullptr;
+
+// Parses a full path into an absolute item ID list through the desktop folder.
+platform::ItemIdList ParsePath(IShellFolder* desktop, const std::wstring& path) {
+    platform::ItemIdList pidl;
+    std::vector<wchar_t> name(path.begin(), path.end());
+    name.push_back(L'\0');
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, pidl.Receive(), nullptr))) {
+        pidl.Reset();
+    }
+    return pidl;
+}
+
+// The list without its last element (the item's folder).
+platform::ItemIdList ParentOf(LPCITEMIDLIST pidl) {
+    platform::ItemIdList parent(::ILClone(pidl));
+    if (parent) ::ILRemoveLastID(parent.Get());
+    return parent;
+}
+
+bool SameFolder(IShellFolder* desktop, LPCITEMIDLIST a, LPCITEMIDLIST b) {
+    HRESULT hr = desktop->CompareIDs(0, a, b);
+    return SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
+}
+
+struct VerbRoute {
+    const char* verb;
+    int command;
+    enum { kInsteadOfShell, kAfterShell, kAskFirst } when;
+};
+
+// "properties" is shown by the owner's command alone: the shell's own sheet
+// after it would open every sheet twice.
+const VerbRoute kRoutes[] = {
+    {"open", FILECMD_OPEN, VerbRoute::kInsteadOfShell},
+    {"cut", FILECMD_CUT, VerbRoute::kInsteadOfShell},
+    {"copy", FILECMD_COPY, VerbRoute::kInsteadOfShell},
+    {"delete", FILECMD_DELETE, VerbRoute::kInsteadOfShell},
+    {"properties", FILECMD_PROPERTIES, VerbRoute::kInsteadOfShell},
+    {"edit", FILECMD_EDIT, VerbRoute::kAfterShell},
+    {"opencontaining", FILECMD_OPENCONTAINING, VerbRoute::kAskFirst},
+};
+
+HRESULT InvokeOffset(IContextMenu* menu, UINT offset) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = MAKEINTRESOURCEA(offset);
+    info.nShow = SW_SHOWNORMAL;
+    return menu->InvokeCommand(&info);
+}
+
+} // namespace
+
+int ClampXToNearestWorkArea(int x, int y) {
+    const POINT pt = {x, y};
+    if (::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) return x;
+    HMONITOR nearest = ::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!nearest || !::GetMonitorInfoW(nearest, &info)) return x;
+    if (x < info.rcWork.left) return info.rcWork.left;
+    if (x > info.rcWork.right) return info.rcWork.right;
+    return x;
+}
+
+CShellContextMenu::CShellContextMenu() = default;
+
+CShellContextMenu::~CShellContextMenu() {
+    if (g_activeMenu == this) g_activeMenu = nullptr;
+    Clear();
+}
+
+void CShellContextMenu::Clear() {
+    children_.clear();
+    objects_.clear();
+    folder_.Reset();
+}
+
+void CShellContextMenu::SetObjects(const std::vector<std::wstring>& paths) {
+    Clear();
+    if (paths.empty()) return;
+    platform::ComPtr<IShellFolder> desktop;
+    if (FAILED(::SHGetDesktopFolder(desktop.Receive()))) return;
+
+    // The folder of the first path that parses is the one the shell gets.
+    platform::ItemIdList firstParent;
+    for (const auto& path : paths) {
+        platform::ItemIdList pidl = ParsePath(desktop.Get(), path);
+        if (!pidl) continue;
+        platform::ItemIdList parent = ParentOf(pidl.Get());
+        if (!parent) continue;
+        if (!folder_) {
+            LPCITEMIDLIST last = nullptr;
+            if (FAILED(::SHBindToParent(pidl.Get(), IID_IShellFolder, reinterpret_cast<void**>(folder_.Receive()),
+                                        &last))) {
+                platform::Trace("shell menu: no folder for the first item");
+                folder_.Reset();
+                return;
+            }
+            firstParent = std::move(parent);
+        } else if (!SameFolder(desktop.Get(), firstParent.Get(), parent.Get())) {
+            // Given to the shell as a child of the first folder it would name
+            // another item (or none) there.
+            continue;
+        }
+        platform::ItemIdList child(::ILClone(::ILFindLastID(pidl.Get())));
+        if (!child) continue;
+        children_.push_back(std::move(child));
+        objects_.push_back(path);
+    }
+}
+
+HMENU CShellContextMenu::GetMenu() {
+    if (!menu_) menu_.Reset(::CreatePopupMenu());
+    return menu_.Get();
+}
+
+bool CShellContextMenu::GetContextMenu(platform::ComPtr<IContextMenu>* menu, int* version) {
+    menu->Reset();
+    *version = 0;
+    if (!folder_ || children_.empty()) return false;
+    std::vector<LPCITEMIDLIST> children;
+    for (const auto& c : children_) children.push_back(c.Get());
+    platform::ComPtr<IContextMenu> base;
+    if (FAILED(folder_->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(), IID_IContextMenu,
+                                      nullptr, reinterpret_cast<void**>(base.Receive()))) ||
+        !base) {
+        return false;
+    }
+    platform::ComPtr<IContextMenu3> v3;
+    platform::ComPtr<IContextMenu2> v2;
+    if (SUCCEEDED(base.QueryInterface(IID_IContextMenu3, &v3)) && v3) {
+        *menu = platform::ComPtr<IContextMenu>(v3.Get());
+        *version = 3;
+    } else if (SUCCEEDED(base.QueryInterface(IID_IContextMenu2, &v2)) && v2) {
+        *menu = platform::ComPtr<IContextMenu>(v2.Get());
+        *version = 2;
+    } else {
+        *menu = std::move(base);
+        *version = 1;
+    }
+    return true;
+}
+
+UINT CShellContextMenu::TrackMenu(HMENU menu, HWND owner, int x, int y) {
+    return static_cast<UINT>(::TrackPopupMenu(menu, TPM_RETURNCMD, x, y, 0, owner, nullptr));
+}
+
+int CShellContextMenu::ShowContextMenu(HWND owner, int x, int y) {
+    platform::ComPtr<IContextMenu> cm;
+    int version = 0;
+    if (!GetContextMenu(&cm, &version)) return 0;
+    HMENU menu = GetMenu();
+    if (!menu) return 0;
+    cm->QueryContextMenu(menu, static_cast<UINT>(::GetMenuItemCount(menu)), kShellMenuFirstId, kShellMenuLastId,
+                         CMF_EXPLORE);
+
+    CShellContextMenu* previous = g_activeMenu;
+    g_activeMenu = this;
+    shown_ = cm.Get();
+    UINT id = TrackMenu(menu, owner, ClampXToNearestWorkArea(x, y), y);
+    int result = static_cast<int>(id);
+    if (id >= kShellMenuFirstId && id <= kShellMenuLastId) result = RunShellItem(cm.Get(), owner, id);
+    shown_ = nullptr;
+    g_activeMenu = previous;
+    return result;
+}
+
+CShellContextMenu* CShellContextMenu::Active() { return g_activeMenu; }
+
+int CShellContextMenu::RunShellItem(IContextMenu* menu, HWND owner, UINT id) {
+    const UINT offset = id - kShellMenuFirstId;
+    char verb[MAX_PATH] = {};
+    if (FAILED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof(verb)))) verb[0] = '\0';
+    verb[sizeof(verb) - 1] = '\0';
+
+    const VerbRoute* route = nullptr;
+    for (const auto& r : kRoutes) {
+        if (::lstrcmpiA(verb, r.verb) == 0) route = &r;
+    }
+    auto invoke = [&] {
+        HRESULT hr = InvokeOffset(menu, offset);
+        if (FAILED(hr)) platform::Trace("shell menu: verb \"%s\" failed, 0x%08lx", verb, static_cast<unsigned long>(hr));
+    };
+    if (!route) {
+        invoke();
+        return 0;
+    }
+    switch (route->when) {
+    case VerbRoute::kInsteadOfShell:
+    case VerbRoute::kAskFirst: {
+        LRESULT answer = ::SendMessageW(owner, WM_RESULT_MENU_COMMAND, static_cast<WPARAM>(route->command), 0);
+        if (static_cast<HRESULT>(answer) < 0) return E_FAIL;
+        if (route->when == VerbRoute::kAskFirst) invoke();
+        return 0;
+    }
+    case VerbRoute::kAfterShell:
+        invoke();
+        ::SendMessageW(owner, WM_RESULT_MENU_COMMAND, static_cast<WPARAM>(route->command), 0);
+        return 0;
+    }
+    return 0;
+}
+
+HRESULT CShellContextMenu::InvokeCommand(UINT offset) {
+    return shown_ ? InvokeOffset(shown_, offset) : E_FAIL;
+}
+
+bool CShellContextMenu::HandleMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (msg != WM_INITMENUPOPUP && msg != WM_DRAWITEM && msg != WM_MEASUREITEM && msg != WM_MENUCHAR) return false;
+    if (!g_activeMenu || !g_activeMenu->shown_) return false;
+    IContextMenu* cm = g_activeMenu->shown_;
+    // Submenus that the shell fills on demand need these messages.
+    platform::ComPtr<IContextMenu3> v3;
+    platform::ComPtr<IContextMenu2> v2;
+    LRESULT answer = 0;
+    if (SUCCEEDED(cm->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(v3.Receive()))) && v3) {
+        if (FAILED(v3->HandleMenuMsg2(msg, wParam, lParam, &answer))) return false;
+    } else if (SUCCEEDED(cm->QueryInterface(IID_IContextMenu2, reinterpret_cast<void**>(v2.Receive()))) && v2) {
+        if (FAILED(v2->HandleMenuMsg(msg, wParam, lParam))) return false;
+        answer = msg == WM_MENUCHAR ? 0 : TRUE;
+    } else {
+        return false;
+    }
+    if (result) *result = answer;
+    return true;
+}

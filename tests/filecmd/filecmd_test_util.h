@@ -1,0 +1,90 @@
+#pragma once
+// Shared pieces of the file-command tests: a drive with files, an owner
+// window that records the shell menu's commands, the clipboard read back, and
+// a watcher that answers the shell's confirmation boxes.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/thread.h"
+#include "results/file_commands.h"
+
+namespace filecmd_test {
+
+// Maps `letter` to a fresh folder and creates the files (relative paths,
+// folders made as needed); returns the drive root, such as "D:\".
+std::wstring MakeDrive(wchar_t letter, const std::vector<std::wstring>& files);
+
+// A hidden top-level window: the clipboard owner and the menu's owner. Each
+// WM_RESULT_MENU_COMMAND is recorded and answered by `onCommand` (0 when unset).
+class OwnerWindow {
+public:
+    OwnerWindow();
+    ~OwnerWindow();
+    HWND Handle() const { return hwnd_; }
+    std::vector<int> commands;
+    std::function<LRESULT(WPARAM, LPARAM)> onCommand;
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND hwnd_ = nullptr;
+};
+
+// A site over a fixed list of paths that records what the commands asked.
+class RecordingSite : public FileCommandSite {
+public:
+    RecordingSite(HWND wnd, std::vector<std::wstring> paths) : paths(std::move(paths)), wnd_(wnd) {}
+    HWND CommandWindow() override { return wnd_; }
+    std::vector<std::wstring> CommandPaths() override { return paths; }
+    void MarkListUsed() override { ++used; }
+    int ConfirmBox(const wchar_t* text) override { boxes.push_back(text); return IDOK; }
+    void SelectAllRows() override { ++selectAll; }
+    void RefreshRows() override { ++refreshed; }
+
+    std::vector<std::wstring> paths;
+    std::vector<std::wstring> boxes;
+    int used = 0, selectAll = 0, refreshed = 0;
+
+private:
+    HWND wnd_;
+};
+
+// Opening and property sheets recorded instead of run.
+class RecordingShell : public ShellActions {
+public:
+    bool Open(const std::wstring& path) override { opened.push_back(path); return true; }
+    bool ShowProperties(const std::wstring& path) override { properties.push_back(path); return true; }
+    std::vector<std::wstring> opened, properties;
+};
+
+struct ClipboardFiles {
+    std::vector<std::wstring> names;
+    DWORD dropEffect = 0;
+    size_t blockSize = 0;
+    bool wellFormed = false;  // 20-byte header, wide names, closing double NUL
+};
+ClipboardFiles ReadClipboardFiles();
+std::wstring ReadClipboardText();  // "<none>" when there is no text
+
+// While alive, a thread presses "Yes" on every dialog box of this process
+// that the shell shows for confirmation; counts them.
+class DialogAnswerer {
+public:
+    DialogAnswerer();
+    ~DialogAnswerer();
+    int Answered() const { return answered_; }
+
+private:
+    static unsigned __stdcall Run(void* self);
+    std::atomic<bool> stop_{false};
+    std::atomic<int> answered_{0};
+    platform::Thread thread_;
+};
+
+// The UI strings the commands show.
+void LoadStrings();
+
+} // namespace filecmd_test
