@@ -220,7 +220,7 @@ LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellAct
 
     switch (static_cast<int>(code)) {
     case FILECMD_OPEN: {
-        if (paths.size() > kMaxFilesPerAction) {
+        if (paths.size() > static_cast<size_t>(kMaxRowsPerAction)) {
             const wchar_t* text = BkString::Get(IDS_TOO_MANY_FILES_TO_OPEN);
             site.ConfirmBox(text ? text : L"");
             return 0;

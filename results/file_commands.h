@@ -10,24 +10,12 @@
 #include <string>
 #include <vector>
 
-// wParam of WM_RESULT_KEY_COMMAND and WM_RESULT_MENU_COMMAND.
-enum FileCommandCode : int {
-    FILECMD_OPEN = 0,
-    FILECMD_CUT = 1,
-    FILECMD_COPY = 2,
-    FILECMD_DELETE = 3,            // lParam: FILECMD_DELETE_* below
-    FILECMD_EDIT = 4,
-    FILECMD_SELECTALL = 5,
-    FILECMD_OPENCONTAINING = 6,    // answers E_FAIL when the shell must not run its verb
-    FILECMD_PROPERTIES = 7,
-};
+#include "results/result_messages.h"  // FILECMD_*, WM_RESULT_*, kMaxRowsPerAction
+
 constexpr LPARAM FILECMD_DELETE_TO_RECYCLE_BIN = 0;
 constexpr LPARAM FILECMD_DELETE_PERMANENTLY = 1;
 
-// Opening (or opening the folders of) more files than this in one action is
-// refused with a message.
-constexpr size_t kMaxFilesPerAction = 34;
-// String-table text of that refusal for opening files.
+// String-table text that refuses opening more than kMaxRowsPerAction files.
 constexpr UINT IDS_TOO_MANY_FILES_TO_OPEN = 33;
 
 // Clipboard drop effects stored under "Preferred DropEffect".
@@ -92,3 +80,8 @@ ShellActions& DefaultShellActions();
 // FILECMD_OPENCONTAINING when the shell's verb must not run.
 LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode,
                        ShellActions& shell = DefaultShellActions());
+
+class CSearchResultWnd;
+// The result window's commands: its selected rows, mapped to engine rows, or
+// the files of the shell menu while that menu routes a verb.
+LRESULT RunResultWindowFileCommand(CSearchResultWnd& wnd, WPARAM code, LPARAM mode);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/trace.h"
-#include "results/file_commands.h"
+#include "ui/bkstring.h"
 
 namespace {
 
@@ -233,4 +233,27 @@ bool CShellContextMenu::HandleMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam
     }
     if (result) *result = answer;
     return true;
+}
+
+UINT ShowResultContextMenu(HWND resultWnd, const std::vector<std::wstring>& files, bool withRecover, POINT screen) {
+    CShellContextMenu menu;
+    menu.SetObjects(files);
+    HMENU popup = menu.GetMenu();
+    if (!popup) return 0;
+    auto text = [](UINT id) {
+        const wchar_t* t = BkString::Get(id);
+        return t ? t : L"";
+    };
+    ::InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, ID_OPEN_CONTAINING_FOLDER, text(IDS_OPEN_CONTAINING_FOLDER));
+    ::InsertMenuW(popup, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    if (withRecover) {
+        ::InsertMenuW(popup, 1, MF_BYPOSITION | MF_STRING, ID_RECOVER_DELETED, text(IDS_RECOVER_DELETED));
+        ::InsertMenuW(popup, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    }
+    const int chosen = menu.ShowContextMenu(resultWnd, screen.x, screen.y);
+    // A refused shell verb (E_FAIL) or a handled one is nothing for the caller.
+    if (chosen == static_cast<int>(ID_OPEN_CONTAINING_FOLDER) || chosen == static_cast<int>(ID_RECOVER_DELETED)) {
+        return static_cast<UINT>(chosen);
+    }
+    return 0;
 }

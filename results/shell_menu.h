@@ -15,10 +15,7 @@
 
 #include "platform/com_ptr.h"
 #include "platform/shell_handles.h"
-
-// Sent by the shell menu to its owner: wParam a FILECMD_* code, lParam the
-// delete mode (always 0 from the menu).
-constexpr UINT WM_RESULT_MENU_COMMAND = 5365;
+#include "results/result_messages.h"  // WM_RESULT_MENU_COMMAND, FILECMD_*
 
 // Command ids the shell's items get in the popup menu.
 constexpr UINT kShellMenuFirstId = 1;
@@ -27,6 +24,10 @@ constexpr UINT kShellMenuLastId = 10000;
 // The x to use for a popup at (x, y): unchanged on a monitor, else moved to
 // the nearest monitor's work area. y never changes.
 int ClampXToNearestWorkArea(int x, int y);
+
+// String-table texts of the result window's own menu items.
+constexpr UINT IDS_OPEN_CONTAINING_FOLDER = 35;
+constexpr UINT IDS_RECOVER_DELETED = 42;
 
 class CShellContextMenu {
 public:
@@ -86,3 +87,9 @@ private:
     std::vector<std::wstring> objects_;
     IContextMenu* shown_ = nullptr;
 };
+
+// The result window's right-click menu over existing files at a screen point:
+// "open containing folder" (and "recover deleted files" when deleted rows are
+// selected too) above the shell's items. Answers the id of the window's own
+// item that was chosen (ID_OPEN_CONTAINING_FOLDER, ID_RECOVER_DELETED) or 0.
+UINT ShowResultContextMenu(HWND resultWnd, const std::vector<std::wstring>& files, bool withRecover, POINT screen);
