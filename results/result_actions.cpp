@@ -14,8 +14,10 @@
 #include "index/index_manager.h"
 #include "index/index_record.h"
 #include "platform/strconv.h"
+#include "results/file_commands.h"
 #include "results/recover_dlg.h"
 #include "results/search_result_wnd.h"
+#include "results/shell_menu.h"
 #include "ui/bkstring.h"
 
 namespace {
@@ -41,7 +43,8 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Opens explorer with the item selected; true when the shell took it.
 bool ShowInFolder(const std::wstring& path) {
-    const std::wstring params = L"/select, " + path;
+    // Quoted, so a path with commas or blanks selects the right item.
+    const std::wstring params = L"/select,\"" + path + L"\"";
     HINSTANCE result = ::ShellExecuteW(nullptr, L"open", L"explorer.exe", params.c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
@@ -250,24 +253,12 @@ void CSearchResultWnd::OnItemRightClick(int x, int y) {
     }
 
     if (!objects.empty()) {
-        // This window's own items; the shell's items join below them once
-        // the shell menu is bound.
-        HMENU menu = ::CreatePopupMenu();
-        if (!menu) return;
-        ::InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, ID_OPEN_CONTAINING_FOLDER, StringOf(35).c_str());
-        ::InsertMenuW(menu, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-        if (others > 0) {
-            ::InsertMenuW(menu, 1, MF_BYPOSITION | MF_STRING, ID_RECOVER_DELETED, StringOf(42).c_str());
-            ::InsertMenuW(menu, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-        }
         POINT pt = {x, y};
         ::ClientToScreen(list_.Handle(), &pt);
         std::shared_ptr<bool> alive = alive_;
         HWND owner = owner_;
         const LRESULT previous = owner && ::IsWindow(owner) ? ::SendMessageW(owner, WM_DOCK_HOLD, 1, 0) : 1;
-        const UINT command = static_cast<UINT>(::TrackPopupMenu(
-            menu, TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, Handle(), nullptr));
-        ::DestroyMenu(menu);
+        const UINT command = ShowResultContextMenu(Handle(), objects, others > 0, pt);
         if (previous == 0 && owner && ::IsWindow(owner)) ::SendMessageW(owner, WM_DOCK_HOLD, 0, 0);
         if (!*alive || destroying_ || !IsWindow()) return;
         if (command != 0) SendMessage(WM_COMMAND, command, 0);
@@ -365,13 +356,9 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
         break;
     }
     case ROWACTION_COPY_PATH: {
-        std::wstring text;
-        for (int selected : rows) {
-            const std::wstring path = GetResultPathW(MapRow(selected));
-            if (path.empty()) continue;
-            text += path;
-            text += L"\r\n";
-        }
+        std::vector<std::wstring> paths;
+        for (int selected : rows) paths.push_back(GetResultPathW(MapRow(selected)));
+        const std::wstring text = JoinPathsAsText(paths);
         if (!text.empty()) CopyTextToClipboard(text);
         break;
     }
@@ -385,90 +372,16 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
 
 // ------------------------------------------------------------------ file commands
 
-LRESULT CSearchResultWnd::OnFileCommand(WPARAM command, LPARAM /*mode*/) {
-    // The commands built so far; the others answer 0 and do nothing.
-    switch (command) {
-    case FILECMD_SELECTALL:
-        list_.SelectAll();
-        return 0;
-    case FILECMD_OPEN: {
-        std::vector<std::wstring> files;
-        for (int row : list_.GetSelectedItems()) {
-            IndexRecord record;
-            const int engineRow = MapRow(row);
-            if (!FetchRecord(engineRow, &record) || !(record.Flags & IRF_EXISTS)) continue;
-            std::wstring path = GetResultPathW(engineRow);
-            if (::PathFileExistsW(path.c_str())) files.push_back(std::move(path));
-        }
-        OpenFiles(files);
-        return 0;
-    }
-    case FILECMD_COPY: {
-        std::vector<std::wstring> files;
-        for (int row : list_.GetSelectedItems()) {
-            std::wstring path = GetResultPathW(MapRow(row));
-            if (!path.empty() && ::PathFileExistsW(path.c_str())) files.push_back(std::move(path));
-        }
-        if (!files.empty()) CopyFilesToClipboard(files);
-        return 0;
-    }
-    default:
-        return 0;
-    }
+LRESULT CSearchResultWnd::OnFileCommand(WPARAM command, LPARAM mode) {
+    return RunResultWindowFileCommand(*this, command, mode);
 }
 
 // ------------------------------------------------------------------ clipboard
 
-namespace {
-
-HGLOBAL GlobalCopy(const void* data, size_t bytes) {
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, bytes);
-    if (!block) return nullptr;
-    void* p = ::GlobalLock(block);
-    if (!p) {
-        ::GlobalFree(block);
-        return nullptr;
-    }
-    memcpy(p, data, bytes);
-    ::GlobalUnlock(block);
-    return block;
-}
-
-bool PutOnClipboard(UINT format, HGLOBAL block) {
-    if (!block) return false;
-    if (::SetClipboardData(format, block)) return true;
-    ::GlobalFree(block);
-    return false;
-}
-
-}  // namespace
-
 bool CSearchResultWnd::CopyTextToClipboard(const std::wstring& text) {
-    if (!::OpenClipboard(Handle())) return false;
-    ::EmptyClipboard();
-    const bool ok = PutOnClipboard(CF_UNICODETEXT, GlobalCopy(text.c_str(), (text.size() + 1) * sizeof(wchar_t)));
-    ::CloseClipboard();
-    return ok;
+    return ::CopyTextToClipboard(Handle(), text);
 }
 
 bool CSearchResultWnd::CopyFilesToClipboard(const std::vector<std::wstring>& paths) {
-    // DROPFILES (20 bytes), the wide names with their NULs, one more NUL.
-    std::vector<BYTE> block(sizeof(DROPFILES));
-    DROPFILES header = {};
-    header.pFiles = sizeof(DROPFILES);
-    header.fWide = TRUE;
-    memcpy(block.data(), &header, sizeof(header));
-    for (const std::wstring& path : paths) {
-        const BYTE* bytes = reinterpret_cast<const BYTE*>(path.c_str());
-        block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
-    }
-    block.push_back(0);
-    block.push_back(0);
-    const DWORD effect = 1;  // copy
-    if (!::OpenClipboard(Handle())) return false;
-    ::EmptyClipboard();
-    const bool ok = PutOnClipboard(CF_HDROP, GlobalCopy(block.data(), block.size()));
-    PutOnClipboard(::RegisterClipboardFormatW(L"Preferred DropEffect"), GlobalCopy(&effect, sizeof(effect)));
-    ::CloseClipboard();
-    return ok;
+    return ::CopyFilesToClipboard(Handle(), paths);
 }
