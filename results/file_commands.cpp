@@ -215,6 +215,11 @@ ShellActions& DefaultShellActions() {
 
 LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellActions& shell) {
     if (code > FILECMD_PROPERTIES) return 0;
+    // Selecting all rows needs no selection to start from.
+    if (code == FILECMD_SELECTALL) {
+        site.SelectAllRows();
+        return 0;
+    }
     const std::vector<std::wstring> paths = site.CommandPaths();
     if (paths.empty()) return 0;
 
@@ -250,9 +255,6 @@ LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellAct
     }
     case FILECMD_EDIT:
         site.MarkListUsed();
-        return 0;
-    case FILECMD_SELECTALL:
-        site.SelectAllRows();
         return 0;
     case FILECMD_OPENCONTAINING: {
         // The shell's verb runs only for a shortcut whose target still exists.
