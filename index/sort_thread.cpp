@@ -1,10 +1,20 @@
 // Index manager: sorting the result list on one of five keys in a thread.
+//
+// Every sort becomes a sort of (number, row) pairs: sizes and times are
+// numbers already; texts (names, extensions, containing folders) are ranked
+// first. A text's rank comes from its collation key (CCollationKeys: the key
+// the system would give it, made from a per-character table), so texts are
+// ordered as lstrcmpiA orders them and texts it calls equal share a rank;
+// ordering the pairs by rank and row keeps the earlier order of equal texts,
+// as a stable sort does. Folder texts are composed once per folder from the
+// parent's text.
 #include <algorithm>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
+#include <functional>
 
+#include "index/collation.h"
 #include "index/index_manager.h"
+#include "index/parallel_sort.h"
 #include "index/search_messages.h"
 #include "index/search_workers.h"
 #include "platform/trace.h"
@@ -12,24 +22,12 @@
 namespace {
 
 constexpr size_t kRowsPerLock = 8192;
-// Room kept free below a shared folder text: the root, the lost-folder marker
-// and the separators can never need more.
+// Room kept free below a folder text: the root, the lost-folder marker and
+// the separators of GetFullPath can never need more.
 constexpr size_t kPathSlack = 64;
-
-// Work entry of a sort: the row it came from and what the keys need.
-struct SortRecord {
-    uint32_t Position;
-    IndexRecord Record;
-    const char* Key;  // name, containing folder or extension, by key
-};
-
-struct SortAborted {};
-
-// Throws when a new search or a stop asks the sort to end, so that the sort
-// unwinds at once instead of finishing with meaningless comparisons.
-inline void CheckAbort() {
-    if (g_bSearchAbort) throw SortAborted();
-}
+// Deepest folder chain composed; deeper ones are left to GetFullPath.
+constexpr int kMaxComposedDepth = 250;
+constexpr uint32_t kNoText = 0xFFFFFFFFu;
 
 const char kNoExtension[] = "\x01";
 
@@ -39,131 +37,345 @@ const char* ExtensionOf(const char* name) {
     return dot + 1;
 }
 
-bool IsDirectory(const IndexRecord& r) { return (r.Flags & IRF_DIRECTORY) != 0; }
-
-uint64_t TimeOf(const IndexRecord& r) {
-    FILETIME t = r.Time2;
-    return FileTimeValue(t);
+// One row to order: its number and its position; positions make every pair
+// distinct, so the order is total and equal numbers keep their earlier order.
+struct SortPair {
+    uint64_t key;
+    uint32_t position;
+};
+inline bool operator<(const SortPair& a, const SortPair& b) {
+    return a.key != b.key ? a.key < b.key : a.position < b.position;
 }
 
-// ---------------------------------------------------------------------------
-// Ordering texts as lstrcmpiA does, fast: lstrcmpiA is slow (it converts and
-// weighs every character on each call), so each distinct text gets its sort
-// key once, the texts are ordered by key, and one lstrcmpiA per neighbouring
-// pair confirms the order and finds the texts it calls equal. Ranks then
-// order the rows exactly as a stable sort with lstrcmpiA would; when a check
-// disagrees, the caller sorts with lstrcmpiA itself.
+// The distinct texts of a text sort. Text i is either a pointer into the
+// index's names (names, extensions; stable while the sort runs: a load stops
+// the sort first and names added at run time are never moved) or a stretch
+// of `block` (folder texts).
+struct TextSet {
+    std::vector<const char*> pointer;
+    std::vector<uint32_t> at, length;  // in `block`, when pointer is null
+    std::string block;
 
-struct TextRanking {
-    std::vector<const char*> texts;     // distinct texts
-    std::vector<uint32_t> keyShare;     // which share's block holds the key
-    std::vector<size_t> keyAt, keyLength;
-    std::vector<std::string> blocks;    // key bytes, one block per share
-    std::vector<uint32_t> order;        // distinct texts by key
-    std::vector<int8_t> neighbour;      // sign of lstrcmpiA(order[i-1], order[i])
-    LCID locale = 0;
-    size_t shares = 1;
+    uint32_t AddPointer(const char* text) {
+        pointer.push_back(text);
+        at.push_back(0);
+        length.push_back(static_cast<uint32_t>(std::strlen(text)));
+        return static_cast<uint32_t>(pointer.size() - 1);
+    }
+    uint32_t AddCopy(const char* text, size_t n) {
+        pointer.push_back(nullptr);
+        at.push_back(static_cast<uint32_t>(block.size()));
+        length.push_back(static_cast<uint32_t>(n));
+        block.append(text, n);
+        block.push_back('\0');  // lstrcmpiA reads it as a NUL-terminated text
+        return static_cast<uint32_t>(pointer.size() - 1);
+    }
+    // Text `parent`, a backslash and `name`.
+    uint32_t AddChild(uint32_t parent, const char* name, size_t n) {
+        const uint32_t parentAt = at[parent], parentLength = length[parent];
+        pointer.push_back(nullptr);
+        at.push_back(static_cast<uint32_t>(block.size()));
+        length.push_back(static_cast<uint32_t>(parentLength + 1 + n));
+        block.append(block, parentAt, parentLength);
+        block.push_back('\\');
+        block.append(name, n);
+        block.push_back('\0');
+        return static_cast<uint32_t>(pointer.size() - 1);
+    }
+    const char* Text(uint32_t i) const { return pointer[i] ? pointer[i] : block.data() + at[i]; }
+    size_t Size() const { return pointer.size(); }
+};
+
+// Folder texts as GetFullPath writes them ("X:\a\b" for the folder of
+// "X:\a\b\file"), composed once per folder from its parent's text. A chain
+// that GetFullPath would not follow to the root plainly (a lost folder, a
+// loop, a path near the length limit) gets no text here; its rows take the
+// text from GetFullPath itself.
+class FolderTexts {
+public:
+    explicit FolderTexts(TextSet& texts) : texts_(texts) {}
+
+    // The text of folder `slot` of the volume at `position`, or kNoText.
+    uint32_t Of(const CVolumeIndex& volume, uint16_t position, uint32_t slot) {
+        std::vector<uint32_t>& memo = MemoOf(volume, position);
+        chain_.clear();
+        uint32_t known = kNoText;
+        for (uint32_t s = slot;;) {
+            if (s < memo.size() && memo[s] != kUnknown) {
+                known = memo[s];
+                break;
+            }
+            if (s == kRootSlot) {
+                const std::string& root = volume.Root();  // "X:\" without its backslash
+                known = texts_.AddCopy(root.data(), root.size() > 0 ? root.size() - 1 : 0);
+                if (s < memo.size()) memo[s] = known;
+                break;
+            }
+            const IndexRecord* record = volume.GetRecord(s);
+            const char* name = record ? volume.GetName(*record) : nullptr;
+            if (chain_.size() >= kMaxComposedDepth || !record || !(record->Flags & IRF_DIRECTORY) || !name ||
+                !*name) {
+                if (s < memo.size()) memo[s] = kNoText;
+                break;  // known stays kNoText
+            }
+            chain_.push_back(s);
+            s = record->FatherID;
+        }
+        // Down the chain: each folder's text is its parent's, a backslash and
+        // its name.
+        for (size_t i = chain_.size(); i-- > 0;) {
+            const uint32_t s = chain_[i];
+            uint32_t text = kNoText;
+            if (known != kNoText) {
+                const char* name = volume.GetName(s);
+                const size_t nameLength = std::strlen(name);
+                const size_t parentLength = texts_.length[known];
+                if (parentLength + 1 + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize)
+                    text = texts_.AddChild(known, name, nameLength);
+            }
+            memo[s] = text;
+            known = text;
+        }
+        return known;
+    }
+
+private:
+    static constexpr uint32_t kUnknown = 0xFFFFFFFEu;
+
+    // Folder texts by slot, one table per volume, made on first use.
+    std::vector<uint32_t>& MemoOf(const CVolumeIndex& volume, uint16_t position) {
+        if (position >= memo_.size()) memo_.resize(position + 1);
+        std::vector<uint32_t>& memo = memo_[position];
+        // The journal may have grown the table since; new slots are unknown.
+        if (memo.size() < volume.RecordCount()) memo.resize(volume.RecordCount(), kUnknown);
+        return memo;
+    }
+
+    TextSet& texts_;
+    std::vector<std::vector<uint32_t>> memo_;
+    std::vector<uint32_t> chain_;
+};
+
+// Distinct extensions: few, short, looked up once per row, so an open table
+// hashed on the bytes beats a general map.
+class ExtensionTexts {
+public:
+    explicit ExtensionTexts(TextSet& texts) : texts_(texts), slots_(64, kNoText) {}
+
+    uint32_t Of(const char* ext) {
+        uint32_t hash = 2166136261u;
+        size_t length = 0;
+        for (; ext[length]; ++length) hash = (hash ^ static_cast<unsigned char>(ext[length])) * 16777619u;
+        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const uint32_t text = slots_[i];
+            if (text == kNoText) break;
+            if (texts_.length[text] == length && std::memcmp(texts_.Text(text), ext, length) == 0) return text;
+        }
+        const uint32_t text = texts_.AddPointer(ext);
+        if (++used_ * 2 > slots_.size()) Grow();
+        Place(text, hash);
+        return text;
+    }
+
+private:
+    void Place(uint32_t text, uint32_t hash) {
+        size_t i = hash & (slots_.size() - 1);
+        while (slots_[i] != kNoText) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = text;
+    }
+    void Grow() {
+        std::vector<uint32_t> old(slots_.size() * 2, kNoText);
+        old.swap(slots_);
+        for (uint32_t text : old) {
+            if (text == kNoText) continue;
+            uint32_t hash = 2166136261u;
+            const char* p = texts_.Text(text);
+            for (size_t k = 0; k < texts_.length[text]; ++k) hash = (hash ^ static_cast<unsigned char>(p[k])) * 16777619u;
+            Place(text, hash);
+        }
+    }
+
+    TextSet& texts_;
+    std::vector<uint32_t> slots_;
+    size_t used_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Ranking texts by their collation keys.
+
+struct KeyRef {
+    uint64_t prefix;  // the key's first 8 bytes, big-endian, zero-padded
+    uint32_t text;
+};
+
+struct Ranking {
+    const TextSet* texts;
+    const CCollationKeys* table;  // null: system keys only
+    LCID locale;
+    unsigned shares;
+    std::vector<std::string> blocks;  // key bytes, one block per share
+    std::vector<uint32_t> keyAt, keyLength;
+    std::vector<uint8_t> keyShare;
+    std::vector<uint8_t> emulated;  // the key came from the table
+    std::vector<KeyRef> order;
+    std::vector<int8_t> neighbour;  // sign of lstrcmpiA(order[i-1], order[i])
     volatile bool aborted = false;
+
+    const unsigned char* Key(uint32_t t) const {
+        return reinterpret_cast<const unsigned char*>(blocks[keyShare[t]].data()) + keyAt[t];
+    }
+    size_t common = 0;  // bytes every key begins with
+    int Compare(const KeyRef& a, const KeyRef& b) const {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+        const size_t la = keyLength[a.text], lb = keyLength[b.text], shorter = std::min(la, lb);
+        if (shorter > common + 8) {
+            const int c = std::memcmp(Key(a.text) + common + 8, Key(b.text) + common + 8, shorter - common - 8);
+            if (c != 0) return c;
+        }
+        return la < lb ? -1 : la > lb ? 1 : 0;
+    }
 };
 
 void MakeKeys(void* context, unsigned share) {
-    TextRanking& t = *static_cast<TextRanking*>(context);
-    size_t n = t.texts.size();
-    size_t from = n * share / t.shares, to = n * (share + 1) / t.shares;
-    std::string& block = t.blocks[share];
-    std::vector<char> buffer(1024);
+    Ranking& r = *static_cast<Ranking*>(context);
+    const size_t n = r.texts->Size();
+    const size_t from = n * share / r.shares, to = n * (share + 1) / r.shares;
+    std::string& block = r.blocks[share];
+    std::vector<wchar_t> wide;
     for (size_t i = from; i < to; ++i) {
         if ((i & 1023) == 0 && g_bSearchAbort) {
-            t.aborted = true;
+            r.aborted = true;
             return;
         }
-        int got = ::LCMapStringA(t.locale, LCMAP_SORTKEY | NORM_IGNORECASE, t.texts[i], -1, buffer.data(),
-                                 static_cast<int>(buffer.size()));
-        if (got == 0) {
-            int need = ::LCMapStringA(t.locale, LCMAP_SORTKEY | NORM_IGNORECASE, t.texts[i], -1, nullptr, 0);
-            if (need > 0) {
-                buffer.resize(static_cast<size_t>(need));
-                got = ::LCMapStringA(t.locale, LCMAP_SORTKEY | NORM_IGNORECASE, t.texts[i], -1, buffer.data(), need);
-            }
-        }
-        if (got < 0) got = 0;
-        t.keyShare[i] = share;
-        t.keyAt[i] = block.size();
-        t.keyLength[i] = static_cast<size_t>(got);
-        block.append(buffer.data(), static_cast<size_t>(got));
+        const char* text = r.texts->Text(static_cast<uint32_t>(i));
+        const size_t length = r.texts->length[i];
+        const size_t at = block.size();
+        r.emulated[i] = r.table && r.table->AppendKey(text, length, block, wide);
+        if (!r.emulated[i]) CCollationKeys::AppendSystemKey(r.locale, text, length, block);
+        r.keyShare[i] = static_cast<uint8_t>(share);
+        r.keyAt[i] = static_cast<uint32_t>(at);
+        r.keyLength[i] = static_cast<uint32_t>(block.size() - at);
     }
 }
 
 void CheckNeighbours(void* context, unsigned share) {
-    TextRanking& t = *static_cast<TextRanking*>(context);
-    size_t n = t.order.size();
-    size_t from = std::max<size_t>(1, n * share / t.shares), to = n * (share + 1) / t.shares;
+    Ranking& r = *static_cast<Ranking*>(context);
+    const size_t n = r.order.size();
+    const size_t from = std::max<size_t>(1, n * share / r.shares), to = n * (share + 1) / r.shares;
     for (size_t i = from; i < to; ++i) {
         if ((i & 1023) == 0 && g_bSearchAbort) {
-            t.aborted = true;
+            r.aborted = true;
             return;
         }
-        int c = ::lstrcmpiA(t.texts[t.order[i - 1]], t.texts[t.order[i]]);
-        t.neighbour[i] = static_cast<int8_t>(c < 0 ? -1 : c > 0 ? 1 : 0);
+        const int c = ::lstrcmpiA(r.texts->Text(r.order[i - 1].text), r.texts->Text(r.order[i].text));
+        r.neighbour[i] = static_cast<int8_t>(c < 0 ? -1 : c > 0 ? 1 : 0);
     }
 }
 
 enum class RankOutcome { Ranked, Unconfirmed, Aborted };
 
-// Gives each row the rank of its text; rows[i] is the text of row i.
-RankOutcome RankTexts(const std::vector<const char*>& rows, bool fewDistinct, std::vector<uint32_t>& rank,
-                      CSearchWorkers& workers) {
-    TextRanking t;
-    t.locale = ::GetThreadLocale();
-    t.shares = workers.Shares();
-    // Texts that repeat a lot (extensions, folders) are keyed once each;
-    // names are mostly distinct and keyed as they come.
-    std::vector<uint32_t> textOf(rows.size());
-    if (fewDistinct) {
-        std::unordered_map<std::string_view, uint32_t> distinct;
-        distinct.reserve(rows.size() / 4 + 16);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            auto it = distinct.emplace(std::string_view(rows[i]), static_cast<uint32_t>(t.texts.size()));
-            if (it.second) t.texts.push_back(rows[i]);
-            textOf[i] = it.first->second;
+// Ranks the distinct texts: equal ranks for texts that lstrcmpiA calls equal,
+// increasing as it orders them.
+RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearchWorkers& workers, unsigned shares) {
+    static volatile LONG tableDisproved = 0;
+    Ranking r;
+    r.texts = &texts;
+    r.table = tableDisproved ? nullptr : CCollationKeys::Get(workers);
+    r.locale = r.table ? r.table->Locale() : ::GetThreadLocale();
+    const size_t n = texts.Size();
+    // Few texts are keyed and checked faster than helpers wake up.
+    r.shares = n < 2048 ? 1 : std::min<unsigned>(shares, 255);
+    r.blocks.resize(r.shares);
+    r.keyAt.resize(n);
+    r.keyLength.resize(n);
+    r.keyShare.resize(n);
+    r.emulated.resize(n);
+    workers.Run(&MakeKeys, &r, r.shares);
+    if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
+
+    // A few keys from the table are compared with the system's, byte for byte.
+    if (r.table) {
+        std::string system;
+        const size_t step = std::max<size_t>(1, n / 64);
+        for (size_t i = 0; i < n; i += step) {
+            if (!r.emulated[i]) continue;
+            system.clear();
+            CCollationKeys::AppendSystemKey(r.locale, texts.Text(static_cast<uint32_t>(i)), texts.length[i], system);
+            if (system.size() != r.keyLength[i] || std::memcmp(system.data(), r.Key(static_cast<uint32_t>(i)), system.size()) != 0) {
+                platform::Trace("SortThreadProc: a table key differs from the system's; keys from the system from now on");
+                ::InterlockedExchange(&tableDisproved, 1);
+                return RankTexts(texts, rank, workers, shares);
+            }
         }
-    } else {
-        t.texts = rows;
-        for (size_t i = 0; i < rows.size(); ++i) textOf[i] = static_cast<uint32_t>(i);
     }
-    size_t n = t.texts.size();
-    t.keyShare.resize(n);
-    t.keyAt.resize(n);
-    t.keyLength.resize(n);
-    t.blocks.resize(t.shares);
-    workers.Run(&MakeKeys, &t);
-    if (t.aborted || g_bSearchAbort) return RankOutcome::Aborted;
 
-    t.order.resize(n);
-    for (size_t i = 0; i < n; ++i) t.order[i] = static_cast<uint32_t>(i);
-    auto keyOf = [&t](uint32_t i) { return t.blocks[t.keyShare[i]].data() + t.keyAt[i]; };
-    std::sort(t.order.begin(), t.order.end(), [&](uint32_t a, uint32_t b) {
-        size_t la = t.keyLength[a], lb = t.keyLength[b];
-        int c = std::memcmp(keyOf(a), keyOf(b), std::min(la, lb));
-        if (c != 0) return c < 0;
-        if (la != lb) return la < lb;
-        return a < b;
-    });
+    // Every comparison starts at the first byte where keys differ at all (the
+    // results of one search often share their first letters), and the 8
+    // bytes from there are kept beside the text number.
+    size_t common = n > 0 ? r.keyLength[0] : 0;
+    for (size_t i = 1; i < n && common > 0; ++i) {
+        const unsigned char* a = r.Key(0);
+        const unsigned char* b = r.Key(static_cast<uint32_t>(i));
+        size_t same = 0;
+        const size_t limit = std::min<size_t>(common, r.keyLength[i]);
+        while (same < limit && a[same] == b[same]) ++same;
+        common = same;
+    }
+    r.common = common;
+    r.order.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        uint64_t prefix = 0;
+        const unsigned char* key = r.Key(static_cast<uint32_t>(i));
+        for (size_t b = common; b < common + 8; ++b) prefix = (prefix << 8) | (b < r.keyLength[i] ? key[b] : 0);
+        r.order[i] = KeyRef{prefix, static_cast<uint32_t>(i)};
+    }
+    const Ranking& cr = r;
+    auto less = [&cr](const KeyRef& a, const KeyRef& b) {
+        const int c = cr.Compare(a, b);
+        return c != 0 ? c < 0 : a.text < b.text;
+    };
+    if (!parallel_sort::Sort(r.order, less, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
 
-    t.neighbour.assign(n, 0);
-    workers.Run(&CheckNeighbours, &t);
-    if (t.aborted || g_bSearchAbort) return RankOutcome::Aborted;
-    std::vector<uint32_t> textRank(n);
-    uint32_t r = 0;
+    // lstrcmpiA confirms the order of neighbours: a sample when the sort is
+    // large, every pair when it is small or a sampled pair disagrees.
+    r.neighbour.assign(n, 0);
+    bool confirmedAll = false;
+    auto agrees = [&r](size_t i, int c) {
+        const int k = r.Compare(r.order[i - 1], r.order[i]);
+        return (k == 0) == (c == 0) && c <= 0;
+    };
+    const size_t kSampled = 512;
+    if (n <= 4 * kSampled) {
+        workers.Run(&CheckNeighbours, &r, r.shares);
+        if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
+        confirmedAll = true;
+    } else {
+        const size_t step = n / kSampled;
+        for (size_t i = 1; i < n; i += step) {
+            const int c = ::lstrcmpiA(texts.Text(r.order[i - 1].text), texts.Text(r.order[i].text));
+            if (!agrees(i, c)) {
+                platform::Trace("SortThreadProc: a sampled pair disagrees with lstrcmpiA; checking every pair");
+                workers.Run(&CheckNeighbours, &r, r.shares);
+                if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
+                confirmedAll = true;
+                break;
+            }
+        }
+    }
+
+    rank.resize(n);
+    uint32_t next = 0;
     for (size_t i = 0; i < n; ++i) {
         if (i > 0) {
-            if (t.neighbour[i] > 0) return RankOutcome::Unconfirmed;
-            if (t.neighbour[i] < 0) ++r;
+            if (confirmedAll) {
+                if (r.neighbour[i] > 0) return RankOutcome::Unconfirmed;
+                if (r.neighbour[i] < 0) ++next;
+            } else if (r.Compare(r.order[i - 1], r.order[i]) != 0) {
+                ++next;
+            }
         }
-        textRank[t.order[i]] = r;
+        rank[r.order[i].text] = next;
     }
-    rank.resize(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) rank[i] = textRank[textOf[i]];
     return RankOutcome::Ranked;
 }
 
@@ -197,138 +409,117 @@ unsigned CIndexManager::SortResults() {
         }
         return 0;
     }
+    if (key < SORT_BY_NAME || key > SORT_BY_TIME) {
+        platform::Trace("SortThreadProc: unknown sort key %d", key);
+        return 0;
+    }
+    const bool textKey = key == SORT_BY_NAME || key == SORT_BY_PATH || key == SORT_BY_TYPE;
 
-    std::vector<SortRecord> rows(count);
-    // Containing folders for the path key, NUL-separated in one block.
-    std::string folders;
-    std::vector<size_t> folderAt;
-    if (key == SORT_BY_PATH) folderAt.resize(count);
+    // What each row is ordered on: a number, or (text keys) the text's index
+    // in `texts`, ranked below; directories of the type sort are marked.
+    std::vector<SortPair> pairs(count);
+    std::vector<uint32_t> textOf(textKey ? count : 0);
+    std::vector<uint8_t> directory(key == SORT_BY_TYPE ? count : 0);
+    TextSet texts;
+    FolderTexts folders(texts);
+    ExtensionTexts extensions(texts);
+    uint32_t emptyText = kNoText;
+    auto empty = [&] {
+        if (emptyText == kNoText) emptyText = texts.AddPointer("");
+        return emptyText;
+    };
     CVolumeIndex::PathBuffer pathBuffer;
-    // Folder text of a parent: its offset in `folders` and its length.
-    std::unordered_map<uint64_t, std::pair<size_t, size_t>> folderOfParent;
     for (size_t start = 0; start < count; start += kRowsPerLock) {
         if (g_bSearchAbort) return 0;
         platform::ScopedLock lock(recordLock_);
-        size_t end = std::min(std::min(count, ResultList.size()), start + kRowsPerLock);
+        if (ResultList.size() != count) return 0;  // can only follow a new search, which stops this sort
+        const size_t end = std::min(count, start + kRowsPerLock);
         for (size_t i = start; i < end; ++i) {
-            SortRecord& row = rows[i];
-            row.Position = static_cast<uint32_t>(i);
-            std::memset(&row.Record, 0, sizeof(row.Record));
-            row.Key = "";
             const SearchResult entry = ResultList[i];
             const CVolumeIndex* volume = GetVolume(entry.Volume);
             const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
             const char* name = record ? volume->GetName(*record) : nullptr;
-            if (name) row.Record = *record;
-            if (key == SORT_BY_NAME) {
-                row.Key = name ? name : "";
-            } else if (key == SORT_BY_TYPE) {
-                row.Key = ExtensionOf(name);
-            } else if (key == SORT_BY_PATH) {
-                // Rows in one folder share its text: compute it once per
-                // parent, unless the name could change where the path is cut
-                // (a 0x5C trail byte) or the path comes near the buffer's end.
-                size_t nameLength = name ? std::strlen(name) : 0;
-                bool shareable = name && !std::memchr(name, '\\', nameLength);
-                uint64_t parentKey = shareable ? (static_cast<uint64_t>(entry.Volume) << 32) | record->FatherID : 0;
-                if (shareable) {
-                    auto known = folderOfParent.find(parentKey);
-                    if (known != folderOfParent.end() &&
-                        known->second.second + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize) {
-                        folderAt[i] = known->second.first;
-                        continue;
-                    }
+            if (!name) record = nullptr;  // a row without a record sorts as an empty one
+            pairs[i].position = static_cast<uint32_t>(i);
+            switch (key) {
+            case SORT_BY_NAME:
+                textOf[i] = name ? texts.AddPointer(name) : empty();
+                break;
+            case SORT_BY_TYPE: {
+                directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
+                textOf[i] = extensions.Of(ExtensionOf(name));
+                break;
+            }
+            case SORT_BY_PATH: {
+                if (!record) {
+                    textOf[i] = empty();
+                    break;
                 }
-                const char* path = name ? volume->GetFullPath(entry.Slot, pathBuffer) : "";
-                const char* slash = std::strrchr(path, '\\');
-                size_t length = slash ? static_cast<size_t>(slash - path) : 0;
-                folderAt[i] = folders.size();
-                folders.append(path, length);
-                folders.push_back('\0');
-                if (shareable && length + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize) {
-                    folderOfParent.emplace(parentKey, std::make_pair(folderAt[i], length));
+                // A name holding a 0x5C byte (a trail byte) moves the cut.
+                const size_t nameLength = std::strlen(name);
+                uint32_t text = kNoText;
+                if (!std::memchr(name, '\\', nameLength)) {
+                    text = folders.Of(*volume, entry.Volume, record->FatherID);
+                    if (text != kNoText && texts.length[text] + nameLength + kPathSlack >= CVolumeIndex::kPathBufferSize)
+                        text = kNoText;
                 }
+                if (text == kNoText) {
+                    const char* path = volume->GetFullPath(entry.Slot, pathBuffer);
+                    const char* slash = std::strrchr(path, '\\');
+                    text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);
+                }
+                textOf[i] = text;
+                break;
+            }
+            case SORT_BY_SIZE:
+                pairs[i].key = record ? static_cast<uint64_t>(record->Size) : 0;
+                break;
+            case SORT_BY_TIME: {
+                // Newest first: the larger the time, the smaller the number.
+                const FILETIME time = record ? record->Time2 : FILETIME{};
+                pairs[i].key = ~FileTimeValue(time);
+                break;
+            }
             }
         }
     }
-    if (key == SORT_BY_PATH) {
-        for (size_t i = 0; i < count; ++i) rows[i].Key = folders.c_str() + folderAt[i];
-    }
 
-    // Texts keys are ranked first where the order is lstrcmpiA's; the rows are
-    // then stably sorted on their rank. Only when the ranking cannot be
-    // confirmed does the sort compare with lstrcmpiA row by row.
-    bool ranked = false;
-    std::vector<uint32_t> rank;
-    if (key == SORT_BY_NAME || key == SORT_BY_PATH || key == SORT_BY_TYPE) {
-        EnsureSearchWorkers();
-        std::vector<const char*> texts(count);
-        for (size_t i = 0; i < count; ++i) texts[i] = rows[i].Key;
-        RankOutcome outcome = RankTexts(texts, key != SORT_BY_NAME, rank, *searchWorkers_);
+    EnsureSearchWorkers();
+    // Helpers that would only wait for a busy processor are left out.
+    const unsigned shares = searchWorkers_->SharesForNow();
+    if (textKey) {
+        std::vector<uint32_t> rank;
+        RankOutcome outcome = RankTexts(texts, rank, *searchWorkers_, shares);
         if (outcome == RankOutcome::Aborted) return 0;
-        ranked = outcome == RankOutcome::Ranked;
-        if (!ranked) platform::Trace("SortThreadProc: sort keys disagree with lstrcmpiA; comparing directly");
-    }
-
-    try {
-        switch (key) {
-        case SORT_BY_NAME:
-        case SORT_BY_PATH:
-            if (ranked) {
-                std::stable_sort(rows.begin(), rows.end(), [&rank](const SortRecord& a, const SortRecord& b) {
-                    CheckAbort();
-                    return rank[a.Position] < rank[b.Position];
+        if (outcome == RankOutcome::Unconfirmed) {
+            // The keys and lstrcmpiA disagree: order with lstrcmpiA itself.
+            platform::Trace("SortThreadProc: sort keys disagree with lstrcmpiA; comparing directly");
+            std::vector<uint32_t> order(count);
+            for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+            try {
+                std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                    if (g_bSearchAbort) throw std::exception();
+                    if (key == SORT_BY_TYPE && (directory[a] || directory[b])) return directory[a] && !directory[b];
+                    return ::lstrcmpiA(texts.Text(textOf[a]), texts.Text(textOf[b])) < 0;
                 });
-                break;
+            } catch (const std::exception&) {
+                return 0;
             }
-            std::stable_sort(rows.begin(), rows.end(), [](const SortRecord& a, const SortRecord& b) {
-                CheckAbort();
-                return ::lstrcmpiA(a.Key, b.Key) < 0;
-            });
-            break;
-        case SORT_BY_TYPE:
-            if (ranked) {
-                std::stable_sort(rows.begin(), rows.end(), [&rank](const SortRecord& a, const SortRecord& b) {
-                    CheckAbort();
-                    bool da = IsDirectory(a.Record), db = IsDirectory(b.Record);
-                    if (da || db) return da && !db;
-                    return rank[a.Position] < rank[b.Position];
-                });
-                break;
+            for (size_t k = 0; k < count; ++k) pairs[order[k]].key = k;
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                // Directories first (all equal), then files by extension.
+                pairs[i].key = (key == SORT_BY_TYPE && directory[i]) ? 0 : uint64_t{rank[textOf[i]]} + 1;
             }
-            std::stable_sort(rows.begin(), rows.end(), [](const SortRecord& a, const SortRecord& b) {
-                CheckAbort();
-                bool da = IsDirectory(a.Record), db = IsDirectory(b.Record);
-                if (da || db) return da && !db;
-                return ::lstrcmpiA(a.Key, b.Key) < 0;
-            });
-            break;
-        case SORT_BY_SIZE:
-            std::sort(rows.begin(), rows.end(), [](const SortRecord& a, const SortRecord& b) {
-                CheckAbort();
-                int64_t sa = a.Record.Size, sb = b.Record.Size;
-                return static_cast<uint64_t>(sa) < static_cast<uint64_t>(sb);
-            });
-            break;
-        case SORT_BY_TIME:
-            std::sort(rows.begin(), rows.end(), [](const SortRecord& a, const SortRecord& b) {
-                CheckAbort();
-                return TimeOf(a.Record) > TimeOf(b.Record);
-            });
-            break;
-        default:
-            platform::Trace("SortThreadProc: unknown sort key %d", key);
-            return 0;
         }
-    } catch (const SortAborted&) {
-        return 0;  // the list stays as it was and nothing is posted
     }
+    if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
 
     std::vector<SearchResult> sorted(count);
     {
         platform::ScopedLock lock(recordLock_);
         if (g_bSearchAbort || ResultList.size() != count) return 0;
-        for (size_t k = 0; k < count; ++k) sorted[k] = ResultList[rows[k].Position];
+        for (size_t k = 0; k < count; ++k) sorted[k] = ResultList[pairs[k].position];
         ResultList.swap(sorted);
         narrowBase_.Valid = false;  // no longer in candidate order
     }

@@ -566,18 +566,38 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
     const char* const exts[] = {"", ".doc", ".DOC", ".txt", ".Txt", ".", ".a-b", ".ab"};
     std::vector<Entry> entries = {{5, 5, ".", kDir, 0, 0}};
     std::vector<uint32_t> folders = {5};
-    for (uint32_t slot = 50; slot < 6000; ++slot) {
+    // Enough folders that only a sample of neighbours is confirmed.
+    for (uint32_t slot = 50; slot < 12000; ++slot) {
         std::wstring name;
         int n = 1 + rng() % 4;
         for (int i = 0; i < n; ++i) name += platform::Utf8ToWide(parts[rng() % 15]);
-        bool dir = rng() % 6 == 0;
+        bool dir = rng() % 4 == 0;
         if (!dir) name += platform::Utf8ToWide(exts[rng() % 8]);
         uint32_t father = folders[rng() % folders.size()];
         entries.push_back({slot, father, platform::WideToAnsi(name), dir ? kDir : kFile, 0, static_cast<int64_t>(slot)});
         if (dir) folders.push_back(slot);
     }
+    // Paths that GetFullPath does not write plainly: a parent that is a file,
+    // a loop, a chain longer than a path may be, and a name whose second byte
+    // is 0x5C (a trail byte in code page 936).
+    uint32_t slot = 12000;
+    entries.push_back({slot, 60, "x-file.txt", kFile, 0, slot});
+    entries.push_back({slot + 1, slot, "under-a-file.txt", kFile, 0, slot + 1});
+    entries.push_back({slot + 2, slot + 3, "loop-a", kDir, 0, slot + 2});
+    entries.push_back({slot + 3, slot + 2, "loop-b", kDir, 0, slot + 3});
+    entries.push_back({slot + 4, slot + 3, "in-loop.doc", kFile, 0, slot + 4});
+    slot += 5;
+    uint32_t father = 5;
+    for (int depth = 0; depth < 30; ++depth, ++slot) {
+        entries.push_back({slot, father, std::string(20, static_cast<char>('a' + depth % 26)) + "-", kDir, 0, slot});
+        entries.push_back({slot + 1000, slot, "deep'" + std::to_string(depth) + ".txt", kFile, 0, slot + 1000});
+        father = slot;
+    }
+    entries.push_back({slot, 60, "\x81\x5c" "name.txt", kFile, 0, slot});
+    entries.push_back({slot + 1, 5, "\x81\x5c" "dir", kDir, 0, slot + 1});
+    entries.push_back({slot + 2, slot + 1, "in-5c-dir.txt", kFile, 0, slot + 2});
     Load(entries);
-    ASSERT_GT(Search(MakeQuery(L"")).count, 5000u);
+    ASSERT_GT(Search(MakeQuery(L"")).count, 11000u);
 
     struct Row {
         int64_t id;
