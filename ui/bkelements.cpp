@@ -15,6 +15,7 @@
 #include "ui/bkctrl_slider.h"
 #include "ui/bkctrl_text.h"
 #include "ui/bkrichtext.h"
+#include "ui/bktabctrl.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ const ElementEntry kElements[] = {
     {"hr", &Create<CBkLine>},
     {"check", &Create<CBkCheckBox>},
     {"icon", &Create<CBkIconWnd>},
-    {"tabctrl", nullptr},
+    {"tabctrl", &Create<CBkTabCtrl>},
     {"radio", &Create<CBkRadioBox>},
     {"richtext", &Create<CBkRichText>},
     {"link", &Create<CBkLink>},

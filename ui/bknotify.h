@@ -67,3 +67,14 @@ struct BKNMSLIDERPOS {
     int nNewPos;
     LRESULT nResult;
 };
+
+// BKNM_TAB_SELECT / BKNM_TAB_HOVER: a tab control reports a selection it is
+// about to make (the receiver refuses it by answering non-zero or setting
+// nResult) or a change of the hovered tab (-1: none).
+struct BKNMTABITEM {
+    NMHDR hdr;
+    UINT uTabID;        // command id of the tab control
+    int nTabItemIDNew;
+    int nTabItemIDOld;
+    int nResult;
+};
