@@ -67,8 +67,9 @@ int ClampXToNearestWorkArea(int x, int y) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
     if (!nearest || !::GetMonitorInfoW(nearest, &info)) return x;
+    // The work area's right edge is its last column of pixels.
     if (x < info.rcWork.left) return info.rcWork.left;
-    if (x > info.rcWork.right) return info.rcWork.right;
+    if (x >= info.rcWork.right) return info.rcWork.right - 1;
     return x;
 }
 

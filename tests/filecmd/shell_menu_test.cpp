@@ -182,7 +182,8 @@ TEST(PopupPlacement, ClampsXToTheNearestWorkArea) {
     const RECT work = info.rcWork;
     EXPECT_EQ(ClampXToNearestWorkArea(100, 200), 100);
     EXPECT_EQ(ClampXToNearestWorkArea(work.left - 500, 200), work.left);
-    EXPECT_EQ(ClampXToNearestWorkArea(work.right + 500, 200), work.right);
+    EXPECT_EQ(ClampXToNearestWorkArea(work.right + 500, 200), work.right - 1);
+    EXPECT_EQ(ClampXToNearestWorkArea(work.right, 200), work.right - 1);
     EXPECT_EQ(ClampXToNearestWorkArea(work.left - 500, work.bottom + 300), work.left);
 }
 
