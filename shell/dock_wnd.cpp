@@ -7,6 +7,7 @@
 #include "index/search_query.h"
 #include "platform/trace.h"
 #include "results/search_result_wnd.h"
+#include "results/shell_menu.h"
 #include "shell/check_dlg.h"
 #include "shell/layered_view.h"
 #include "shell/web_search_url.h"
@@ -33,18 +34,6 @@ ULONGLONG LocalNow() {
 HINSTANCE ResourceInstance() {
     HINSTANCE instance = GetAppContext()->Instance;
     return instance ? instance : ::GetModuleHandleW(nullptr);
-}
-
-// A menu point that lies on no monitor is pulled into the nearest work area.
-int ClampMenuX(int x, int y) {
-    POINT pt = {x, y};
-    if (::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) return x;
-    MONITORINFO mi = {};
-    mi.cbSize = sizeof(mi);
-    if (!::GetMonitorInfoW(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &mi)) return x;
-    if (x < mi.rcWork.left) return mi.rcWork.left;
-    if (x >= mi.rcWork.right) return mi.rcWork.right - 1;
-    return x;
 }
 
 } // namespace
@@ -604,7 +593,7 @@ void CDockWnd::ShowSettingsMenu() {
         ::CheckMenuItem(popup, 40008, MF_BYCOMMAND | (IsRegexMode() ? MF_CHECKED : MF_UNCHECKED));
         POINT pt = {783, 21};
         ::ClientToScreen(Handle(), &pt);
-        pt.x = ClampMenuX(pt.x, pt.y);
+        pt.x = ClampXToNearestWorkArea(pt.x, pt.y);
         const BOOL keep = m_bKeepOpen;
         m_bKeepOpen = TRUE;
         ::TrackPopupMenu(popup, TPM_LEFTBUTTON, pt.x, pt.y, 0, Handle(), nullptr);
