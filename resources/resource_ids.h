@@ -14,6 +14,11 @@
 #define IDR_LAYOUT_MINIDOCK    119   /* the strip at the screen top while the bar hides */
 #define IDR_LAYOUT_DRAGBOX     122   /* outline of the bar while it is dragged */
 #define IDR_LAYOUT_DRAGLINE    123   /* line of a panel edge while it is dragged */
+#define IDR_LAYOUT_WEBVIEW     120   /* the web view inside the web-search panel */
+#define IDR_LAYOUT_WEBPANEL    121   /* the web-search panel */
+#define IDR_LAYOUT_RECOVER     124   /* the recovery dialog */
+#define IDR_LAYOUT_SCOPE       125   /* the scope popup */
+#define IDR_LAYOUT_CHECK       126   /* the confirmation dialog */
 
 /* Menus and their commands. */
 #define IDR_MENU_DOCK          107   /* the bar's menu button */

@@ -581,6 +581,204 @@ def dragline():
     return c
 
 
+# ---------------------------------------------------------------- dialogs
+# The dialogs are ordinary (not layered) windows: their frames are opaque and
+# square, and the framework's drop shadow ("dlg_shadow") gives them depth.
+
+def mix(a, b, t):
+    """Colour a moved towards colour b by t (0..1)."""
+    return tuple(int(round(x + (y - x) * t)) for x, y in zip(a, b))
+
+
+@skin("dlg_shadow", 4030)
+def dlg_shadow():
+    # Nine parts around the window: 4 px corners, the window over the middle.
+    c = Canvas(10, 10)
+    drop_shadow(c, 4, 4, 6, 6, 0, spread=4.0, alpha=0.14, dy=0.0)
+    return c
+
+
+DIALOG_HEADER = 32
+
+
+@skin("recoverbg", 4031, tile_stretch=1, left=1, top=DIALOG_HEADER, margin_bottom=1)
+def recoverbg():
+    # Border, white header and its separator; the body fills the middle.
+    c = Canvas(3, DIALOG_HEADER + 2)
+    c.shape(lambda x, y: -1.0, rgb("surface"))
+    c.shape(sd_inner_border(0, 0, 3, DIALOG_HEADER + 2, 0), rgb("line"))
+    for x in range(3):
+        c.blend(x, DIALOG_HEADER - 1, rgb("line"), 1.0)
+    return c
+
+
+@skin("background_menu", 4032, tile_stretch=1, left=1, top=1, margin_bottom=1)
+def background_menu():
+    # The 1 px outline of popups; their fill comes first.
+    c = Canvas(3, 3)
+    c.shape(sd_inner_border(0, 0, 3, 3, 0), rgb("line"))
+    return c
+
+
+@skin("btn_sys_close", 4033, subwidth=24)
+def btn_sys_close():
+    def draw(c, s):
+        icon_cross(c, 12, 12, 4.0, state_colour(s))
+    return button_states(24, 24, draw)
+
+
+def text_button(w, h, kind):
+    """Faces for buttons whose label the layout draws over them: primary
+    (accent, white label), secondary (outlined) and ghost (no face until hot)."""
+    frames = []
+    for state in range(4):
+        c = Canvas(w, h)
+        if kind == "primary":
+            fill = (rgb("accent"), mix(rgb("accent"), rgb("surface"), 0.18), mix(rgb("accent"), rgb("text"), 0.18),
+                    rgb("disabled"))[state]
+            c.shape(sd_round_box(0, 0, w, h, RADIUS), fill)
+        elif kind == "secondary":
+            border = (rgb("line"), rgb("accent"), rgb("accent"), rgb("line"))[state]
+            fill = (rgb("surface"), rgb("soft"), mix(rgb("soft"), rgb("strong"), 0.35), rgb("quiet"))[state]
+            surface_colours(c, 0, 0, w, h, RADIUS, fill, border)
+        else:
+            if state in (1, 2):
+                c.shape(sd_round_box(0, 0, w, h, RADIUS), rgb("soft") if state == 1 else
+                        mix(rgb("soft"), rgb("strong"), 0.35))
+        frames.append(c)
+    return strip(frames)
+
+
+def surface_colours(c, x0, y0, x1, y1, r, fill_rgb, border_rgb):
+    c.shape(sd_round_box(x0, y0, x1, y1, r), fill_rgb)
+    c.shape(sd_inner_border(x0, y0, x1, y1, r), border_rgb)
+
+
+@skin("btn_recovery", 4034, subwidth=88)
+def btn_recovery():
+    return text_button(88, 28, "primary")
+
+
+@skin("btn_secondary", 4035, subwidth=88)
+def btn_secondary():
+    return text_button(88, 28, "secondary")
+
+
+@skin("btn_ghost", 4036, subwidth=150)
+def btn_ghost():
+    return text_button(150, 28, "ghost")
+
+
+@skin("progressbg", 4037, margin_left=4, margin_right=4)
+def progressbg():
+    c = Canvas(12, 8)
+    c.shape(sd_round_box(0, 0, 12, 8, 4), mix(rgb("line"), rgb("surface"), 0.45))
+    return c
+
+
+@skin("progresspos", 4038, margin_left=4, margin_right=4)
+def progresspos():
+    c = Canvas(12, 8)
+    c.shape(sd_round_box(0, 0, 12, 8, 4), rgb("accent"))
+    return c
+
+
+# Scope popup rows: the whole row is the button (a check box at the left,
+# the row's text laid over it); four states as image buttons use them.
+MENU_ROW_W, MENU_ROW_H = 104, 24
+
+
+def menu_row(checked):
+    frames = []
+    for state in range(4):
+        c = Canvas(MENU_ROW_W, MENU_ROW_H)
+        if state in (1, 2):
+            c.shape(sd_round_box(0, 0, MENU_ROW_W, MENU_ROW_H, RADIUS),
+                    rgb("soft") if state == 1 else mix(rgb("soft"), rgb("strong"), 0.35))
+        box = (6, 5, 20, 19)
+        if checked:
+            c.shape(sd_round_box(*box, 3), rgb("disabled") if state == 3 else rgb("accent"))
+            c.shape(sd_polyline([(9.5, 12.0), (12.3, 14.8), (16.8, 9.2)], 1.8), rgb("surface"))
+        else:
+            border = rgb("accent") if state in (1, 2) else rgb("disabled")
+            surface_colours(c, *box, 3, rgb("surface"), border)
+        frames.append(c)
+    return strip(frames)
+
+
+@skin("btn_menu_gou", 4039, subwidth=MENU_ROW_W)
+def btn_menu_gou():
+    return menu_row(True)
+
+
+@skin("btn_menu", 4040, subwidth=MENU_ROW_W)
+def btn_menu():
+    return menu_row(False)
+
+
+# Web-search panel: like the result panel, with a top border (it can hang
+# under the result panel) and a 16 px bottom strip.
+WEB_TOP, WEB_BOTTOM = 22, 16
+
+
+@skin("frame_dlg2", 4041, tile_stretch=1, left=PANEL_SIDE, top=WEB_TOP, margin_bottom=WEB_BOTTOM)
+def frame_dlg2():
+    w, h = 2 * PANEL_SIDE + 1, WEB_TOP + 1 + WEB_BOTTOM
+    c = Canvas(w, h)
+    drop_shadow(c, 4, 0, w - 4, h - 6, RADIUS)
+    surface(c, 4, 0, w - 4, h - 6, RADIUS)
+    return c
+
+
+def icon_web(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_ring(ox + 8, oy + 8, 6.25, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 2.0, oy + 8, ox + 14.0, oy + 8, 1.2), col, box=b)
+
+    def meridian(x, y):
+        # an ellipse of half-width 2.8 through the poles
+        dx, dy = (x - ox - 8) / 2.8, (y - oy - 8) / 6.25
+        return abs(math.hypot(dx, dy) - 1.0) * 2.8 - 0.6
+    c.shape(meridian, col, box=b)
+
+
+@skin("icon_web", 4042)
+def icon_web_skin():
+    c = Canvas(16, 16)
+    icon_web(c, 0, 0, rgb("accent"))
+    return c
+
+
+# Result list header, 25 px: a quiet band with a line below, column
+# separators and the hot column.
+LIST_HEADER = 25
+
+
+@skin("list_header_bg", 4043)
+def list_header_bg():
+    c = Canvas(1, LIST_HEADER)
+    for y in range(LIST_HEADER):
+        c.blend(0, y, rgb("line") if y == LIST_HEADER - 1 else rgb("quiet"), 1.0)
+    return c
+
+
+@skin("list_header_horzline", 4044)
+def list_header_horzline():
+    c = Canvas(1, LIST_HEADER - 1)
+    for y in range(6, LIST_HEADER - 7):
+        c.blend(0, y, rgb("line"), 1.0)
+    return c
+
+
+@skin("list_header_honver", 4045)
+def list_header_honver():
+    c = Canvas(1, LIST_HEADER)
+    for y in range(LIST_HEADER - 1):
+        c.blend(0, y, rgb("soft"), 1.0)
+    c.blend(0, LIST_HEADER - 1, rgb("accent"), 1.0)
+    return c
+
+
 # ---------------------------------------------------------------- icon
 
 def logo(size):

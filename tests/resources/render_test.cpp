@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -34,17 +35,30 @@ struct Pixel {
 
 class Drawing {
 public:
-    Drawing(UINT layout, int w, int h) : w_(w), h_(h), dlg_(layout) {
+    Drawing(UINT layout, int w, int h) : w_(w), h_(h), layout_(layout), dlg_(layout) {
         RECT rc = {0, 0, w, h};
         hwnd_ = dlg_.Create(nullptr, rc);
         ::MoveWindow(hwnd_, 0, 0, w, h, FALSE);
         bmp_.Reset(platform::CreateDib32(w, h, reinterpret_cast<void**>(&bits_)));
+        Render("");
+    }
+    // Draws the view again (after its items changed); `suffix` names the
+    // saved copy.
+    void Render(const std::string& suffix) {
+        if (bits_ == nullptr) return;
+        std::fill(bits_, bits_ + w_ * h_, 0u);
         platform::SelectObjectScope select(mem_, bmp_.Get());
         // The view's own print path: its cached drawing, copied with its alpha.
         dlg_.GetViewControl().RequestFullRepaint();
         ::SendMessageW(dlg_.GetViewControl().Handle(), WM_PRINT, reinterpret_cast<WPARAM>(mem_.Get()), PRF_CLIENT);
         ::GdiFlush();
-        Save(layout);
+        Save(std::to_string(layout_) + suffix);
+    }
+    // Pixels the drawing never touched (an ordinary window shows them black).
+    int Untouched() const {
+        int count = 0;
+        for (int i = 0; i < w_ * h_; ++i) count += bits_[i] == 0 ? 1 : 0;
+        return count;
     }
     ~Drawing() {
         if (hwnd_) ::DestroyWindow(hwnd_);
@@ -60,10 +74,10 @@ public:
     }
 
 private:
-    void Save(UINT layout) {
+    void Save(const std::string& name) {
         const char* dir = std::getenv("LUMSEK_RENDER_DIR");
         if (dir == nullptr || *dir == '\0') return;
-        std::string path = std::string("\\\\?\\unix") + dir + "/" + std::to_string(layout) + ".bmp";
+        std::string path = std::string("\\\\?\\unix") + dir + "/" + name + ".bmp";
         for (char& c : path) {
             if (c == '/') c = '\\';
         }
@@ -85,6 +99,7 @@ private:
     }
 
     int w_, h_;
+    UINT layout_;
     LayoutDlg dlg_;
     HWND hwnd_ = nullptr;
     DWORD* bits_ = nullptr;
@@ -128,6 +143,31 @@ TEST_F(ProgramDrawing, PanelFrameLeavesNoHoleWhenTheListIsHidden) {
     EXPECT_TRUE(Near(panel.At(4, 150), 0xDA, 0xDC, 0xE3));
     EXPECT_LT(panel.At(1, 150).a, 128);
     EXPECT_LT(panel.At(400, 299).a, 64);
+}
+
+TEST_F(ProgramDrawing, WebPanelHasNoHoleAndDialogsAreOpaqueInEveryPanel) {
+    Drawing web(IDR_LAYOUT_WEBPANEL, 650, 300);
+    ASSERT_TRUE(web.Made());
+    EXPECT_TRUE(Near(web.At(400, 150), 0xFF, 0xFF, 0xFF));
+    EXPECT_TRUE(Near(web.At(400, 0), 0xDA, 0xDC, 0xE3));   // top border: it may hang under the result panel
+    EXPECT_LT(web.At(400, 299).a, 64);
+
+    // Ordinary windows: every pixel drawn, whichever panel shows.
+    for (UINT layout : {IDR_LAYOUT_SCOPE, IDR_LAYOUT_CHECK, IDR_LAYOUT_RECOVER}) {
+        SCOPED_TRACE(layout);
+        const SIZE size = layout == IDR_LAYOUT_SCOPE ? SIZE{112, 86}
+                          : layout == IDR_LAYOUT_CHECK ? SIZE{314, 200} : SIZE{378, 240};
+        Drawing dlg(layout, size.cx, size.cy);
+        ASSERT_TRUE(dlg.Made());
+        EXPECT_EQ(dlg.Untouched(), 0);
+        if (layout == IDR_LAYOUT_RECOVER) {
+            for (UINT shown : {6000u, 7000u}) {
+                for (UINT panel : {5000u, 6000u, 7000u}) dlg.View().SetItemVisible(panel, panel == shown);
+                dlg.Render("-" + std::to_string(shown));
+                EXPECT_EQ(dlg.Untouched(), 0) << shown;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -131,7 +131,8 @@ TEST_F(ProgramResources, EverySkinImageDecodesWithAlphaAndFitsItsParts) {
 
 TEST_F(ProgramResources, EveryLayoutLoadsAndEveryNameItUsesExists) {
     auto layouts = ProgramLayouts();
-    for (UINT id : {IDR_LAYOUT_DOCK, IDR_LAYOUT_RESULT, IDR_LAYOUT_MINIDOCK, IDR_LAYOUT_DRAGBOX, IDR_LAYOUT_DRAGLINE})
+    for (UINT id : {IDR_LAYOUT_DOCK, IDR_LAYOUT_RESULT, IDR_LAYOUT_MINIDOCK, IDR_LAYOUT_DRAGBOX, IDR_LAYOUT_DRAGLINE,
+                    IDR_LAYOUT_WEBVIEW, IDR_LAYOUT_WEBPANEL, IDR_LAYOUT_RECOVER, IDR_LAYOUT_SCOPE, IDR_LAYOUT_CHECK})
         EXPECT_EQ(layouts.count(id), 1u) << "layout " << id;
 
     auto skins = SkinTableEntries();
@@ -225,6 +226,22 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
         {117, 204, "img", "loading_big", nullptr, 8},    {117, 100, "dlg", nullptr, nullptr, 0},
         {117, 600, "text", nullptr, "blacktext", 0},     {117, 602, "text", nullptr, "0404cdtext", 0},
         {117, 601, "link", nullptr, "bgtext3", 0},
+        {120, 10000, "realwnd", nullptr, nullptr, 0},    {121, 1000, "link", nullptr, "bgtext3", 0},
+        {121, 1001, "link", nullptr, "bgtext3", 0},      {124, 1002, "imgbtn", "btn_sys_close", nullptr, 4},
+        {124, 5000, "dlg", nullptr, nullptr, 0},         {124, 5003, "realwnd", nullptr, nullptr, 0},
+        {124, 5004, "imgbtn", nullptr, nullptr, 4},      {124, 5007, "richtext", nullptr, nullptr, 0},
+        {124, 5008, "imgbtn", nullptr, nullptr, 4},      {124, 5010, "imgbtn", nullptr, nullptr, 4},
+        {124, 6000, "dlg", nullptr, nullptr, 0},         {124, 6002, "text", nullptr, nullptr, 0},
+        {124, 6003, "progress", nullptr, nullptr, 0},    {124, 6004, "imgbtn", nullptr, nullptr, 4},
+        {124, 7000, "dlg", nullptr, nullptr, 0},         {124, 7002, "text", nullptr, nullptr, 0},
+        {124, 7004, "imgbtn", nullptr, nullptr, 4},      {124, 7006, "imgbtn", nullptr, nullptr, 4},
+        {124, 7008, "text", nullptr, "bluelink", 0},     {125, 501, "imgbtn", "btn_menu_gou", "cmn_imgbtn", 4},
+        {125, 502, "imgbtn", "btn_menu_gou", "cmn_imgbtn", 4}, {125, 503, "imgbtn", "btn_menu_gou", "cmn_imgbtn", 4},
+        {125, 401, "text", nullptr, "setting_btn_text", 0}, {125, 402, "text", nullptr, "setting_btn_text", 0},
+        {125, 403, "text", nullptr, "setting_btn_text", 0}, {126, 1002, "imgbtn", "btn_sys_close", nullptr, 4},
+        {126, 5000, "dlg", nullptr, nullptr, 0},         {126, 5001, "richtext", nullptr, nullptr, 0},
+        {126, 5002, "check", nullptr, nullptr, 0},       {126, 5003, "imgbtn", "btn_recovery", nullptr, 4},
+        {126, 5004, "text", nullptr, nullptr, 0},
     };
     auto layouts = ProgramLayouts();
     auto skins = SkinTableEntries();
@@ -251,6 +268,13 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
     EXPECT_EQ(views[116]->FindControl(1012)->GetInnerText(), BkString::Get(2));
     EXPECT_EQ(views[117]->FindControl(1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x672C\x5730\x6587\x4EF6");
     EXPECT_FALSE(views[117]->FindControl(200)->IsVisible(FALSE));
+    EXPECT_EQ(views[121]->FindControl(1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x7F51\x7EDC\x8D44\x6E90");
+    EXPECT_EQ(views[125]->FindControl(401)->GetInnerText(), L"\x641C\x7D22\x7535\x8111\x6587\x4EF6");   // 搜索电脑文件
+    EXPECT_EQ(views[125]->FindControl(402)->GetInnerText(), L"\x641C\x7D22\x5220\x9664\x6587\x4EF6");   // 搜索删除文件
+    EXPECT_EQ(views[125]->FindControl(403)->GetInnerText(), L"\x641C\x7D22\x7F51\x7EDC\x8D44\x6E90");   // 搜索网络资源
+    EXPECT_EQ(views[126]->FindControl(5002)->GetInnerText(), L"\x4E0D\x518D\x663E\x793A\x6B64\x5BF9\x8BDD\x6846");
+    EXPECT_EQ(views[126]->FindControl(5004)->GetInnerText(), L"\x6211\x77E5\x9053\x4E86");   // 我知道了
+    for (UINT panel : {6000u, 7000u}) EXPECT_FALSE(views[124]->FindControl(panel)->IsVisible(FALSE)) << panel;
 }
 
 std::wstring MenuText(HMENU menu, UINT pos) {
