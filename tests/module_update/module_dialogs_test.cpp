@@ -1,0 +1,258 @@
+// The library's dialogs, modal on the test thread under Xvfb, against the
+// loopback server. A helper thread acts on the dialog while it runs.
+#include "tests/module_update/update_fixture.h"
+
+#include <atomic>
+#include <thread>
+
+#include "module/base64.h"
+#include "module/module_dialogs.h"
+#include "module/proxy_settings.h"
+#include "module/registry.h"
+#include "tests/support/test_support.h"
+
+using namespace update_test;
+using testing_support::PathExists;
+using testing_support::ReadFileBytes;
+
+namespace {
+
+struct Box {
+    std::wstring text, caption;
+};
+
+// Records the boxes instead of showing them.
+void RecordBoxes(ModuleDialogSeams& seams, std::vector<Box>& boxes) {
+    seams.Message = [&boxes](HWND, const std::wstring& text, const std::wstring& caption) {
+        boxes.push_back({text, caption});
+    };
+}
+
+// Runs `act` on a helper thread once the dialog's window exists.
+class Helper {
+public:
+    template <class F>
+    Helper(CBkDialogHost& dialog, F act) : thread_([&dialog, act] {
+        for (int i = 0; i < 400 && !::IsWindow(dialog.Handle()); ++i) ::Sleep(25);
+        act(dialog.Handle());
+    }) {}
+    ~Helper() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+class ModuleDialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PrepareModuleUi();
+        static int counter = 0;
+        root_ = "d" + std::to_string(++counter);
+    }
+    std::string Channel() const { return root_ + "/lumsek/update/lumsek/"; }
+    UpdateLocation Location(const std::string& prefix = "/srv") const {
+        return UpdateLocation{dir_.Path() + L"\\", ServerUrl(prefix + "/" + root_)};
+    }
+
+    std::string root_;
+    TempDir dir_;
+};
+
+const std::wstring kUpToDate = L"\u5347\u7ea7\u5b8c\u6210\uff0c\u5df2\u7ecf\u662f\u6700\u65b0\u7248\u672c\u7684\u4e86\u3002";
+
+TEST_F(ModuleDialogs, UpgradeShowsUpToDateOrFailureAndEndsOnItsOwn) {
+    Publish(Channel() + "indexlumsek.dat", Pack("[COMMENT]\r\n"));
+    std::vector<Box> boxes;
+    {
+        CUpgradeDialog dialog(Location(), PRODUCT_ID_LUMSEK);
+        RecordBoxes(dialog.Seams(), boxes);
+        dialog.DoModal(nullptr);
+        EXPECT_EQ(0, dialog.Result());
+    }
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kUpToDate, boxes[0].text);
+    EXPECT_EQ(L"Tervanic\u6570\u636e\u6062\u590d\u5927\u5e08", boxes[0].caption);
+
+    // No channel on the server: the failure box.
+    CUpgradeDialog failing(UpdateLocation{dir_.Path() + L"\\", ServerUrl("/srv/none")}, PRODUCT_ID_LUMSEK);
+    RecordBoxes(failing.Seams(), boxes);
+    failing.DoModal(nullptr);
+    EXPECT_EQ(static_cast<int>(0x80000000u | 404u), failing.Result());
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(0u, boxes[1].text.find(L"\u5347\u7ea7\u5931\u8d25"));
+}
+
+TEST_F(ModuleDialogs, ClosingDuringTheDownloadOnlyCancelsAndShowsNoBox) {
+    std::string big(300 * 1024, '\0');
+    uint32_t x = 7;
+    for (auto& c : big) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    Publish(Channel() + "indexlumsek.dat", Pack(PublishLeaf(Channel(), "", {{"big", "big.bin", big, "", ""}})));
+    std::vector<Box> boxes;
+    CUpgradeDialog dialog(Location("/slow/srv"), PRODUCT_ID_LUMSEK);
+    RecordBoxes(dialog.Seams(), boxes);
+    {
+        Helper helper(dialog, [&](HWND hwnd) {
+            for (int i = 0; i < 400 && dialog.Percent() == 0; ++i) ::Sleep(25);
+            // The window's close box and Esc: the dialog stays until the worker has stopped.
+            ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            ::PostMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        dialog.DoModal(nullptr);
+    }
+    EXPECT_TRUE(dialog.CancelRequested());
+    EXPECT_EQ(UPD_S_CANCELLED, dialog.Result());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(PathExists(dir_.File(L"big.bin")));
+    EXPECT_FALSE(PathExists(dir_.File(L"update\\big.bin")));
+}
+
+// Records what WM_COPYDATA brings.
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COPYDATA) {
+        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
+        ::SetPropW(hwnd, L"copydata", reinterpret_cast<HANDLE>(data ? data->dwData : 1));
+        return TRUE;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(ModuleDialogs, RestartNeededTellsTheOwnerAndStartsTheReupdateProgram) {
+    ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), dir_.File(L"reupd.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), dir_.File(L"prog.exe").c_str(), FALSE));
+    Publish(Channel() + "indexlumsek.dat",
+            Pack(PublishLeaf(Channel(), "", {{"later", "later.txt", "later new", "", "UR=1\r\n"}})));
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &OwnerProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ModuleDialogOwner";
+    ::RegisterClassW(&wc);
+    HWND owner = ::CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, owner);
+    std::vector<Box> boxes;
+    {
+        CUpgradeDialog dialog(Location(), PRODUCT_ID_LUMSEK, dir_.File(L"prog.exe"));
+        RecordBoxes(dialog.Seams(), boxes);
+        dialog.DoModal(owner);
+        EXPECT_EQ(UPD_S_RESTART_NEEDED, dialog.Result());
+    }
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"\u5347\u7ea7\u5b8c\u6210\uff0c\u672c\u6b21\u5347\u7ea7\u9700\u8981\u91cd\u542f"));
+    EXPECT_EQ(static_cast<ULONG_PTR>(COPYDATA_RESTART_REQUEST),
+              reinterpret_cast<ULONG_PTR>(::GetPropW(owner, L"copydata")));
+    ASSERT_TRUE(WaitForFile(dir_.File(L"restarted.txt")));
+    EXPECT_EQ("later new", ReadFileBytes(dir_.File(L"later.txt")));
+    ::RemovePropW(owner, L"copydata");
+    ::DestroyWindow(owner);
+}
+
+TEST_F(ModuleDialogs, InstallDialogRunsTheInstallerAndEnds) {
+    Publish("download/ZophSetup.exe", ReadFileBytes(StubProgram()));
+    CInstallDialog dialog(PartnerLocation{Wide(TestServer::Instance()->Url("/srv/download/ZophSetup.exe")),
+                                          dir_.Path() + L"\\"});
+    dialog.DoModal(nullptr);
+    EXPECT_EQ(0, dialog.Result());
+    EXPECT_NE(std::string::npos, ReadFileBytes(dir_.File(L"zoph\\installed.txt")).find("/S"));
+}
+
+class ProxyDialog : public ModuleDialogs {
+protected:
+    void SetUp() override {
+        ModuleDialogs::SetUp();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kWelgrinKey);
+    }
+    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kWelgrinKey); }
+    static DWORD Dword(const wchar_t* name) {
+        CRegKey key;
+        DWORD value = 0xDEAD;
+        if (key.Open(HKEY_CURRENT_USER, kWelgrinKey, KEY_QUERY_VALUE)) key.QueryDword(name, value);
+        return value;
+    }
+    static std::wstring Text(const wchar_t* name) {
+        CRegKey key;
+        std::wstring value = L"<none>";
+        if (key.Open(HKEY_CURRENT_USER, kWelgrinKey, KEY_QUERY_VALUE)) key.QueryString(name, value, 260);
+        return value;
+    }
+};
+
+void ClickItem(HWND dialog, UINT item) {
+    BKNMCOMMAND nm = {};
+    nm.hdr.hwndFrom = dialog;
+    nm.hdr.idFrom = IDC_BKVIEW;
+    nm.hdr.code = BKNM_COMMAND;
+    nm.uItemID = item;
+    nm.szItemClass = "";
+    ::SendMessageW(dialog, WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&nm));
+}
+
+TEST_F(ProxyDialog, LoadsEnablesRefusesBadPortsAndSavesHttp) {
+    ProxySettingsValues stored;
+    stored.Mode = PROXY_MODE_SOCKS5;
+    stored.Port = 1080;
+    stored.Host = L"socks.example";
+    stored.Authorization = 1;
+    stored.User = L"dom:user";
+    stored.Password = L"pw";
+    ASSERT_TRUE(SaveProxySettings(stored));
+
+    CProxyDialog dialog;
+    std::vector<Box> boxes;
+    RecordBoxes(dialog.Seams(), boxes);
+    ASSERT_NE(nullptr, dialog.Create(nullptr));
+    EXPECT_TRUE(dialog.GetItemCheck(CProxyDialog::IDC_SOCKS5));
+    EXPECT_FALSE(dialog.GetItemCheck(CProxyDialog::IDC_AUTO));
+    EXPECT_TRUE(dialog.GetItemCheck(CProxyDialog::IDC_AUTHORIZATION));
+    wchar_t text[64] = {};
+    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), text, 64);
+    EXPECT_STREQ(L"1080", text);
+    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_USER), text, 64);
+    EXPECT_STREQ(L"dom:user", text);
+    EXPECT_TRUE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_PASSWORD)));
+
+    // The automatic choice disables every field.
+    dialog.SetItemCheck(CProxyDialog::IDC_SOCKS5, FALSE);
+    dialog.SetItemCheck(CProxyDialog::IDC_AUTO, TRUE);
+    ClickItem(dialog.Handle(), CProxyDialog::IDC_AUTO);
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_HOST)));
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_USER)));
+
+    // What a click on the radio does: its group follows.
+    dialog.SetItemCheck(CProxyDialog::IDC_AUTO, FALSE);
+    dialog.SetItemCheck(CProxyDialog::IDC_HTTP, TRUE);
+    ClickItem(dialog.Handle(), CProxyDialog::IDC_HTTP);
+    EXPECT_TRUE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_HOST)));
+    ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), L"127.0.0.1");
+    for (const wchar_t* bad : {L"0", L"65536", L""}) {
+        ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), bad);
+        EXPECT_FALSE(dialog.Save()) << bad;
+    }
+    EXPECT_EQ(3u, boxes.size());
+    EXPECT_EQ(PROXY_MODE_SOCKS5, Dword(L"Proxy Mode"));  // nothing saved yet
+    ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), std::to_wstring(TestServer::Instance()->Port()).c_str());
+    ClickItem(dialog.Handle(), CProxyDialog::IDC_OK);
+    EXPECT_EQ(PROXY_MODE_HTTP, Dword(L"Proxy Mode"));
+    EXPECT_EQ(static_cast<DWORD>(TestServer::Instance()->Port()), Dword(L"Proxy Port"));
+    EXPECT_EQ(L"127.0.0.1", Text(L"Proxy Host"));
+    EXPECT_EQ(L"dom:user", Text(L"Proxy User"));
+    // The next transfer goes through the proxy just saved, credentials intact.
+    EXPECT_EQ("via proxy yes auth Basic " + Base64EncodeString("dom:user:pw"),
+              TestServer::Instance()->Get("/proxied", "http://elsewhere.invalid"));
+    ::DestroyWindow(dialog.Handle());
+}
+
+TEST_F(ProxyDialog, ModeFourIsKeptWhenSaved) {
+    ProxySettingsValues stored;
+    stored.Mode = PROXY_MODE_DEFAULT;
+    stored.Host = L"h";
+    ASSERT_TRUE(SaveProxySettings(stored));
+    CProxyDialog dialog;
+    ASSERT_NE(nullptr, dialog.Create(nullptr));
+    EXPECT_FALSE(dialog.GetItemCheck(CProxyDialog::IDC_AUTO) || dialog.GetItemCheck(CProxyDialog::IDC_HTTP) ||
+                 dialog.GetItemCheck(CProxyDialog::IDC_SOCKS5));
+    EXPECT_TRUE(dialog.Save());
+    EXPECT_EQ(PROXY_MODE_DEFAULT, Dword(L"Proxy Mode"));
+    ::DestroyWindow(dialog.Handle());
+}
+
+} // namespace
