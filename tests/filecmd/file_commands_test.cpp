@@ -5,6 +5,7 @@
 #include "platform/com_ptr.h"
 #include "platform/shell_handles.h"
 #include "platform/strconv.h"
+#include "platform/thread.h"
 #include "tests/filecmd/filecmd_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -75,6 +76,28 @@ TEST_F(FileCommands, CopyAndCutPutExistingFilesWithTheirDropEffect) {
 
     // Nothing that exists: the clipboard keeps what it had.
     Run({P(L"gone.txt")}, FILECMD_COPY);
+    EXPECT_EQ(ReadClipboardFiles().names, std::vector<std::wstring>{P(L"sub\\d.txt")});
+    // A clipboard held open by another program: reported, nothing placed.
+    struct Holder {
+        static unsigned __stdcall Run(void* arg) {
+            auto* events = static_cast<HANDLE*>(arg);
+            BOOL opened = ::OpenClipboard(nullptr);
+            ::SetEvent(events[0]);
+            ::WaitForSingleObject(events[1], 10000);
+            if (opened) ::CloseClipboard();
+            return 0;
+        }
+    };
+    platform::UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    platform::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE events[] = {held.Get(), release.Get()};
+    platform::Thread holder;
+    ASSERT_TRUE(holder.Start(Holder::Run, events));
+    ::WaitForSingleObject(held.Get(), 10000);
+    EXPECT_FALSE(CopyFilesToClipboard(owner.Handle(), {P(L"a.txt")}));
+    EXPECT_FALSE(CopyTextToClipboard(owner.Handle(), L"text"));
+    ::SetEvent(release.Get());
+    holder.Join();
     EXPECT_EQ(ReadClipboardFiles().names, std::vector<std::wstring>{P(L"sub\\d.txt")});
 }
 
