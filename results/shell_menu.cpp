@@ -236,6 +236,12 @@ bool CShellContextMenu::HandleMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam
     return true;
 }
 
+LRESULT ForwardShellMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    LRESULT result = 0;
+    handled = CShellContextMenu::HandleMenuMessage(msg, wParam, lParam, &result) ? TRUE : FALSE;
+    return result;
+}
+
 UINT ShowResultContextMenu(HWND resultWnd, const std::vector<std::wstring>& files, bool withRecover, POINT screen) {
     CShellContextMenu menu;
     menu.SetObjects(files);

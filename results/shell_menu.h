@@ -88,6 +88,11 @@ private:
     IContextMenu* shown_ = nullptr;
 };
 
+// Message-map handler for the window that owns the menu: passes the menu
+// messages to the shell while its menu is up (see HandleMenuMessage); every
+// other case is left to the rest of the map.
+LRESULT ForwardShellMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+
 // The result window's right-click menu over existing files at a screen point:
 // "open containing folder" (and "recover deleted files" when deleted rows are
 // selected too) above the shell's items. Answers the id of the window's own

@@ -124,6 +124,10 @@ TEST_F(ShellMenu, CancelledMenuReturnsZeroAndSendsNothing) {
     ::SetForegroundWindow(owner.Handle());
     EXPECT_EQ(menu.ShowContextMenu(owner.Handle(), 50, 50), 0);
     EXPECT_TRUE(owner.commands.empty());
+    // With no menu up, menu messages stay with the owner's own handling.
+    LRESULT result = 7;
+    EXPECT_FALSE(CShellContextMenu::HandleMenuMessage(WM_INITMENUPOPUP, 0, 0, &result));
+    EXPECT_EQ(result, 7);
 }
 
 // A shell menu whose items carry given verbs, recording what the shell was asked to run.
