@@ -14,6 +14,7 @@
 #include "platform/window_impl.h"
 #include "results/list_ctrl.h"
 #include "results/result_messages.h"
+#include "results/shell_menu.h"
 
 class CIndexManager;
 struct IndexRecord;
@@ -138,6 +139,11 @@ public:
         ON_WINDOW_MESSAGE(WM_RESULT_KEY_COMMAND, OnFileCommandMessage)
         ON_WINDOW_MESSAGE(WM_RESULT_MENU_COMMAND, OnFileCommandMessage)
         ON_WINDOW_MESSAGE(WM_SEARCH_RESULTS, OnSearchResultsMessage)
+        // Shell submenus that fill themselves while the context menu is up.
+        ON_WINDOW_MESSAGE(WM_INITMENUPOPUP, ForwardShellMenuMessage)
+        ON_WINDOW_MESSAGE(WM_DRAWITEM, ForwardShellMenuMessage)
+        ON_WINDOW_MESSAGE(WM_MEASUREITEM, ForwardShellMenuMessage)
+        ON_WINDOW_MESSAGE(WM_MENUCHAR, ForwardShellMenuMessage)
     WINDOW_MAP_END()
 
 private:
