@@ -57,8 +57,14 @@ bool CCommandLine::Parse(const wchar_t* text) {
             break;
         case State::NameStart:
             // The character after the dash starts the name whatever it is,
-            // except the end of the text: a trailing dash adds nothing.
+            // except a blank or the end of the text: a dash that stands
+            // alone adds nothing (and does not take the next option as
+            // part of its name).
             if (c == L'\0') return true;
+            if (IsBlank(c)) {
+                state = State::Scan;
+                break;
+            }
             name.assign(1, c);
             state = State::Name;
             break;
