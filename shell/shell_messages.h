@@ -17,3 +17,8 @@ constexpr UINT WM_LAYERED_REFRESH = 3157;
 constexpr UINT WM_TRAY_NOTIFY = 3158;
 constexpr UINT WM_TOGGLE_FILE_VIEW = 5367;
 constexpr UINT WM_PANEL_RESIZE = 5373;
+
+// The owner window's interface for other processes: quit, and pin the bar
+// into the desktop (wParam 1) or make it topmost (any other wParam).
+constexpr UINT WM_SHELL_QUIT = 33208;
+constexpr UINT WM_SHELL_PIN = 33214;

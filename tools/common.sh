@@ -31,3 +31,28 @@ configure_and_build() { # arch [targets...]
     cmake --build "$dir" -j"$(nproc)"
   fi
 }
+
+# The program folder of an installed Lumsek inside a Wine prefix.
+program_folder() { # prefix
+  echo "$1/drive_c/Program Files/Lumsek"
+}
+
+# Copies the built program into <prefix>'s C:\Program Files\Lumsek the way an
+# installation lays it out: lumsek.exe with its DLLs beside it and the
+# resource folder res\.
+install_program() { # bin-dir prefix
+  local bin="$1" dest
+  dest="$(program_folder "$2")"
+  mkdir -p "$dest/res"
+  cp "$bin/lumsek.exe" "$bin/searchfile.dll" "$dest/"
+  if [ -f "$bin/Lumsek.dll" ]; then cp "$bin/Lumsek.dll" "$dest/"; fi
+  if [ -d "$ROOT/resources/res" ]; then cp -r "$ROOT/resources/res/." "$dest/res/"; fi
+}
+
+# Points drive <letter> of <prefix> at a Linux folder (made when missing).
+map_drive() { # prefix letter folder
+  local link="$1/dosdevices/$(echo "$2" | tr 'A-Z' 'a-z'):"
+  mkdir -p "$3"
+  rm -f "$link"
+  ln -s "$(cd "$3" && pwd)" "$link"
+}

@@ -1,0 +1,102 @@
+# Helpers of the end-to-end cases (sourced by run-e2e.sh).
+# shellcheck shell=bash
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/common.sh"
+
+E2E_FILES_LETTER=F
+E2E_LUMSEK_PID=""
+
+log() { printf '[e2e] %s\n' "$*"; }
+fail() {
+  printf '[e2e] FAILED: %s\n' "$*"
+  e2e_dump
+  exit 1
+}
+
+# A copy of the run's prefix with the program installed and drive F: mapped to
+# a folder of known files (Chinese names included).
+e2e_setup() {
+  [ -d "$E2E_STATE/template" ] || { echo "no Wine prefix: the wine_prefix_setup test did not run"; return 1; }
+  command -v xdotool >/dev/null || { echo "xdotool is not installed (tools/setup.sh installs it)"; return 1; }
+  E2E_WORK="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-e2e.XXXXXX")"
+  cp -a "$E2E_STATE/template" "$E2E_WORK/prefix"
+  export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+  export DISPLAY="$(cat "$E2E_STATE/display")" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
+  install_program "$E2E_BIN" "$WINEPREFIX"
+  cp "$E2E_BIN/e2e_probe.exe" "$WINEPREFIX/drive_c/e2e_probe.exe"
+  E2E_FILES="$E2E_WORK/files"
+  mkdir -p "$E2E_FILES/项目资料" "$E2E_FILES/photos"
+  printf 'alpha' >"$E2E_FILES/quarterly_report.txt"
+  printf 'beta' >"$E2E_FILES/项目资料/季度报告.docx"
+  printf 'gamma' >"$E2E_FILES/项目资料/quarterly_notes.txt"
+  printf 'delta' >"$E2E_FILES/photos/holiday.jpg"
+  map_drive "$WINEPREFIX" "$E2E_FILES_LETTER" "$E2E_FILES"
+}
+
+e2e_cleanup() {
+  e2e_stop
+  WINEPREFIX="$E2E_WORK/prefix" wineserver -k 2>/dev/null || true
+  rm -rf "$E2E_WORK"
+}
+
+# Starts lumsek.exe from its program folder (as the service or a shortcut
+# does) with the given arguments; its output goes to $E2E_WORK/lumsek.log.
+e2e_start() {
+  (cd "$E2E_PROGRAM" && exec "$E2E_WINE" "C:\\Program Files\\Lumsek\\lumsek.exe" "$@") \
+    >>"$E2E_WORK/lumsek.log" 2>&1 &
+  E2E_LUMSEK_PID=$!
+}
+
+# Waits up to <seconds> for the last started program to end; its exit code in E2E_EXIT.
+e2e_wait_exit() { # seconds
+  local i
+  for ((i = 0; i < $1 * 10; i++)); do
+    if ! kill -0 "$E2E_LUMSEK_PID" 2>/dev/null; then
+      wait "$E2E_LUMSEK_PID"
+      E2E_EXIT=$?
+      E2E_LUMSEK_PID=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_stop() {
+  if [ -n "$E2E_LUMSEK_PID" ] && kill -0 "$E2E_LUMSEK_PID" 2>/dev/null; then
+    probe post-shell 33208 >/dev/null 2>&1 || true
+    e2e_wait_exit 10 || kill "$E2E_LUMSEK_PID" 2>/dev/null || true
+  fi
+  E2E_LUMSEK_PID=""
+}
+
+# Runs the probe inside the prefix; its answer on stdout.
+probe() {
+  "$E2E_WINE" 'C:\e2e_probe.exe' "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# Retries a command every half second for up to <seconds>.
+wait_until() { # seconds command...
+  local limit=$(($1 * 2)) i
+  shift
+  for ((i = 0; i < limit; i++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+e2e_dump() {
+  log "visible windows:"
+  probe windows 2>/dev/null | sed 's/^/    /' || true
+  if [ -f "$E2E_WORK/lumsek.log" ]; then
+    log "program output:"
+    tail -n 20 "$E2E_WORK/lumsek.log" | sed 's/^/    /'
+  fi
+}
+
+# The X window of a Wine window at the given screen point, for xdotool.
+click_at() { # x y [button]
+  xdotool mousemove --sync "$1" "$2" click "${3:-1}"
+}

@@ -1,0 +1,199 @@
+// Runs inside Wine beside the program under test and reports what a user
+// would see: windows, the tray icon, the hot key, message boxes, menus and
+// the clipboard. One command per run; answers on stdout in UTF-8, exit code
+// 0 for yes/success and 1 for no/failure.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/strconv.h"
+
+namespace {
+
+void Print(const std::wstring& text) {
+    const std::string bytes = platform::WideToUtf8(text + L"\n");
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::wstring RectOf(HWND window) {
+    RECT rc = {};
+    ::GetWindowRect(window, &rc);
+    wchar_t text[96];
+    std::swprintf(text, 96, L"%ld %ld %ld %ld", rc.left, rc.top, rc.right, rc.bottom);
+    return text;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    ::EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms) {
+    for (DWORD waited = 0;; waited += 100) {
+        HWND found = ::FindWindowW(className, title);
+        if (found || waited >= ms) return found;
+        ::Sleep(100);
+    }
+}
+
+HWND Shell() { return ::FindWindowW(L"LumsekMainShell", nullptr); }
+
+int Fail(const wchar_t* what) {
+    Print(what);
+    return 1;
+}
+
+// The windows whose owner is `owner`, with their class, visibility and rectangle.
+int ListOwned(HWND owner) {
+    for (HWND w : TopLevelWindows()) {
+        if (::GetWindow(w, GW_OWNER) != owner) continue;
+        Print(std::to_wstring(reinterpret_cast<UINT_PTR>(w)) + L" " + ClassOf(w) + L" " +
+              (::IsWindowVisible(w) ? L"visible " : L"hidden ") + RectOf(w));
+    }
+    return 0;
+}
+
+int Clipboard(bool files) {
+    for (int i = 0; i < 50 && !::OpenClipboard(nullptr); ++i) ::Sleep(100);
+    int result = 1;
+    if (files) {
+        if (HANDLE data = ::GetClipboardData(CF_HDROP)) {
+            HDROP drop = static_cast<HDROP>(data);
+            const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                wchar_t path[MAX_PATH * 2] = {};
+                ::DragQueryFileW(drop, i, path, MAX_PATH * 2);
+                Print(path);
+            }
+            result = 0;
+        }
+    } else if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            Print(text);
+            ::GlobalUnlock(data);
+            result = 0;
+        }
+    }
+    ::CloseClipboard();
+    return result;
+}
+
+int MessageBoxText(const wchar_t* title, DWORD ms) {
+    HWND box = WaitForWindow(L"#32770", title, ms);
+    if (!box) return Fail(L"no box");
+    // The text of a message box is its static control 0xFFFF.
+    wchar_t text[1024] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    Print(text);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return Fail(L"usage: probe <command> [args]");
+    const std::wstring command = argv[1];
+    auto arg = [&](int i, const wchar_t* fallback) { return i < argc ? argv[i] : fallback; };
+    const DWORD waitMs = static_cast<DWORD>(std::wcstoul(arg(2, L"0"), nullptr, 10)) * 1000;
+
+    if (command == L"wait-shell") {  // seconds
+        HWND shell = WaitForWindow(L"LumsekMainShell", nullptr, waitMs);
+        if (!shell) return Fail(L"no owner window");
+        Print(std::to_wstring(reinterpret_cast<UINT_PTR>(shell)));
+        return 0;
+    }
+    if (command == L"count-shells") {
+        int count = 0;
+        for (HWND w : TopLevelWindows()) count += ClassOf(w) == L"LumsekMainShell";
+        Print(std::to_wstring(count));
+        return 0;
+    }
+    if (command == L"tray-icon") {  // is icon 1 of the owner window in the tray?
+        NOTIFYICONDATAW data = {};
+        data.cbSize = sizeof(data);
+        data.hWnd = Shell();
+        data.uID = 1;
+        // A modification that changes nothing succeeds only for an icon the tray holds.
+        return data.hWnd && ::Shell_NotifyIconW(NIM_MODIFY, &data) ? 0 : Fail(L"no tray icon");
+    }
+    if (command == L"hotkey-taken") {  // is Ctrl+Q registered by someone else?
+        if (::RegisterHotKey(nullptr, 0x7001, MOD_CONTROL, 'Q')) {
+            ::UnregisterHotKey(nullptr, 0x7001);
+            return Fail(L"free");
+        }
+        Print(L"taken");
+        return 0;
+    }
+    if (command == L"hold-hotkey") {  // seconds: keeps Ctrl+Q registered meanwhile
+        if (!::RegisterHotKey(nullptr, 0x7001, MOD_CONTROL, 'Q')) return Fail(L"could not register");
+        Print(L"held");
+        ::Sleep(waitMs);
+        return 0;
+    }
+    if (command == L"message-box") {  // title seconds
+        return MessageBoxText(arg(2, L""), static_cast<DWORD>(std::wcstoul(arg(3, L"0"), nullptr, 10)) * 1000);
+    }
+    if (command == L"close-box") {  // title: presses its OK button
+        HWND box = ::FindWindowW(L"#32770", arg(2, L""));
+        if (!box) return Fail(L"no box");
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (command == L"post-shell") {  // message wParam lParam
+        HWND shell = Shell();
+        if (!shell) return Fail(L"no owner window");
+        const UINT msg = static_cast<UINT>(std::wcstoul(arg(2, L"0"), nullptr, 0));
+        const WPARAM wp = static_cast<WPARAM>(std::wcstoul(arg(3, L"0"), nullptr, 0));
+        const LPARAM lp = static_cast<LPARAM>(std::wcstoul(arg(4, L"0"), nullptr, 0));
+        return ::PostMessageW(shell, msg, wp, lp) ? 0 : Fail(L"post failed");
+    }
+    if (command == L"owned") return Shell() ? ListOwned(Shell()) : Fail(L"no owner window");
+    if (command == L"popup-menu") {  // seconds: rectangle of the open popup menu
+        HWND menu = nullptr;
+        for (DWORD waited = 0;; waited += 100) {
+            for (HWND w : TopLevelWindows()) {
+                if (ClassOf(w) == L"#32768" && ::IsWindowVisible(w)) menu = w;
+            }
+            if (menu || waited >= waitMs) break;
+            ::Sleep(100);
+        }
+        if (!menu) return Fail(L"no menu");
+        Print(RectOf(menu));
+        return 0;
+    }
+    if (command == L"windows") {  // every visible top-level window: class, text, rectangle
+        for (HWND w : TopLevelWindows()) {
+            if (::IsWindowVisible(w)) Print(ClassOf(w) + L"|" + TextOf(w) + L"|" + RectOf(w));
+        }
+        return 0;
+    }
+    if (command == L"foreground") {
+        HWND w = ::GetForegroundWindow();
+        Print(w ? ClassOf(w) + L"|" + RectOf(w) : L"none");
+        return 0;
+    }
+    if (command == L"clipboard-text") return Clipboard(false);
+    if (command == L"clipboard-files") return Clipboard(true);
+    return Fail(L"unknown command");
+}

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/main_shell.h"
+#include "tests/support/test_support.h"
+#include "ui/bkstring.h"
+
+namespace {
+
+class FakeSystem : public IShellSystem {
+public:
+    BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* data) override {
+        calls.push_back({message, *data});
+        if (message == NIM_ADD && addFailures > 0) {
+            --addFailures;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT key) override {
+        hotKey = {reinterpret_cast<UINT_PTR>(window), static_cast<UINT_PTR>(id), modifiers, key};
+        return hotKeyFree;
+    }
+    void ShowHotKeyConflict(const wchar_t* text, const wchar_t* caption) override {
+        boxes.push_back(std::wstring(text) + L"|" + caption);
+    }
+    void TrackTrayMenu(HMENU popup, POINT, HWND owner) override {
+        menuOwner = owner;
+        for (int i = 0; i < ::GetMenuItemCount(popup); ++i) {
+            wchar_t text[64] = {};
+            ::GetMenuStringW(popup, i, text, 64, MF_BYPOSITION);
+            menu.push_back(std::to_wstring(::GetMenuItemID(popup, i)) + L" " + text);
+        }
+    }
+    int Count(DWORD message) const {
+        int n = 0;
+        for (const auto& call : calls) n += call.first == message;
+        return n;
+    }
+
+    std::vector<std::pair<DWORD, NOTIFYICONDATAW>> calls;
+    int addFailures = 0;
+    BOOL hotKeyFree = TRUE;
+    std::vector<UINT_PTR> hotKey;
+    std::vector<std::wstring> boxes;
+    std::vector<std::wstring> menu;
+    HWND menuOwner = nullptr;
+};
+
+class MainShellTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(BkString::Load()); }
+};
+
+TEST_F(MainShellTest, TrayIconTipAndHotKey) {
+    FakeSystem system;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+    EXPECT_EQ(L"LumsekMainShell", std::wstring(CMainShell::WindowClassName()));
+    EXPECT_EQ(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, shell.GetExStyle() & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW));
+
+    ASSERT_EQ(1, system.Count(NIM_ADD));
+    const NOTIFYICONDATAW& added = system.calls[0].second;
+    EXPECT_EQ(shell.Handle(), added.hWnd);
+    EXPECT_EQ(1u, added.uID);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), added.uFlags);
+    EXPECT_EQ(3158u, added.uCallbackMessage);
+    EXPECT_NE(nullptr, added.hIcon);
+    EXPECT_EQ(std::wstring(L"Lumsek\r\nCtrl+Q可快捷呼出"), added.szTip);
+    EXPECT_EQ(L"Lumsek\r\nCtrl+Q可快捷呼出", BuildTrayTip());
+    EXPECT_TRUE(shell.IsTrayIconAdded());
+
+    // Ctrl+Q under the atom "LumsekHotKey", no box.
+    const ATOM atom = ::GlobalFindAtomW(L"LumsekHotKey");
+    ASSERT_NE(0, atom);
+    EXPECT_EQ((std::vector<UINT_PTR>{reinterpret_cast<UINT_PTR>(shell.Handle()), atom,
+                                     static_cast<UINT_PTR>(MOD_CONTROL), 'Q'}),
+              system.hotKey);
+    EXPECT_TRUE(shell.IsHotKeyRegistered());
+    EXPECT_TRUE(system.boxes.empty());
+
+    // System commands never reach the default procedure (Alt+F4 does nothing).
+    shell.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_TRUE(shell.IsWindow());
+
+    const RECT dock = InitialDockRect();
+    EXPECT_EQ(800, dock.right - dock.left);
+    EXPECT_EQ(2, dock.top);
+    EXPECT_EQ(75, dock.bottom);
+}
+
+TEST_F(MainShellTest, TrayRetriesOnATimerAndComesBackWithANewTaskbar) {
+    FakeSystem system;
+    system.addFailures = 4;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+    // Two tries at once, then the timer: creation does not block.
+    EXPECT_EQ(2, system.Count(NIM_ADD));
+    EXPECT_FALSE(shell.IsTrayIconAdded());
+    EXPECT_TRUE(testing_support::PumpMessagesUntil([&] { return shell.IsTrayIconAdded(); }, 10000));
+    EXPECT_EQ(5, system.Count(NIM_ADD));
+    testing_support::PumpMessages(700);
+    EXPECT_EQ(5, system.Count(NIM_ADD));
+
+    // A restarted shell broadcasts "TaskbarCreated": the icon goes in again.
+    shell.SendMessage(::RegisterWindowMessageW(L"TaskbarCreated"));
+    EXPECT_EQ(6, system.Count(NIM_ADD));
+}
+
+TEST_F(MainShellTest, HotKeyConflictShowsTheBoxOnce) {
+    FakeSystem system;
+    system.hotKeyFree = FALSE;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+    EXPECT_FALSE(shell.IsHotKeyRegistered());
+    EXPECT_EQ(std::vector<std::wstring>{L"请注意，热键冲突，Crtl+Q不可用|Lumsek"}, system.boxes);
+    EXPECT_TRUE(shell.IsWindow());
+}
+
+TEST_F(MainShellTest, TrayMenuCommandsAndQuit) {
+    FakeSystem system;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+
+    // Clicks on another icon id are ignored.
+    shell.SendMessage(WM_TRAY_NOTIFY, 2, WM_RBUTTONDOWN);
+    EXPECT_TRUE(system.menu.empty());
+    shell.SendMessage(WM_TRAY_NOTIFY, 1, WM_RBUTTONDOWN);
+    EXPECT_EQ((std::vector<std::wstring>{L"40016 设置(&S)", L"40015 退出(&X)"}), system.menu);
+    EXPECT_EQ(shell.Handle(), system.menuOwner);
+
+    // 退出: the icon goes, the window goes, the loop is asked to end with 1.
+    shell.SendMessage(WM_COMMAND, ID_TRAY_QUIT);
+    EXPECT_FALSE(shell.IsWindow());
+    ASSERT_EQ(1, system.Count(NIM_DELETE));
+    EXPECT_EQ(1u, system.calls.back().second.uID);
+    MSG msg = {};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
+}
+
+} // namespace
