@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "resources/resource_ids.h"
+#include "shell/check_dlg.h"
+#include "shell/module_binding.h"
 #include "platform/trace.h"
 #include "ui/bkstring.h"
 
@@ -256,6 +258,9 @@ LRESULT CMainShell::OnShellPin(UINT, WPARAM wParam, LPARAM, BOOL&) {
 }
 
 LRESULT CMainShell::OnSettings(WORD, WORD, HWND, BOOL&) {
-    // The auto-start question opens here once its dialog exists.
+    // The auto-start question; the dialog centres itself over the desktop.
+    CCheckDlg dialog(CCheckDlg::MODE_AUTORUN);
+    dialog.OnBootStartStored = [](unsigned bootStart) { ReportBootStartEvent(bootStart != 0); };
+    dialog.DoModal(::GetDesktopWindow(), nullptr);
     return 0;
 }

@@ -40,12 +40,14 @@ std::wstring RectOf(HWND window) {
     return text;
 }
 
+BOOL CALLBACK CollectWindow(HWND w, LPARAM p) {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    ::EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&windows));
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
