@@ -56,3 +56,15 @@ map_drive() { # prefix letter folder
   rm -f "$link"
   ln -s "$(cd "$3" && pwd)" "$link"
 }
+
+wine_loader() { # arch
+  if [ "$1" = i686 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+}
+
+# Makes <prefix> once, without Wine's set-up prompts (no Mono, no Gecko).
+make_prefix() { # prefix wine-loader
+  [ -f "$1/system.reg" ] && return 0
+  echo "making the Wine prefix $1"
+  WINEPREFIX="$1" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all "$2" wineboot -i >/dev/null 2>&1
+  WINEPREFIX="$1" wineserver -w
+}

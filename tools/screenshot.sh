@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Takes a picture of the search bar with results for the README: the real
+# lumsek.exe in a throwaway prefix on a private Xvfb display, a drive of
+# sample files, a query typed with xdotool, the screen read with xwd and cut
+# to the bar and its result panel with ImageMagick.
+#
+#   bash tools/screenshot.sh [query] [output.png]     (default: report, docs/screenshot.png)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+query="${1:-report}"
+out="${2:-$ROOT/docs/screenshot.png}"
+
+bash "$ROOT/tools/setup.sh"
+arch="$(run_arch)"
+configure_and_build "$arch" lumsek e2e_probe
+bin="$BUILD_ROOT/$arch/bin"
+wine="$(wine_loader "$arch")"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-shot.XXXXXX")"
+xvfb_pid=""
+cleanup() {
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+make_prefix "$WINEPREFIX" "$wine"
+# No window manager here: unmanaged windows show at once.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
+rm -f "$WINEPREFIX/dosdevices/z:"
+install_program "$bin" "$WINEPREFIX"
+cp "$bin/e2e_probe.exe" "$WINEPREFIX/drive_c/"
+
+# A small drive of sample files.
+files="$work/files"
+mkdir -p "$files/项目资料/2024" "$files/Documents" "$files/Pictures"
+for f in "项目资料/季度报告.docx" "项目资料/2024/年度报告.pdf" "Documents/quarterly report.xlsx" \
+         "Documents/report-draft.txt" "Documents/expense report 2024.csv" "Pictures/report cover.png"; do
+  printf 'sample' >"$files/$f"
+done
+map_drive "$WINEPREFIX" D "$files"
+
+(cd "$(program_folder "$WINEPREFIX")" && exec "$wine" 'C:\Program Files\Lumsek\lumsek.exe') >"$work/lumsek.log" 2>&1 &
+"$wine" 'C:\e2e_probe.exe' wait-shell 60 >/dev/null || { echo "lumsek.exe did not start"; cat "$work/lumsek.log"; exit 1; }
+# The bar slides to the top after 1.5 s; the first scan follows the index load.
+sleep 6
+left=$(((1280 - 800) / 2))
+xdotool mousemove --sync $((left + 200)) 40 click 1
+sleep 0.5
+xdotool type --delay 80 "$query"
+sleep 4
+
+mkdir -p "$(dirname "$out")"
+xwd -root -silent >"$work/screen.xwd"
+convert "xwd:$work/screen.xwd" -crop "820x560+$((left - 10))+0" +repage "png:$out"
+echo "wrote $out"
