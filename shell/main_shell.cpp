@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr UINT kTrayIconResource = 670;
 constexpr int kDockWidth = 800;
 
 #ifdef NOTIFYICONDATAW_V3_SIZE
@@ -89,7 +88,7 @@ HWND CMainShell::CreateShell() {
 
 LRESULT CMainShell::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    HICON icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kTrayIconResource), IMAGE_ICON,
+    HICON icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_LUMSEK), IMAGE_ICON,
                                                  ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     m_nid = {};
     m_nid.cbSize = kTrayDataSize;
