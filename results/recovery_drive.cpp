@@ -44,7 +44,13 @@ public:
         device[4] = letter;
         platform::FileHandle volume(::CreateFileW(device, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                   OPEN_EXISTING, 0, nullptr));
-        return volume.IsValid();
+        if (volume.IsValid()) return true;
+        // Without the right to open volumes (or where a drive is a mapped
+        // folder) a readable root still shows the drive is there.
+        wchar_t root[] = L"?:\\";
+        root[0] = letter;
+        const DWORD attributes = ::GetFileAttributesW(root);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     }
     bool FreeBytes(wchar_t letter, uint64_t* bytes) override {
         QuietErrorMode quiet;

@@ -16,7 +16,8 @@ public:
     // "A:\", "C:\", ... as GetLogicalDriveStringsW lists them.
     virtual std::vector<std::wstring> LogicalDrives() = 0;
     virtual UINT DriveType(const std::wstring& root) = 0;
-    // Whether the volume "\\.\X:" can be opened for reading.
+    // Whether the drive is there: its volume "\\.\X:" opens for reading, or
+    // its root folder can be read.
     virtual bool CanOpenVolume(wchar_t letter) = 0;
     // Bytes free for the caller on "X:"; false when the drive does not answer.
     virtual bool FreeBytes(wchar_t letter, uint64_t* bytes) = 0;
