@@ -19,6 +19,8 @@
 #define IDR_LAYOUT_RECOVER     124   /* the recovery dialog */
 #define IDR_LAYOUT_SCOPE       125   /* the scope popup */
 #define IDR_LAYOUT_CHECK       126   /* the confirmation dialog */
+#define IDR_LAYOUT_MORESEARCH  115   /* the advanced-search popup of the taller bar */
+#define IDR_LAYOUT_DOCK2       118   /* the taller bar */
 
 /* Menus and their commands. */
 #define IDR_MENU_DOCK          107   /* the bar's menu button */

@@ -581,6 +581,44 @@ def dragline():
     return c
 
 
+# The second, taller bar: the same surface, with room for the advanced-search
+# popup between the filter row and the search box.
+@skin("main_background2", 4050, margin_left=12, margin_right=12)
+def main_background2():
+    c = Canvas(800, 171)
+    drop_shadow(c, 4, 0, 796, 163, RADIUS)
+    surface(c, 4, 0, 796, 163, RADIUS)
+    return c
+
+
+@skin("btn_moretype", 4051, subwidth=24)
+def btn_moretype():
+    # Four frames: expand (normal, hover), collapse (normal, hover).
+    frames = []
+    for state in range(4):
+        c = Canvas(24, 20)
+        hot = state % 2 == 1
+        if hot:
+            c.shape(sd_round_box(0, 0, 24, 20, RADIUS), rgb("soft"))
+        col = rgb("accent") if hot else rgb("secondary")
+        up = state >= 2
+        for dy in (-2.5, 2.5):
+            y = 10 + dy
+            pts = [(7.5, y + 2.0), (12.0, y - 2.0), (16.5, y + 2.0)] if up else \
+                  [(7.5, y - 2.0), (12.0, y + 2.0), (16.5, y - 2.0)]
+            c.shape(sd_polyline(pts, STROKE), col)
+        frames.append(c)
+    return strip(frames)
+
+
+@skin("moresearch_frame", 4052, tile_stretch=1, left=1, top=1, margin_bottom=1)
+def moresearch_frame():
+    # A 1 px outline around the advanced-search popup, which covers the rest.
+    c = Canvas(3, 3)
+    c.shape(sd_inner_border(0, 0, 3, 3, 0), rgb("line"))
+    return c
+
+
 # ---------------------------------------------------------------- dialogs
 # The dialogs are ordinary (not layered) windows: their frames are opaque and
 # square, and the framework's drop shadow ("dlg_shadow") gives them depth.

@@ -152,11 +152,20 @@ TEST_F(ProgramDrawing, WebPanelHasNoHoleAndDialogsAreOpaqueInEveryPanel) {
     EXPECT_TRUE(Near(web.At(400, 0), 0xDA, 0xDC, 0xE3));   // top border: it may hang under the result panel
     EXPECT_LT(web.At(400, 299).a, 64);
 
+    Drawing tall(IDR_LAYOUT_DOCK2, 800, 171);
+    ASSERT_TRUE(tall.Made());
+    EXPECT_TRUE(Near(tall.At(400, 158), 0xFF, 0xFF, 0xFF));
+    EXPECT_TRUE(Near(tall.At(23, 60), 0xDA, 0xDC, 0xE3));   // outline beside the advanced-search popup
+
     // Ordinary windows: every pixel drawn, whichever panel shows.
-    for (UINT layout : {IDR_LAYOUT_SCOPE, IDR_LAYOUT_CHECK, IDR_LAYOUT_RECOVER}) {
+    const struct { UINT layout; SIZE size; } dialogs[] = {
+        {IDR_LAYOUT_SCOPE, {112, 86}}, {IDR_LAYOUT_CHECK, {314, 200}}, {IDR_LAYOUT_RECOVER, {378, 240}},
+        {IDR_LAYOUT_MORESEARCH, {619, 93}},
+    };
+    for (const auto& d : dialogs) {
+        const UINT layout = d.layout;
+        const SIZE size = d.size;
         SCOPED_TRACE(layout);
-        const SIZE size = layout == IDR_LAYOUT_SCOPE ? SIZE{112, 86}
-                          : layout == IDR_LAYOUT_CHECK ? SIZE{314, 200} : SIZE{378, 240};
         Drawing dlg(layout, size.cx, size.cy);
         ASSERT_TRUE(dlg.Made());
         EXPECT_EQ(dlg.Untouched(), 0);

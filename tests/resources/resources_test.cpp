@@ -132,7 +132,8 @@ TEST_F(ProgramResources, EverySkinImageDecodesWithAlphaAndFitsItsParts) {
 TEST_F(ProgramResources, EveryLayoutLoadsAndEveryNameItUsesExists) {
     auto layouts = ProgramLayouts();
     for (UINT id : {IDR_LAYOUT_DOCK, IDR_LAYOUT_RESULT, IDR_LAYOUT_MINIDOCK, IDR_LAYOUT_DRAGBOX, IDR_LAYOUT_DRAGLINE,
-                    IDR_LAYOUT_WEBVIEW, IDR_LAYOUT_WEBPANEL, IDR_LAYOUT_RECOVER, IDR_LAYOUT_SCOPE, IDR_LAYOUT_CHECK})
+                    IDR_LAYOUT_WEBVIEW, IDR_LAYOUT_WEBPANEL, IDR_LAYOUT_RECOVER, IDR_LAYOUT_SCOPE, IDR_LAYOUT_CHECK,
+                    IDR_LAYOUT_MORESEARCH, IDR_LAYOUT_DOCK2})
         EXPECT_EQ(layouts.count(id), 1u) << "layout " << id;
 
     auto skins = SkinTableEntries();
@@ -242,6 +243,16 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
         {126, 5000, "dlg", nullptr, nullptr, 0},         {126, 5001, "richtext", nullptr, nullptr, 0},
         {126, 5002, "check", nullptr, nullptr, 0},       {126, 5003, "imgbtn", "btn_recovery", nullptr, 4},
         {126, 5004, "text", nullptr, nullptr, 0},
+        {115, 2000, "realwnd", nullptr, nullptr, 0},     {115, 2001, "realwnd", nullptr, nullptr, 0},
+        {115, 2002, "realwnd", nullptr, nullptr, 0},     {115, 2003, "realwnd", nullptr, nullptr, 0},
+        {115, 2004, "realwnd", nullptr, nullptr, 0},     {115, 2005, "realwnd", nullptr, nullptr, 0},
+        {115, 2100, "dlg", nullptr, "editbg2", 0},       {115, 2101, "link", nullptr, "bgtext2", 0},
+        {115, 1004, "text", nullptr, "bodertext", 0},    {118, 1000, "img_h", "btn_all", nullptr, 3},
+        {118, 1010, "img_h", "btn_more", nullptr, 3},    {118, 1017, "img", "btn_moretype", "cmn_imgbtn", 4},
+        {118, 999, "dlg", nullptr, "moresearch_frame", 0}, {118, 1016, "dlg", nullptr, "editbg", 0},
+        {118, 1012, "link", nullptr, "bgtext", 0},       {118, 1011, "imgbtn", "btn_search", nullptr, 4},
+        {118, 1013, "imgbtn", "btn_closeedit", nullptr, 4}, {118, 1014, "imgbtn", "btn_search_push", nullptr, 4},
+        {118, 1015, "imgbtn", "btn_setting", nullptr, 4},
     };
     auto layouts = ProgramLayouts();
     auto skins = SkinTableEntries();
@@ -274,6 +285,7 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
     EXPECT_EQ(views[125]->FindControl(403)->GetInnerText(), L"\x641C\x7D22\x7F51\x7EDC\x8D44\x6E90");   // 搜索网络资源
     EXPECT_EQ(views[126]->FindControl(5002)->GetInnerText(), L"\x4E0D\x518D\x663E\x793A\x6B64\x5BF9\x8BDD\x6846");
     EXPECT_EQ(views[126]->FindControl(5004)->GetInnerText(), L"\x6211\x77E5\x9053\x4E86");   // 我知道了
+    EXPECT_FALSE(views[115]->FindControl(2001)->IsVisible(FALSE)) << "the content edit shows on a click";
     for (UINT panel : {6000u, 7000u}) EXPECT_FALSE(views[124]->FindControl(panel)->IsVisible(FALSE)) << panel;
 }
 
