@@ -5,6 +5,7 @@
 #include "module/proxy_settings.h"
 #include "module/registry.h"
 #include "module/update_index.h"
+#include "module/web_dialog.h"
 #include "service/log.h"
 #include "ui/bkfontpool.h"
 #include "ui/bkresmanager.h"
@@ -339,4 +340,8 @@ int RunProxyDialog(HWND parent) {
     return dialog.DoModal(parent);
 }
 
-int RunWebDialog(HWND, const std::wstring&) { return 0; }
+int RunWebDialog(HWND parent, const std::wstring& url, const std::wstring& paymentHost) {
+    PrepareModuleUi();
+    CWebDialog dialog(url, paymentHost);
+    return dialog.DoModal(parent);
+}

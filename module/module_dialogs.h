@@ -192,5 +192,5 @@ int RunUpgradeDialog(HWND parent, const UpdateLocation& location, DWORD productI
 int RunInstallDialog(HWND parent, const RECT* rect, const PartnerLocation& location);
 // The proxy settings; IDOK when saved.
 int RunProxyDialog(HWND parent);
-// A web page in an embedded browser.
-int RunWebDialog(HWND parent, const std::wstring& url);
+// A web page in an embedded browser; pages of paymentHost may open windows of their own.
+int RunWebDialog(HWND parent, const std::wstring& url, const std::wstring& paymentHost);

@@ -4,12 +4,14 @@
 
 #include "module/module_dialogs.h"
 #include "module/update_index.h"
+#include "module/web_dialog.h"
 
 ModuleConfig DefaultModuleConfig() {
     ModuleConfig config;
     config.StatHost = kStatHost;
     config.Update = UpdateLocation{GetModuleFolder(), L"http://update.lumsek.net"};
     config.Partner = DefaultPartnerLocation();
+    config.PaymentHost = kPaymentHost;
     return config;
 }
 
@@ -68,7 +70,7 @@ HRESULT CModuleObject::InstallWithDialog(HWND parent, const RECT* rect) {
 }
 
 HRESULT CModuleObject::ShowWebWindow(const wchar_t* url, DWORD_PTR, DWORD_PTR) {
-    RunWebDialog(nullptr, url ? url : L"");
+    RunWebDialog(nullptr, url ? url : L"", config_.PaymentHost);
     return S_OK;
 }
 

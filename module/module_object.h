@@ -16,6 +16,7 @@ struct ModuleConfig {
     std::wstring StatHost;
     UpdateLocation Update;
     PartnerLocation Partner;
+    std::wstring PaymentHost;  // pages of this host may open windows of the web window
 };
 
 // The product's servers and the library's own folder.

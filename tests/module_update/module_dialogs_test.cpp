@@ -9,6 +9,7 @@
 #include "module/module_dialogs.h"
 #include "module/proxy_settings.h"
 #include "module/registry.h"
+#include "module/web_dialog.h"
 #include "tests/support/test_support.h"
 
 using namespace update_test;
@@ -252,6 +253,87 @@ TEST_F(ProxyDialog, ModeFourIsKeptWhenSaved) {
                  dialog.GetItemCheck(CProxyDialog::IDC_SOCKS5));
     EXPECT_TRUE(dialog.Save());
     EXPECT_EQ(PROXY_MODE_DEFAULT, Dword(L"Proxy Mode"));
+    ::DestroyWindow(dialog.Handle());
+}
+
+TEST(WebDialogUrls, OnlyTheParsedHostOfAWebAddressCounts) {
+    const std::wstring host = L"pay.example";
+    for (const wchar_t* yes : {L"http://pay.example/buy", L"HTTPS://PAY.example:8443/x?y#z", L"https://user@pay.example/",
+                               L"http://pay.example", L"http://pay.example./a"}) {
+        EXPECT_TRUE(IsUrlOnHost(yes, host)) << yes;
+    }
+    for (const wchar_t* no : {L"http://pay.example.evil.com/", L"http://evil.com/?pay.example", L"http://evil.com/pay.example",
+                              L"http://pay.example@evil.com/", L"javascript:'http://pay.example/'", L"file://pay.example/c$",
+                              L"ftp://pay.example/", L"http://evil.com\\@pay.example/", L"", L"http://"}) {
+        EXPECT_FALSE(IsUrlOnHost(no, host)) << no;
+    }
+}
+
+TEST_F(ModuleDialogs, WebDialogScriptAndNewWindows) {
+    CWebDialog dialog(Wide(TestServer::Instance()->Url("/hello")), L"pay.example");
+    std::vector<std::wstring> opened;
+    dialog.OpenExternal = [&](const std::wstring& url) { opened.push_back(url); };
+    ASSERT_NE(nullptr, dialog.Create(nullptr));
+    // The browser host window sits in the view as item 10000.
+    EXPECT_NE(nullptr, ::GetDlgItem(dialog.GetViewControl().Handle(), CWebDialog::IDC_BROWSER));
+
+    auto call = [&](const wchar_t* method, const wchar_t* json) {
+        VARIANT args[3];
+        args[2].vt = VT_BSTR;
+        args[2].bstrVal = ::SysAllocString(L"kieframe");
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = ::SysAllocString(method);
+        args[0].vt = VT_BSTR;
+        args[0].bstrVal = ::SysAllocString(json);
+        DISPPARAMS params = {args, nullptr, 3, 0};
+        VARIANT result;
+        ::VariantInit(&result);
+        IDispatch* external = static_cast<KJsDispatcherImpl<CWebDialog>*>(&dialog);
+        EXPECT_EQ(S_OK, external->Invoke(DISPID_KJS_CALL, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
+                                         nullptr));
+        std::wstring answer = result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"";
+        ::VariantClear(&result);
+        for (auto& a : args) ::VariantClear(&a);
+        return answer;
+    };
+    call(L"settitle", L"{\"wndtitle\":\"\u6807\u9898\"}");
+    EXPECT_EQ(L"\u6807\u9898", dialog.GetViewControl().FindControl(CWebDialog::IDC_TITLE)->GetInnerText());
+    EXPECT_NE(std::wstring::npos, call(L"getloginurl", L"{}").find(L"\"loginurl\""));
+
+    // NewWindow3: the payment server opens in the browser's own window;
+    // other web pages in the default browser; anything else nowhere.
+    CNewWindowSink* sink = new CNewWindowSink([&](const std::wstring& url) { return dialog.OnNewWindow(url); });
+    auto newWindow = [&](const wchar_t* url) {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        IDispatch* browser = nullptr;
+        VARIANT args[5];
+        for (auto& a : args) ::VariantInit(&a);
+        args[4].vt = VT_BYREF | VT_DISPATCH;
+        args[4].ppdispVal = &browser;
+        args[3].vt = VT_BYREF | VT_BOOL;
+        args[3].pboolVal = &cancel;
+        args[2].vt = VT_I4;
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = ::SysAllocString(L"http://page/");
+        args[0].vt = VT_BSTR;
+        args[0].bstrVal = ::SysAllocString(url);
+        DISPPARAMS params = {args, nullptr, 5, 0};
+        EXPECT_EQ(S_OK, sink->Invoke(273, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr));
+        ::VariantClear(&args[1]);
+        ::VariantClear(&args[0]);
+        return cancel == VARIANT_FALSE;
+    };
+    EXPECT_TRUE(newWindow(L"https://pay.example/order"));
+    EXPECT_FALSE(newWindow(L"http://pay.example.evil.com/"));
+    EXPECT_FALSE(newWindow(L"javascript:alert(1)"));
+    EXPECT_EQ(std::vector<std::wstring>{L"http://pay.example.evil.com/"}, opened);
+    sink->Release();
+
+    // "closewnd" returns before anything is torn down; the close follows.
+    call(L"closewnd", L"{}");
+    EXPECT_TRUE(::IsWindow(dialog.Frame().Handle()));
+    testing_support::PumpMessagesUntil([&] { return !::IsWindow(dialog.Frame().Handle()); }, 5000);
+    EXPECT_FALSE(::IsWindow(dialog.Frame().Handle()));
     ::DestroyWindow(dialog.Handle());
 }
 
