@@ -143,6 +143,7 @@ void CSearchQuery::Prepare() {
     asciiIdentity_ = false;
     foldedPattern_.clear();
     prefilter_ = NamePrefilter();
+    regexLiterals_.clear();
     if (Pattern.empty()) return;
 
     IsWildcard = Pattern.find_first_of(L"*?") != std::wstring::npos ? 1 : 0;
@@ -198,7 +199,120 @@ std::string ExactAnsiFolded(const std::wstring& pattern) {
     return bytes;
 }
 
+bool IsAsciiLiteral(wchar_t c) { return c >= 0x20 && c < 0x7F && !std::wcschr(L".^$|()[]{}*+?\\", c); }
+
+// Skips a bracketed class starting at pattern[i] == '['; returns the index
+// behind its ']', or npos when it does not close.
+size_t SkipClass(const std::wstring& p, size_t i) {
+    ++i;
+    if (i < p.size() && p[i] == L'^') ++i;
+    if (i < p.size() && p[i] == L']') ++i;  // a leading ']' is a member
+    while (i < p.size()) {
+        const wchar_t c = p[i];
+        if (c == L'\\') {
+            i += 2;
+        } else if (c == L'[' && i + 1 < p.size() && (p[i + 1] == L':' || p[i + 1] == L'.' || p[i + 1] == L'=')) {
+            const wchar_t kind = p[i + 1];
+            size_t close = i + 2;
+            while (close + 1 < p.size() && !(p[close] == kind && p[close + 1] == L']')) ++close;
+            if (close + 1 >= p.size()) return std::wstring::npos;
+            i = close + 2;
+        } else if (c == L']') {
+            return i + 1;
+        } else {
+            ++i;
+        }
+    }
+    return std::wstring::npos;
+}
+
 } // namespace
+
+// The longest run of ASCII characters that every match of a Perl-syntax
+// expression holds, case as written; empty when none is certain. Only the top
+// level of the expression is read: groups and classes end a run and are
+// skipped whole, a character made optional or repeatable by a quantifier is
+// left out, and anything not understood (alternatives at the top level,
+// "(?" constructs that change how the rest reads, escapes with arguments)
+// gives no run at all.
+std::string RequiredRegexLiteral(const std::wstring& p, std::vector<std::string>* all) {
+    std::string best, run;
+    std::vector<std::string> runs;
+    auto endRun = [&] {
+        if (run.size() > best.size()) best = run;
+        if (!run.empty()) runs.push_back(run);
+        run.clear();
+    };
+    size_t i = 0;
+    while (i < p.size()) {
+        const wchar_t c = p[i];
+        wchar_t literal = 0;
+        size_t next = i + 1;
+        if (c == L'|') {
+            return std::string();
+        } else if (c == L'(') {
+            if (i + 1 < p.size() && p[i + 1] == L'?') return std::string();
+            int depth = 0;
+            size_t j = i;
+            for (; j < p.size(); ++j) {
+                if (p[j] == L'\\') {
+                    ++j;
+                } else if (p[j] == L'[') {
+                    const size_t after = SkipClass(p, j);
+                    if (after == std::wstring::npos) return std::string();
+                    j = after - 1;
+                } else if (p[j] == L'(') {
+                    if (j + 1 < p.size() && p[j + 1] == L'?') return std::string();
+                    ++depth;
+                } else if (p[j] == L')' && --depth == 0) {
+                    break;
+                }
+            }
+            if (j >= p.size()) return std::string();
+            next = j + 1;
+        } else if (c == L'[') {
+            next = SkipClass(p, i);
+            if (next == std::wstring::npos) return std::string();
+        } else if (c == L'{') {
+            const size_t close = p.find(L'}', i);
+            if (close == std::wstring::npos) return std::string();
+            next = close + 1;
+        } else if (c == L'\\') {
+            if (i + 1 >= p.size()) return std::string();
+            const wchar_t e = p[i + 1];
+            next = i + 2;
+            if (e < 0x80 && std::wcschr(L".^$|()[]{}*+\\/-_,;:!@#%&=\"~ ", e)) {
+                // These stand for themselves ('?' is left out: it is also
+                // what bytes the code page cannot convert turn into).
+                literal = e;
+            } else if (!(e < 0x80 && std::wcschr(L"dDwWsSbBAzZG?", e))) {
+                return std::string();  // escapes with arguments, back references, ...
+            }
+        } else if (IsAsciiLiteral(c)) {
+            literal = c;
+        }
+        if (!literal) {
+            endRun();
+            i = next;
+            continue;
+        }
+        // A quantifier after the character: '?', '*' and '{' may leave it
+        // out, '+' keeps it but the run cannot go on past the repeats.
+        const wchar_t q = next < p.size() ? p[next] : 0;
+        if (q == L'?' || q == L'*' || q == L'{') {
+            endRun();
+        } else if (q == L'+') {
+            run.push_back(static_cast<char>(literal));
+            endRun();
+        } else {
+            run.push_back(static_cast<char>(literal));
+        }
+        i = next;
+    }
+    endRun();
+    if (all) all->swap(runs);
+    return best;
+}
 
 // Which byte scan finds every name that can match, by the same reasoning as
 // the per-name shortcuts: in a code page where ASCII bytes are ASCII units,
@@ -218,6 +332,17 @@ void CSearchQuery::PreparePrefilter() {
         } else {
             prefilter_.literal = ExactAnsiFolded(Pattern);  // empty: any byte >= 0x80 is the hit
         }
+    } else if (mode_ == NameMode::Regex) {
+        // Case-sensitive in the expression, but found folded by the scan:
+        // every hit is then tested with the expression itself.
+        std::string longest = RequiredRegexLiteral(Pattern, &regexLiterals_);
+        if (longest.empty()) return;
+        for (std::string& literal : regexLiterals_) {
+            for (char& c : literal) c = static_cast<char>(FoldAsciiByte(static_cast<unsigned char>(c)));
+        }
+        for (char& c : longest) c = static_cast<char>(FoldAsciiByte(static_cast<unsigned char>(c)));
+        prefilter_.usable = true;
+        prefilter_.literal = longest;
     } else if (mode_ == NameMode::Wildcard) {
         if (nonAscii) {
             prefilter_.usable = true;  // a literal unit above 0x7F
@@ -364,6 +489,11 @@ bool CSearchQuery::MatchName(const char* name, MatchScratch& scratch) const {
         break;
     }
     case NameMode::Regex:
+        // A name without every literal that every match holds is not run
+        // through the expression.
+        for (const std::string& literal : regexLiterals_) {
+            if (namescan::FindFoldedAscii(name, literal.data(), literal.size()) == 0) return false;
+        }
         break;
     }
     // General case: convert with the system code page and match on UTF-16.

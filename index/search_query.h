@@ -59,6 +59,11 @@ bool WildcardMatch(const wchar_t* pattern, int patternLength, const wchar_t* tex
                    bool ignoreCase);
 bool WildcardMatchNoCase(const wchar_t* text, const wchar_t* pattern);
 
+// The longest run of ASCII characters (case as written) that every match of
+// the Perl-syntax expression holds; empty when none is certain. `all`, when
+// given, receives every such run.
+std::string RequiredRegexLiteral(const std::wstring& pattern, std::vector<std::string>* all = nullptr);
+
 // Per-thread working storage for matching, so that matching many records does
 // not allocate per record.
 struct MatchScratch {
@@ -168,6 +173,7 @@ private:
     bool patternAscii_ = false;
     bool asciiIdentity_ = false;
     std::string foldedPattern_;  // Pattern folded to lower case, ASCII only
+    std::vector<std::string> regexLiterals_;  // folded texts every match of the expression holds
     NamePrefilter prefilter_;
 };
 

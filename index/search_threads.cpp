@@ -162,9 +162,10 @@ struct ListSink {
 
 // The expression library takes a block from one cache shared by all threads
 // for every match, so threads matching expressions only queue for it: one
-// thread is faster there.
+// thread is faster there -- unless a literal scan leaves the expression only
+// the few names that hold the literal.
 unsigned SharesFor(CSearchWorkers& workers, const CSearchQuery& query) {
-    return query.IsRegex ? 1 : workers.SharesForNow();
+    return query.IsRegex && !query.Prefilter().usable ? 1 : workers.SharesForNow();
 }
 
 // What every round shares: its chunks, taken in turn by the threads (a busy

@@ -6,6 +6,7 @@
 #include <boost/regex.hpp>
 
 #include <cstring>
+#include <cwchar>
 #include <random>
 #include <string>
 #include <vector>
@@ -142,6 +143,25 @@ public:
         return p;
     }
 
+    // An expression around a piece of a name: its ASCII punctuation escaped,
+    // with anchors, classes, optional and repeated characters and groups.
+    std::wstring Expression(const std::vector<std::wstring>& names) {
+        const std::wstring& n = names[Pick(static_cast<int>(names.size()))];
+        const size_t from = Pick(static_cast<int>(n.size()));
+        const std::wstring piece = n.substr(from, 1 + Pick(static_cast<int>(n.size() - from)));
+        static const wchar_t* const inserts[] = {L".", L"[ab]", L"x?", L"b+", L"(doc|TXT)", L"\\.", L"A*", L"\\d*",
+                                                 L"[^a]", L"(a|\u6587)", L".{0,2}", L"\\w"};
+        std::wstring p;
+        if (Pick(4) == 0) p += L"^";
+        for (wchar_t c : piece) {
+            if (Pick(5) == 0) p += inserts[Pick(12)];
+            if (c < 0x80 && std::wcschr(L".^$|()[]{}*+?\\", c)) p += L'\\';
+            p += c;
+        }
+        if (Pick(4) == 0) p += L"$";
+        return p;
+    }
+
 private:
     std::mt19937 rng_;
 };
@@ -247,10 +267,19 @@ TEST(SearchDifferential, BatchScanAgreesWithPlainMatcher) {
     MatchScratch scratch;
     CNameBatch batch;
     int matched = 0;
+    const LONG savedRegex = g_bUseRegex;
     for (int round = 0; round < 600; ++round) {
+        // Every third round an expression: the scan for its literal must keep
+        // every name the expression finds.
+        const bool regex = round % 3 == 1;
         CSearchQuery q;
-        q.Pattern = round % 20 == 0 ? L"" : gen.Pattern(wideNames);
+        q.Pattern = round % 20 == 0 ? L"" : regex ? gen.Expression(wideNames) : gen.Pattern(wideNames);
+        g_bUseRegex = regex;
         q.Prepare();
+        g_bUseRegex = savedRegex;
+        if (!q.Pattern.empty()) {
+            ASSERT_EQ(q.IsRegex != 0, regex) << platform::WideToUtf8(q.Pattern);
+        }
         std::vector<NameBatchEntry> entries;
         const int first = gen.Pick(static_cast<int>(names.size()));
         const int last = std::min<int>(static_cast<int>(names.size()), first + 1 + gen.Pick(400));
@@ -273,7 +302,7 @@ TEST(SearchDifferential, BatchScanAgreesWithPlainMatcher) {
         std::vector<uint32_t> want;
         uint32_t wantDeleted = 0;
         for (const NameBatchEntry& e : entries) {
-            if (!RefNameMatch(q, false, e.name)) continue;
+            if (!RefNameMatch(q, q.IsRegex != 0, e.name)) continue;
             want.push_back(e.slot);
             wantDeleted += e.deleted;
         }

@@ -136,14 +136,33 @@ TEST(SearchQuery, RegexIsCaseSensitiveSearchAndFallsBack) {
     EXPECT_EQ(Query(L"^a.*z$").IsRegex, 0u);
 }
 
+TEST(SearchQuery, RequiredLiteralOfAnExpression) {
+    const struct {
+        const wchar_t* expression;
+        const char* literal;
+    } cases[] = {
+        {L"inv.ice[0-9]+\\.pdf$", ".pdf"},   {L"ab+c", "ab"},      {L"abc?d", "ab"},
+        {L"a(b|c)de", "de"},                 {L"x|abcd", ""},      {L"(?i)abcd", ""},
+        {L"\\x41bcd", ""},                   {L"a{2}bcd", "bcd"},  {L"[]x]yz", "yz"},
+        {L"\\?ab", "ab"},                    {L"\\<word", ""},     {L"abc\\d+xyzw", "xyzw"},
+        {L"[[:alpha:]]+Report", "Report"},   {L"(a(b)c)*", ""},    {L"x*y*", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RequiredRegexLiteral(c.expression), c.literal) << platform::WideToUtf8(c.expression);
+    }
+}
+
 TEST(SearchQuery, PathologicalRegexNeitherCrashesNorHangs) {
     RegexMode on(true);
     // Nested repetition over a long name: exponential backtracking that the
-    // library cuts off with an error, which counts as a match.
+    // library cuts off with an error, which counts as a match -- for a name
+    // that holds the literal 'x' every match needs; one without it is never
+    // run through the expression.
     CSearchQuery q = Query(L"(a*)*(b*)*(c*)*(d*)*$x");
     ASSERT_EQ(q.IsRegex, 1u);
     std::string name(250, 'a');
-    EXPECT_EQ(Match(q, name), MATCH_FULL);
+    EXPECT_EQ(Match(q, name + "x"), MATCH_FULL);
+    EXPECT_EQ(Match(q, name), MATCH_FILTERS_ONLY);
     // An ordinary expression on the same name is unaffected.
     EXPECT_EQ(Match(Query(L"^b"), name), MATCH_FILTERS_ONLY);
 }
