@@ -12,6 +12,8 @@
 #include "platform/trace.h"
 #include "results/recovery_drive.h"
 #include "scanner/search_file.h"
+#include "shell/module_binding.h"
+#include "shell/stat_report.h"
 #include "ui/bkfontpool.h"
 #include "ui/bkstring.h"
 
@@ -121,6 +123,15 @@ CRecoverDlg::CRecoverDlg() : CBkDialogImpl<CRecoverDlg>(124) {
     seams_.BindScanner = DefaultBindScanner;
     seams_.StartProgram = DefaultStartProgram;
     seams_.OpenFolder = DefaultOpenFolder;
+    seams_.InstallProduct = [](HWND dialog) {
+        const CModuleBinding& binding = GetModuleBinding();
+        if (!binding.IsMethodPresent(MODULE_METHOD_INSTALL_WITH_DIALOG)) return false;
+        binding.Object()->InstallWithDialog(dialog, nullptr);
+        return true;
+    };
+    seams_.Recovered = [](unsigned count) { GetStatReport().AddRecovery(count); };
+    seams_.SiblingInstallState = [](int state) { GetStatReport().SetSiblingInstallState(state); };
+    seams_.SiblingRun = [] { GetStatReport().AddSiblingRun(); };
 }
 
 CRecoverDlg::~CRecoverDlg() {
@@ -370,6 +381,7 @@ LRESULT CRecoverDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     if (done_) {
         SetItemIntAttribute(IDC_PROGRESS, "value", 100);
         JoinWorker();
+        if (seams_.Recovered) seams_.Recovered(recovered_.load());
         ShowReport();
         ::KillTimer(Handle(), IDT_RECOVER_PROGRESS);
         done_ = false;
@@ -426,16 +438,23 @@ void CRecoverDlg::OpenTargetFolder() {
     EndDialog(1);
 }
 
+bool CRecoverDlg::StartRecoveryProduct() {
+    const std::wstring program = ReadProductPath();
+    if (program.empty() || !::PathFileExistsW(program.c_str())) return false;
+    if (seams_.StartProgram && seams_.StartProgram(program)) return true;
+    wchar_t text[MAX_PATH + 128] = {};
+    _snwprintf(text, MAX_PATH + 127, Str(45).c_str(), program.c_str());
+    Message(45, text);
+    return false;
+}
+
 void CRecoverDlg::LaunchRecoveryProduct() {
-    bool started = false;
-    std::wstring program = ReadProductPath();
-    if (!program.empty() && ::PathFileExistsW(program.c_str())) {
-        started = seams_.StartProgram && seams_.StartProgram(program);
-        if (!started) {
-            wchar_t text[MAX_PATH + 128] = {};
-            _snwprintf(text, MAX_PATH + 127, Str(45).c_str(), program.c_str());
-            Message(45, text);
-        }
+    bool started = StartRecoveryProduct();
+    if (!started && seams_.InstallProduct && seams_.InstallProduct(Handle())) {
+        // The module library downloaded and installed it: start what it left.
+        started = StartRecoveryProduct();
+        if (seams_.SiblingInstallState) seams_.SiblingInstallState(started ? 1 : 0);
     }
+    if (seams_.SiblingRun) seams_.SiblingRun();
     if (started && !worker_.IsStarted()) EndDialog(1);
 }

@@ -48,6 +48,14 @@ struct RecoverDlgSeams {
     std::function<bool(const std::wstring& program)> StartProgram;
     // Opens the target folder in the file manager.
     std::function<void(const std::wstring& folder)> OpenFolder;
+    // Asks the module library to download and install the recovery product;
+    // answers whether it was asked.
+    std::function<bool(HWND dialog)> InstallProduct;
+    // Statistics: a finished recovery run, the product installed, the
+    // product's buttons pressed.
+    std::function<void(unsigned count)> Recovered;
+    std::function<void(int state)> SiblingInstallState;
+    std::function<void()> SiblingRun;
     IDriveSystem* Drives = nullptr;  // null: the real system
 };
 
@@ -119,6 +127,8 @@ private:
     void Message(UINT stringId);
     bool OnSourceVolume(const std::wstring& path) const;
     void JoinWorker();
+    // Starts the product the registry names, when its file exists.
+    bool StartRecoveryProduct();
     void ReleaseScanner();
     IDriveSystem& Drives();
 

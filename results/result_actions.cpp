@@ -17,6 +17,7 @@
 #include "results/file_commands.h"
 #include "results/recover_dlg.h"
 #include "results/search_result_wnd.h"
+#include "shell/stat_report.h"
 #include "results/shell_menu.h"
 #include "ui/bkstring.h"
 
@@ -139,7 +140,10 @@ void CSearchResultWnd::OnHistoryTimer() {
         if (::lstrcmpiW(seen.c_str(), lastQuery_.c_str()) == 0) return;
     lastReportedQuery_ = lastQuery_;
     history_.push_back(lastQuery_);
-    if (reportHook_) reportHook_(reportContext_, lastQuery_);
+    if (reportHook_)
+        reportHook_(reportContext_, lastQuery_);
+    else
+        GetStatReport().AddSearch(lastQuery_.c_str());
 }
 
 // ------------------------------------------------------------------ recovery

@@ -112,7 +112,7 @@ public:
         boxContext_ = context;
     }
     // Receives each reported query instead of the statistics file (null: the
-    // statistics file, once it exists).
+    // statistics file).
     using HistoryReportHook = void (*)(void* context, const std::wstring& query);
     void SetHistoryReportHook(HistoryReportHook hook, void* context) {
         reportHook_ = hook;

@@ -238,6 +238,39 @@ TEST_F(RecoverDlgTest, RecoversTheChosenFilesIntoANewFolderAndReports) {
     EXPECT_FALSE(dlg.IsItemVisible(CRecoverDlg::IDC_PROGRESS_PANEL));
 }
 
+TEST_F(RecoverDlgTest, TheRecoveryProductStartsOnlyFromTheFileTheRegistryNames) {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\WelgrinRecovery");
+    std::vector<std::wstring> started;
+    int runs = 0, installs = 0;
+    std::vector<int> states;
+    CRecoverDlg dlg;
+    Open(dlg);
+    dlg.Seams().StartProgram = [&](const std::wstring& p) { started.push_back(p); return true; };
+    dlg.Seams().InstallProduct = [&](HWND) { ++installs; return false; };  // no module library
+    dlg.Seams().SiblingRun = [&] { ++runs; };
+    dlg.Seams().SiblingInstallState = [&](int s) { states.push_back(s); };
+
+    dlg.LaunchRecoveryProduct();  // nothing recorded: only the statistics, the dialog stays
+    EXPECT_TRUE(started.empty());
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(dlg.IsWindow());
+
+    // Named but missing: not started; then installed by the module library.
+    const std::wstring program = work_ + L"产品\\recover.exe";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\WelgrinRecovery", L"path", REG_SZ, program.c_str(),
+                                static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+    dlg.Seams().InstallProduct = [&](HWND) {
+        ++installs;
+        return testing_support::WriteFileBytes(program, "MZ");
+    };
+    dlg.LaunchRecoveryProduct();
+    EXPECT_EQ(started, std::vector<std::wstring>{program});
+    EXPECT_EQ(states, std::vector<int>{1});
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(installs, 2);
+    EXPECT_EQ(dlg.GetEndCode(), 1);
+}
+
 TEST_F(RecoverDlgTest, CloseDuringARecoveryStopsTheWorkerThenEndsTheDialog) {
     platform::UniqueHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     scanner_.gate = gate.Get();
