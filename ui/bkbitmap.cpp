@@ -202,20 +202,3 @@ void BkDrawImageClipped(Gdiplus::Graphics& graphics, Gdiplus::Image* pImage, int
     graphics.DrawImage(pImage, Gdiplus::Rect(x, y, cx, cy), xSrc, ySrc, cxSrc, cySrc, Gdiplus::UnitPixel,
                        pAttributes);
 }
-
-BkFlipScope::BkFlipScope(Gdiplus::Image* pImage, int nFlipType) : m_pImage(pImage)
-{
-    // The inverse of each rotate-flip: the rotations by 90 and 270 degrees
-    // undo each other; the others undo themselves.
-    static const int kUndo[8] = {0, 3, 2, 1, 4, 7, 6, 5};
-    if (!m_pImage || nFlipType < 1 || nFlipType > 7)
-        return;
-    if (m_pImage->RotateFlip(static_cast<Gdiplus::RotateFlipType>(nFlipType)) == Gdiplus::Ok)
-        m_nUndo = kUndo[nFlipType];
-}
-
-BkFlipScope::~BkFlipScope()
-{
-    if (m_nUndo)
-        m_pImage->RotateFlip(static_cast<Gdiplus::RotateFlipType>(m_nUndo));
-}

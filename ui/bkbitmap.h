@@ -84,16 +84,3 @@ void BkDrawImageClipped(Gdiplus::Graphics& graphics, Gdiplus::Image* pImage, int
                         int x, int y, int cx, int cy, int xSrc, int ySrc, int cxSrc, int cySrc,
                         Gdiplus::ImageAttributes* pAttributes = nullptr);
 
-// Applies a RotateFlipType (1-7) to an image and undoes it at scope end;
-// 0 or any other value does nothing.
-class BkFlipScope {
-public:
-    BkFlipScope(Gdiplus::Image* pImage, int nFlipType);
-    ~BkFlipScope();
-    BkFlipScope(const BkFlipScope&) = delete;
-    BkFlipScope& operator=(const BkFlipScope&) = delete;
-
-private:
-    Gdiplus::Image* m_pImage;
-    int m_nUndo = 0;
-};

@@ -43,18 +43,15 @@ BOOL HandlePaint(CBkWindow& wnd, UINT uMsg, WPARAM wParam, LRESULT& lResult, Fn 
 HRESULT CBkMemoryImage::SetAttribute(const std::string& strName, const std::string& strValue, BOOL bLoading) {
     HRESULT hr = CBkWindow::SetAttribute(strName, strValue, bLoading);
     if (SUCCEEDED(hr)) return hr;
-    if (strName == "mempointer") {
-        m_uImage = BkParseAddress(strValue.c_str());
-        return S_OK;
-    }
+    // "mempointer" is not taken from text (SetImage is the way in).
     return E_FAIL;
 }
 
 BOOL CBkMemoryImage::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) {
     if (HandlePaint(*this, uMsg, wParam, lResult, [this](HDC hdc) {
-            if (m_uImage == 0 || Width(m_rcWindow) <= 0 || Height(m_rcWindow) <= 0) return;
+            if (m_pImage == nullptr || Width(m_rcWindow) <= 0 || Height(m_rcWindow) <= 0) return;
             Gdiplus::Graphics graphics(hdc);
-            graphics.DrawImage(reinterpret_cast<Gdiplus::Image*>(m_uImage),
+            graphics.DrawImage(m_pImage,
                                Gdiplus::Rect(m_rcWindow.left, m_rcWindow.top, Width(m_rcWindow), Height(m_rcWindow)));
         }))
         return TRUE;
@@ -234,14 +231,14 @@ HRESULT CBkHIcon::SetAttribute(const std::string& strName, const std::string& st
         m_nAutoDel = BkParseInt(strValue);
         return TRUE;
     }
-    if (strName == "handle") {
-        HICON icon = reinterpret_cast<HICON>(BkParseAddress(strValue.c_str()));
-        // Setting the same handle again must not destroy the icon still shown.
-        if (m_nAutoDel != 0 && m_hIcon != nullptr && m_hIcon != icon) ::DestroyIcon(m_hIcon);
-        m_hIcon = icon;
-        return S_OK;
-    }
+    // "handle" is not taken from text (SetIcon is the way in).
     return E_FAIL;
+}
+
+void CBkHIcon::SetIcon(HICON hIcon) {
+    // Setting the same handle again must not destroy the icon still shown.
+    if (m_nAutoDel != 0 && m_hIcon != nullptr && m_hIcon != hIcon) ::DestroyIcon(m_hIcon);
+    m_hIcon = hIcon;
 }
 
 BOOL CBkHIcon::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) {

@@ -7,8 +7,14 @@
 
 #include "ui/bkwnd.h"
 
-// "memimage": a GDI+ image the owner supplies by address (decimal text) and
-// keeps alive; stretched to the control.
+namespace Gdiplus {
+class Image;
+}
+
+// "memimage": a GDI+ image the owner hands over from code with SetImage and
+// keeps alive; stretched to the control. A layout cannot name the image: an
+// address written as text ("mempointer") is refused, so layout text never
+// turns into a pointer that is drawn from.
 class CBkMemoryImage : public CBkWindow {
     BK_DECLARE_ELEMENT_NAME("memimage")
 
@@ -16,8 +22,11 @@ public:
     HRESULT SetAttribute(const std::string& strName, const std::string& strValue, BOOL bLoading) override;
     BOOL HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
+    void SetImage(Gdiplus::Image* pImage) { m_pImage = pImage; }
+    Gdiplus::Image* GetImage() const { return m_pImage; }
+
 private:
-    ULONG_PTR m_uImage = 0;  // Gdiplus::Image*, not owned
+    Gdiplus::Image* m_pImage = nullptr;  // not owned
 };
 
 // "storageimage": an image file decoded afresh at each paint, whole or one
@@ -111,8 +120,10 @@ private:
     int m_nSub = 0;
 };
 
-// "hicon": an icon handle (decimal text) stretched to the control; with
-// "autodel" 1 the control destroys the icon when it is replaced and at the end.
+// "hicon": an icon handle that the owner sets from code (SetIcon), stretched
+// to the control; with "autodel" 1 the control destroys the icon when it is
+// replaced and at the end. A handle written as text ("handle") is refused:
+// layout text must not choose what the control draws or destroys.
 class CBkHIcon : public CBkWindow {
     BK_DECLARE_ELEMENT_NAME("hicon")
 
@@ -121,6 +132,7 @@ public:
     HRESULT SetAttribute(const std::string& strName, const std::string& strValue, BOOL bLoading) override;
     BOOL HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
+    void SetIcon(HICON hIcon);
     HICON GetIcon() const { return m_hIcon; }
 
 private:

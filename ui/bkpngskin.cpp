@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/strconv.h"
+#include "platform/trace.h"
 #include "ui/bkpngpool.h"
 #include "ui/bkvalue.h"
 
@@ -175,11 +176,28 @@ HRESULT CBkPngSkin::SetAttribute(const std::string& strName, const std::string& 
 BOOL CBkPngSkin::LazyLoad()
 {
     LoadPooledImage<BkPngPool>(m_nSrc, m_pImage, m_bLoaded);
+    MakeFlippedCopy();
     return TRUE;
+}
+
+void CBkPngSkin::MakeFlippedCopy()
+{
+    if (!m_bLoaded || m_nFlipType == 0 || m_bFlipTried || !BkGetImageSize(m_pImage, nullptr, nullptr))
+        return;
+    m_bFlipTried = TRUE;
+    m_spCopySession.reset(new BkGdiplusSession);
+    std::unique_ptr<Gdiplus::Image> copy(m_pImage->Clone());
+    if (copy && copy->GetLastStatus() == Gdiplus::Ok &&
+        copy->RotateFlip(static_cast<Gdiplus::RotateFlipType>(m_nFlipType)) == Gdiplus::Ok)
+        m_spFlipped = std::move(copy);
+    else
+        platform::Trace("png skin %d: no flipped copy; drawn unflipped", m_nSrc);
 }
 
 Gdiplus::Image* CBkPngSkin::UsableImage(int* pcx, int* pcy) const
 {
+    if (m_spFlipped)
+        return UsablePooledImage(m_bLoaded, m_spFlipped.get(), pcx, pcy);
     return UsablePooledImage(m_bLoaded, m_pImage, pcx, pcy);
 }
 
@@ -188,10 +206,10 @@ void CBkPngSkin::EnsureBlendCopy()
     if (m_bBlendMade)
         return;
     m_bBlendMade = TRUE;
-    BkFlipScope flip(m_pImage, m_nFlipType);
     int W = 0, H = 0;
-    if (BkGetImageSize(m_pImage, &W, &H) && m_bmpBlend.Create(W, H))
-        m_bmpBlend.DrawImage(m_pImage, 0, 0, W, H, 0, 0, W, H);
+    Gdiplus::Image* image = UsableImage(&W, &H);
+    if (image && m_bmpBlend.Create(W, H))
+        m_bmpBlend.DrawImage(image, 0, 0, W, H, 0, 0, W, H);
 }
 
 void CBkPngSkin::Draw(HDC hdc, const RECT& rcDraw, DWORD dwState)
@@ -245,50 +263,48 @@ void CBkPngSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus:
                                     const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes)
 {
     int W = 0, H = 0;
-    if (!pGraphics || !UsableImage(&W, &H))
+    Gdiplus::Image* image = pGraphics ? UsableImage(&W, &H) : nullptr;
+    if (!image)
         return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
-    BkGetImageSize(m_pImage, &W, &H);
-    BkDrawImageClipped(*pGraphics, m_pImage, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
+    BkDrawImageClipped(*pGraphics, image, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
                        rcSrc.Width, rcSrc.Height, pAttributes);
 }
 
 void CBkPngSkin::DrawToPoints(HDC hdc, const POINT* pPoints, const RECT& rcSrc)
 {
-    if (!pPoints || !UsableImage() || Width(rcSrc) <= 0 || Height(rcSrc) <= 0)
+    Gdiplus::Image* image = UsableImage();
+    if (!pPoints || !image || Width(rcSrc) <= 0 || Height(rcSrc) <= 0)
         return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
     Gdiplus::Graphics graphics(hdc);
     Gdiplus::Point points[3] = {
         Gdiplus::Point(pPoints[0].x, pPoints[0].y),
         Gdiplus::Point(pPoints[1].x, pPoints[1].y),
         Gdiplus::Point(pPoints[2].x, pPoints[2].y),
     };
-    graphics.DrawImage(m_pImage, points, 3, rcSrc.left, rcSrc.top, Width(rcSrc), Height(rcSrc), Gdiplus::UnitPixel);
+    graphics.DrawImage(image, points, 3, rcSrc.left, rcSrc.top, Width(rcSrc), Height(rcSrc), Gdiplus::UnitPixel);
 }
 
 void CBkPngSkin::DrawAlpha(HDC hdc, const RECT& rcDest, const RECT& rcSrc, BYTE byAlpha)
 {
-    if (!UsableImage())
+    Gdiplus::Image* image = UsableImage();
+    if (!image)
         return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
     CBkBitmap scaled;
     if (!scaled.Create(Width(rcDest), Height(rcDest)))
         return;
-    scaled.DrawImage(m_pImage, 0, 0, Width(rcDest), Height(rcDest), rcSrc.left, rcSrc.top, Width(rcSrc),
+    scaled.DrawImage(image, 0, 0, Width(rcDest), Height(rcDest), rcSrc.left, rcSrc.top, Width(rcSrc),
                      Height(rcSrc));
     scaled.Blend(hdc, rcDest.left, rcDest.top, byAlpha);
 }
 
 void CBkPngSkin::DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc)
 {
-    if (!UsableImage())
-        return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
     int W = 0, H = 0;
-    BkGetImageSize(m_pImage, &W, &H);
+    Gdiplus::Image* image = UsableImage(&W, &H);
+    if (!image)
+        return;
     Gdiplus::Graphics graphics(hdc);
-    BkDrawImageClipped(graphics, m_pImage, W, H, rcDest.left, rcDest.top, Width(rcDest), Height(rcDest), rcSrc.left,
+    BkDrawImageClipped(graphics, image, W, H, rcDest.left, rcDest.top, Width(rcDest), Height(rcDest), rcSrc.left,
                        rcSrc.top, Width(rcSrc), Height(rcSrc));
 }
 
@@ -302,13 +318,13 @@ void CBkPngSkin::DrawTiled(HDC hdc, const RECT& rcDraw)
 
 void CBkPngSkin::DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc)
 {
-    if (!UsableImage())
+    Gdiplus::Image* image = UsableImage();
+    if (!image)
         return;
     if (!m_bGrayMade) {
         m_bGrayMade = TRUE;
-        BkFlipScope flip(m_pImage, m_nFlipType);
         if (m_bmpGray.Create(Width(rcDest), Height(rcDest))) {
-            m_bmpGray.DrawImage(m_pImage, 0, 0, Width(rcDest), Height(rcDest), rcSrc.left, rcSrc.top, Width(rcSrc),
+            m_bmpGray.DrawImage(image, 0, 0, Width(rcDest), Height(rcDest), rcSrc.left, rcSrc.top, Width(rcSrc),
                                 Height(rcSrc));
             m_bmpGray.MakeGray();
         }
@@ -320,20 +336,27 @@ void CBkPngSkin::DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc)
 
 void CBkPngSkin::DrawMirrored(HDC hdc, const RECT& rcDraw)
 {
-    if (!UsableImage() || Width(rcDraw) <= 0 || Height(rcDraw) <= 0)
+    int W = 0, H = 0;
+    Gdiplus::Image* image = UsableImage(&W, &H);
+    if (!image || Width(rcDraw) <= 0 || Height(rcDraw) <= 0)
         return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
-    BkFlipScope mirror(m_pImage, Gdiplus::RotateNoneFlipX);
+    // Mirrored by the destination's corners (upper-left at the right edge),
+    // not by flipping an image that may be shared.
+    Gdiplus::Point corners[3] = {
+        Gdiplus::Point(rcDraw.right, rcDraw.top),
+        Gdiplus::Point(rcDraw.left, rcDraw.top),
+        Gdiplus::Point(rcDraw.right, rcDraw.bottom),
+    };
     Gdiplus::Graphics graphics(hdc);
-    graphics.DrawImage(m_pImage, Gdiplus::Rect(rcDraw.left, rcDraw.top, Width(rcDraw), Height(rcDraw)));
+    graphics.DrawImage(image, corners, 3, 0, 0, W, H, Gdiplus::UnitPixel);
 }
 
 void CBkPngSkin::DrawPart(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest, const Gdiplus::Rect& rcSrc)
 {
-    if (!pGraphics || !UsableImage())
+    Gdiplus::Image* image = pGraphics ? UsableImage() : nullptr;
+    if (!image)
         return;
-    BkFlipScope flip(m_pImage, m_nFlipType);
-    pGraphics->DrawImage(m_pImage, rcDest, rcSrc.X, rcSrc.Y, rcSrc.Width, rcSrc.Height, Gdiplus::UnitPixel);
+    pGraphics->DrawImage(image, rcDest, rcSrc.X, rcSrc.Y, rcSrc.Width, rcSrc.Height, Gdiplus::UnitPixel);
 }
 
 SIZE CBkPngSkin::GetSkinSize()

@@ -9,6 +9,7 @@
 //             opacity, which a configuration file may set.
 // Sizes and margins come from untrusted skin files: every part is clipped to
 // the image and a part whose size comes out empty is skipped.
+#include <memory>
 #include <string>
 #include <windows.h>
 
@@ -48,12 +49,20 @@ public:
     virtual void DrawPart(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest, const Gdiplus::Rect& rcSrc);
 
 protected:
-    // The image, when it is loaded and decoded to a usable size.
+    // The image drawn (the skin's flipped copy, else the pooled image), when
+    // it is loaded and decoded to a usable size.
     Gdiplus::Image* UsableImage(int* pcx = nullptr, int* pcy = nullptr) const;
     void EnsureBlendCopy();
     void DrawEightPiece(HDC hdc, const RECT& rc);
+    // A flipped skin draws from a flipped copy of its own; the pooled image,
+    // which other skins share, is never changed.
+    void MakeFlippedCopy();
 
     Gdiplus::Image* m_pImage = nullptr;   // owned by BkPngPool
+    // GDI+ outlives the copy: the session is declared first, so it ends last.
+    std::unique_ptr<BkGdiplusSession> m_spCopySession;
+    std::unique_ptr<Gdiplus::Image> m_spFlipped;
+    BOOL m_bFlipTried = FALSE;
     int m_nSrc = 0;
     int m_nSubWidth = 0;
     BkThreePartParams m_parts;

@@ -67,9 +67,16 @@ TEST(IconTest, SystemIconsScaledHandleIconsStretchedAndOnlyOwnedOnesDestroyed) {
                              "<icon id='2' pos='40,0' src='999' size='24'/><icon id='3' pos='80,0' src='-7' "
                              "size='100000'/><dlg pos='0,50,100,100'><icon id='4' width='16' height='16' "
                              "src='32512' oem='1' size='32'/></dlg>"
-                             "<hicon id='5' pos='100,0,132,32' autodel='1' handle='" + Handle(first) + "'/>"
-                             "<hicon id='6' pos='140,0,156,16' handle='" + Handle(kept) + "'/></dlg>");
+                             "<hicon id='5' pos='100,0,132,32' autodel='1'/><hicon id='6' pos='140,0,156,16'/>"
+                             // Handles are never taken from layout text.
+                             "<hicon id='7' pos='160,0,176,16' handle='" + Handle(kept) + "'/></dlg>");
         ASSERT_TRUE(root);
+        auto* hicon = static_cast<CBkHIcon*>(Find(root.get(), 5));
+        hicon->SetIcon(first);
+        static_cast<CBkHIcon*>(Find(root.get(), 6))->SetIcon(kept);
+        EXPECT_EQ(static_cast<CBkHIcon*>(Find(root.get(), 7))->GetIcon(), nullptr);
+        EXPECT_TRUE(FAILED(hicon->SetAttribute("handle", Handle(second), FALSE)));
+        EXPECT_EQ(hicon->GetIcon(), first);
         auto* missing = static_cast<CBkIconWnd*>(Find(root.get(), 2));
         ASSERT_NE(static_cast<CBkIconWnd*>(Find(root.get(), 1))->GetIcon(), nullptr);
         EXPECT_EQ(missing->GetIcon(), nullptr);
@@ -95,12 +102,11 @@ TEST(IconTest, SystemIconsScaledHandleIconsStretchedAndOnlyOwnedOnesDestroyed) {
         Paint(root.get(), canvas.dc());
         EXPECT_NE(missing->GetIcon(), nullptr);
 
-        CBkWindow* wnd = Find(root.get(), 5);
-        wnd->SetAttribute("handle", Handle(first), FALSE);  // the same handle again: kept
+        hicon->SetIcon(first);  // the same handle again: kept
         EXPECT_TRUE(IconAlive(first));
-        wnd->SetAttribute("handle", Handle(second), FALSE);
+        hicon->SetIcon(second);
         EXPECT_FALSE(IconAlive(first));
-        EXPECT_EQ(static_cast<CBkHIcon*>(wnd)->GetIcon(), second);
+        EXPECT_EQ(hicon->GetIcon(), second);
     }
     EXPECT_FALSE(IconAlive(second));  // destroyed with the control
     EXPECT_TRUE(IconAlive(kept));     // not owned without autodel
@@ -122,9 +128,12 @@ TEST(FileAndMemoryImageTest, SubImagesWholeImagesAndBadSourcesDrawNothing) {
         "<storageimage id='2' pos='20,0,40,10' filepath='C:\\controls2_storage.png' subwidth='20'/>"
         "<storageimage id='3' pos='50,0,60,10' filepath='C:\\no\\such.png'/>"
         "<storageimage id='4' pos='70,0,80,10' filepath='C:\\controls2_storage.png' subwidth='-5' sub='-99999999'/>"
-        "<memimage id='5' pos='0,20,20,40' mempointer='" + Handle(static_cast<Gdiplus::Image*>(&bitmap)) + "'/>"
-        "<memimage id='6' pos='30,20,40,30' mempointer='12x'/></dlg>");
+        "<memimage id='5' pos='0,20,20,40'/>"
+        // An address in layout text is refused; only the owner's code sets the image.
+        "<memimage id='6' pos='30,20,40,30' mempointer='" + Handle(static_cast<Gdiplus::Image*>(&bitmap)) + "'/></dlg>");
     ASSERT_TRUE(root);
+    static_cast<CBkMemoryImage*>(Find(root.get(), 5))->SetImage(&bitmap);
+    EXPECT_EQ(static_cast<CBkMemoryImage*>(Find(root.get(), 6))->GetImage(), nullptr);
     Canvas canvas(90, 40);
     Paint(root.get(), canvas.dc());
     EXPECT_TRUE(Near(canvas.At(5, 5), kBlue));   // sub 3 modulo 2 = the second

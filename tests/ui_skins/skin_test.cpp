@@ -454,6 +454,28 @@ TEST_F(SkinTest, FlipMirrorStretchTileGreyAndPoints) {
     ExpectPixels(canvas, {{5, 1, kBlue}, {25, 1, kRed}, {35, 1, kWhite}, {3, 7, kRed}, {17, 7, kBlue}});
 }
 
+TEST_F(SkinTest, FlippedSkinDrawsItsOwnCopyNeverThePooledImage) {
+    WriteImage(2029, L"png", 20, 4, [](int x, int) { return Solid(x < 10 ? kRed : kBlue); });
+    auto flipped = MakeSkin<CBkPngSkin>("src=\"2029\" fliptype=\"2\"");  // turned half round
+    Canvas canvas(40, 30);
+    RECT rc = {0, 0, 20, 4};
+    flipped->DrawStretch(canvas.dc(), rc, rc);
+    ExpectPixels(canvas, {{2, 1, kBlue}, {17, 1, kRed}});
+    // Another user holds the pooled image's pixels meanwhile: a flip made in
+    // the shared image would fail, or be seen by that user.
+    auto* pooled = static_cast<Gdiplus::Bitmap*>(BkPngPool::Get(2029));
+    Gdiplus::Rect all(0, 0, 20, 4);
+    Gdiplus::BitmapData data;
+    ASSERT_EQ(pooled->LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data), Gdiplus::Ok);
+    const uint32_t first = static_cast<const uint32_t*>(data.Scan0)[0];
+    canvas.Fill(kWhite);
+    flipped->DrawStretch(canvas.dc(), rc, rc);
+    flipped->DrawMirrored(canvas.dc(), RECT{20, 0, 40, 4});
+    EXPECT_EQ(static_cast<const uint32_t*>(data.Scan0)[0], first);
+    pooled->UnlockBits(&data);
+    ExpectPixels(canvas, {{2, 1, kBlue}, {17, 1, kRed}, {22, 1, kRed}, {37, 1, kBlue}});
+}
+
 TEST_F(SkinTest, AbsurdMarginsStayInsideTheRectangle) {
     WriteImage(2028, L"png", 20, 6, [](int, int) { return Solid(kRed); });
     Canvas canvas(200, 40);
