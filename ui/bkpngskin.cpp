@@ -428,6 +428,17 @@ void CBkJpgSkin::Draw(HDC hdc, const RECT& rcDraw, DWORD dwState)
         BkDrawImageClipped(graphics, m_pImage, W, H, rcDraw.right - MR, y0, MR, rh, W - MR, m_nTop, MR, rh);
 }
 
+void CBkJpgSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest,
+                                    const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes)
+{
+    int W = 0, H = 0;
+    Gdiplus::Image* image = pGraphics ? UsableImage(&W, &H) : nullptr;
+    if (!image)
+        return;
+    BkDrawImageClipped(*pGraphics, image, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
+                       rcSrc.Width, rcSrc.Height, pAttributes);
+}
+
 void CBkJpgSkin::DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc)
 {
     int W = 0, H = 0;

@@ -81,6 +81,9 @@ class CBkJpgSkin : public CBkSkinBase {
 public:
     HRESULT SetAttribute(const std::string& strName, const std::string& strValue, BOOL bLoading) override;
     void Draw(HDC hdc, const RECT& rcDraw, DWORD dwState) override;
+    // GDI+ draw with the caller's graphics object (rotated images use it).
+    void DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus::Rect& rcDest, const Gdiplus::Rect& rcSrc,
+                            Gdiplus::ImageAttributes* pAttributes) override;
     void DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
     void DrawGray(HDC hdc, const RECT& rcDest, const RECT& rcSrc) override;
     SIZE GetSkinSize() override;

@@ -26,6 +26,14 @@ std::string Attr(const TiXmlElement* elem, const char* name) {
 // The markup nests at most this deep; deeper elements are skipped so that
 // hostile text cannot exhaust the stack.
 const int kMaxMarkupDepth = 64;
+// The largest pen offset markup may ask for, and the range the pen is kept
+// in: far beyond any window, far from the limits of int.
+const long long kMaxPenOffset = 0x7FFF;
+const long long kPenLimit = 1 << 24;
+
+int ClampPen(long long value) {
+    return static_cast<int>(std::min(std::max(value, -kPenLimit), kPenLimit));
+}
 
 int FontHeight(HDC hdc, HFONT font) {
     HGDIOBJ old = ::SelectObject(hdc, font);
@@ -204,21 +212,25 @@ void CBkRichText::LayoutNode(const TiXmlNode* pNode, Pen& pen, BkFontKey key) {
         pen.x = LineLeft();
         pen.y += style.m_nLineSpacing;
     } else if (name == "o") {
-        pen.x += static_cast<int>(BkParseHex(Attr(elem, "offset")) & 0x7FFFFFFF);
-        const int m = style.m_nMarginX;
-        const int width = m_rcWindow.right - m_rcWindow.left;
-        const int line = width - 2 * m;
+        // Offsets come from markup: clamped before they reach the pen, and the
+        // wrap worked out in 64 bits, so no value can overflow the pen.
+        const long long offset = std::min<long long>(BkParseHex(Attr(elem, "offset")) & 0x7FFFFFFF, kMaxPenOffset);
+        const long long m = style.m_nMarginX;
+        const long long width = m_rcWindow.right - m_rcWindow.left;
+        const long long line = width - 2 * m;
         // Counted from the control's left edge so that a control away from
         // the window's left edge wraps the same way.
-        const int x = pen.x - m_rcWindow.left;
+        const long long x = static_cast<long long>(pen.x) - m_rcWindow.left + offset;
         if (x > width - m) {
             if (line > 0) {
-                pen.y += ((x - 3 * m - 1) / line) * style.m_nLineSpacing;
-                pen.x = (x - m - width) % line + m + m_rcWindow.left;
+                pen.y = ClampPen(pen.y + ((x - 3 * m - 1) / line) * style.m_nLineSpacing);
+                pen.x = ClampPen((x - m - width) % line + m + m_rcWindow.left);
             } else {
                 pen.x = LineLeft();
-                pen.y += style.m_nLineSpacing;
+                pen.y = ClampPen(static_cast<long long>(pen.y) + style.m_nLineSpacing);
             }
+        } else {
+            pen.x = ClampPen(x + m_rcWindow.left);
         }
     } else if (name == "a") {
         if (!m_bLinksLaidOut) {

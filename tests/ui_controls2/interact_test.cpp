@@ -177,6 +177,22 @@ TEST_F(ControlTest, RichTextLineBreakWrapNarrowControlAndHostileMarkup) {
     EXPECT_EQ(rt->GetLinks().size(), 1u);
 }
 
+TEST_F(ControlTest, RichTextOffsetsMoveThePenAndHugeOnesAreClamped) {
+    Canvas canvas(200, 100, kWhite);
+    CBkRichText* rt = Make("class='rt'", "M<o offset='A'/><a id='1'>z</a>", 200, canvas);
+    ASSERT_TRUE(rt != nullptr && rt->GetLinks().size() == 1u);
+    const LONG afterM = rt->GetLinks()[0].rc.left - 10;  // the pen moved 10 right of "M"
+    EXPECT_GT(afterM, 0);
+    // An offset near the top of int after some text: the pen stays in range
+    // and wraps onto a later line inside the control, as a clamped offset does.
+    rt = Make("class='rt'", "M<o offset='7FFFFFFF'/><a id='1'>z</a>", 200, canvas);
+    ASSERT_TRUE(rt != nullptr && rt->GetLinks().size() == 1u);
+    const RECT rc = rt->GetLinks()[0].rc;
+    const long long x = afterM + 0x7FFF;
+    EXPECT_EQ(rc.left, (x - 200) % 200);
+    EXPECT_EQ(rc.top, ((x - 1) / 200) * 20);
+}
+
 TEST_F(ControlTest, RichTextCentredColouredAndLinks) {
     Canvas canvas(200, 100, kWhite), links(80, 100, kWhite), hovered(80, 100, kWhite);
     ASSERT_NE(Make("class='rtc'", "<c color='ff0000'>MM</c>", 200, canvas), nullptr);

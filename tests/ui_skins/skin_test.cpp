@@ -11,6 +11,7 @@
 #include "tests/support/test_support.h"
 #include "tests/ui_foundation/resource_folder.h"
 #include "ui/bkbitmapskin.h"
+#include "ui/bkctrl_imagex.h"
 #include "ui/bkbmppool.h"
 #include "ui/bkdraw.h"
 #include "ui/bkpngpool.h"
@@ -527,6 +528,30 @@ TEST_F(SkinTest, JpgDrawsCapsSubImagesAndGrey) {
     skin->DrawGray(canvas.dc(), rc, RECT{0, 0, 20, 20});
     EXPECT_NEAR_COLOUR(canvas, 50, 15, RGB(76, 76, 76), 40);
     EXPECT_LE(std::abs(GetRValue(canvas.At(50, 15)) - GetBValue(canvas.At(50, 15))), 4);
+}
+
+TEST_F(SkinTest, RotatedImageTurnsJpgSkinsAsWellAsPng) {
+    const PixelFn halves = [](int x, int) { return Solid(x < 10 ? kRed : kBlue); };
+    WriteImage(2050, L"png", 20, 10, halves);
+    WriteImage(2051, L"jpg", 20, 10, halves);
+    ASSERT_TRUE(BkSkin::LoadSkinsFromSources({"<skins><png name=\"rp\" src=\"2050\"/><jpg name=\"rj\" src=\"2051\"/></skins>"}));
+    for (const char* skin : {"rp", "rj"}) {
+        const std::string xml = std::string("<imgrotale skin=\"") + skin + "\" angle=\"180\"/>";
+        TiXmlDocument doc;
+        doc.Parse(xml.c_str());
+        CBkImageRotale image;
+        image.Load(doc.RootElement());
+        WINDOWPOS pos = {nullptr, nullptr, 10, 5, 20, 10, 0};
+        image.SendMessageToSelf(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+        ASSERT_EQ(image.GetRect().right, 30) << skin;  // the skin's own size
+        Canvas canvas(40, 20);
+        HDC dc = canvas.dc();
+        image.RedrawRegion(dc, nullptr);
+        // Half a turn: the blue half now on the left.
+        EXPECT_NEAR_COLOUR(canvas, 13, 10, kBlue, 40);
+        EXPECT_NEAR_COLOUR(canvas, 26, 10, kRed, 40);
+    }
+    BkSkin::LoadSkinsFromSources({});
 }
 
 TEST_F(SkinTest, NormalSkinLoadsFromResourceOrFileAtItsOpacity) {
