@@ -33,13 +33,6 @@ const wchar_t kInstalledCaption[] = L"\u5b89\u88c5\u6210\u529f";
 const wchar_t kBadPortText[] = L"\u4ee3\u7406\u7aef\u53e3\u5fc5\u987b\u662f 1 \u5230 65535 \u4e4b\u95f4\u7684\u6570\u5b57\u3002";
 const wchar_t kProxyCaption[] = L"\u4ee3\u7406\u8bbe\u7f6e";
 
-HMODULE OwnModule() {
-    HMODULE self = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&OwnModule), &self);
-    return self;
-}
-
 void DefaultMessage(HWND owner, const std::wstring& text, const std::wstring& caption) {
     ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK);
 }
@@ -50,7 +43,7 @@ void PrepareModuleUi() {
     static bool loaded = false;
     if (!loaded) {
         // The library carries its own layouts and tables.
-        BkResManager::SetResourceModule(OwnModule());
+        BkResManager::SetResourceModule(GetLibraryModule());
         BkString::Load();
         BkStyle::LoadStyles();
         BkSkin::LoadSkins();
@@ -225,7 +218,7 @@ LRESULT CProxyDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
                   {IDC_USER, ES_AUTOHSCROLL}, {IDC_PASSWORD, ES_AUTOHSCROLL | ES_PASSWORD}};
     for (const auto& f : fields) {
         HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | WS_TABSTOP | f.style, 0, 0, 10, 10, view,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.id)), OwnModule(), nullptr);
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.id)), GetLibraryModule(), nullptr);
         if (edit) ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(BkFontPool::GetFont(0)), TRUE);
     }
     GetViewControl().ShowAllRealWindows();

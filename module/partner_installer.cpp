@@ -13,11 +13,8 @@ namespace {
 constexpr int kDownloadTries = 3;
 
 std::wstring OwnProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return std::wstring();
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L'\\') + 1);
+    const std::wstring path = GetModulePath(nullptr);
+    return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 // A complete installer: a Windows program starts with "MZ".

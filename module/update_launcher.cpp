@@ -13,16 +13,6 @@ namespace {
 
 constexpr DWORD kProgressPollMs = 100;
 
-std::wstring OwnProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) return path.substr(0, n);
-        path.resize(path.size() * 2);
-    }
-}
-
 HRESULT LastErrorResult() {
     const DWORD error = ::GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
@@ -146,7 +136,7 @@ HRESULT CUpdateLauncher::LaunchReupdate(const wchar_t* text, int length) {
     args.Set(L"pid", std::to_wstring(::GetCurrentProcessId()));
     if (!escaped.empty()) args.Set(L"cmd", escaped);
 
-    const std::wstring program = program_.empty() ? OwnProgramPath() : program_;
+    const std::wstring program = program_.empty() ? GetModulePath(nullptr) : program_;
     const std::wstring list = location_.Folder + L"update\\pemour.dat";
     if (program.empty() || !WriteDeferredValue(list, L"RUN", L"PATH", program)) {
         UpdateLog(L"Cannot name the program to restart in %ls", list.c_str());

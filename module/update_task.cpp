@@ -5,23 +5,28 @@
 #include "platform/trace.h"
 #include "service/log.h"
 
-std::wstring GetModuleFolder() {
+HMODULE GetLibraryModule() {
     HMODULE self = nullptr;
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCWSTR>(&GetModuleFolder), &self)) {
-        platform::TraceLastError("GetModuleFolder: GetModuleHandleExW");
-        return std::wstring();
+                              reinterpret_cast<LPCWSTR>(&GetLibraryModule), &self)) {
+        platform::TraceLastError("GetLibraryModule: GetModuleHandleExW");
     }
+    return self;
+}
+
+std::wstring GetModulePath(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(self, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
         if (n == 0) return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
+        if (n < path.size()) return path.substr(0, n);
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring GetModuleFolder() {
+    HMODULE self = GetLibraryModule();
+    const std::wstring path = self ? GetModulePath(self) : std::wstring();
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

@@ -29,8 +29,12 @@ struct UpdateLocation {
     std::wstring ServerUrl;  // "http://host[:port]" of the update server, no trailing slash
 };
 
-// The folder of the module that holds this code, with a trailing backslash.
+// The module (Lumsek.dll, or the program a test links it into) that holds this code.
+HMODULE GetLibraryModule();
+// The folder of that module, with a trailing backslash.
 std::wstring GetModuleFolder();
+// The full path of a module (null: the running program); empty on failure.
+std::wstring GetModulePath(HMODULE module);
 
 class CUpdateTask {
 public:

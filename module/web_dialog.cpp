@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "module/module_dialogs.h"
+#include "module/update_task.h"
 
 const wchar_t kPaymentHost[] = L"pay.lumsek.net";
 
@@ -27,19 +28,9 @@ size_t WebSchemeLength(const std::wstring& url) {
     return 0;
 }
 
-HMODULE OwnModule() {
-    HMODULE self = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&OwnModule), &self);
-    return self;
-}
-
 // "res://<this library>/<id>": a page among the library's own resources.
 std::wstring LibraryPageUrl(UINT id) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(OwnModule(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) path[0] = L'\0';
-    return L"res://" + std::wstring(path) + L"/" + std::to_wstring(id);
+    return L"res://" + GetModulePath(GetLibraryModule()) + L"/" + std::to_wstring(id);
 }
 
 constexpr UINT IDR_PAGE_LIBRARY_ERROR = 101;
@@ -188,7 +179,7 @@ void CWebDialog::OnGetLoginUrl(BkJson::Document&, BkJson::Document& result) {
 
 LRESULT CWebDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     if (url_.empty()) return TRUE;
-    if (HICON icon = ::LoadIconW(OwnModule(), MAKEINTRESOURCEW(1))) {
+    if (HICON icon = ::LoadIconW(GetLibraryModule(), MAKEINTRESOURCEW(1))) {
         ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }

@@ -18,7 +18,14 @@ TEST(ModuleLibrary, ExportAnswersOnlyTheModuleInterface) {
         reinterpret_cast<PFN_GetClassObject>(
         reinterpret_cast<void*>(::GetProcAddress(library.Get(), kGetClassObjectExport)));
     ASSERT_NE(nullptr, getClassObject);
-    EXPECT_NE(nullptr, ::GetProcAddress(library.Get(), "AutoRun"));
+    // AutoRun starts lumsek.exe from the library's own folder.
+    using AutoRunProc = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
+    auto autoRun = reinterpret_cast<AutoRunProc>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), "AutoRun")));
+    ASSERT_NE(nullptr, autoRun);
+    ASSERT_TRUE(::CopyFileW(update_test::StubProgram().c_str(), dir.File(L"lumsek.exe").c_str(), FALSE));
+    char noArguments[] = "";
+    autoRun(nullptr, nullptr, noArguments, SW_SHOWNORMAL);
+    EXPECT_TRUE(update_test::WaitForFile(dir.File(L"started.txt")));
 
     EXPECT_EQ(E_INVALIDARG, getClassObject(IID_IModuleObject, nullptr));
     void* out = reinterpret_cast<void*>(1);

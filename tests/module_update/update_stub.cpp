@@ -3,7 +3,8 @@
 //                          process, carries out update\pemour.dat and starts
 //                          [RUN] PATH with -reupdate;
 //   -reupdate              the restarted program;
-//   /S                     the companion installer.
+//   /S                     the companion installer;
+//   anything else          the program started by the library's AutoRun.
 // Each appends its command line to a file in its own folder.
 #include <windows.h>
 
@@ -82,5 +83,6 @@ int main() {
         AppendLine(OwnFolder() + L"installed.txt", commandLine);
         return 0;
     }
-    return 3;
+    AppendLine(OwnFolder() + L"started.txt", commandLine);
+    return 0;
 }
