@@ -181,7 +181,15 @@ CShellContextMenu* CShellContextMenu::Active() { return g_activeMenu; }
 int CShellContextMenu::RunShellItem(IContextMenu* menu, HWND owner, UINT id) {
     const UINT offset = id - kShellMenuFirstId;
     char verb[MAX_PATH] = {};
-    if (FAILED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof(verb)))) verb[0] = '\0';
+    if (FAILED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof(verb)))) {
+        // Some handlers answer only the wide form.
+        wchar_t wide[MAX_PATH] = {};
+        verb[0] = '\0';
+        if (SUCCEEDED(menu->GetCommandString(offset, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(wide), MAX_PATH))) {
+            wide[MAX_PATH - 1] = L'\0';
+            ::WideCharToMultiByte(CP_ACP, 0, wide, -1, verb, sizeof(verb), nullptr, nullptr);
+        }
+    }
     verb[sizeof(verb) - 1] = '\0';
 
     const VerbRoute* route = nullptr;

@@ -148,10 +148,21 @@ public:
         invoked.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->lpVerb)));
         return S_OK;
     }
+    // Verbs starting with "W:" are answered only in the wide form.
     HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR offset, UINT type, UINT*, CHAR* name, UINT size) override {
-        if (type != GCS_VERBA || offset >= verbs_.size() || verbs_[offset].empty()) return E_INVALIDARG;
-        lstrcpynA(name, verbs_[offset].c_str(), static_cast<int>(size));
-        return S_OK;
+        if (offset >= verbs_.size() || verbs_[offset].empty()) return E_INVALIDARG;
+        const std::string& verb = verbs_[offset];
+        const bool wideOnly = verb.rfind("W:", 0) == 0;
+        if (type == GCS_VERBA && !wideOnly) {
+            lstrcpynA(name, verb.c_str(), static_cast<int>(size));
+            return S_OK;
+        }
+        if (type == GCS_VERBW && wideOnly) {
+            std::wstring w(verb.begin() + 2, verb.end());
+            lstrcpynW(reinterpret_cast<LPWSTR>(name), w.c_str(), static_cast<int>(size));
+            return S_OK;
+        }
+        return E_INVALIDARG;
     }
 
 private:
@@ -159,7 +170,7 @@ private:
 };
 
 TEST_F(ShellMenu, VerbRouting) {
-    FakeContextMenu cm({"OpenContaining", "edit", "rename", "", "Open"});
+    FakeContextMenu cm({"OpenContaining", "edit", "rename", "", "Open", "W:copy"});
     LRESULT answer = E_FAIL;
     owner.onCommand = [&](WPARAM, LPARAM) { return answer; };
 
@@ -174,9 +185,9 @@ TEST_F(ShellMenu, VerbRouting) {
     // "edit" runs, then is announced; other verbs and items without one are the shell's.
     owner.commands.clear();
     cm.invoked.clear();
-    for (UINT id : {2u, 3u, 4u, 5u}) EXPECT_EQ(CShellContextMenu::RunShellItem(&cm, owner.Handle(), id), 0);
+    for (UINT id : {2u, 3u, 4u, 5u, 6u}) EXPECT_EQ(CShellContextMenu::RunShellItem(&cm, owner.Handle(), id), 0);
     EXPECT_EQ(cm.invoked, (std::vector<UINT>{1, 2, 3}));
-    EXPECT_EQ(owner.commands, (std::vector<int>{FILECMD_EDIT, FILECMD_OPEN}));
+    EXPECT_EQ(owner.commands, (std::vector<int>{FILECMD_EDIT, FILECMD_OPEN, FILECMD_COPY}));
 }
 
 TEST(PopupPlacement, ClampsXToTheNearestWorkArea) {
