@@ -4,9 +4,17 @@
 #include <cstring>
 
 #include "index/app_context.h"
+#include "platform/gdi.h"
+#include "ui/bkstring.h"
 #include "tests/support/test_support.h"
 
+extern const char kProgramStringsXml[];  // program_strings.cpp
+
 namespace results_test {
+
+bool LoadProgramStrings() {
+    return BkString::LoadFromSources({kProgramStringsXml}) != FALSE;
+}
 
 uint64_t LocalTime(int year, int month, int day, int hour, int minute) {
     SYSTEMTIME st = {};
@@ -55,6 +63,92 @@ std::vector<Entry> ManyFiles(uint32_t count, uint32_t deletedEvery) {
                            LocalTime(2024, 1, 2, 3, 4), static_cast<int64_t>(i)});
     }
     return entries;
+}
+
+bool WriteManyFiles(const std::wstring& folder, wchar_t letter, uint32_t count, uint32_t deletedEvery) {
+    std::vector<IndexRecord> records(50 + static_cast<size_t>(count));
+    for (auto& r : records) {
+        std::memset(&r, 0, sizeof(r));
+        r.FileName = 0xFFFFFFFFu;
+    }
+    std::string names;
+    names.reserve(static_cast<size_t>(count) * 16 + 2);
+    records[5].FatherID = 5;
+    records[5].FileName = 0;
+    records[5].Flags = kDir;
+    names += ".";
+    names.push_back('\0');
+    const FILETIME time = MakeFileTime(LocalTime(2024, 1, 2, 3, 4));
+    for (uint32_t i = 0; i < count; ++i) {
+        IndexRecord& r = records[50 + static_cast<size_t>(i)];
+        r.FatherID = 5;
+        r.FileName = static_cast<uint32_t>(names.size());
+        r.Flags = deletedEvery != 0 && i % deletedEvery == 0 ? kDeletedFile : kFile;
+        r.Time2 = time;
+        r.Size = i;
+        names += "file";
+        names += std::to_string(i);
+        names += ".txt";
+        names.push_back('\0');
+    }
+    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
+    const wchar_t l[2] = {letter, 0};
+    return testing_support::WriteFileBytes(folder + L"\\index_" + l, bytes) &&
+           testing_support::WriteFileBytes(folder + L"\\name_" + l, names);
+}
+
+namespace {
+MessageSpy* g_spy = nullptr;  // one spy at a time
+}  // namespace
+
+MessageSpy::MessageSpy(HWND hwnd, UINT first, UINT last) : hwnd_(hwnd), first_(first), last_(last) {
+    g_spy = this;
+    previous_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageSpy::Proc)));
+}
+
+MessageSpy::~MessageSpy() {
+    if (::IsWindow(hwnd_)) ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+    g_spy = nullptr;
+}
+
+LRESULT CALLBACK MessageSpy::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    MessageSpy* spy = g_spy;
+    if (msg >= spy->first_ && msg <= spy->last_) spy->messages.push_back({msg, wp, lp});
+    return ::CallWindowProcW(spy->previous_, hwnd, msg, wp, lp);
+}
+
+void SetModifiers(bool ctrl, bool shift) {
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = ctrl ? 0x80 : 0;
+    keys[VK_SHIFT] = keys[VK_LSHIFT] = shift ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+}
+
+PrintedClient::PrintedClient(HWND hwnd) {
+    RECT rc;
+    ::GetClientRect(hwnd, &rc);
+    width_ = rc.right;
+    height_ = rc.bottom;
+    if (width_ <= 0 || height_ <= 0) return;
+    void* bits = nullptr;
+    HBITMAP dib = platform::CreateDib32(width_, height_, &bits);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, dib);
+    ::SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    ::GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::DeleteObject(dib);
+}
+
+COLORREF PrintedClient::At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    const uint32_t bgra = pixels_[static_cast<size_t>(y) * width_ + x];
+    return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
 }
 
 OwnerWindow::OwnerWindow() {
@@ -112,7 +206,14 @@ ResultSetup::~ResultSetup() {
 }
 
 bool ResultSetup::Load(const std::vector<Entry>& entries) {
-    if (!WriteVolume(folder_, L'C', entries)) return false;
+    return WriteVolume(folder_, L'C', entries) && LoadWritten();
+}
+
+bool ResultSetup::LoadMany(uint32_t count, uint32_t deletedEvery) {
+    return WriteManyFiles(folder_, L'C', count, deletedEvery) && LoadWritten();
+}
+
+bool ResultSetup::LoadWritten() {
     engine->StartLoad();
     return testing_support::PumpMessagesUntil([&] { return engine->IsLoadDone(); }, 60000) &&
            engine->VolumeCount() == 1;

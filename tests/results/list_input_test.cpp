@@ -1,0 +1,200 @@
+// Keys and mouse on the list: the key table's commands, the selection keys,
+// clicks with Ctrl and Shift, drag selection, and the selected-deleted count
+// that must always equal the deleted rows selected.
+#include <gtest/gtest.h>
+
+#include "tests/results/result_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace results_test;
+
+namespace {
+
+using List = OListCtrl<CSearchResultWnd>;
+
+class ListInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setup_.reset(new ResultSetup());
+        // file<i>.txt at row i; rows 0, 3, 6 ... are deleted files.
+        ASSERT_TRUE(setup_->Load(ManyFiles(100, 3)));
+        ASSERT_TRUE(setup_->Search(L"file"));
+        ASSERT_EQ(list().GetItemCount(), 100);
+        setup_->Show(600, 300);
+        ASSERT_EQ(list().GetRowsPerPage(), (list().GetClientRect().bottom - 25) / 24);
+    }
+    void TearDown() override { SetModifiers(false, false); }
+    List& list() { return setup_->wnd->GetList(); }
+
+    void Key(int vk, bool ctrl = false, bool shift = false) {
+        SetModifiers(ctrl, shift);
+        ::SendMessageW(list().Handle(), WM_KEYDOWN, vk, 0);
+        SetModifiers(false, false);
+    }
+    void Click(int row, bool ctrl = false, bool shift = false) {
+        SetModifiers(ctrl, shift);
+        const LPARAM at = MAKELPARAM(kX, list().RowTop(row) + 5);
+        ::SendMessageW(list().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(list().Handle(), WM_LBUTTONUP, 0, at);
+        SetModifiers(false, false);
+    }
+    // Selected rows as [first, last] runs, and the deleted ones among them.
+    std::vector<int> Selected() {
+        std::vector<int> rows;
+        for (int row = 0; row < list().GetItemCount(); ++row)
+            if (list().IsSelected(row)) rows.push_back(row);
+        return rows;
+    }
+    int DeletedSelected() {
+        int n = 0;
+        for (int row : Selected()) n += row % 3 == 0 ? 1 : 0;
+        return n;
+    }
+    std::vector<int> Range(int first, int last) {
+        std::vector<int> rows;
+        for (int row = first; row <= last; ++row) rows.push_back(row);
+        return rows;
+    }
+    bool CurrentInView() {
+        const int top = list().RowTop(list().GetCurrentRow());
+        return top >= 25 && top + list().RowHeight(list().GetCurrentRow()) <= list().GetClientRect().bottom;
+    }
+
+    static constexpr int kX = 520;  // right of every action button
+    std::unique_ptr<ResultSetup> setup_;
+};
+
+}  // namespace
+
+TEST_F(ListInput, KeyTableSendsFileCommands) {
+    MessageSpy spy(setup_->wnd->Handle(), WM_RESULT_KEY_COMMAND, WM_RESULT_KEY_COMMAND);
+    Key(VK_RETURN);
+    Key(VK_RETURN, true);
+    Key(VK_DELETE);
+    Key(VK_DELETE, true);
+    Key(VK_DELETE, false, true);
+    Key('C', true);
+    Key('X', true);
+    Key('C');  // without Ctrl: nothing
+    Key('A', true);
+    std::vector<std::pair<WPARAM, LPARAM>> sent;
+    for (const Message& m : spy.messages) sent.emplace_back(m.wp, m.lp);
+    EXPECT_EQ(sent, (std::vector<std::pair<WPARAM, LPARAM>>{
+                        {FILECMD_OPEN, 0}, {FILECMD_PROPERTIES, 0}, {FILECMD_DELETE, 0}, {FILECMD_DELETE, 0},
+                        {FILECMD_DELETE, 1}, {FILECMD_COPY, 0}, {FILECMD_CUT, 0}, {FILECMD_SELECTALL, 0}}));
+    // Select all came back through the result window: every row, and the
+    // engine's own count of deleted ones.
+    EXPECT_EQ(list().GetSelectedCount(), 100);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 34);
+}
+
+TEST_F(ListInput, SelectionKeys) {
+    const int page = list().GetRowsPerPage();
+    Key(VK_END);
+    EXPECT_EQ(Selected(), std::vector<int>{99});
+    EXPECT_EQ(list().GetCurrentRow(), 99);
+    EXPECT_TRUE(CurrentInView());
+    EXPECT_LT(list().GetVerticalOffset(), 0);
+    Key(VK_HOME);
+    EXPECT_EQ(Selected(), std::vector<int>{0});
+    EXPECT_EQ(list().GetVerticalOffset(), 0);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 1);
+
+    Key(VK_NEXT);
+    EXPECT_EQ(Selected(), std::vector<int>{page});
+    Key(VK_NEXT, false, true);
+    EXPECT_EQ(Selected(), Range(page, 2 * page));
+    EXPECT_EQ(list().GetCurrentRow(), 2 * page);
+    EXPECT_TRUE(CurrentInView());
+    Key(VK_PRIOR, true);  // the current row moves, the selection stays
+    EXPECT_EQ(list().GetCurrentRow(), page);
+    EXPECT_EQ(Selected(), Range(page, 2 * page));
+    Key(VK_HOME, false, true);
+    EXPECT_EQ(Selected(), Range(0, 2 * page));
+    EXPECT_EQ(list().GetCurrentRow(), 0);
+    Key(VK_END, true);
+    EXPECT_EQ(list().GetCurrentRow(), 99);
+    EXPECT_EQ(Selected(), Range(0, 2 * page));
+    EXPECT_TRUE(CurrentInView());
+    Key(VK_PRIOR, false, true);
+    EXPECT_EQ(list().GetCurrentRow(), 99 - page);
+    EXPECT_EQ(list().GetSelectedCount(), 2 * page + 1 + page + 1);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+    Key(VK_END, false, true);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+
+    Key(VK_UP);
+    EXPECT_EQ(Selected(), std::vector<int>{98});
+    Key(VK_DOWN);
+    Key(VK_DOWN);  // already the last row
+    EXPECT_EQ(Selected(), std::vector<int>{99});
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 1);
+    Key(VK_HOME);
+    Key(VK_UP);
+    EXPECT_EQ(Selected(), std::vector<int>{0});
+    Key(VK_PRIOR);
+    EXPECT_EQ(Selected(), std::vector<int>{0});
+}
+
+TEST_F(ListInput, ClicksAndDragKeepTheDeletedCount) {
+    Click(2);
+    EXPECT_EQ(Selected(), std::vector<int>{2});
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 0);
+    Click(3, true);
+    Click(6, true);
+    EXPECT_EQ(Selected(), (std::vector<int>{2, 3, 6}));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 2);
+    Click(3, true);  // Ctrl-click again deselects
+    EXPECT_EQ(Selected(), (std::vector<int>{2, 6}));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 1);
+    // Shift extends from the current row without touching it: make 6 the
+    // current row (two Ctrl-clicks leave its flag as it was), then 7 to 9 join.
+    Click(6, true);
+    Click(6, true);
+    Click(9, false, true);
+    EXPECT_EQ(Selected(), (std::vector<int>{2, 6, 7, 8, 9}));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+    Click(4, false, true);  // above the current row: 4 and 5 join
+    EXPECT_EQ(Selected(), (std::vector<int>{2, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+
+    // Drag from row 1 to row 5, pointer pressed on row 1.
+    const HWND h = list().Handle();
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kX, list().RowTop(1) + 5));
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kX, list().RowTop(1) + 9));  // jitter: still a click
+    EXPECT_EQ(Selected(), std::vector<int>{1});
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kX, list().RowTop(5) + 5));
+    EXPECT_TRUE(list().IsDragSelecting());
+    EXPECT_EQ(Selected(), Range(1, 5));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 1);
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(kX, list().RowTop(5) + 5));
+    EXPECT_FALSE(list().IsDragSelecting());
+
+    // A new result set clears everything; the current row survives but every
+    // key checks it against the new count.
+    Key(VK_END);
+    ASSERT_TRUE(setup_->Search(L"file1"));  // file1 and file10 to file19
+    EXPECT_EQ(list().GetItemCount(), 11);
+    EXPECT_EQ(list().GetSelectedCount(), 0);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 0);
+    Key(VK_UP);
+    EXPECT_EQ(Selected(), std::vector<int>{9});
+    list().SelectOnly(50);  // outside the rows: nothing
+    EXPECT_EQ(Selected(), std::vector<int>{9});
+}
+
+TEST_F(ListInput, HeaderResizeAndFit) {
+    const HWND h = list().Handle();
+    // Drag the name column's divider (its right edge at 206) to 150 px.
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(208, 10));
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 10));
+    EXPECT_EQ(list().GetColumnWidth(RESULTCOL_NAME), 150);
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 10));  // narrower than 81: ignored
+    EXPECT_EQ(list().GetColumnWidth(RESULTCOL_NAME), 150);
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(60, 10));
+    // A double click on the divider fits the column to the widest name painted.
+    PrintedClient shot(h);
+    ASSERT_GE(list().GetColumnFitWidth(RESULTCOL_NAME), 80);
+    ::SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(152, 10));
+    EXPECT_EQ(list().GetColumnWidth(RESULTCOL_NAME), list().GetColumnFitWidth(RESULTCOL_NAME));
+}

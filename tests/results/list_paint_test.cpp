@@ -1,0 +1,142 @@
+// What the list paints, read back from a WM_PRINT into a DIB: header, the
+// expanded row with its action bar in each mode, selection and the deleted
+// marker. The skin table is empty here, so the list draws its palette
+// fallbacks.
+#include <gtest/gtest.h>
+
+#include "platform/strconv.h"
+#include "tests/results/result_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace results_test;
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kHeader = RGB(0xF6, 0xF6, 0xFB);
+constexpr COLORREF kLine = RGB(0xDA, 0xDC, 0xE3);
+constexpr COLORREF kSelected = RGB(0x62, 0xC2, 0xF0);
+constexpr COLORREF kExpanded = RGB(0xED, 0xF6, 0xFC);
+constexpr COLORREF kMarker = RGB(0xFA, 0x13, 0x13);
+constexpr COLORREF kAccent = RGB(0x33, 0x99, 0xFF);
+
+using List = OListCtrl<CSearchResultWnd>;
+
+// Left edge of each shown button, from x 60 with 20 px gaps.
+std::vector<int> ButtonLefts(const List& list) {
+    std::vector<int> lefts;
+    for (int action = 0; action < ROWACTION_COUNT; ++action) {
+        RECT rc;
+        lefts.push_back(list.GetActionButtonRect(action, &rc) ? rc.left : -1);
+    }
+    return lefts;
+}
+
+bool AnyPixelUnlike(const PrintedClient& shot, const RECT& area, COLORREF background) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (shot.At(x, y) != background) return true;
+    return false;
+}
+
+class ListPaint : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(LoadProgramStrings());
+        setup_.reset(new ResultSetup());
+        ASSERT_TRUE(setup_->Load({
+            {5, 5, ".", kDir, 0, 0},
+            {60, 5, "one.txt", kFile, 0, 10},
+            {61, 5, "two.txt", kDeletedFile, 0, 20},
+            {62, 5, "three.txt", kFile, 0, 30},
+        }));
+        ASSERT_TRUE(setup_->Search(L"t"));
+        setup_->Show(800, 300);
+    }
+    List& list() { return setup_->wnd->GetList(); }
+    std::unique_ptr<ResultSetup> setup_;
+};
+
+}  // namespace
+
+TEST_F(ListPaint, HeaderAndExpandedExistingRow) {
+    ASSERT_EQ(list().GetItemCount(), 3);
+    PrintedClient shot(list().Handle());
+    ASSERT_GT(shot.Width(), 700);
+    // Header band, a divider at each column's right edge, and its titles.
+    EXPECT_EQ(shot.At(3, 3), kHeader);
+    EXPECT_EQ(shot.At(205, 8), kLine);
+    EXPECT_EQ(shot.At(206 + 303 - 1, 8), kLine);
+    EXPECT_EQ(shot.At(3, 24), kLine);
+    EXPECT_TRUE(AnyPixelUnlike(shot, {60, 4, 150, 21}, kHeader)) << "column title";
+
+    // Row 0 is expanded after the new count: 58 px tall in the soft accent,
+    // with open, open folder, copy file and copy path from x 60.
+    EXPECT_EQ(list().GetExpandedRow(), 0);
+    EXPECT_EQ(list().GetActionBarMode(), 0);
+    EXPECT_EQ(ButtonLefts(list()), (std::vector<int>{60, 126, 216, 284, -1}));
+    EXPECT_EQ(shot.At(700, 25 + 50), kExpanded);
+    EXPECT_EQ(shot.At(59, 25 + 40), kExpanded);
+    EXPECT_EQ(shot.At(60, 25 + 29), kLine);       // open, top-left corner
+    EXPECT_EQ(shot.At(355, 25 + 40), kLine);      // copy path, right edge
+    EXPECT_EQ(shot.At(400, 25 + 40), kExpanded);  // no recover button
+    EXPECT_TRUE(AnyPixelUnlike(shot, {30, 25, 200, 25 + 34}, kExpanded)) << "name text";
+    // The next row starts 58 px lower and is plain white.
+    EXPECT_EQ(shot.At(700, 25 + 58 + 10), kWhite);
+    EXPECT_EQ(list().GetSelectedCount(), 0);
+    EXPECT_EQ(list().GetVerticalOffset(), 0);
+}
+
+TEST_F(ListPaint, SelectionDeletedMarkerAndActionBarModes) {
+    // Row 1 (two.txt) is the deleted one: its marker shows at the left edge.
+    PrintedClient before(list().Handle());
+    const int row1 = list().RowTop(1);
+    EXPECT_EQ(row1, 25 + 58);
+    EXPECT_EQ(before.At(3, row1 + 10), kMarker);
+    EXPECT_EQ(before.At(3, list().RowTop(2) + 10), kWhite);
+
+    // Hovering the deleted row alone: copy path and recover, from x 60.
+    ::SendMessageW(list().Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(700, row1 + 5));
+    ASSERT_EQ(list().GetExpandedRow(), 1);
+    list().SelectOnly(1);
+    PrintedClient alone(list().Handle());
+    EXPECT_EQ(list().GetActionBarMode(), 1);
+    EXPECT_EQ(ButtonLefts(list()), (std::vector<int>{-1, -1, -1, 60, 152}));
+    const int top = list().RowTop(1);
+    EXPECT_EQ(alone.At(700, top + 10), kSelected);  // selection drawn over the expanded fill
+    EXPECT_EQ(alone.At(152, top + 29), kLine);
+    EXPECT_EQ(alone.At(3, top + 40), kSelected);
+
+    // The deleted row selected with an existing one: all five buttons.
+    list().SelectItem(0);
+    PrintedClient mixed(list().Handle());
+    EXPECT_EQ(list().GetActionBarMode(), 2);
+    EXPECT_EQ(ButtonLefts(list()), (std::vector<int>{60, 126, 216, 284, 376}));
+    EXPECT_EQ(mixed.At(376, top + 29), kLine);
+    EXPECT_EQ(mixed.At(700, list().RowTop(0) + 10), kSelected);
+    EXPECT_EQ(mixed.At(700, list().RowTop(2) + 10), kWhite);
+
+    // A hot button turns to the accent.
+    ::SendMessageW(list().Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(380, top + 35));
+    EXPECT_EQ(list().GetHotActionButton(), ROWACTION_RECOVER);
+    PrintedClient hot(list().Handle());
+    EXPECT_EQ(hot.At(378, top + 31), kAccent);
+}
+
+TEST_F(ListPaint, RowsWhoseRecordIsGoneDrawEmpty) {
+    // The engine's results shrink under the list (a new search that the list
+    // has not heard of yet): rows beyond the new results draw no text.
+    PrintedClient full(list().Handle());
+    const RECT nameOfRow2 = {30, list().RowTop(2), 200, list().RowTop(2) + 24};
+    EXPECT_TRUE(AnyPixelUnlike(full, nameOfRow2, kWhite));
+    CSearchQuery query;
+    query.Pattern = L"one";
+    setup_->engine->SetNotifyWindow(nullptr);  // the list keeps its 3 rows
+    setup_->engine->StartSearch(query);
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return setup_->engine->GetResultCount() == 1; }, 20000));
+    PrintedClient shrunk(list().Handle());
+    EXPECT_FALSE(AnyPixelUnlike(shrunk, nameOfRow2, kWhite));
+    EXPECT_EQ(setup_->wnd->GetItemText(2, RESULTCOL_NAME, nullptr, nullptr), L"");
+    list().SelectOnly(2);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), 0);
+}
