@@ -29,6 +29,33 @@ void RecordBoxes(ModuleDialogSeams& seams, std::vector<Box>& boxes) {
     };
 }
 
+// Screen centre of a layout item.
+POINT ItemCentre(CBkDialogHost& dialog, UINT item) {
+    POINT pt = {0, 0};
+    if (CBkWindow* wnd = dialog.GetViewControl().FindControl(item)) {
+        const RECT rc = wnd->GetRect();
+        pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    ::ClientToScreen(dialog.GetViewControl().Handle(), &pt);
+    return pt;
+}
+
+POINT WindowCentre(HWND hwnd) {
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// Real input through the X server (Wine takes keys only while one of its
+// windows has the focus: click first).
+bool Click(POINT pt) {
+    return testing_support::RunUnixCommand("xdotool mousemove --sync " + std::to_string(pt.x) + " " +
+                                           std::to_string(pt.y) + " click 1") == 0;
+}
+bool Type(const std::string& text) {
+    return testing_support::RunUnixCommand("xdotool type --delay 30 '" + text + "'") == 0;
+}
+
 // Runs `act` on a helper thread once the dialog's window exists.
 class Helper {
 public:
@@ -94,9 +121,10 @@ TEST_F(ModuleDialogs, ClosingDuringTheDownloadOnlyCancelsAndShowsNoBox) {
     {
         Helper helper(dialog, [&](HWND hwnd) {
             for (int i = 0; i < 400 && dialog.Percent() == 0; ++i) ::Sleep(25);
-            // The window's close box and Esc: the dialog stays until the worker has stopped.
-            ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            ::PostMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+            // A real click on the close button: the dialog stays until the
+            // worker has stopped.
+            (void)hwnd;
+            EXPECT_TRUE(Click(ItemCentre(dialog, CModuleProgressDialog::IDC_CLOSE)));
         });
         dialog.DoModal(nullptr);
     }
@@ -218,12 +246,26 @@ TEST_F(ProxyDialog, LoadsEnablesRefusesBadPortsAndSavesHttp) {
     EXPECT_FALSE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_HOST)));
     EXPECT_FALSE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_USER)));
 
-    // What a click on the radio does: its group follows.
-    dialog.SetItemCheck(CProxyDialog::IDC_AUTO, FALSE);
-    dialog.SetItemCheck(CProxyDialog::IDC_HTTP, TRUE);
-    ClickItem(dialog.Handle(), CProxyDialog::IDC_HTTP);
+    // With the mouse and keyboard: HTTP, then the host typed in.
+    dialog.ShowWindow(SW_SHOW);
+    ::SetForegroundWindow(dialog.Handle());
+    testing_support::PumpMessages(200);
+    ASSERT_TRUE(Click(ItemCentre(dialog, CProxyDialog::IDC_HTTP)));
+    testing_support::PumpMessagesUntil([&] { return dialog.GetItemCheck(CProxyDialog::IDC_HTTP) != FALSE; }, 5000);
+    EXPECT_TRUE(dialog.GetItemCheck(CProxyDialog::IDC_HTTP));
+    EXPECT_FALSE(dialog.GetItemCheck(CProxyDialog::IDC_AUTO));
     EXPECT_TRUE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_HOST)));
-    ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), L"127.0.0.1");
+    ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), L"");
+    ASSERT_TRUE(Click(WindowCentre(dialog.Field(CProxyDialog::IDC_HOST))));
+    testing_support::PumpMessages(200);
+    Type("127.0.0.1");
+    testing_support::PumpMessagesUntil([&] {
+        wchar_t typed[64] = {};
+        ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), typed, 64);
+        return std::wstring(typed) == L"127.0.0.1";
+    }, 5000);
+    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), text, 64);
+    EXPECT_STREQ(L"127.0.0.1", text);
     for (const wchar_t* bad : {L"0", L"65536", L""}) {
         ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), bad);
         EXPECT_FALSE(dialog.Save()) << bad;
@@ -231,7 +273,8 @@ TEST_F(ProxyDialog, LoadsEnablesRefusesBadPortsAndSavesHttp) {
     EXPECT_EQ(3u, boxes.size());
     EXPECT_EQ(PROXY_MODE_SOCKS5, Dword(L"Proxy Mode"));  // nothing saved yet
     ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), std::to_wstring(TestServer::Instance()->Port()).c_str());
-    ClickItem(dialog.Handle(), CProxyDialog::IDC_OK);
+    ASSERT_TRUE(Click(ItemCentre(dialog, CProxyDialog::IDC_OK)));
+    testing_support::PumpMessagesUntil([&] { return Dword(L"Proxy Mode") == PROXY_MODE_HTTP; }, 5000);
     EXPECT_EQ(PROXY_MODE_HTTP, Dword(L"Proxy Mode"));
     EXPECT_EQ(static_cast<DWORD>(TestServer::Instance()->Port()), Dword(L"Proxy Port"));
     EXPECT_EQ(L"127.0.0.1", Text(L"Proxy Host"));
