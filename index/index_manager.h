@@ -162,6 +162,30 @@ public:
     // the record lock.
     void ApplyUsnRecord(size_t volumePosition, const USN_RECORD_V2& record, bool& changed);
 
+    // The same in steps, as the poll loop runs them so that the record lock
+    // is never held across a file-system call: Prepare (no lock) reads the
+    // record; Apply (record lock) changes the index and notes the path whose
+    // size is to be looked up; LookUp (no lock) asks the file system; Finish
+    // (record lock) stores the size and time and matches the changed record.
+    struct UsnChangeWork {
+        size_t Volume = 0;
+        uint32_t Slot = 0, Parent = 0;
+        DWORD Reason = 0;
+        uint8_t Flags = 0;
+        std::string Name;      // ANSI
+        bool Valid = false;    // a closed change with a name
+        bool Applied = false;  // the index was changed
+        int Before = 0;        // MATCH_* before the change
+        std::string Path;      // full path after the change; empty: nothing to look up
+        uint32_t NameRef = 0;  // the name the change stored, to spot a later change
+        bool Found = false;
+        int64_t Size = 0;
+    };
+    static bool PrepareUsnChange(size_t volumePosition, const USN_RECORD_V2& record, UsnChangeWork& work);
+    void ApplyUsnChange(UsnChangeWork& work, bool changed);
+    static void LookUpUsnChange(UsnChangeWork& work);
+    void FinishUsnChange(const UsnChangeWork& work, bool& changed);
+
 private:
     // ===================================================================
     // Lifecycle, load and scan
@@ -270,4 +294,7 @@ private:
     void NotifyUsnChange();
 
     IUsnJournalIo* usnIo_ = nullptr;  // null: the system's journal
+    // Matching a changed record: storage kept between records (the journal
+    // thread, or a caller of ApplyUsnRecord, under the record lock).
+    std::unique_ptr<MatchScratch> usnScratch_ = std::unique_ptr<MatchScratch>(new MatchScratch);
 };

@@ -153,9 +153,23 @@ void CIndexManager::PollUsnEntry(UsnMonitorEntry& entry, size_t position, UsnRea
         platform::ScopedLock lock(recordLock_);
         volume = VolumePositionOf(entry, position);
     }
+    // The record lock is held twice per record, briefly: the file-system
+    // lookup of the changed file and the change's traces come between.
+    UsnChangeWork work;
+    std::vector<std::string> traces;
     while (const USN_RECORD_V2* record = answer.NextRecord()) {
+        if (!PrepareUsnChange(volume, *record, work)) continue;
+        {
+            platform::ScopedLock lock(recordLock_);
+            DeferChangeTraces(&traces);
+            ApplyUsnChange(work, changed);
+            DeferChangeTraces(nullptr);
+        }
+        WriteChangeTraces(traces);
+        if (!work.Applied) continue;
+        LookUpUsnChange(work);
         platform::ScopedLock lock(recordLock_);
-        ApplyUsnRecord(volume, *record, changed);
+        FinishUsnChange(work, changed);
     }
     entry.NextUsn = answer.NextUsn();
 }
@@ -192,61 +206,109 @@ size_t CIndexManager::VolumePositionOf(const UsnMonitorEntry& entry, size_t posi
 int CIndexManager::MatchChangedRecord(const CVolumeIndex& volume, uint32_t slot) {
     const IndexRecord* record = volume.GetRecord(slot);
     if (!record) return MATCH_REJECT;
-    const std::wstring path = platform::AnsiToWide(volume.GetFullPath(slot));
+    // Only the prefix filter reads the path.
+    std::wstring path;
+    if ((activeQuery_.FilterMask & SQF_PATH_PREFIX) && !activeQuery_.PathPrefix.empty())
+        path = platform::AnsiToWide(volume.GetFullPath(slot));
 
     // A journal change is tested against every filter, as a full search
     // would; FullScan is forced only inside both locks, so no search sees it.
     const uint32_t fullScan = activeQuery_.FullScan;
     activeQuery_.FullScan = 1;
     bool deleted = false;
-    const int result = MatchRecord(volume, *record, path.c_str(), &deleted);
+    FILETIME time2 = record->Time2;
+    const MatchInput input{volume.GetName(*record), record->Flags, FileTimeValue(time2),
+                           static_cast<ULONGLONG>(record->Size)};
+    const int result = activeQuery_.MatchRecord(input, path.c_str(), &deleted, *usnScratch_);
     activeQuery_.FullScan = fullScan;
     return result;
 }
 
 void CIndexManager::ApplyUsnRecord(size_t volumePosition, const USN_RECORD_V2& record, bool& changed) {
-    if (!(record.Reason & USN_REASON_CLOSE)) return;
-    CVolumeIndex* volume = GetVolume(volumePosition);
-    if (!volume) return;
-    if (!UsnRecordNameIsInside(record)) return;
+    UsnChangeWork work;
+    if (!PrepareUsnChange(volumePosition, record, work)) return;
+    ApplyUsnChange(work, changed);
+    if (!work.Applied) return;
+    LookUpUsnChange(work);
+    FinishUsnChange(work, changed);
+}
 
-    const uint32_t slot = static_cast<uint32_t>(record.FileReferenceNumber);
-    const uint32_t parent = static_cast<uint32_t>(record.ParentFileReferenceNumber);
-    const std::string name = platform::WideToAnsi(UsnRecordName(record));
-    if (name.empty()) return;
-    const int length = static_cast<int>(name.size());
-    const uint8_t flags = IRF_EXISTS | ((record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? IRF_DIRECTORY : 0);
+bool CIndexManager::PrepareUsnChange(size_t volumePosition, const USN_RECORD_V2& record, UsnChangeWork& work) {
+    work.Valid = work.Applied = false;
+    if (!(record.Reason & USN_REASON_CLOSE)) return false;
+    if (!UsnRecordNameIsInside(record)) return false;
+    work.Name = platform::WideToAnsi(UsnRecordName(record));
+    if (work.Name.empty()) return false;
+    work.Volume = volumePosition;
+    work.Slot = static_cast<uint32_t>(record.FileReferenceNumber);
+    work.Parent = static_cast<uint32_t>(record.ParentFileReferenceNumber);
+    work.Reason = record.Reason;
+    work.Flags = IRF_EXISTS | ((record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? IRF_DIRECTORY : 0);
+    work.Valid = true;
+    return true;
+}
+
+void CIndexManager::ApplyUsnChange(UsnChangeWork& work, bool changed) {
+    work.Applied = false;
+    work.Before = MATCH_REJECT;
+    work.Path.clear();
+    CVolumeIndex* volume = work.Valid ? GetVolume(work.Volume) : nullptr;
+    if (!volume) return;
+    const uint32_t slot = work.Slot, parent = work.Parent;
+    const char* name = work.Name.data();
+    const int length = static_cast<int>(work.Name.size());
     const uint32_t count = volume->RecordCount();
 
-    int before = MATCH_REJECT;
     if (!changed) {
         platform::ScopedLock lock(queryLock_);
-        if (slot < count && !activeQuery_.Pattern.empty()) before = MatchChangedRecord(*volume, slot);
+        if (slot < count && !activeQuery_.Pattern.empty()) work.Before = MatchChangedRecord(*volume, slot);
     }
 
-    bool applied = true;
-    if (record.Reason & USN_REASON_FILE_CREATE) {
+    // The file information is refreshed by the caller, after the lookup.
+    bool refresh = true;
+    if (work.Reason & USN_REASON_FILE_CREATE) {
         if (slot < count)
-            volume->UpdateIndex(slot, parent, name.data(), length, flags);
+            volume->UpdateIndex(slot, parent, name, length, work.Flags, false);
         else
-            volume->InsertIndex(slot, parent, name.data(), length, flags);
-    } else if (record.Reason & USN_REASON_RENAME_NEW_NAME) {
-        if (slot >= count) volume->InsertIndex(slot, parent, name.data(), length, flags);
-        volume->ReNameIndex(slot, parent, name.data(), length);
-    } else if (record.Reason & USN_REASON_FILE_DELETE) {
-        if (slot >= count) volume->InsertIndex(slot, parent, name.data(), length, flags);
+            volume->InsertIndex(slot, parent, name, length, work.Flags, false);
+    } else if (work.Reason & USN_REASON_RENAME_NEW_NAME) {
+        if (slot >= count) volume->InsertIndex(slot, parent, name, length, work.Flags, false);
+        volume->ReNameIndex(slot, parent, name, length, false);
+    } else if (work.Reason & USN_REASON_FILE_DELETE) {
+        // A delete of an unknown slot inserts it first, which refreshes it.
+        refresh = slot >= count;
+        if (refresh) volume->InsertIndex(slot, parent, name, length, work.Flags, false);
         volume->DeleteIndex(slot);
     } else {
-        applied = false;
+        return;
     }
+    work.Applied = true;
+    const IndexRecord* record = volume->GetRecord(slot);
+    if (refresh && record) {
+        CVolumeIndex::PathBuffer buffer;
+        work.Path = volume->GetFullPath(slot, buffer);
+        work.NameRef = record->FileName;
+    }
+}
+
+void CIndexManager::LookUpUsnChange(UsnChangeWork& work) {
+    work.Found = !work.Path.empty() && CVolumeIndex::LookUpFileInfo(work.Path.c_str(), &work.Size);
+}
+
+void CIndexManager::FinishUsnChange(const UsnChangeWork& work, bool& changed) {
+    CVolumeIndex* volume = GetVolume(work.Volume);
+    if (!work.Applied || !volume) return;
+    const IndexRecord* record = volume->GetRecord(work.Slot);
+    // Stored only while the record still carries the name the change gave it.
+    if (work.Found && record && record->FileName == work.NameRef) volume->StoreFileInfo(work.Slot, work.Size);
 
     int after = MATCH_REJECT;
-    if (!changed && applied) {
+    if (!changed) {
         platform::ScopedLock lock(queryLock_);
-        if (before != MATCH_FULL && (!activeQuery_.Pattern.empty() || activeQuery_.FilterMask != 0))
-            after = MatchChangedRecord(*volume, slot);
+        if (work.Before != MATCH_FULL && (!activeQuery_.Pattern.empty() || activeQuery_.FilterMask != 0))
+            after = MatchChangedRecord(*volume, work.Slot);
     }
-    if (before == MATCH_FULL || after == MATCH_FULL) changed = true;
+    if (work.Before == MATCH_FULL || after == MATCH_FULL) changed = true;
 }
 
 void CIndexManager::NotifyUsnChange() {

@@ -1,6 +1,7 @@
 #include "index/volume_index.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -16,8 +17,17 @@ constexpr int kMaxPathDepth = 260;
 // Names in traces are cut here.
 constexpr int kTraceNameMax = 259;
 
+thread_local std::vector<std::string>* t_deferredTraces = nullptr;
+
 void TraceChange(const char* what, uint32_t slot, uint32_t fatherId, const char* name, size_t length) {
     int shown = static_cast<int>(std::min<size_t>(length, kTraceNameMax));
+    if (t_deferredTraces) {
+        char line[400];
+        std::snprintf(line, sizeof(line), "%s ID:%d   FatherID:%d FileName:%.*s", what, static_cast<int>(slot),
+                      static_cast<int>(fatherId), shown, name ? name : "");
+        t_deferredTraces->emplace_back(line);
+        return;
+    }
     platform::Trace("%s ID:%d   FatherID:%d FileName:%.*s", what, static_cast<int>(slot),
                     static_cast<int>(fatherId), shown, name ? name : "");
 }
@@ -30,6 +40,13 @@ size_t NameLength(const char* name, int length) {
 } // namespace
 
 volatile LONG g_IndexChangeStamp = 0;
+
+void DeferChangeTraces(std::vector<std::string>* sink) { t_deferredTraces = sink; }
+
+void WriteChangeTraces(std::vector<std::string>& traces) {
+    for (const std::string& line : traces) platform::Trace("%s", line.c_str());
+    traces.clear();
+}
 
 const std::string& LostFolderMarker() {
     // "#丢失的目录\" in the system code page.
@@ -164,7 +181,7 @@ bool CVolumeIndex::GrowTo(uint32_t slot) {
     return true;
 }
 
-bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags, bool refreshNow) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("InsertIndex", slot, fatherId, name, len);
@@ -175,7 +192,7 @@ bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* nam
     r.FatherID = fatherId;
     r.FileName = StoreName(name, len);
     SyncKey(slot);
-    RefreshFileInfo(slot);
+    if (refreshNow) RefreshFileInfo(slot);
     return true;
 }
 
@@ -190,7 +207,7 @@ bool CVolumeIndex::DeleteIndex(uint32_t slot) {
     return true;
 }
 
-bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length) {
+bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, bool refreshNow) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("ReNameIndex", slot, fatherId, name, len);
@@ -199,11 +216,11 @@ bool CVolumeIndex::ReNameIndex(uint32_t slot, uint32_t fatherId, const char* nam
     r->FatherID = fatherId;
     r->FileName = StoreName(name, len);
     SyncKey(slot);
-    RefreshFileInfo(slot);
+    if (refreshNow) RefreshFileInfo(slot);
     return true;
 }
 
-bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags) {
+bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags, bool refreshNow) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
     size_t len = NameLength(name, length);
     TraceChange("UpdateIndex", slot, fatherId, name, len);
@@ -213,28 +230,40 @@ bool CVolumeIndex::UpdateIndex(uint32_t slot, uint32_t fatherId, const char* nam
     r->FatherID = fatherId;
     r->FileName = StoreName(name, len);
     SyncKey(slot);
-    RefreshFileInfo(slot);
+    if (refreshNow) RefreshFileInfo(slot);
     return true;
 }
 
 bool CVolumeIndex::RefreshFileInfo(uint32_t slot) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
-    IndexRecord* r = MutableRecord(slot);
-    if (!r) return false;
+    if (!GetRecord(slot)) return false;
     PathBuffer buffer;
-    const char* path = GetFullPath(slot, buffer);
+    int64_t size = 0;
+    if (!LookUpFileInfo(GetFullPath(slot, buffer), &size)) return false;
+    StoreFileInfo(slot, size);
+    return true;
+}
+
+bool CVolumeIndex::LookUpFileInfo(const char* path, int64_t* size) {
     // A '?' stands for a character the code page lacks; no real path holds
     // wildcards, and the search must not pick up some other file.
     if (!*path || strpbrk(path, "*?")) return false;
     WIN32_FIND_DATAA data;
     platform::FindHandle find(::FindFirstFileA(path, &data));
     if (!find.IsValid()) return false;
-    r->Size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    *size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return true;
+}
+
+void CVolumeIndex::StoreFileInfo(uint32_t slot, int64_t size) {
+    ::InterlockedIncrement(&g_IndexChangeStamp);
+    IndexRecord* r = MutableRecord(slot);
+    if (!r) return;
+    r->Size = size;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     FILETIME ft;
     if (::SystemTimeToFileTime(&now, &ft)) r->Time2 = ft;
-    return true;
 }
 
 void CVolumeIndex::Clear() {

@@ -87,14 +87,22 @@ public:
     const char* GetFullPath(uint32_t slot, PathBuffer& buffer) const;
 
     // Single-record changes from the change journal. The caller holds the
-    // manager's record lock. `name` need not be NUL-terminated.
-    bool InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags);
+    // manager's record lock. `name` need not be NUL-terminated. Insert,
+    // rename and update then refresh the record's file information, unless
+    // the caller does that itself later without the lock (refreshNow false).
+    bool InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags,
+                     bool refreshNow = true);
     bool DeleteIndex(uint32_t slot);
-    bool ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length);
-    bool UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags);
+    bool ReNameIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, bool refreshNow = true);
+    bool UpdateIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags,
+                     bool refreshNow = true);
     // Takes the size and "now" as the time from the file system; false when
     // the file is not found (the record then stays as it was).
     bool RefreshFileInfo(uint32_t slot);
+    // The two halves of RefreshFileInfo: the file-system lookup of a full
+    // path, which needs no lock, and storing its size with "now".
+    static bool LookUpFileInfo(const char* path, int64_t* size);
+    void StoreFileInfo(uint32_t slot, int64_t size);
 
     // Drops all records, the name buffer and the pools.
     void Clear();
@@ -152,6 +160,13 @@ private:
     std::vector<std::unique_ptr<char[]>> pools_;
     size_t lastPoolUsed_ = 0;
 };
+
+// While a sink is set on a thread, the traces of that thread's record
+// changes are kept there instead of written: writing one costs tens of
+// microseconds, which a holder of the record lock writes after releasing it
+// (WriteChangeTraces). Null writes them at once again.
+void DeferChangeTraces(std::vector<std::string>* sink);
+void WriteChangeTraces(std::vector<std::string>& traces);
 
 // The ANSI marker put in place of a folder that cannot be named.
 const std::string& LostFolderMarker();

@@ -276,6 +276,26 @@ TEST_F(JournalMonitorTest, ChangesAreAppliedAndMatchingOnesPostOncePerPass) {
     EXPECT_EQ(NameOf(68), "x_sorted.txt");
 }
 
+// The file-system lookup runs outside the record lock, between applying the
+// change and matching it: the match must still see the looked-up size.
+TEST_F(JournalMonitorTest, ChangedRecordIsMatchedWithItsLookedUpSize) {
+    CSearchQuery q;
+    q.Pattern = L"sized";
+    q.FilterMask = SQF_SIZE_RANGE;
+    q.SizeMin = 4;
+    q.SizeMax = 1000;
+    const int before = g_received.results;
+    manager_->StartSearch(q);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return g_received.results > before; }, 30000));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\docs\\sized.txt", "12345"));
+    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
+    WaitReads(1);
+    Append(Change(67, kDocsSlot, L"sized.txt", kCreated));
+    WaitReads(2);
+    EXPECT_EQ(RecordOf(67).Size, 5);
+    EXPECT_EQ(g_received.changed, 1);
+}
+
 TEST_F(JournalMonitorTest, MalformedAnswersLeaveTheIndexIntact) {
     Search(L"x");
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
