@@ -12,8 +12,8 @@
 #define IDR_LAYOUT_DOCK        116   /* the docked search bar */
 #define IDR_LAYOUT_RESULT      117   /* the result panel under the bar */
 #define IDR_LAYOUT_MINIDOCK    119   /* the strip at the screen top while the bar hides */
-#define IDR_LAYOUT_DRAGBOX     122   /* outline of the bar while it is dragged */
-#define IDR_LAYOUT_DRAGLINE    123   /* line of a panel edge while it is dragged */
+#define IDR_LAYOUT_DRAG_BOX    122   /* outline of the bar while it is dragged */
+#define IDR_LAYOUT_DRAG_LINE   123   /* line of a panel edge while it is dragged */
 #define IDR_LAYOUT_WEBVIEW     120   /* the web view inside the web-search panel */
 #define IDR_LAYOUT_WEBPANEL    121   /* the web-search panel */
 #define IDR_LAYOUT_RECOVER     124   /* the recovery dialog */
@@ -29,6 +29,10 @@
 #define ID_DOCK_CLOSE_TO_TRAY  40010
 #define ID_TRAY_QUIT           40015
 #define ID_TRAY_SETTINGS       40016
+
+/* HTML pages of the embedded browser. */
+#define IDR_HTML_LOADING       110
+#define IDR_HTML_ERROR         111
 
 /* The program icon (also the tray icon). */
 #define IDI_LUMSEK             670

@@ -721,6 +721,56 @@ def progresspos():
     return c
 
 
+# The module library's progress dialogs: a taller bar that holds its percent.
+@skin("progressbg_big", 4053, margin_left=6, margin_right=6)
+def progressbg_big():
+    c = Canvas(16, 18)
+    c.shape(sd_round_box(0, 0, 16, 18, RADIUS), mix(rgb("line"), rgb("surface"), 0.45))
+    return c
+
+
+@skin("progresspos_big", 4054, margin_left=6, margin_right=6)
+def progresspos_big():
+    c = Canvas(16, 18)
+    c.shape(sd_round_box(0, 0, 16, 18, RADIUS), rgb("accent"))
+    return c
+
+
+@skin("frame_dlg", 4055, tile_stretch=1, left=1, top=DIALOG_HEADER, margin_bottom=9)
+def frame_dlg():
+    # The web window: header, a 9 px quiet foot; the browser covers the rest.
+    h = DIALOG_HEADER + 1 + 9
+    c = Canvas(3, h)
+    c.shape(lambda x, y: -1.0, rgb("surface"))
+    for y in range(h - 9, h):
+        for x in range(3):
+            c.blend(x, y, rgb("quiet"), 1.0)
+    c.shape(sd_inner_border(0, 0, 3, h, 0), rgb("line"))
+    for x in range(3):
+        c.blend(x, DIALOG_HEADER - 1, rgb("line"), 1.0)
+        c.blend(x, h - 10, rgb("line"), 1.0)
+    return c
+
+
+DIALOG_FOOTER = 44
+
+
+@skin("proxy", 4056, tile_stretch=1, left=1, top=DIALOG_HEADER, margin_bottom=DIALOG_FOOTER)
+def proxy():
+    # Header, white body (the layout fills it) and a quiet footer for the buttons.
+    h = DIALOG_HEADER + 1 + DIALOG_FOOTER
+    c = Canvas(3, h)
+    c.shape(lambda x, y: -1.0, rgb("surface"))
+    for y in range(h - DIALOG_FOOTER, h):
+        for x in range(3):
+            c.blend(x, y, rgb("quiet"), 1.0)
+    c.shape(sd_inner_border(0, 0, 3, h, 0), rgb("line"))
+    for x in range(3):
+        c.blend(x, DIALOG_HEADER - 1, rgb("line"), 1.0)
+        c.blend(x, h - DIALOG_FOOTER, rgb("line"), 1.0)
+    return c
+
+
 # Scope popup rows: the whole row is the button (a check box at the left,
 # the row's text laid over it); four states as image buttons use them.
 MENU_ROW_W, MENU_ROW_H = 104, 24
