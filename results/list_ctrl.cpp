@@ -315,13 +315,8 @@ void OListCtrl<TOwner>::SelectAll() {
     // The engine counted the deleted rows of the set; asking every row again
     // would cost a record fetch per row.
     const int known = owner_ ? owner_->GetDeletedRowCount() : -1;
-    if (known >= 0 && known <= rowCount_) {
-        selectedDeleted_ = known;
-    } else {
-        selectedDeleted_ = 0;
-        for (int row = 0; row < rowCount_; ++row)
-            if (owner_ && owner_->IsItemDeleted(row)) ++selectedDeleted_;
-    }
+    if (known >= 0 && known <= rowCount_) selectedDeleted_ = known;
+    else selectedDeleted_ = owner_ ? owner_->CountDeletedRows(0, LastRow(), nullptr) : 0;
     if (this->IsWindow()) this->Invalidate(false);
 }
 
@@ -352,7 +347,18 @@ template <class TOwner>
 void OListCtrl<TOwner>::AddRange(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, LastRow());
-    for (int row = first; row <= last; ++row) SelectItem(row);
+    if (first > last) return;
+    if (first == last) {
+        SelectItem(first);
+        return;
+    }
+    // Rows already selected are counted already.
+    if (owner_) selectedDeleted_ += owner_->CountDeletedRows(first, last, &selection_);
+    for (int row = first; row <= last; ++row) {
+        if (selection_[row]) continue;
+        selection_[row] = 1;
+        ++selectedCount_;
+    }
 }
 
 template <class TOwner>

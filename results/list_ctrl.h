@@ -8,6 +8,7 @@
 //   std::wstring GetItemText(int row, int column, BOOL* isFolder, BOOL* isDeleted);
 //   bool GetRowTexts(int row, ResultRowTexts* out);     // one fetch per painted row
 //   bool IsItemDeleted(int row);                         // cheap state of one row
+//   int  CountDeletedRows(int first, int last, const std::vector<uint8_t>* skip);
 //   int  GetDeletedRowCount() const;                     // deleted rows of the set, -1 unknown
 //   void OnColumnClick(int column);
 //   void OnItemDoubleClick();

@@ -3,6 +3,7 @@
 // result_actions.cpp.
 #include "results/search_result_wnd.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
@@ -10,6 +11,7 @@
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "index/index_record.h"
+#include "platform/lock.h"
 #include "platform/strconv.h"
 #include "ui/bkfontpool.h"
 #include "ui/bkstring.h"
@@ -206,6 +208,28 @@ bool CSearchResultWnd::IsItemDeleted(int row) {
     IndexRecord record;
     if (!FetchRecord(MapRow(row), &record)) return false;
     return (record.Flags & IRF_EXISTS) == 0;
+}
+
+int CSearchResultWnd::CountDeletedRows(int first, int last, const std::vector<uint8_t>* skip) {
+    CIndexManager* engine = Engine();
+    if (!engine || IndexLoading()) return 0;
+    first = std::max(first, 0);
+    last = std::min(last, list_.GetItemCount() - 1);
+    if (skip && skip->size() < static_cast<size_t>(last + 1)) return 0;
+    constexpr int kBlock = 4096;  // rows per hold of the record lock
+    int deleted = 0;
+    IndexRecord record;
+    for (int row = first; row <= last;) {
+        platform::ScopedLock lock(engine->RecordLock());
+        const int end = std::min(last, row + kBlock - 1);
+        for (; row <= end; ++row) {
+            if (skip && (*skip)[row]) continue;
+            const int engineRow = MapRow(row);
+            if (engine->GetResultRecord(static_cast<size_t>(engineRow), &record) && !(record.Flags & IRF_EXISTS))
+                ++deleted;
+        }
+    }
+    return deleted;
 }
 
 bool CSearchResultWnd::GetRowTexts(int row, ResultRowTexts* out) {

@@ -63,6 +63,10 @@ public:
     // or its record is gone or the index still loads.
     bool GetRowTexts(int row, ResultRowTexts* out);
     bool IsItemDeleted(int row);
+    // Deleted rows among [first, last] whose flag in `skip` (when given) is
+    // clear; one load check and a lock per block of rows, for selections of
+    // millions of rows.
+    int CountDeletedRows(int first, int last, const std::vector<uint8_t>* skip);
     // Deleted rows of the result set as the engine counted them, -1 unknown.
     int GetDeletedRowCount() const { return deletedRows_; }
     // Full path of an engine row: ANSI as indexed, and wide.

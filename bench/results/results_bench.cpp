@@ -140,7 +140,8 @@ int main() {
     platform::WindowDC screen(listWnd);
 
     Row search{"engine search \"doc\""}, count{"set row count"}, paint{"paint a full page"},
-        page{"scroll by a page (+ paint)"}, thumb{"thumb to the middle (+ paint)"}, all{"select all"};
+        page{"scroll by a page (+ paint)"}, thumb{"thumb to the middle (+ paint)"}, all{"select all"},
+        range{"Shift+End over all rows"};
     size_t results = 0;
     for (int run = 0; run < kRuns; ++run) {
         // The engine's time for the query, as the window starts it.
@@ -190,12 +191,24 @@ int main() {
         t = Now();
         list.SelectAll();
         all.Take(Now() - t);
+
+        // Shift+End from the top: every row added is asked whether it is deleted.
+        ::SendMessageW(listWnd, WM_KEYDOWN, VK_HOME, 0);
+        BYTE keys[256];
+        ::GetKeyboardState(keys);
+        keys[VK_SHIFT] = 0x80;
+        ::SetKeyboardState(keys);
+        t = Now();
+        ::SendMessageW(listWnd, WM_KEYDOWN, VK_END, 0);
+        range.Take(Now() - t);
+        keys[VK_SHIFT] = 0;
+        ::SetKeyboardState(keys);
         Pump();
     }
     std::printf("\n%u records, %zu results, list %ldx%ld px, best of %d runs\n", kRecords, results,
                 client.right, client.bottom, kRuns);
     std::printf("%-32s %10s\n", "operation", "ms");
-    for (const Row* row : {&search, &count, &paint, &page, &thumb, &all})
+    for (const Row* row : {&search, &count, &paint, &page, &thumb, &all, &range})
         std::printf("%-32s %10.2f\n", row->what, row->best);
     std::printf("selected %d rows, %d of them deleted\n", list.GetSelectedCount(), list.GetSelectedDeletedCount());
     wnd.DestroyWindow();

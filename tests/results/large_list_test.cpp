@@ -85,6 +85,14 @@ TEST(LargeList, CountsZeroOneAndTwoMillion) {
     list.SelectAll();
     EXPECT_EQ(list.GetSelectedCount(), 2000000);
     EXPECT_EQ(list.GetSelectedDeletedCount(), 500000);
+    // Shift+End from the top counts the deleted rows it adds, row by row.
+    ::SendMessageW(list.Handle(), WM_KEYDOWN, VK_HOME, 0);
+    list.SelectItem(4);
+    SetModifiers(false, true);
+    ::SendMessageW(list.Handle(), WM_KEYDOWN, VK_END, 0);
+    SetModifiers(false, false);
+    EXPECT_EQ(list.GetSelectedCount(), 2000000);
+    EXPECT_EQ(list.GetSelectedDeletedCount(), 500000);
 }
 
 TEST(LargeList, ThumbTrackingPastSixteenBits) {

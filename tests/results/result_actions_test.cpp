@@ -263,3 +263,28 @@ TEST(ResultActions, ActionBarActsOnTheHoveredRowOrTheSelection) {
     ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(button.left + 5, button.top + 5));
     EXPECT_EQ(ClipboardText(), L"C:\\file0.txt\r\nC:\\file2.txt\r\n");
 }
+
+TEST(ResultActions, SortConfirmationDoesNotActOnAClosedWindow) {
+    ResultSetup s;
+    ASSERT_TRUE(s.LoadMany(100001, 0));
+    ASSERT_TRUE(s.Search(L"file"));
+    s.Show(800, 300);
+    // The window is closed while the path sort's question is up, and the
+    // user then answers OK: nothing is sorted and the dock is given back.
+    struct Closer {
+        HWND wnd;
+        static int Answer(void* context, const std::wstring&, UINT) {
+            ::DestroyWindow(static_cast<Closer*>(context)->wnd);
+            return IDOK;
+        }
+    } closer = {s.wnd->Handle()};
+    s.wnd->SetMessageBoxHook(&Closer::Answer, &closer);
+    s.owner.messages.clear();
+    ClickHeader(s.wnd->GetList(), 206 + 100);
+    EXPECT_FALSE(::IsWindow(closer.wnd));
+    EXPECT_EQ(s.wnd->GetAppliedSortKey(), SORT_NONE);
+    EXPECT_FALSE(s.engine->IsSortRunning());
+    EXPECT_EQ(s.owner.Count(WM_SORT_STARTED), 0u);
+    ASSERT_EQ(s.owner.Count(WM_DOCK_ENABLE), 2u);
+    EXPECT_EQ(s.owner.Last(WM_DOCK_ENABLE)->wp, 0u);
+}
