@@ -59,8 +59,22 @@ TEST(ModuleObject, ReportReturnsAtOnceAndReleaseDoesNotWaitForAnUnreachableServe
     auto* object = new CModuleObject(config);
     EXPECT_EQ(S_OK, object->Report(L"run", L"ctime=1"));
     EXPECT_EQ(S_OK, object->Report(nullptr, nullptr));
-    // The background update finds no channel and ends on its own.
+    EXPECT_EQ(0u, object->Release());
+}
+
+TEST(ModuleObject, BackgroundUpdateReplacesFilesOnItsOwnThread) {
+    using namespace update_test;
+    const std::string channel = "bg/lumsek/update/lumsek/";
+    Publish(channel + "indexlumsek.dat", Pack(PublishLeaf(channel, "", {{"f", "bg.txt", "background new", "", ""}})));
+    TempDir dir;
+    testing_support::WriteFileBytes(dir.File(L"bg.txt"), "old");
+    ModuleConfig config;
+    config.StatHost = L"127.0.0.1:" + std::to_wstring(ClosedLoopbackPort());
+    config.Update = UpdateLocation{dir.Path() + L"\\", ServerUrl("/srv/bg")};
+    IModuleObject* object = new CModuleObject(config);
     EXPECT_EQ(S_OK, object->UpdateInBackground());
+    EXPECT_TRUE(testing_support::PumpMessagesUntil(
+        [&] { return testing_support::ReadFileBytes(dir.File(L"bg.txt")) == "background new"; }, 20000));
     EXPECT_EQ(0u, object->Release());
 }
 
