@@ -51,3 +51,27 @@ TEST(ResultWindow, SearchShowsRowsWithTheirTexts) {
     EXPECT_EQ(s.wnd->GetItemText(2, RESULTCOL_NAME, &folder, nullptr), L"");
     EXPECT_EQ(folder, 7);
 }
+
+TEST(ResultWindow, FoldersRootFilesAndSizes) {
+    ResultSetup s;
+    ASSERT_TRUE(s.Load(MixedTree()));
+    ASSERT_TRUE(s.Search(L"照片"));
+    ASSERT_EQ(s.wnd->GetList().GetItemCount(), 1);
+    BOOL folder = FALSE;
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_NAME, &folder, nullptr), L"照片");
+    EXPECT_TRUE(folder);
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_TYPE, nullptr, nullptr), L"");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_SIZE, nullptr, nullptr), L"");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_MODIFIED, nullptr, nullptr), L"2023-05-06 07:08");
+    // A file in the root of C shows C: as its folder; no dot: the whole name as type.
+    ASSERT_TRUE(s.Search(L"README"));
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_DIRECTORY, nullptr, nullptr), L"C:");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_TYPE, nullptr, nullptr), L"README");
+    EXPECT_EQ(s.wnd->GetItemText(0, RESULTCOL_SIZE, nullptr, nullptr), L"1024 B");
+
+    const std::pair<uint64_t, const wchar_t*> sizes[] = {
+        {0, L"0 B"},          {1025, L"1 KB"},         {1536, L"1.5 KB"},       {1048577, L"1 MB"},
+        {1101004, L"1.05 MB"}, {5368709120ULL, L"5 GB"}, {4294967296ULL, L"4 GB"}, {1073741824, L"1024 MB"},
+    };
+    for (const auto& size : sizes) EXPECT_EQ(CSearchResultWnd::FormatSize(size.first), size.second) << size.first;
+}
