@@ -198,3 +198,46 @@ TEST_F(ListInput, HeaderResizeAndFit) {
     ::SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(152, 10));
     EXPECT_EQ(list().GetColumnWidth(RESULTCOL_NAME), list().GetColumnFitWidth(RESULTCOL_NAME));
 }
+
+TEST_F(ListInput, DragAboveTheHeaderScrollsUpFasterFurtherOutAndStopsAtTheTop) {
+    const HWND h = list().Handle();
+    ::SetWindowPos(setup_->wnd->Handle(), nullptr, 100, 300, 600, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(50);
+    Key(VK_END);
+    const int bottomOffset = list().GetVerticalOffset();
+    ASSERT_LT(bottomOffset, -1000);
+    const int anchor = list().RowFromPoint(150);
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kX, 150));
+
+    // 5 px above the header's lower edge: 10 px per tick.
+    POINT closeBy = {kX, 20};
+    ::ClientToScreen(h, &closeBy);
+    ::SetCursorPos(closeBy.x, closeBy.y);
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kX, 20));
+    // One tick of the timer: the offset's next change.
+    auto nextStep = [&] {
+        const int before = list().GetVerticalOffset();
+        testing_support::PumpMessagesUntil([&] { return list().GetVerticalOffset() != before; }, 2000);
+        return list().GetVerticalOffset() - before;
+    };
+    nextStep();
+    EXPECT_EQ(nextStep(), 10);
+
+    // 60 px above the header: 110 px per tick, until the top.
+    POINT farOut = {kX, -35};
+    ::ClientToScreen(h, &farOut);
+    ::SetCursorPos(farOut.x, farOut.y);
+    nextStep();
+    EXPECT_EQ(nextStep(), 110);
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return list().GetVerticalOffset() == 0; }, 10000));
+    testing_support::PumpMessages(300);
+    EXPECT_EQ(list().GetVerticalOffset(), 0);
+    // The selection runs from the top row shown down to the anchor.
+    const std::vector<int> selected = Selected();
+    ASSERT_FALSE(selected.empty());
+    EXPECT_EQ(selected.back(), anchor);
+    EXPECT_EQ(selected.front(), 0);
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(kX, -35));
+    EXPECT_FALSE(list().IsDragSelecting());
+}
