@@ -31,6 +31,17 @@ void LoadPooledImage(int nSrc, Gdiplus::Image*& image, BOOL& loaded)
     }
 }
 
+// A part of a skin's image through the caller's GDI+ graphics (rotated
+// images set its transform).
+void DrawWithGraphics(Gdiplus::Graphics* pGraphics, Gdiplus::Image* image, int W, int H, const Gdiplus::Rect& rcDest,
+                      const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes)
+{
+    if (!pGraphics || !image)
+        return;
+    BkDrawImageClipped(*pGraphics, image, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
+                       rcSrc.Width, rcSrc.Height, pAttributes);
+}
+
 Gdiplus::Image* UsablePooledImage(BOOL loaded, Gdiplus::Image* image, int* pcx, int* pcy)
 {
     if (!loaded || !BkGetImageSize(image, pcx, pcy))
@@ -263,11 +274,8 @@ void CBkPngSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus:
                                     const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes)
 {
     int W = 0, H = 0;
-    Gdiplus::Image* image = pGraphics ? UsableImage(&W, &H) : nullptr;
-    if (!image)
-        return;
-    BkDrawImageClipped(*pGraphics, image, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
-                       rcSrc.Width, rcSrc.Height, pAttributes);
+    Gdiplus::Image* image = UsableImage(&W, &H);
+    DrawWithGraphics(pGraphics, image, W, H, rcDest, rcSrc, pAttributes);
 }
 
 void CBkPngSkin::DrawToPoints(HDC hdc, const POINT* pPoints, const RECT& rcSrc)
@@ -432,11 +440,8 @@ void CBkJpgSkin::DrawWithAttributes(Gdiplus::Graphics* pGraphics, const Gdiplus:
                                     const Gdiplus::Rect& rcSrc, Gdiplus::ImageAttributes* pAttributes)
 {
     int W = 0, H = 0;
-    Gdiplus::Image* image = pGraphics ? UsableImage(&W, &H) : nullptr;
-    if (!image)
-        return;
-    BkDrawImageClipped(*pGraphics, image, W, H, rcDest.X, rcDest.Y, rcDest.Width, rcDest.Height, rcSrc.X, rcSrc.Y,
-                       rcSrc.Width, rcSrc.Height, pAttributes);
+    Gdiplus::Image* image = UsableImage(&W, &H);
+    DrawWithGraphics(pGraphics, image, W, H, rcDest, rcSrc, pAttributes);
 }
 
 void CBkJpgSkin::DrawStretch(HDC hdc, const RECT& rcDest, const RECT& rcSrc)

@@ -28,19 +28,14 @@ const char kLineLayout[] = "<layer width='808' height='9' resize='1' noborder='1
 
 // The dock as far as the panel sees it: it records WM_PANEL_RESIZE.
 struct OwnerWindow {
-    OwnerWindow() {
-        hwnd = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        previous = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-    }
-    ~OwnerWindow() { ::DestroyWindow(hwnd); }
-    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-        auto* self = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (msg == WM_PANEL_RESIZE) self->resizes.push_back(static_cast<int>(wp));
-        return ::CallWindowProcW(self->previous, h, msg, wp, lp);
-    }
+    OwnerWindow()
+        : window([this](UINT msg, WPARAM wp, LPARAM, LRESULT&) {
+              if (msg == WM_PANEL_RESIZE) resizes.push_back(static_cast<int>(wp));
+              return false;
+          }),
+          hwnd(window.hwnd()) {}
+    testing_support::HookWindow window;
     HWND hwnd;
-    WNDPROC previous;
     std::vector<int> resizes;
 };
 

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "platform/handle.h"
@@ -123,6 +124,30 @@ void UnmapDrive(wchar_t letter) {
 
 void PumpMessages(DWORD ms) {
     PumpMessagesUntil([] { return false; }, ms);
+}
+
+HookWindow::HookWindow(Handler handler) : handler_(std::move(handler)) {
+    static const wchar_t kClass[] = L"LumsekTestHookWindow";
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &HookWindow::Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClass;
+    ::RegisterClassW(&wc);  // fails harmlessly once registered
+    hwnd_ = ::CreateWindowExW(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, this);
+}
+
+HookWindow::~HookWindow() {
+    if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK HookWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    auto* self = reinterpret_cast<HookWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (self && self->handler_ && self->handler_(msg, wp, lp, result)) return result;
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms) {

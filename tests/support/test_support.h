@@ -29,6 +29,24 @@ void PumpMessages(DWORD ms);
 // Dispatches messages until `done` answers true or `ms` elapse; returns done().
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD ms);
 
+// A hidden top-level window whose messages reach `handler` first; a handler
+// that answers true has handled the message and set the result. Tests use it
+// to stand in for an owner or a view and record what is sent to it.
+class HookWindow {
+public:
+    using Handler = std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)>;
+    explicit HookWindow(Handler handler);
+    ~HookWindow();
+    HookWindow(const HookWindow&) = delete;
+    HookWindow& operator=(const HookWindow&) = delete;
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    Handler handler_;
+    HWND hwnd_ = nullptr;
+};
+
 // Creates every folder of a Windows path and writes `bytes` to the file.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // The whole file; "<missing>" when it cannot be opened.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "tests/ui_controls/controls_helpers.h"
 #include "ui/bktabctrl.h"
 
@@ -21,27 +22,22 @@ public:
         UINT tab;
         int newIndex, oldIndex;
     };
-    TabHost() {
-        hwnd = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        previous = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-    }
-    ~TabHost() { ::DestroyWindow(hwnd); }
-    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-        auto* self = reinterpret_cast<TabHost*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (msg != WM_NOTIFY) return ::CallWindowProcW(self->previous, h, msg, wp, lp);
-        const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lp);
-        if (hdr->code == BKNM_INVALIDATERECT) {
-            ++self->repaints;
-            return 0;
-        }
-        auto* nm = reinterpret_cast<BKNMTABITEM*>(lp);
-        self->notes.push_back(Note{hdr->code, nm->uTabID, nm->nTabItemIDNew, nm->nTabItemIDOld});
-        if (hdr->code == BKNM_TAB_SELECT && self->refuse) nm->nResult = 1;
-        return 0;
-    }
+    TabHost()
+        : window([this](UINT msg, WPARAM, LPARAM lp, LRESULT&) {
+              if (msg != WM_NOTIFY) return false;
+              const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lp);
+              if (hdr->code == BKNM_INVALIDATERECT) {
+                  ++repaints;
+                  return true;
+              }
+              auto* nm = reinterpret_cast<BKNMTABITEM*>(lp);
+              notes.push_back(Note{hdr->code, nm->uTabID, nm->nTabItemIDNew, nm->nTabItemIDOld});
+              if (hdr->code == BKNM_TAB_SELECT && refuse) nm->nResult = 1;
+              return true;
+          }),
+          hwnd(window.hwnd()) {}
+    testing_support::HookWindow window;
     HWND hwnd;
-    WNDPROC previous;
     std::vector<Note> notes;
     int repaints = 0;
     bool refuse = false;
