@@ -631,8 +631,13 @@ def mix(a, b, t):
 @skin("dlg_shadow", 4030)
 def dlg_shadow():
     # Nine parts around the window: 4 px corners, the window over the middle.
+    # The middle stays clear, so that a window with see-through parts of its
+    # own (a layered panel) shows no dark patch behind them.
     c = Canvas(10, 10)
     drop_shadow(c, 4, 4, 6, 6, 0, spread=4.0, alpha=0.14, dy=0.0)
+    for y in range(4, 6):
+        for x in range(4, 6):
+            c.px[y * c.w + x] = [0.0, 0.0, 0.0, 0.0]
     return c
 
 
