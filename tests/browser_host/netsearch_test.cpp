@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "browser/netsearch_dlg.h"
+#include "ui/bkskin.h"
+#include "ui/bkstring.h"
+#include "ui/bkstyle.h"
 #include "tests/browser_host/fake_browser.h"
 #include "tests/support/test_support.h"
 #include "tests/ui_tree/tree_helpers.h"
@@ -197,6 +200,36 @@ TEST_F(NetSearchTest, RefusedDragsClicksAndLostPressesChangeNothing) {
     Release(300, 565);
     EXPECT_EQ(PanelRect(), (RECT{100, 200, 750, 770}));
     EXPECT_EQ(owner.resizes, std::vector<int>{200});
+}
+
+TEST(NetSearchProduct, ProgramLayoutsGiveTheStripsAndTheBrowserPlace) {
+    // The program's own layouts 121, 120 and 123, tables and all.
+    BkString::Load();
+    BkStyle::LoadStyles();
+    BkSkin::LoadSkins();
+    CKIEFrame::SetDefaultControlFactory(&FakeBrowser::Create);
+    {
+        CNetSearchDlg panel;
+        ASSERT_NE(panel.Create(::GetDesktopWindow()), nullptr);
+        EXPECT_FALSE(panel.IsWindowVisible());
+        panel.MoveWindow(RECT{100, 100, 750, 690});
+        panel.ShowWindow(SW_SHOWNA);
+        CBkWindow* top = panel.GetViewControl().FindControl(IDC_NETSEARCH_TOP_EDGE);
+        CBkWindow* bottom = panel.GetViewControl().FindControl(IDC_NETSEARCH_BOTTOM_EDGE);
+        ASSERT_TRUE(top != nullptr && bottom != nullptr);
+        EXPECT_NE(top->GetInnerText().find(L"\u7f51\u7edc\u8d44\u6e90"), std::wstring::npos);  // 网络资源
+        EXPECT_EQ(bottom->GetRect().bottom, 590 - 6);
+        CNetSearchCtrl& view = panel.GetWebView();
+        ASSERT_TRUE(view.IsWindow());
+        EXPECT_EQ(view.GetWindowRect(), (RECT{118, 122, 732, 674}));
+        // The browser host fills the web view through its placeholder.
+        RECT host = view.GetBrowserFrame().GetWindowRect();
+        EXPECT_EQ(host, view.GetWindowRect());
+        EXPECT_TRUE(panel.GetDragLine().IsWindow());
+        panel.DestroyPanel();
+        EXPECT_EQ(ksOleClientSite::LiveCount(), 0);
+    }
+    CKIEFrame::SetDefaultControlFactory(nullptr);
 }
 
 } // namespace
