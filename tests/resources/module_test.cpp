@@ -4,14 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
 #include <string>
 
 #include "drawing.h"
 #include "resource_checks.h"
-#include "ui/bkdlgview.h"
-#include "ui/bkwnd.h"
 
 namespace {
 
@@ -27,26 +23,19 @@ TEST_F(ProgramResources, ModuleDialogItemsAreWhereTheDialogsLookForThem) {
         {9, 1460, "radio"},    {9, 1461, "radio"},    {9, 1462, "radio"},     {9, 1463, "realwnd"},
         {9, 1464, "realwnd"},  {9, 1465, "realwnd"},  {9, 1466, "realwnd"},   {9, 1467, "check"},
     };
-    auto layouts = ProgramLayouts();
-    std::map<UINT, std::unique_ptr<CBkDialogView>> views;
+    LayoutViews views;
     for (const Item& item : items) {
         SCOPED_TRACE(std::to_string(item.layout) + "/" + std::to_string(item.id));
-        ASSERT_EQ(layouts.count(item.layout), 1u);
-        auto& view = views[item.layout];
-        if (!view) {
-            view.reset(new CBkDialogView);
-            ASSERT_TRUE(view->XmlLoad(layouts[item.layout]));
-        }
-        CBkWindow* wnd = view->FindControl(item.id);
+        CBkWindow* wnd = views.Find(item.layout, item.id);
         ASSERT_NE(wnd, nullptr);
         EXPECT_TRUE(wnd->IsClass(item.element));
     }
     // Texts the dialogs keep from their layouts.
-    EXPECT_EQ(views[13]->FindControl(103)->GetInnerText(),
+    EXPECT_EQ(views.Find(13, 103)->GetInnerText(),
               L"\x6B63\x5728\x542F\x7528\x6570\x636E\x6062\x590D\x4E13\x4E1A\x7248\xFF0C\x8BF7\x7A0D\x7B49......");
-    EXPECT_EQ(views[9]->FindControl(1460)->GetInnerText(),
+    EXPECT_EQ(views.Find(9, 1460)->GetInnerText(),
               L"\x81EA\x52A8\xFF08\x4F7F\x7528IE\x7684\x4EE3\x7406\x8BBE\x7F6E\xFF09");   // 自动（使用IE的代理设置）
-    EXPECT_EQ(views[9]->FindControl(1462)->GetInnerText(), L"SOCKS 5s");
+    EXPECT_EQ(views.Find(9, 1462)->GetInnerText(), L"SOCKS 5s");
 }
 
 TEST_F(ProgramResources, ModuleIconAndBrowserPages) {

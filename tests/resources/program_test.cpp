@@ -4,13 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
 #include <string>
 
 #include "resource_checks.h"
-#include "ui/bkdlgview.h"
-#include "ui/bkwnd.h"
 
 namespace {
 
@@ -70,17 +66,11 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
         {118, 1013, "imgbtn", "btn_closeedit", nullptr, 4}, {118, 1014, "imgbtn", "btn_search_push", nullptr, 4},
         {118, 1015, "imgbtn", "btn_setting", nullptr, 4},
     };
-    auto layouts = ProgramLayouts();
+    LayoutViews views;
     auto skins = SkinTableEntries();
-    std::map<UINT, std::unique_ptr<CBkDialogView>> views;
     for (const Item& item : items) {
         SCOPED_TRACE(std::to_string(item.layout) + "/" + std::to_string(item.id));
-        auto& view = views[item.layout];
-        if (!view) {
-            view.reset(new CBkDialogView);
-            ASSERT_TRUE(view->XmlLoad(layouts[item.layout]));
-        }
-        CBkWindow* wnd = view->FindControl(item.id);
+        CBkWindow* wnd = views.Find(item.layout, item.id);
         ASSERT_NE(wnd, nullptr);
         EXPECT_TRUE(wnd->IsClass(item.element));
         if (item.cls) {
@@ -91,18 +81,20 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
             EXPECT_GE(SubImageCount(skins[item.skin]), item.states);
         }
     }
-    EXPECT_FALSE(views[116]->FindControl(1013)->IsVisible(FALSE)) << "the clear button starts hidden";
-    EXPECT_EQ(views[116]->FindControl(1012)->GetInnerText(), BkString::Get(2));
-    EXPECT_EQ(views[117]->FindControl(1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x672C\x5730\x6587\x4EF6");
-    EXPECT_FALSE(views[117]->FindControl(200)->IsVisible(FALSE));
-    EXPECT_EQ(views[121]->FindControl(1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x7F51\x7EDC\x8D44\x6E90");
-    EXPECT_EQ(views[125]->FindControl(401)->GetInnerText(), L"\x641C\x7D22\x7535\x8111\x6587\x4EF6");   // 搜索电脑文件
-    EXPECT_EQ(views[125]->FindControl(402)->GetInnerText(), L"\x641C\x7D22\x5220\x9664\x6587\x4EF6");   // 搜索删除文件
-    EXPECT_EQ(views[125]->FindControl(403)->GetInnerText(), L"\x641C\x7D22\x7F51\x7EDC\x8D44\x6E90");   // 搜索网络资源
-    EXPECT_EQ(views[126]->FindControl(5002)->GetInnerText(), L"\x4E0D\x518D\x663E\x793A\x6B64\x5BF9\x8BDD\x6846");
-    EXPECT_EQ(views[126]->FindControl(5004)->GetInnerText(), L"\x6211\x77E5\x9053\x4E86");   // 我知道了
-    EXPECT_FALSE(views[115]->FindControl(2001)->IsVisible(FALSE)) << "the content edit shows on a click";
-    for (UINT panel : {6000u, 7000u}) EXPECT_FALSE(views[124]->FindControl(panel)->IsVisible(FALSE)) << panel;
+    EXPECT_FALSE(views.Find(116, 1013)->IsVisible(FALSE)) << "the clear button starts hidden";
+    EXPECT_EQ(views.Find(116, 1012)->GetInnerText(), BkString::Get(2));
+    EXPECT_EQ(views.Find(117, 1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x672C\x5730\x6587\x4EF6");
+    EXPECT_FALSE(views.Find(117, 200)->IsVisible(FALSE));
+    EXPECT_EQ(views.Find(121, 1000)->GetInnerText(), std::wstring(5, L'\x00A0') + L"\x7F51\x7EDC\x8D44\x6E90");
+    EXPECT_EQ(views.Find(125, 401)->GetInnerText(), L"\x641C\x7D22\x7535\x8111\x6587\x4EF6");   // 搜索电脑文件
+    EXPECT_EQ(views.Find(125, 402)->GetInnerText(), L"\x641C\x7D22\x5220\x9664\x6587\x4EF6");   // 搜索删除文件
+    EXPECT_EQ(views.Find(125, 403)->GetInnerText(), L"\x641C\x7D22\x7F51\x7EDC\x8D44\x6E90");   // 搜索网络资源
+    EXPECT_EQ(views.Find(126, 5002)->GetInnerText(), L"\x4E0D\x518D\x663E\x793A\x6B64\x5BF9\x8BDD\x6846");
+    EXPECT_EQ(views.Find(126, 5004)->GetInnerText(), L"\x6211\x77E5\x9053\x4E86");   // 我知道了
+    EXPECT_FALSE(views.Find(115, 2001)->IsVisible(FALSE)) << "the content edit shows on a click";
+    for (UINT panel : {6000u, 7000u}) {
+        EXPECT_FALSE(views.Find(124, panel)->IsVisible(FALSE)) << panel;
+    }
 }
 
 std::wstring MenuText(HMENU menu, UINT pos) {

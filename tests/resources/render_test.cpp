@@ -13,6 +13,7 @@
 
 #include "resources/resource_ids.h"
 #include "drawing.h"
+#include "resource_checks.h"
 #include "ui/bkresmanager.h"
 #include "ui/bkskin.h"
 #include "ui/bkstring.h"
@@ -22,15 +23,8 @@ namespace {
 
 using namespace resource_checks;
 
-class ProgramDrawing : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        BkResManager::SetResourcePath(nullptr);
-        ASSERT_TRUE(BkString::Load());
-        ASSERT_TRUE(BkStyle::LoadStyles());
-        ASSERT_TRUE(BkSkin::LoadSkins());
-    }
-};
+// The tables loaded as for the resource checks.
+class ProgramDrawing : public ProgramResources {};
 
 TEST_F(ProgramDrawing, BarIsAnOpaqueSurfaceOnATranslucentShadow) {
     Drawing bar(IDR_LAYOUT_DOCK, 800, 73);

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "ui/bkskin.h"
 #include "ui/bkstring.h"
 #include "ui/bkstyle.h"
+#include "ui/bkdlgview.h"
+#include "ui/bkwnd.h"
 #include "ui/bkxml.h"
 
 namespace resource_checks {
@@ -81,6 +84,25 @@ inline int SubImageCount(const SkinEntry& skin) {
 inline bool StyleExists(const std::string& name) {
     return name.empty() || &BkStyle::GetStyle(name) != &BkStyle::GetStyle(std::string());
 }
+
+// The program's layouts loaded into views on first use, to find items by id.
+class LayoutViews {
+public:
+    LayoutViews() : layouts_(ProgramLayouts()) {}
+    // The item, or null when the layout or the item is missing.
+    CBkWindow* Find(UINT layout, UINT id) {
+        auto& view = views_[layout];
+        if (!view) {
+            view.reset(new CBkDialogView);
+            if (!layouts_.count(layout) || !view->XmlLoad(layouts_[layout])) return nullptr;
+        }
+        return view->FindControl(id);
+    }
+
+private:
+    std::map<UINT, std::string> layouts_;
+    std::map<UINT, std::unique_ptr<CBkDialogView>> views_;
+};
 
 class ProgramResources : public ::testing::Test {
 protected:
