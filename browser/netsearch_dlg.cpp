@@ -100,6 +100,12 @@ void CNetSearchDlg::FollowVisibility(bool shown) {
 }
 
 LRESULT CNetSearchDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+    // The panel is named after its title strip (window lists, accessibility).
+    if (CBkWindow* title = m_richView.FindControl(IDC_NETSEARCH_TOP_EDGE)) {
+        std::wstring text = title->GetInnerText();
+        const size_t first = text.find_first_not_of(L" \u00A0");
+        SetWindowText(first == std::wstring::npos ? L"" : text.c_str() + first);
+    }
     ModifyStyleEx(0, WS_EX_LAYERED);
     BkUpdateLayeredView(Handle(), m_richView);
     // Owned by the panel: it stays above it and never outlives it.
@@ -169,7 +175,11 @@ LRESULT CNetSearchDlg::OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 }
 
 LRESULT CNetSearchDlg::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-    CancelDrag();
+    // Dragging the top edge up takes the pointer out of the panel; while the
+    // view still holds the pressed button's capture the mouse is not lost
+    // (some systems report the leave all the same).
+    const bool held = ::GetCapture() == m_richView.Handle() && (::GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+    if (!held) CancelDrag();
     bHandled = FALSE;
     return 0;
 }

@@ -219,6 +219,7 @@ TEST(NetSearchProduct, ProgramLayoutsGiveTheStripsAndTheBrowserPlace) {
         ASSERT_TRUE(top != nullptr && bottom != nullptr);
         EXPECT_NE(top->GetInnerText().find(L"\u7f51\u7edc\u8d44\u6e90"), std::wstring::npos);  // 网络资源
         EXPECT_EQ(bottom->GetRect().bottom, 590 - 6);
+        EXPECT_EQ(panel.GetWindowText(), L"\u7f51\u7edc\u8d44\u6e90");  // named after the strip
         CNetSearchCtrl& view = panel.GetWebView();
         ASSERT_TRUE(view.IsWindow());
         EXPECT_EQ(view.GetWindowRect(), (RECT{118, 122, 732, 674}));
