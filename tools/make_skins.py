@@ -192,14 +192,6 @@ def sd_polygon(points):
     return f
 
 
-def sd_union(*fs):
-    return lambda x, y: min(f(x, y) for f in fs)
-
-
-def sd_subtract(a, b):
-    return lambda x, y: max(a(x, y), -b(x, y))
-
-
 # ---------------------------------------------------------------- shared pieces
 
 def drop_shadow(c, x0, y0, x1, y1, r, spread=SHADOW_SPREAD, alpha=SHADOW_ALPHA, dy=1.0):
@@ -361,7 +353,6 @@ def icon_cross(c, cx, cy, half, col, width=STROKE):
 # The drawing functions return a Canvas.
 
 SKINS = []
-ICONS = []
 
 
 def skin(name, res_id, element="png", **attrs):
