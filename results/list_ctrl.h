@@ -54,6 +54,7 @@ public:
     ~OListCtrl() override;
 
     static UINT WindowClassStyle() { return CS_DBLCLKS; }
+    static const wchar_t* WindowClassName() { return L"LumsekResultList"; }
 
     void SetOwner(TOwner* owner) { owner_ = owner; }
     TOwner* GetOwner() const { return owner_; }

@@ -31,6 +31,9 @@ public:
     CSearchResultWnd();
     ~CSearchResultWnd() override;
 
+    // A fixed class name, so tools and tests can find the window.
+    static const wchar_t* WindowClassName() { return L"LumsekSearchResult"; }
+
     // The result panel; every private message goes there.
     void SetOwner(HWND owner) { owner_ = owner; }
     HWND GetOwnerWindow() const { return owner_; }

@@ -1,0 +1,66 @@
+# The result list under the real program: rows of a search, the action bar of
+# the row under the mouse, clicks with Ctrl, and the list's keys.
+# shellcheck shell=bash
+
+left=$(((1280 - 800) / 2))
+
+# "x y right bottom" of the visible result window.
+result_rect() {
+  probe windows | awk -F'|' '$1 == "LumsekSearchResult" { print $3; exit }'
+}
+result_shown() { [ -n "$(result_rect)" ]; }
+
+log "start and wait for the first scan of F:"
+e2e_start
+probe wait-shell 60 >/dev/null || fail "no owner window after start"
+wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
+sleep 3
+
+log "search: the result list shows the rows"
+xdotool mousemove --sync $((left + 400)) 1
+sleep 1
+click_at $((left + 200)) 40
+xdotool type --delay 60 quarterly
+wait_until 10 result_shown || fail "no result list after typing"
+read -r rl rt rr rb < <(result_rect)
+log "result list at $rl $rt $rr $rb"
+
+log "the copy-path button of the row under the mouse copies that row's path"
+# Row 0 is expanded: 25 px header, its buttons 29 px below the row's top,
+# copy path the fourth one from x 284.
+xdotool mousemove --sync $((rl + 500)) $((rt + 30))
+sleep 0.3
+click_at $((rl + 300)) $((rt + 25 + 40))
+wait_until 5 probe clipboard-text || fail "nothing on the clipboard after copy path"
+got="$(probe clipboard-text)"
+log "clipboard: $got"
+case "$got" in
+  'F:\quarterly_report.txt' | 'F:\项目资料\quarterly_notes.txt') ;;
+  *) fail "copy path gave: $got" ;;
+esac
+first="$got"
+
+log "Ctrl-click both rows, then copy their paths from the action bar"
+click_at $((rl + 500)) $((rt + 30))
+xdotool keydown ctrl
+sleep 0.2
+click_at $((rl + 500)) $((rt + 25 + 58 + 10))
+xdotool keyup ctrl
+sleep 0.3
+xdotool mousemove --sync $((rl + 500)) $((rt + 30))
+sleep 0.3
+click_at $((rl + 300)) $((rt + 25 + 40))
+sleep 1
+got="$(probe clipboard-text | sed '/^$/d' | sort)"
+want="$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)"
+[ "$got" = "$want" ] || fail "paths of the selection:
+$got"
+
+log "End selects the last row only; Ctrl+C copies that file"
+xdotool key End
+sleep 0.3
+xdotool key ctrl+c
+wait_until 5 probe clipboard-files || fail "no file list on the clipboard"
+got="$(probe clipboard-files)"
+[ "$got" != "$first" ] || fail "End did not move to the last row: $got"
+log "clipboard files: $got"
