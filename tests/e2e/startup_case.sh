@@ -13,7 +13,8 @@ e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 [ "$(probe count-shells)" = 1 ] || fail "not exactly one owner window"
 wait_until 15 probe tray-icon || fail "no tray icon"
-probe hotkey-taken >/dev/null || fail "Ctrl+Q is not registered"
+# The hot key is registered after the bar is made, a moment after the tray icon.
+wait_until 15 probe hotkey-taken || fail "Ctrl+Q is not registered"
 
 log "second instance ends before any window"
 first_pid=$E2E_LUMSEK_PID
