@@ -143,21 +143,27 @@ bool CCollationKeys::AppendKey(const char* text, size_t length, std::string& out
         count = static_cast<size_t>(n);
     }
 
+    // Written through a pointer into room for the longest key: 3 bytes per
+    // weighted character or 4 per set-aside mark, the marks and the end.
     const size_t start = out.size();
-    out.reserve(start + 3 * count + 8);
+    out.resize(start + 4 * count + 5);
+    unsigned char* const begin = reinterpret_cast<unsigned char*>(&out[start]);
+    unsigned char* p = begin;
     size_t weighted = 0, setAside = 0;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t entry = units_[wide[i]];
         switch (entry >> 24) {
         case kPrimary3:
-            out.push_back(static_cast<char>(entry >> 16));
-            out.push_back(static_cast<char>(entry >> 8));
-            out.push_back(static_cast<char>(entry));
+            p[0] = static_cast<unsigned char>(entry >> 16);
+            p[1] = static_cast<unsigned char>(entry >> 8);
+            p[2] = static_cast<unsigned char>(entry);
+            p += 3;
             ++weighted;
             break;
         case kPrimary2:
-            out.push_back(static_cast<char>(entry >> 16));
-            out.push_back(static_cast<char>(entry >> 8));
+            p[0] = static_cast<unsigned char>(entry >> 16);
+            p[1] = static_cast<unsigned char>(entry >> 8);
+            p += 2;
             ++weighted;
             break;
         case kSetAside:
@@ -172,7 +178,8 @@ bool CCollationKeys::AppendKey(const char* text, size_t length, std::string& out
         out.resize(start);
         return false;
     }
-    out.append(kSectionMarks, 4);
+    std::memcpy(p, kSectionMarks, 4);
+    p += 4;
     if (setAside) {
         // Each set-aside mark: 0xFFFF less where it stands among the primary
         // weights, then its weight.
@@ -184,12 +191,14 @@ bool CCollationKeys::AppendKey(const char* text, size_t length, std::string& out
                 continue;
             }
             const uint32_t position = 0xFFFF - static_cast<uint32_t>(before / 2);
-            out.push_back(static_cast<char>(position >> 8));
-            out.push_back(static_cast<char>(position));
-            out.push_back(static_cast<char>(entry >> 8));
-            out.push_back(static_cast<char>(entry));
+            p[0] = static_cast<unsigned char>(position >> 8);
+            p[1] = static_cast<unsigned char>(position);
+            p[2] = static_cast<unsigned char>(entry >> 8);
+            p[3] = static_cast<unsigned char>(entry);
+            p += 4;
         }
     }
-    out.push_back('\0');
+    *p++ = 0;
+    out.resize(start + static_cast<size_t>(p - begin));
     return true;
 }

@@ -48,3 +48,7 @@ private:
     bool positionByBytes_ = true;
     unsigned shares_ = 1;
 };
+
+// Counts the sorts in which lstrcmpiA disagreed with the order of the keys
+// (the sort then checked or compared with lstrcmpiA itself): a diagnostic.
+extern volatile LONG g_SortKeyDisagreements;

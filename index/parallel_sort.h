@@ -35,33 +35,35 @@ struct Job {
     }
 };
 
-// Sorts in `parts` parts (at most the workers' shares). False when `stop`
-// was seen set between the steps (the array is then in some order of its own
-// elements).
+// Sorts items[0, n) in `parts` parts (at most the workers' shares). False
+// when `stop` was seen set between the steps (the items are then in some
+// order of their own).
 template <class T, class Less>
-bool Sort(std::vector<T>& items, Less less, CSearchWorkers& workers, unsigned parts, volatile long* stop) {
-    const size_t n = items.size();
+bool Sort(T* items, size_t n, Less less, CSearchWorkers& workers, unsigned parts, volatile long* stop) {
     parts = std::min(parts, workers.Shares());
     if (n < 32768 || parts < 2) {
-        std::sort(items.begin(), items.end(), less);
+        std::sort(items, items + n, less);
         return !*stop;
     }
     std::vector<size_t> bounds(parts + 1);
     for (unsigned i = 0; i <= parts; ++i) bounds[i] = n * i / parts;
     std::vector<T> temp(n);
-    Job<T, Less> job{items.data(), temp.data(), bounds.data(), parts, 1, less};
+    Job<T, Less> job{items, temp.data(), bounds.data(), parts, 1, less};
     workers.Run(&Job<T, Less>::SortPart, &job, parts);
-    bool inTemp = false;
     for (unsigned width = 1; width < parts; width *= 2) {
         if (*stop) return false;
         job.width = width;
         const unsigned pairs = (parts + 2 * width - 1) / (2 * width);
         workers.Run(&Job<T, Less>::MergePair, &job, pairs);
         std::swap(job.data, job.temp);
-        inTemp = !inTemp;
     }
-    if (inTemp) items.swap(temp);
+    if (job.data != items) std::copy(job.data, job.data + n, items);
     return !*stop;
+}
+
+template <class T, class Less>
+bool Sort(std::vector<T>& items, Less less, CSearchWorkers& workers, unsigned parts, volatile long* stop) {
+    return Sort(items.data(), items.size(), less, workers, parts, stop);
 }
 
 } // namespace parallel_sort

@@ -19,6 +19,8 @@
 #include "index/search_workers.h"
 #include "platform/trace.h"
 
+volatile LONG g_SortKeyDisagreements = 0;
+
 namespace {
 
 constexpr size_t kRowsPerLock = 8192;
@@ -28,6 +30,10 @@ constexpr size_t kPathSlack = 64;
 // Deepest folder chain composed; deeper ones are left to GetFullPath.
 constexpr int kMaxComposedDepth = 250;
 constexpr uint32_t kNoText = 0xFFFFFFFFu;
+// Runs of keys this short are ordered by comparing them whole.
+constexpr size_t kCompareRun = 48;
+// Keys longer than this on average are sorted by comparing them whole.
+constexpr size_t kLongKeyBytes = 96;
 
 const char kNoExtension[] = "\x01";
 
@@ -208,6 +214,11 @@ struct KeyRef {
     uint32_t text;
 };
 
+// Keys order[begin, end) agree in their bytes before `depth`.
+struct KeyRun {
+    size_t begin, end, depth;
+};
+
 struct Ranking {
     const TextSet* texts;
     const CCollationKeys* table;  // null: system keys only
@@ -218,23 +229,92 @@ struct Ranking {
     std::vector<uint8_t> keyShare;
     std::vector<uint8_t> emulated;  // the key came from the table
     std::vector<KeyRef> order;
+    std::vector<KeyRun> runs;  // of keys equal so far, left to RefineRuns
     std::vector<int8_t> neighbour;  // sign of lstrcmpiA(order[i-1], order[i])
     volatile bool aborted = false;
 
     const unsigned char* Key(uint32_t t) const {
         return reinterpret_cast<const unsigned char*>(blocks[keyShare[t]].data()) + keyAt[t];
     }
-    size_t common = 0;  // bytes every key begins with
-    int Compare(const KeyRef& a, const KeyRef& b) const {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-        const size_t la = keyLength[a.text], lb = keyLength[b.text], shorter = std::min(la, lb);
-        if (shorter > common + 8) {
-            const int c = std::memcmp(Key(a.text) + common + 8, Key(b.text) + common + 8, shorter - common - 8);
+    // The 8 key bytes from `depth` on, big-endian, zero past the key's end.
+    uint64_t PrefixAt(uint32_t t, size_t depth) const {
+        const unsigned char* key = Key(t);
+        const size_t length = keyLength[t];
+        uint64_t prefix = 0;
+        if (depth + 8 <= length) {
+            for (size_t b = 0; b < 8; ++b) prefix = (prefix << 8) | key[depth + b];
+        } else {
+            for (size_t b = depth; b < depth + 8; ++b) prefix = (prefix << 8) | (b < length ? key[b] : 0);
+        }
+        return prefix;
+    }
+    // The keys' bytes, then their lengths; CompareFrom for keys known to
+    // agree before `depth`.
+    int CompareFrom(uint32_t a, uint32_t b, size_t depth) const {
+        const size_t la = keyLength[a], lb = keyLength[b], shorter = std::min(la, lb);
+        if (shorter > depth) {
+            const int c = std::memcmp(Key(a) + depth, Key(b) + depth, shorter - depth);
             if (c != 0) return c;
         }
         return la < lb ? -1 : la > lb ? 1 : 0;
     }
+    int Compare(uint32_t a, uint32_t b) const { return CompareFrom(a, b, 0); }
 };
+
+bool ByPrefix(const KeyRef& a, const KeyRef& b) { return a.prefix != b.prefix ? a.prefix < b.prefix : a.text < b.text; }
+
+// Orders each run of keys that agree on their first 8 bytes, 8 more bytes at
+// a time, as a most-significant-digit radix sort goes; share i takes every
+// shares-th run.
+void RefineRuns(void* context, unsigned share) {
+    Ranking& r = *static_cast<Ranking*>(context);
+    std::vector<KeyRef>& order = r.order;
+    using Range = KeyRun;
+    std::vector<Range> stack;
+    auto pushRuns = [&](size_t begin, size_t end, size_t depth) {
+        for (size_t i = begin; i < end;) {
+            size_t j = i + 1;
+            while (j < end && order[j].prefix == order[i].prefix) ++j;
+            if (j - i > 1) stack.push_back(Range{i, j, depth});
+            i = j;
+        }
+    };
+    for (size_t k = share; k < r.runs.size(); k += r.shares) stack.push_back(r.runs[k]);
+    size_t steps = 0;
+    while (!stack.empty()) {
+        if ((++steps & 255) == 0 && g_bSearchAbort) {
+            r.aborted = true;
+            return;
+        }
+        const Range range = stack.back();
+        stack.pop_back();
+        if (range.end - range.begin <= kCompareRun) {
+            // Few keys left: compared whole from `depth` on (siblings of a
+            // deep folder agree on many bytes, which 8 at a time would take
+            // many rounds).
+            std::sort(order.begin() + range.begin, order.begin() + range.end, [&r, &range](const KeyRef& a, const KeyRef& b) {
+                const int c = r.CompareFrom(a.text, b.text, range.depth);
+                return c != 0 ? c < 0 : a.text < b.text;
+            });
+            continue;
+        }
+        bool longer = false;
+        for (size_t k = range.begin; k < range.end; ++k) {
+            longer = longer || r.keyLength[order[k].text] > range.depth;
+            order[k].prefix = r.PrefixAt(order[k].text, range.depth);
+        }
+        if (!longer) {
+            // Every key ended: equal bytes; shorter keys first, then by text.
+            std::sort(order.begin() + range.begin, order.begin() + range.end, [&r](const KeyRef& a, const KeyRef& b) {
+                const uint32_t la = r.keyLength[a.text], lb = r.keyLength[b.text];
+                return la != lb ? la < lb : a.text < b.text;
+            });
+            continue;
+        }
+        std::sort(order.begin() + range.begin, order.begin() + range.end, ByPrefix);
+        pushRuns(range.begin, range.end, range.depth + 8);
+    }
+}
 
 void MakeKeys(void* context, unsigned share) {
     Ranking& r = *static_cast<Ranking*>(context);
@@ -273,6 +353,7 @@ void CheckNeighbours(void* context, unsigned share) {
 }
 
 enum class RankOutcome { Ranked, Unconfirmed, Aborted };
+RankOutcome ConfirmAndRank(Ranking& r, std::vector<uint32_t>& rank, CSearchWorkers& workers);
 
 // Ranks the distinct texts: equal ranks for texts that lstrcmpiA calls equal,
 // increasing as it orders them.
@@ -309,39 +390,86 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
         }
     }
 
-    // Every comparison starts at the first byte where keys differ at all (the
-    // results of one search often share their first letters), and the 8
-    // bytes from there are kept beside the text number.
+    // The first pass starts where the keys begin to differ at all: the
+    // results of one search often share their first letters.
     size_t common = n > 0 ? r.keyLength[0] : 0;
     for (size_t i = 1; i < n && common > 0; ++i) {
         const unsigned char* a = r.Key(0);
         const unsigned char* b = r.Key(static_cast<uint32_t>(i));
-        size_t same = 0;
         const size_t limit = std::min<size_t>(common, r.keyLength[i]);
+        size_t same = 0;
         while (same < limit && a[same] == b[same]) ++same;
         common = same;
     }
-    r.common = common;
     r.order.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        uint64_t prefix = 0;
-        const unsigned char* key = r.Key(static_cast<uint32_t>(i));
-        for (size_t b = common; b < common + 8; ++b) prefix = (prefix << 8) | (b < r.keyLength[i] ? key[b] : 0);
-        r.order[i] = KeyRef{prefix, static_cast<uint32_t>(i)};
+    for (size_t i = 0; i < n; ++i) r.order[i] = KeyRef{r.PrefixAt(static_cast<uint32_t>(i), common), static_cast<uint32_t>(i)};
+    if (!parallel_sort::Sort(r.order, ByPrefix, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
+    // Long keys (paths) are compared whole: keys of one folder's subfolders
+    // agree on most of their bytes, which 8 at a time would take many rounds.
+    size_t totalLength = 0;
+    for (size_t i = 0; i < n; ++i) totalLength += r.keyLength[i];
+    if (totalLength > kLongKeyBytes * n) {
+        const size_t from = common + 8;
+        auto whole = [&r, from](const KeyRef& a, const KeyRef& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            const int c = r.CompareFrom(a.text, b.text, from);
+            return c != 0 ? c < 0 : a.text < b.text;
+        };
+        if (!parallel_sort::Sort(r.order, whole, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
+        return ConfirmAndRank(r, rank, workers);
     }
-    const Ranking& cr = r;
-    auto less = [&cr](const KeyRef& a, const KeyRef& b) {
-        const int c = cr.Compare(a, b);
-        return c != 0 ? c < 0 : a.text < b.text;
+
+    // Runs too large for one share are taken a level further on every share
+    // first; the rest are shared out whole.
+    const size_t large = std::max<size_t>(65536, n / (2 * r.shares));
+    std::vector<KeyRun> pending;
+    auto findRuns = [&r](size_t begin, size_t end, size_t depth, std::vector<KeyRun>& out) {
+        for (size_t i = begin; i < end;) {
+            size_t j = i + 1;
+            while (j < end && r.order[j].prefix == r.order[i].prefix) ++j;
+            if (j - i > 1) out.push_back(KeyRun{i, j, depth});
+            i = j;
+        }
     };
-    if (!parallel_sort::Sort(r.order, less, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
+    findRuns(0, n, common + 8, pending);
+    while (!pending.empty()) {
+        std::vector<KeyRun> next;
+        for (const KeyRun& run : pending) {
+            bool longer = false;
+            if (run.end - run.begin >= large) {
+                for (size_t k = run.begin; k < run.end; ++k) {
+                    longer = longer || r.keyLength[r.order[k].text] > run.depth;
+                    r.order[k].prefix = r.PrefixAt(r.order[k].text, run.depth);
+                }
+            }
+            if (!longer) {
+                r.runs.push_back(run);  // small, or every key ended: RefineRuns orders it
+                continue;
+            }
+            if (!parallel_sort::Sort(r.order.data() + run.begin, run.end - run.begin, ByPrefix, workers, r.shares,
+                                     &g_bSearchAbort)) {
+                return RankOutcome::Aborted;
+            }
+            findRuns(run.begin, run.end, run.depth + 8, next);
+        }
+        pending.swap(next);
+    }
+    workers.Run(&RefineRuns, &r, r.shares);
+    if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
+    return ConfirmAndRank(r, rank, workers);
+}
+
+// Confirms the order of the ranked keys with lstrcmpiA and gives the ranks.
+RankOutcome ConfirmAndRank(Ranking& r, std::vector<uint32_t>& rank, CSearchWorkers& workers) {
+    const TextSet& texts = *r.texts;
+    const size_t n = r.order.size();
 
     // lstrcmpiA confirms the order of neighbours: a sample when the sort is
     // large, every pair when it is small or a sampled pair disagrees.
     r.neighbour.assign(n, 0);
     bool confirmedAll = false;
     auto agrees = [&r](size_t i, int c) {
-        const int k = r.Compare(r.order[i - 1], r.order[i]);
+        const int k = r.Compare(r.order[i - 1].text, r.order[i].text);
         return (k == 0) == (c == 0) && c <= 0;
     };
     const size_t kSampled = 512;
@@ -355,6 +483,7 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
             const int c = ::lstrcmpiA(texts.Text(r.order[i - 1].text), texts.Text(r.order[i].text));
             if (!agrees(i, c)) {
                 platform::Trace("SortThreadProc: a sampled pair disagrees with lstrcmpiA; checking every pair");
+                ::InterlockedIncrement(&g_SortKeyDisagreements);
                 workers.Run(&CheckNeighbours, &r, r.shares);
                 if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
                 confirmedAll = true;
@@ -370,7 +499,7 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
             if (confirmedAll) {
                 if (r.neighbour[i] > 0) return RankOutcome::Unconfirmed;
                 if (r.neighbour[i] < 0) ++next;
-            } else if (r.Compare(r.order[i - 1], r.order[i]) != 0) {
+            } else if (r.Compare(r.order[i - 1].text, r.order[i].text) != 0) {
                 ++next;
             }
         }
@@ -485,13 +614,15 @@ unsigned CIndexManager::SortResults() {
     }
 
     EnsureSearchWorkers();
-    // Helpers that would only wait for a busy processor are left out.
-    const unsigned shares = searchWorkers_->SharesForNow();
+    // Every helper takes part: on a busy machine more threads still get more
+    // processor time for a sort of this length.
+    const unsigned shares = searchWorkers_->Shares();
     if (textKey) {
         std::vector<uint32_t> rank;
         RankOutcome outcome = RankTexts(texts, rank, *searchWorkers_, shares);
         if (outcome == RankOutcome::Aborted) return 0;
         if (outcome == RankOutcome::Unconfirmed) {
+            ::InterlockedIncrement(&g_SortKeyDisagreements);
             // The keys and lstrcmpiA disagree: order with lstrcmpiA itself.
             platform::Trace("SortThreadProc: sort keys disagree with lstrcmpiA; comparing directly");
             std::vector<uint32_t> order(count);

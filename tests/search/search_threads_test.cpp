@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "index/collation.h"
 #include "index/index_manager.h"
 #include "index/search_messages.h"
 #include "platform/strconv.h"
@@ -561,80 +562,88 @@ TEST_F(SearchThreads, NarrowingSeesRecordsChangedSinceThePreviousSearch) {
 namespace {
 
 TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
-    std::mt19937 rng(2024);
-    const char* const parts[] = {"a", "B", "ab", "Ab", "-", "_", "'", "1", "10", "2", " ", "文", "档", ".", "x"};
-    const char* const exts[] = {"", ".doc", ".DOC", ".txt", ".Txt", ".", ".a-b", ".ab"};
-    std::vector<Entry> entries = {{5, 5, ".", kDir, 0, 0}};
-    std::vector<uint32_t> folders = {5};
-    // Enough folders that only a sample of neighbours is confirmed.
-    for (uint32_t slot = 50; slot < 12000; ++slot) {
-        std::wstring name;
-        int n = 1 + rng() % 4;
-        for (int i = 0; i < n; ++i) name += platform::Utf8ToWide(parts[rng() % 15]);
-        bool dir = rng() % 4 == 0;
-        if (!dir) name += platform::Utf8ToWide(exts[rng() % 8]);
-        uint32_t father = folders[rng() % folders.size()];
-        entries.push_back({slot, father, platform::WideToAnsi(name), dir ? kDir : kFile, 0, static_cast<int64_t>(slot)});
-        if (dir) folders.push_back(slot);
-    }
-    // Paths that GetFullPath does not write plainly: a parent that is a file,
-    // a loop, a chain longer than a path may be, and a name whose second byte
-    // is 0x5C (a trail byte in code page 936).
-    uint32_t slot = 12000;
-    entries.push_back({slot, 60, "x-file.txt", kFile, 0, slot});
-    entries.push_back({slot + 1, slot, "under-a-file.txt", kFile, 0, slot + 1});
-    entries.push_back({slot + 2, slot + 3, "loop-a", kDir, 0, slot + 2});
-    entries.push_back({slot + 3, slot + 2, "loop-b", kDir, 0, slot + 3});
-    entries.push_back({slot + 4, slot + 3, "in-loop.doc", kFile, 0, slot + 4});
-    slot += 5;
-    uint32_t father = 5;
-    for (int depth = 0; depth < 30; ++depth, ++slot) {
-        entries.push_back({slot, father, std::string(20, static_cast<char>('a' + depth % 26)) + "-", kDir, 0, slot});
-        entries.push_back({slot + 1000, slot, "deep'" + std::to_string(depth) + ".txt", kFile, 0, slot + 1000});
-        father = slot;
-    }
-    entries.push_back({slot, 60, "\x81\x5c" "name.txt", kFile, 0, slot});
-    entries.push_back({slot + 1, 5, "\x81\x5c" "dir", kDir, 0, slot + 1});
-    entries.push_back({slot + 2, slot + 1, "in-5c-dir.txt", kFile, 0, slot + 2});
-    Load(entries);
-    ASSERT_GT(Search(MakeQuery(L"")).count, 11000u);
-
-    struct Row {
-        int64_t id;
-        std::string name, folder, ext;
-        bool dir;
-    };
-    auto snapshot = [&] {
-        std::vector<Row> rows;
-        IndexRecord r;
-        std::string name, path;
-        for (size_t i = 0; manager_->GetResultRecord(i, &r); ++i) {
-            manager_->GetResultName(i, &name);
-            manager_->GetResultPath(i, &path);
-            size_t slash = path.rfind('\\');
-            size_t dot = name.rfind('.');
-            std::string ext = (dot == std::string::npos || dot + 1 == name.size()) ? std::string("\x01") : name.substr(dot + 1);
-            rows.push_back({r.Size, name, slash == std::string::npos ? "" : path.substr(0, slash), ext,
-                            (r.Flags & IRF_DIRECTORY) != 0});
+    // Short folder names, then long ones: long path keys are ordered by
+    // comparing them whole, short ones a few bytes at a time.
+    for (const std::string& folderLead : {std::string(), std::string(50, 'F') + "-x'"}) {
+        std::mt19937 rng(2024);
+        const char* const parts[] = {"a", "B", "ab", "Ab", "-", "_", "'", "1", "10", "2", " ", "文", "档", ".", "x"};
+        const char* const exts[] = {"", ".doc", ".DOC", ".txt", ".Txt", ".", ".a-b", ".ab"};
+        std::vector<Entry> entries = {{5, 5, ".", kDir, 0, 0}};
+        std::vector<uint32_t> folders = {5};
+        // Enough folders that only a sample of neighbours is confirmed.
+        for (uint32_t slot = 50; slot < 12000; ++slot) {
+            std::wstring name;
+            int n = 1 + rng() % 4;
+            for (int i = 0; i < n; ++i) name += platform::Utf8ToWide(parts[rng() % 15]);
+            bool dir = rng() % 4 == 0;
+            if (!dir) name += platform::Utf8ToWide(exts[rng() % 8]);
+            uint32_t father = folders[rng() % folders.size()];
+            const std::string ansi = platform::WideToAnsi(name);
+            entries.push_back({slot, father, dir ? folderLead + ansi : ansi, dir ? kDir : kFile, 0, static_cast<int64_t>(slot)});
+            if (dir) folders.push_back(slot);
         }
-        return rows;
-    };
-    auto ids = [](const std::vector<Row>& rows) {
-        std::vector<int64_t> out;
-        for (const Row& r : rows) out.push_back(r.id);
-        return out;
-    };
-    for (int key : {SORT_BY_NAME, SORT_BY_TYPE, SORT_BY_PATH, SORT_BY_NAME}) {
-        std::vector<Row> want = snapshot();
-        std::stable_sort(want.begin(), want.end(), [key](const Row& a, const Row& b) {
-            if (key == SORT_BY_NAME) return lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
-            if (key == SORT_BY_PATH) return lstrcmpiA(a.folder.c_str(), b.folder.c_str()) < 0;
-            if (a.dir || b.dir) return a.dir && !b.dir;
-            return lstrcmpiA(a.ext.c_str(), b.ext.c_str()) < 0;
-        });
-        ASSERT_TRUE(manager_->StartSort(key));
-        EXPECT_EQ(window_.Next().detail, -1);
-        EXPECT_EQ(ResultSlots(*manager_), ids(want)) << "key " << key;
+        // Paths that GetFullPath does not write plainly: a parent that is a file,
+        // a loop, a chain longer than a path may be, and a name whose second byte
+        // is 0x5C (a trail byte in code page 936).
+        uint32_t slot = 12000;
+        entries.push_back({slot, 60, "x-file.txt", kFile, 0, slot});
+        entries.push_back({slot + 1, slot, "under-a-file.txt", kFile, 0, slot + 1});
+        entries.push_back({slot + 2, slot + 3, "loop-a", kDir, 0, slot + 2});
+        entries.push_back({slot + 3, slot + 2, "loop-b", kDir, 0, slot + 3});
+        entries.push_back({slot + 4, slot + 3, "in-loop.doc", kFile, 0, slot + 4});
+        slot += 5;
+        uint32_t father = 5;
+        for (int depth = 0; depth < 30; ++depth, ++slot) {
+            entries.push_back({slot, father, std::string(20, static_cast<char>('a' + depth % 26)) + "-", kDir, 0, slot});
+            entries.push_back({slot + 1000, slot, "deep'" + std::to_string(depth) + ".txt", kFile, 0, slot + 1000});
+            father = slot;
+        }
+        entries.push_back({slot, 60, "\x81\x5c" "name.txt", kFile, 0, slot});
+        entries.push_back({slot + 1, 5, "\x81\x5c" "dir", kDir, 0, slot + 1});
+        entries.push_back({slot + 2, slot + 1, "in-5c-dir.txt", kFile, 0, slot + 2});
+        Load(entries);
+        ASSERT_GT(Search(MakeQuery(L"")).count, 11000u);
+
+        struct Row {
+            int64_t id;
+            std::string name, folder, ext;
+            bool dir;
+        };
+        auto snapshot = [&] {
+            std::vector<Row> rows;
+            IndexRecord r;
+            std::string name, path;
+            for (size_t i = 0; manager_->GetResultRecord(i, &r); ++i) {
+                manager_->GetResultName(i, &name);
+                manager_->GetResultPath(i, &path);
+                size_t slash = path.rfind('\\');
+                size_t dot = name.rfind('.');
+                std::string ext = (dot == std::string::npos || dot + 1 == name.size()) ? std::string("\x01") : name.substr(dot + 1);
+                rows.push_back({r.Size, name, slash == std::string::npos ? "" : path.substr(0, slash), ext,
+                                (r.Flags & IRF_DIRECTORY) != 0});
+            }
+            return rows;
+        };
+        auto ids = [](const std::vector<Row>& rows) {
+            std::vector<int64_t> out;
+            for (const Row& r : rows) out.push_back(r.id);
+            return out;
+        };
+        for (int key : {SORT_BY_NAME, SORT_BY_TYPE, SORT_BY_PATH, SORT_BY_NAME}) {
+            std::vector<Row> want = snapshot();
+            std::stable_sort(want.begin(), want.end(), [key](const Row& a, const Row& b) {
+                if (key == SORT_BY_NAME) return lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
+                if (key == SORT_BY_PATH) return lstrcmpiA(a.folder.c_str(), b.folder.c_str()) < 0;
+                if (a.dir || b.dir) return a.dir && !b.dir;
+                return lstrcmpiA(a.ext.c_str(), b.ext.c_str()) < 0;
+            });
+            const LONG disagreements = g_SortKeyDisagreements;
+            ASSERT_TRUE(manager_->StartSort(key));
+            EXPECT_EQ(window_.Next().detail, -1);
+            EXPECT_EQ(ResultSlots(*manager_), ids(want)) << "key " << key;
+            // The keys alone gave the order; lstrcmpiA only confirmed it.
+            EXPECT_EQ(g_SortKeyDisagreements, disagreements) << "key " << key;
+        }
     }
 }
 
