@@ -25,6 +25,8 @@ struct FileListHeader {
 static_assert(sizeof(FileListHeader) == 20, "CF_HDROP header is 20 bytes");
 static_assert(sizeof(FileListHeader) == sizeof(DROPFILES), "same layout as the shell's record");
 
+static_assert(sizeof(void*) != 4 || sizeof(SHELLEXECUTEINFOW) == 60, "32-bit shell execute record");
+
 constexpr UINT kSharedBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;
 
 bool Exists(const std::wstring& path) {

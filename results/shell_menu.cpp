@@ -7,6 +7,8 @@
 
 namespace {
 
+static_assert(sizeof(void*) != 4 || sizeof(CMINVOKECOMMANDINFO) == 36, "32-bit invoke record");
+
 CShellContextMenu* g_activeMenu = nullptr;
 
 // Parses a full path into an absolute item ID list through the desktop folder.
