@@ -101,6 +101,22 @@ int Clipboard(bool files) {
     return result;
 }
 
+// The "Preferred DropEffect" on the clipboard: 1 copy, 2 move.
+int ClipboardDropEffect() {
+    for (int i = 0; i < 50 && !::OpenClipboard(nullptr); ++i) ::Sleep(100);
+    int result = 1;
+    HANDLE data = ::GetClipboardData(::RegisterClipboardFormatW(L"Preferred DropEffect"));
+    if (data && ::GlobalSize(data) >= sizeof(DWORD)) {
+        if (const DWORD* effect = static_cast<const DWORD*>(::GlobalLock(data))) {
+            Print(std::to_wstring(*effect));
+            ::GlobalUnlock(data);
+            result = 0;
+        }
+    }
+    ::CloseClipboard();
+    return result;
+}
+
 int MessageBoxText(const wchar_t* title, DWORD ms) {
     HWND box = WaitForWindow(L"#32770", title, ms);
     if (!box) return Fail(L"no box");
@@ -197,5 +213,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"clipboard-text") return Clipboard(false);
     if (command == L"clipboard-files") return Clipboard(true);
+    if (command == L"clipboard-effect") return ClipboardDropEffect();
     return Fail(L"unknown command");
 }
