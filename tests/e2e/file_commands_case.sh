@@ -1,0 +1,65 @@
+# File commands on result rows through the real program: a row of drive F:
+# clicked, then Ctrl+C, Ctrl+X and Shift+Delete; what they did is read back
+# from the clipboard inside Wine and from the drive.
+# shellcheck shell=bash
+
+e2e_start
+probe wait-shell 60 >/dev/null || fail "no owner window after start"
+
+# The bar waits as a strip at the top of the screen; a click opens it.
+bar_x=640
+open_bar_and_search() { # query
+  if ! probe windows | grep -q '^Edit|'; then
+    xdotool mousemove --sync "$bar_x" 2 click 1
+    sleep 1
+  fi
+  xdotool mousemove --sync "$bar_x" 40 click 1
+  sleep 0.3
+  xdotool key ctrl+a BackSpace
+  xdotool type --delay 60 "$1"
+  sleep 2
+}
+# Clicks the first result row: under the list's header, in the result window
+# (the lowest of the program's pop-ups).
+click_first_row() {
+  local top
+  top="$(probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[2] > 73 && r[2] > best) best = r[2] } END { print best + 0 }')"
+  [ "$top" -gt 0 ] || return 1
+  xdotool mousemove --sync 400 $((top + 25 + 12)) click 1
+  sleep 0.5
+}
+copy_of() { # query: the file list that Ctrl+C on its first row puts on the clipboard
+  open_bar_and_search "$1"
+  click_first_row || return 1
+  xdotool key ctrl+c
+  sleep 0.5
+  probe clipboard-files
+}
+
+log "Ctrl+C on the first row once the drive is indexed"
+copied=""
+for _ in $(seq 12); do
+  copied="$(copy_of holiday)"
+  [ "$copied" = 'F:\photos\holiday.jpg' ] && break
+  sleep 3
+done
+[ "$copied" = 'F:\photos\holiday.jpg' ] || fail "Ctrl+C put '$copied' on the clipboard"
+[ "$(probe clipboard-effect)" = 1 ] || fail "copy is not drop effect 1"
+
+log "Ctrl+X on a file with a Chinese name"
+open_bar_and_search "季度报告"
+click_first_row || fail "no result window"
+xdotool key ctrl+x
+sleep 0.5
+[ "$(probe clipboard-files)" = 'F:\项目资料\季度报告.docx' ] || fail "Ctrl+X put '$(probe clipboard-files)' on the clipboard"
+[ "$(probe clipboard-effect)" = 2 ] || fail "cut is not drop effect 2"
+
+log "Shift+Delete asks, then deletes the selected file only"
+xdotool key shift+Delete
+probe message-box "确认删除文件" 20 >/dev/null || fail "no delete confirmation"
+xdotool key Return
+wait_until 10 test ! -e "$E2E_FILES/项目资料/季度报告.docx" || fail "the file was not deleted"
+[ -e "$E2E_FILES/项目资料/quarterly_notes.txt" ] && [ -e "$E2E_FILES/photos/holiday.jpg" ] ||
+  fail "other files were deleted"
+
+e2e_stop
