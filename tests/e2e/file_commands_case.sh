@@ -5,6 +5,7 @@
 
 e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
+wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
 
 # The bar waits as a strip at the top of the screen; a click opens it.
 bar_x=640
@@ -19,12 +20,11 @@ open_bar_and_search() { # query
   xdotool type --delay 60 "$1"
   sleep 2
 }
-# Clicks the first result row: under the list's header, in the result window
-# (the lowest of the program's pop-ups).
+# Clicks the first result row, under the list's header.
 click_first_row() {
   local top
-  top="$(probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[2] > 73 && r[2] > best) best = r[2] } END { print best + 0 }')"
-  [ "$top" -gt 0 ] || return 1
+  top="$(probe windows | awk -F'|' '$1 == "LumsekSearchResult" { split($3, r, " "); print r[2]; exit }')"
+  [ -n "$top" ] || return 1
   xdotool mousemove --sync 400 $((top + 25 + 12)) click 1
   sleep 0.5
 }
