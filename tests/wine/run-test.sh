@@ -7,8 +7,10 @@ shift 5
 
 [ -d "$state/template" ] || { echo "no Wine prefix: the wine_prefix_setup test did not run"; exit 1; }
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-test.XXXXXX")"
+xvfb_pid=""
 cleanup() {
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   # Test drives may point into this folder; unmount anything a prepare step mounted.
   rm -rf "$work"
 }
@@ -18,7 +20,19 @@ cp -a "$state/template" "$work/prefix"
 # winedbg is kept off so a crashing test program ends at once instead of
 # waiting in the debugger until the test times out.
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export DISPLAY="$(cat "$state/display")"
+# A display of its own: tests that move the pointer, type or use the
+# clipboard must not meet another test program doing the same at once.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+if [ -s "$work/display" ]; then
+  export DISPLAY=":$(head -n1 "$work/display")"
+else
+  echo "no display of its own (Xvfb did not start); using the run's"
+  export DISPLAY="$(cat "$state/display")"
+fi
 export LUMSEK_TEST_WORK="$work"
 # Files a test sends to the recycle bin land in the run's own trash folder.
 export XDG_DATA_HOME="$work/xdg-data"
