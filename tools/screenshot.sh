@@ -52,9 +52,12 @@ map_drive "$WINEPREFIX" D "$files"
 
 (cd "$(program_folder "$WINEPREFIX")" && exec "$wine" 'C:\Program Files\Lumsek\lumsek.exe') >"$work/lumsek.log" 2>&1 &
 "$wine" 'C:\e2e_probe.exe' wait-shell 60 >/dev/null || { echo "lumsek.exe did not start"; cat "$work/lumsek.log"; exit 1; }
-# The bar slides to the top after 1.5 s; the first scan follows the index load.
-sleep 6
+# The bar slides to the top after 1.5 s and hides into its strip when the
+# mouse is elsewhere: hover the strip to bring it back, then click into it.
+sleep 3
 left=$(((1280 - 800) / 2))
+xdotool mousemove --sync $((left + 400)) 1
+sleep 1
 xdotool mousemove --sync $((left + 200)) 40 click 1
 sleep 0.5
 xdotool type --delay 80 "$query"

@@ -1,0 +1,53 @@
+# A user's search: type a name into the bar, move into the result list, select
+# every row and copy the files with the list's own keys; the clipboard then
+# holds exactly the matching files of the mapped drive.
+# shellcheck shell=bash
+
+left=$(((1280 - 800) / 2))
+
+log "start and wait for the first scan of F:"
+e2e_start
+probe wait-shell 60 >/dev/null || fail "no owner window after start"
+# The scan writes the drive's index files beside the program; the reload follows.
+wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
+sleep 3
+
+log "type the query into the bar"
+# The bar hides into its strip while the mouse is elsewhere: hovering the
+# strip brings it back.
+xdotool mousemove --sync $((left + 400)) 1
+sleep 1
+click_at $((left + 200)) 40
+xdotool type --delay 60 quarterly
+sleep 2
+
+log "into the list, select all, copy"
+xdotool key Down
+sleep 0.5
+xdotool key ctrl+a
+sleep 0.3
+xdotool key ctrl+c
+wait_until 10 probe clipboard-files || fail "no file list on the clipboard"
+got="$(probe clipboard-files | sort)"
+want="$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)"
+log "clipboard: $(echo $got)"
+[ "$got" = "$want" ] || fail "clipboard files:
+$got
+expected:
+$want"
+
+log "a Chinese query finds the Chinese name"
+click_at $((left + 200)) 40
+xdotool key ctrl+a BackSpace
+sleep 0.5
+xdotool type --delay 100 '季度报告'
+sleep 2
+xdotool key Down
+sleep 0.5
+xdotool key ctrl+a
+sleep 0.3
+xdotool key ctrl+c
+sleep 1
+got="$(probe clipboard-files)"
+log "clipboard: $got"
+[ "$got" = 'F:\项目资料\季度报告.docx' ] || fail "clipboard files after the Chinese query: $got"
