@@ -52,9 +52,12 @@ map_drive "$WINEPREFIX" D "$files"
 
 (cd "$(program_folder "$WINEPREFIX")" && exec "$wine" 'C:\Program Files\Lumsek\lumsek.exe') >"$work/lumsek.log" 2>&1 &
 "$wine" 'C:\e2e_probe.exe' wait-shell 60 >/dev/null || { echo "lumsek.exe did not start"; cat "$work/lumsek.log"; exit 1; }
-# The bar slides to the top after 1.5 s and hides into its strip when the
-# mouse is elsewhere: hover the strip to bring it back, then click into it.
+# The first scan writes the drive's index files beside the program; the
+# reload follows.
+for _ in $(seq 240); do [ -s "$(program_folder "$WINEPREFIX")/name_D" ] && break; sleep 0.5; done
 sleep 3
+# The bar hides into its strip while the mouse is elsewhere: hover the strip
+# to bring it back, then click into it.
 left=$(((1280 - 800) / 2))
 xdotool mousemove --sync $((left + 400)) 1
 sleep 1
