@@ -211,6 +211,23 @@ int wmain(int argc, wchar_t** argv) {
         Print(w ? ClassOf(w) + L"|" + RectOf(w) : L"none");
         return 0;
     }
+    if (command == L"tray-client") {  // screen point of the top left of Wine's own tray window's icons
+        HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+        POINT origin = {0, 0};
+        if (!tray || !::ClientToScreen(tray, &origin)) return Fail(L"no tray window");
+        Print(std::to_wstring(origin.x) + L" " + std::to_wstring(origin.y));
+        return 0;
+    }
+    if (command == L"tooltips") {  // the text of every visible tooltip
+        for (HWND w : TopLevelWindows()) {
+            if (ClassOf(w) != L"tooltips_class32" || !::IsWindowVisible(w)) continue;
+            wchar_t text[512] = {};
+            DWORD_PTR copied = 0;
+            ::SendMessageTimeoutW(w, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+            Print(text);
+        }
+        return 0;
+    }
     if (command == L"clipboard-text") return Clipboard(false);
     if (command == L"clipboard-files") return Clipboard(true);
     if (command == L"clipboard-effect") return ClipboardDropEffect();

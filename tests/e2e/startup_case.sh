@@ -2,6 +2,8 @@
 # the hot key, the tray menu's quit, and the deferred-update check.
 # shellcheck shell=bash
 
+probe_has_tooltip() { [ -n "$(probe tooltips)" ]; }
+
 quit_and_wait() {
   probe post-shell 33208 >/dev/null || fail "no owner window to quit"
   e2e_wait_exit 20 || fail "the program did not end after WM_SHELL_QUIT"
@@ -13,6 +15,14 @@ e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 [ "$(probe count-shells)" = 1 ] || fail "not exactly one owner window"
 wait_until 15 probe tray-icon || fail "no tray icon"
+# Wine shows the icons in a tray window of its own; the tip shows on hover.
+read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
+xdotool mousemove --sync $((tray_x + 4)) $((tray_y + 4))
+sleep 0.3
+xdotool mousemove --sync $((tray_x + 10)) $((tray_y + 10))
+wait_until 10 probe_has_tooltip || fail "no tip over the tray icon"
+tip="$(probe tooltips)"
+[ "$tip" = "$(printf 'Lumsek\nCtrl+Q可快捷呼出')" ] || fail "tray tip: $tip"
 # The hot key is registered after the bar is made, a moment after the tray icon.
 wait_until 15 probe hotkey-taken || fail "Ctrl+Q is not registered"
 
