@@ -186,6 +186,18 @@ int wmain(int argc, wchar_t** argv) {
         const LPARAM lp = static_cast<LPARAM>(std::wcstoul(arg(4, L"0"), nullptr, 0));
         return ::PostMessageW(shell, msg, wp, lp) ? 0 : Fail(L"post failed");
     }
+    if (command == L"post-owned") {  // message wParam lParam: to every window the owner window owns
+        HWND shell = Shell();
+        if (!shell) return Fail(L"no owner window");
+        const UINT msg = static_cast<UINT>(std::wcstoul(arg(2, L"0"), nullptr, 0));
+        const WPARAM wp = static_cast<WPARAM>(std::wcstoull(arg(3, L"0"), nullptr, 0));
+        const LPARAM lp = static_cast<LPARAM>(std::wcstoull(arg(4, L"0"), nullptr, 0));
+        int posted = 0;
+        for (HWND w : TopLevelWindows()) {
+            if (::GetWindow(w, GW_OWNER) == shell) posted += ::PostMessageW(w, msg, wp, lp) ? 1 : 0;
+        }
+        return posted ? 0 : Fail(L"nothing posted");
+    }
     if (command == L"owned") return Shell() ? ListOwned(Shell()) : Fail(L"no owner window");
     if (command == L"popup-menu") {  // seconds: rectangle of the open popup menu
         HWND menu = nullptr;

@@ -26,6 +26,14 @@ tip="$(probe tooltips)"
 # The hot key is registered after the bar is made, a moment after the tray icon.
 wait_until 15 probe hotkey-taken || fail "Ctrl+Q is not registered"
 
+log "tray messages from another process carry no address we read"
+probe post-owned 3158 0x7ffe1234 0 >/dev/null || fail "the bar is not owned by the owner window"
+probe post-shell 3158 0x7ffe1234 0x201 >/dev/null
+probe post-shell 3158 1 0x201 >/dev/null
+sleep 1
+[ "$(probe count-shells)" = 1 ] || fail "the program did not survive foreign tray messages"
+kill -0 "$E2E_LUMSEK_PID" 2>/dev/null || fail "the program ended on foreign tray messages"
+
 log "second instance ends before any window"
 first_pid=$E2E_LUMSEK_PID
 e2e_start
