@@ -4,6 +4,7 @@ source "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/common.sh"
 
 E2E_FILES_LETTER=F
 E2E_LUMSEK_PID=""
+E2E_XVFB_PID=""
 
 log() { printf '[e2e] %s\n' "$*"; }
 fail() {
@@ -20,7 +21,16 @@ e2e_setup() {
   E2E_WORK="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-e2e.XXXXXX")"
   cp -a "$E2E_STATE/template" "$E2E_WORK/prefix"
   export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-  export DISPLAY="$(cat "$E2E_STATE/display")" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  # A display of its own: the mouse, the keyboard focus and the clipboard
+  # are not shared with window tests that run at the same time.
+  exec 3>"$E2E_WORK/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+  E2E_XVFB_PID=$!
+  exec 3>&-
+  local i
+  for ((i = 0; i < 100; i++)); do [ -s "$E2E_WORK/display" ] && break; sleep 0.1; done
+  [ -s "$E2E_WORK/display" ] || { echo "Xvfb did not start"; cat "$E2E_WORK/xvfb.log"; return 1; }
+  export DISPLAY=":$(head -n1 "$E2E_WORK/display")" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
   install_program "$E2E_BIN" "$WINEPREFIX"
   cp "$E2E_BIN/e2e_probe.exe" "$WINEPREFIX/drive_c/e2e_probe.exe"
@@ -36,6 +46,7 @@ e2e_setup() {
 e2e_cleanup() {
   e2e_stop
   WINEPREFIX="$E2E_WORK/prefix" wineserver -k 2>/dev/null || true
+  if [ -n "${E2E_XVFB_PID:-}" ]; then kill "$E2E_XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$E2E_WORK"
 }
 
@@ -96,7 +107,7 @@ e2e_dump() {
   fi
 }
 
-# The X window of a Wine window at the given screen point, for xdotool.
+# A click with the mouse at a screen point.
 click_at() { # x y [button]
   xdotool mousemove --sync "$1" "$2" click "${3:-1}"
 }
