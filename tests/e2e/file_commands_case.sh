@@ -3,6 +3,10 @@
 # from the clipboard inside Wine and from the drive.
 # shellcheck shell=bash
 
+# A folder whose name holds a comma and a blank.
+mkdir -p "$E2E_FILES/a, b"
+printf 'z' >"$E2E_FILES/a, b/comma file.txt"
+
 e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
@@ -20,12 +24,12 @@ open_bar_and_search() { # query
   xdotool type --delay 60 "$1"
   sleep 2
 }
-# Clicks the first result row, under the list's header.
+# Clicks the first result row, under the list's header (button 1 or 3).
 click_first_row() {
   local top
   top="$(probe windows | awk -F'|' '$1 == "LumsekSearchResult" { split($3, r, " "); print r[2]; exit }')"
   [ -n "$top" ] || return 1
-  xdotool mousemove --sync 400 $((top + 25 + 12)) click 1
+  xdotool mousemove --sync 400 $((top + 25 + 12)) click "${1:-1}"
   sleep 0.5
 }
 copy_of() { # query: the file list that Ctrl+C on its first row puts on the clipboard
@@ -61,5 +65,20 @@ xdotool key Return
 wait_until 10 test ! -e "$E2E_FILES/项目资料/季度报告.docx" || fail "the file was not deleted"
 [ -e "$E2E_FILES/项目资料/quarterly_notes.txt" ] && [ -e "$E2E_FILES/photos/holiday.jpg" ] ||
   fail "other files were deleted"
+
+log "right click: the shell's copy item (its key C) copies the row's file"
+open_bar_and_search "comma file"
+click_first_row 3 || fail "no result window"
+probe popup-menu 10 >/dev/null || fail "no context menu"
+xdotool key c
+sleep 0.5
+[ "$(probe clipboard-files)" = 'F:\a, b\comma file.txt' ] || fail "the menu's copy put '$(probe clipboard-files)' on the clipboard"
+
+log "right click: the first item opens the file's folder, even with a comma in its name"
+click_first_row 3 || fail "no result window"
+read -r mleft mtop _ _ < <(probe popup-menu 10) || fail "no context menu"
+click_at $((mleft + 30)) $((mtop + 10))
+folder_window_shown() { probe windows | grep -q '^ExplorerWClass|a, b|'; }
+wait_until 15 folder_window_shown || fail "no file manager window on the folder 'a, b'"
 
 e2e_stop
