@@ -78,6 +78,18 @@ void CDockWnd::LayoutResultPanel() {
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_searchCtrl.UpdateLayout(span.top + free - 64);
     m_searchCtrl.Repaint();
+
+    // The web panel fills the rest of the free height.
+    if (!m_netSearch.IsWindow()) return;
+    const int webTop = span.top + height;
+    const int webHeight = span.top + free - webTop;
+    if (webHeight > 0) {
+        ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, webTop, span.right - span.left, webHeight,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_netSearch.UpdateLayout(span.top + 64);
+    ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+    m_netSearch.SetBottomLimit(kNoDragLimit);
 }
 
 LRESULT CDockWnd::OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
@@ -98,28 +110,55 @@ void CDockWnd::OnMove(int x, int y) {
             EnableWebItems(true);
             RECT panel = m_searchCtrl.GetWindowRect();
             const RECT span = PanelSpanUnderBar();
-            ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left,
-                           panel.bottom - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            const int height = panel.bottom - panel.top;
+            ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            if (m_netSearch.IsWindow()) {
+                const RECT web = m_netSearch.GetWindowRect();
+                const int webHeight = web.bottom - web.top;
+                ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top + height, span.right - span.left,
+                               webHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+                if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(span.top + height + webHeight - 64);
+                m_netSearch.UpdateLayout(y + 64);
+            }
         } else {
             ShowResultPanel(false);
-            OpenWebPanel(kWebPanelHeight);
+            if (m_netSearch.IsWindow()) {
+                const RECT web = m_netSearch.GetWindowRect();
+                const RECT span = PanelSpanUnderBar();
+                const int height = IsWebPanelVisible() ? web.bottom - web.top : kWebPanelHeight;
+                ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+                m_netSearch.UpdateLayout(span.top);
+            }
             EnableWebItems(false);
         }
+        if (m_netSearch.IsWindow()) ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
     }
     Repaint();
 }
 
 LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
-    if (lParam == 0 && m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible()) {
-        RECT panel = m_searchCtrl.GetWindowRect();
-        const int bottom = static_cast<int>(static_cast<LONG>(wParam));
-        if (bottom - panel.top > 0) {
+    const int edge = static_cast<int>(static_cast<LONG>(wParam));
+    if (lParam == 1 && IsWebPanelVisible()) {
+        // The result panel's bottom moved: the web panel's top follows.
+        const RECT web = m_netSearch.GetWindowRect();
+        if (web.bottom - edge > 0) {
+            ::SetWindowPos(m_netSearch.Handle(), nullptr, web.left, edge, web.right - web.left, web.bottom - edge,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            m_netSearch.UpdateLayout(m_searchCtrl.GetWindowRect().top + 64);
+            ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+        }
+    } else if (lParam == 0 && m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible()) {
+        // The web panel's top moved: the result panel's bottom follows.
+        const RECT panel = m_searchCtrl.GetWindowRect();
+        if (edge - panel.top > 0) {
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, panel.left, panel.top, panel.right - panel.left,
-                           bottom - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+                           edge - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            if (m_netSearch.IsWindow()) m_searchCtrl.SetBottomLimit(m_netSearch.GetWindowRect().bottom - 64);
             m_searchCtrl.Repaint();
         }
     }
-    // lParam 1 moves the web panel's top edge; it has none to move here.
     return 0;
 }
 
@@ -137,6 +176,7 @@ void CDockWnd::AutoHide() {
                 CursorNear(pt, m_searchCtrl.GetWindowRect(), 35, 15, IsWebPanelVisible() ? 0 : 15)) {
                 return;
             }
+            if (IsWebPanelVisible() && CursorNear(pt, m_netSearch.GetWindowRect(), 35, 15, 1935)) return;
         }
     }
     if (!m_bAtTop) return;
@@ -185,7 +225,7 @@ void CDockWnd::RestoreFrom(const MiniDockRestore& state) {
         }
     }
     if (state.EditVisible && m_edit.IsWindow()) ::ShowWindow(m_edit.Handle(), SW_SHOWNA);
-    if (state.WebPanelVisible) OpenWebPanel(kWebPanelHeight);
+    if (state.WebPanelVisible) ShowWebPanel();
     StartTimer(IDT_DOCK_AUTOHIDE, 250);
 }
 

@@ -81,7 +81,7 @@ void CDockWnd::DestroyPanels() {
     for (UINT_PTR id = IDT_DOCK_WAIT_LOAD; id <= IDT_DOCK_WAIT_RELOAD; ++id) StopTimer(id);
     CancelDrag();
     m_searchCtrl.DestroyPanel();
-    HideWebPanel();
+    m_netSearch.DestroyPanel();
     if (m_scopePopup.IsWindow()) m_scopePopup.DestroyWindow();
     if (m_miniDock.IsWindow()) m_miniDock.DestroyWindow();
     if (m_dragBox.IsWindow()) m_dragBox.DestroyWindow();
@@ -115,6 +115,12 @@ LRESULT CDockWnd::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     if (m_searchCtrl.Create(::GetDesktopWindow())) ::ShowWindow(m_searchCtrl.Handle(), SW_HIDE);
     RECT bar = GetWindowRect();
     RECT strip = {bar.left + 4, 0, bar.right - 4, 6};
+    m_netSearch.SetOwner(Handle());
+    m_netSearch.SetBottomLimit(kNoDragLimit);
+    if (!m_netSearch.IsWindow() && m_netSearch.Create(::GetDesktopWindow())) {
+        ::ShowWindow(m_netSearch.Handle(), SW_HIDE);
+        m_netSearch.EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, FALSE);
+    }
     m_scopePopup.SetMask(static_cast<int>(m_dwScope));
     m_scopePopup.SetOwner(Handle());
     if (!m_scopePopup.IsWindow() && m_scopePopup.Create(::GetDesktopWindow()))
@@ -152,7 +158,7 @@ void CDockWnd::FirstLayout() {
         }
     }
     m_edit.SetNotifyOwner(Handle());
-    if (!m_dragBox.IsWindow() && m_dragBox.Create(Handle())) m_dragBox.Hide();
+    if (!m_dragBox.IsWindow()) m_dragBox.CreateHidden(Handle());
     SelectFilter(IDC_FILTER_FIRST, IDC_DATE_FIRST - 1, IDC_FILTER_FIRST);
     SelectFilter(IDC_DATE_FIRST, IDC_FILTER_LAST, IDC_DATE_FIRST);
 }
@@ -562,6 +568,8 @@ LRESULT CDockWnd::OnDockEnable(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (m_edit.IsWindow()) ::EnableWindow(m_edit.Handle(), enable);
     if (m_searchCtrl.IsWindow()) ::EnableWindow(m_searchCtrl.Handle(), enable);
     if (HWND results = m_searchCtrl.ResultHandle()) ::EnableWindow(results, enable);
+    if (m_netSearch.IsWindow()) ::EnableWindow(m_netSearch.Handle(), enable);
+    if (m_netSearch.GetDragLine().IsWindow()) ::EnableWindow(m_netSearch.GetDragLine().Handle(), enable);
     if (lParam == 1) m_bListUsed = TRUE;
     const BOOL previous = m_bKeepOpen;
     m_bKeepOpen = wParam ? TRUE : FALSE;
@@ -633,11 +641,32 @@ void CDockWnd::OpenWebSite() { OpenUrl(ProductWebSite()); }
 
 // --- the web panel --------------------------------------------------------------
 
-void CDockWnd::HideWebPanel() { m_searchCtrl.SetBottomLimit(kNoDragLimit); }
+void CDockWnd::HideWebPanel() {
+    if (m_netSearch.IsWindow()) ::ShowWindow(m_netSearch.Handle(), SW_HIDE);
+    m_netSearch.GetDragLine().Hide();
+    m_searchCtrl.SetBottomLimit(kNoDragLimit);
+}
 
-void CDockWnd::OpenWebPanel(int) {}
+void CDockWnd::ShowWebPanel() {
+    if (!m_netSearch.IsWindow()) return;
+    ::ShowWindow(m_netSearch.Handle(), SW_SHOWNA);
+}
 
-void CDockWnd::EnableWebItems(bool) {}
+void CDockWnd::OpenWebPanel(int height) {
+    if (!m_netSearch.IsWindow()) return;
+    const RECT span = PanelSpanUnderBar();
+    ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_netSearch.UpdateLayout(span.top);
+    ShowWebPanel();
+    ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+}
+
+void CDockWnd::EnableWebItems(bool localScope) {
+    if (!m_netSearch.IsWindow()) return;
+    m_netSearch.EnableItem(IDC_NETSEARCH_TOP_EDGE, localScope ? TRUE : FALSE);
+    m_netSearch.EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, localScope ? FALSE : TRUE);
+}
 
 void CDockWnd::NavigateWebSearch(const std::wstring& query) {
     if (!(m_dwScope & SCOPE_WEB)) {
@@ -645,6 +674,8 @@ void CDockWnd::NavigateWebSearch(const std::wstring& query) {
         return;
     }
     m_strLastWebUrl = BuildWebSearchUrl(m_dwFilterMask, query);
-    const bool emptyArchive = (m_dwFilterMask & SQF_ARCHIVE) && query.empty();
-    if (emptyArchive) HideWebPanel();
+    m_netSearch.Navigate(m_strLastWebUrl);
+    // The panel alone; its drag line shows only while an edge is dragged.
+    if ((m_dwFilterMask & SQF_ARCHIVE) && query.empty()) HideWebPanel();
+    else ShowWebPanel();
 }

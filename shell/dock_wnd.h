@@ -84,6 +84,7 @@ public:
     CMiniDock& MiniDock() { return m_miniDock; }
     CDragBoxDlg& DragBox() { return m_dragBox; }
     CKSettingDlg& ScopePopup() { return m_scopePopup; }
+    CNetSearchDlg& WebPanel() { return m_netSearch; }
     const RECT& EditRect() const { return m_rcEdit; }
     int SearchRuns() const { return m_nSearchRuns; }
     // The address of the last web search (built even while no web panel
@@ -180,11 +181,14 @@ private:
     void StopTimer(UINT_PTR id);
     void OnEngineTimer(UINT_PTR id);
 
-    // Web panel (its own window class; absent in this build, so every
-    // operation answers "hidden").
-    bool IsWebPanelVisible() const { return false; }
+    // The web panel: shown under the result panel, or alone under the bar.
+    bool IsWebPanelVisible() const { return m_netSearch.IsWindow() && m_netSearch.IsWindowVisible(); }
     void HideWebPanel();
+    void ShowWebPanel();
+    // Web scope alone: the web panel `height` high right under the bar.
     void OpenWebPanel(int height);
+    // The web panel's edges: the top one drags while the result panel is
+    // above it, the bottom one while it stands alone.
     void EnableWebItems(bool localScope);
 
     // Geometry, moving, auto-hide and dragging.
@@ -200,6 +204,7 @@ private:
     CMiniDock m_miniDock;
     CDragBoxDlg m_dragBox;
     CKSettingDlg m_scopePopup;
+    CNetSearchDlg m_netSearch;
 
     BOOL m_bKeepOpen = FALSE;
     BOOL m_bDisabled = FALSE;

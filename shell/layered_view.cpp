@@ -39,14 +39,14 @@ void RenderLayeredPixels(CBkDialogView& view, HDC dc, uint32_t* bits, int width,
     }
 }
 
-LRESULT UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight) {
+BOOL UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight) {
     HWND hwnd = dlg.Handle();
-    if (hwnd == nullptr || !::IsWindowVisible(hwnd)) return 0;
+    if (hwnd == nullptr || !::IsWindowVisible(hwnd)) return FALSE;
     RECT rc = {};
-    if (!::GetWindowRect(hwnd, &rc)) return 0;
+    if (!::GetWindowRect(hwnd, &rc)) return FALSE;
     const int width = rc.right - rc.left;
     const int height = bitmapHeight >= 0 ? bitmapHeight : rc.bottom - rc.top;
-    if (width <= 0 || height <= 0) return 0;
+    if (width <= 0 || height <= 0) return FALSE;
 
     platform::WindowDC screen(nullptr);
     platform::MemoryDC mem(screen);
@@ -54,7 +54,7 @@ LRESULT UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight) {
     platform::Bitmap bitmap(platform::CreateDib32(width, height, &raw));
     if (!mem || !bitmap || raw == nullptr) {
         platform::Trace("layered repaint: no %dx%d bitmap", width, height);
-        return 0;
+        return FALSE;
     }
     platform::SelectObjectScope select(mem, bitmap.Get());
     RenderLayeredPixels(dlg.GetViewControl(), mem, static_cast<uint32_t*>(raw), width, height);
@@ -63,9 +63,11 @@ LRESULT UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight) {
     SIZE size = {width, height};
     POINT src = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    if (!::UpdateLayeredWindow(hwnd, screen, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA))
+    if (!::UpdateLayeredWindow(hwnd, screen, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA)) {
         platform::TraceLastError("UpdateLayeredWindow");
-    return 0;
+        return FALSE;
+    }
+    return TRUE;
 }
 
 void MakeLayered(HWND hwnd) {

@@ -17,8 +17,9 @@ void RenderLayeredPixels(CBkDialogView& view, HDC dc, uint32_t* bits, int width,
 
 // Repaints the window of `dlg` as a per-pixel-alpha layered window. Nothing
 // for a hidden window or one with an empty rectangle. `bitmapHeight` other
-// than -1 draws and sizes the window to that height from its top. Answers 0.
-LRESULT UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight = -1);
+// than -1 draws and sizes the window to that height from its top. Answers
+// whether the layer was updated.
+BOOL UpdateLayeredView(CBkDialogHost& dlg, int bitmapHeight = -1);
 
 // Adds WS_EX_LAYERED to the window and posts WM_LAYERED_REFRESH to it: the
 // start of every layered window's life.

@@ -9,7 +9,10 @@ LRESULT CMiniDock::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     return 1;
 }
 
-LRESULT CMiniDock::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) { return UpdateLayeredView(*this); }
+LRESULT CMiniDock::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) {
+    UpdateLayeredView(*this);
+    return 0;
+}
 
 void CMiniDock::Setup(BOOL listHadFocus, BOOL editVisible, BOOL resultPanelVisible, BOOL webPanelVisible, int left,
                       int top, int right, int bottom, HWND owner) {

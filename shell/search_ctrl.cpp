@@ -91,10 +91,7 @@ LRESULT CSearchCtrl::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     m_pResultWnd->SetOwner(Handle());
     if (m_pResultWnd->Create(::GetDesktopWindow())) ::ShowWindow(m_pResultWnd->Handle(), SW_HIDE);
     Repaint();
-    if (!m_dragLine.IsWindow() && m_dragLine.Create(Handle())) {
-        ::BringWindowToTop(m_dragLine.Handle());
-        m_dragLine.Hide();
-    }
+    if (!m_dragLine.IsWindow()) m_dragLine.CreateHidden(Handle());
     return TRUE;
 }
 
@@ -268,7 +265,10 @@ LRESULT CSearchCtrl::OnForwardToOwner(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     return ::SendMessageW(m_hOwner, uMsg, wParam, lParam);
 }
 
-LRESULT CSearchCtrl::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) { return UpdateLayeredView(*this); }
+LRESULT CSearchCtrl::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) {
+    Repaint();
+    return 0;
+}
 
 void CSearchCtrl::OnDragMove(int x, int y) {
     if (!m_bDragging) return;

@@ -89,6 +89,8 @@ TEST(DockSearch, FilterButtonsSetThePlaceholderAndTheMask) {
     EXPECT_EQ(today->GetSub(), 2);
     EXPECT_EQ(all->GetSub(), 0);
     EXPECT_EQ(dock.SearchRuns(), 1);  // local scope: the filter searches at once
+    EXPECT_TRUE(Visible(dock.WebPanel().Handle()));  // and the web, under the result panel
+    EXPECT_EQ(dock.WebPanel().GetWindowRect().top, dock.ResultPanel().GetWindowRect().bottom);
 
     Notify(dock.Handle(), BKNM_COMMAND, 1004);
     EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER), L"  \u4ECA\u5929\u7684\u6587\u6863...");  // 今天的文档
@@ -112,11 +114,33 @@ TEST(DockSearch, FilterButtonsSetThePlaceholderAndTheMask) {
     EXPECT_EQ(ItemText(dock, CDockWnd::IDC_PLACEHOLDER).substr(2), L"Ctrl+Q,\u684C\u9762\u5FEB\u641C...");
     EXPECT_FALSE(ItemVisible(dock, CDockWnd::IDC_CLEAR));
     EXPECT_FALSE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_FALSE(Visible(dock.WebPanel().Handle()));
+}
+
+TEST(DockSearch, WebScopeAloneShowsOnlyTheWebPanelUnderTheBar) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    ::SendMessageW(dock.Handle(), WM_SEARCH_SCOPE_CHANGED, SCOPE_WEB, 0);
+    EXPECT_EQ(dock.GetScopeMask(), static_cast<DWORD>(SCOPE_WEB));
+    dock.FocusEdit();
+    s.Type(L"x&y");
+    ASSERT_TRUE(WaitFor([&] { return !dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE); }));
+    EXPECT_EQ(dock.SearchRuns(), 0);
+    EXPECT_FALSE(Visible(dock.ResultPanel().Handle()));
+    EXPECT_TRUE(Visible(dock.WebPanel().Handle()));
+    const RECT bar = dock.GetWindowRect(), web = dock.WebPanel().GetWindowRect();
+    EXPECT_EQ(web.top, bar.bottom - 8);
+    EXPECT_EQ(web.bottom - web.top, 500);
+    EXPECT_EQ(dock.LastWebUrl(), L"https://www.baidu.com/s?e=utf-8&wd=x%26y");
 }
 
 TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
+    // Local files only: the web panel would reach down to the screen bottom.
+    ::SendMessageW(dock.Handle(), WM_SEARCH_SCOPE_CHANGED, SCOPE_EXISTING | SCOPE_DELETED, 0);
     ASSERT_TRUE(s.WaitForStartChain());
     ::SetCursorPos(500, 50);  // over the bar: it stays
     ASSERT_TRUE(WaitFor([&] { return dock.GetWindowRect().top == 0; }));  // slid to the top

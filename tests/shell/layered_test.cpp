@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "shell/drag_box_dlg.h"
 #include "shell/layered_view.h"
-#include "tests/shell/shell_fixture.h"
+#include "shell/shell_messages.h"
+#include "ui/bkdlgimpl.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -34,7 +34,10 @@ public:
         MakeLayered(Handle());
         return TRUE;
     }
-    LRESULT OnRefresh(UINT, WPARAM, LPARAM, BOOL&) { return UpdateLayeredView(*this); }
+    LRESULT OnRefresh(UINT, WPARAM, LPARAM, BOOL&) {
+        UpdateLayeredView(*this);
+        return 0;
+    }
 };
 
 // What the screen shows in a rectangle.
@@ -95,19 +98,12 @@ TEST(LayeredView, SkinsGiveThePixelsTheirAlphaAndTextStaysOpaque) {
     ::DestroyWindow(white);
 }
 
-TEST(LayeredView, HiddenOrEmptyWindowIsNotUpdatedAndTheDragLineIsFourPixelsTall) {
-    shell_test::LoadProgramTables();
-    CDragBoxDlg line(CDragBoxDlg::kLineLayout);
-    ASSERT_TRUE(line.Create(nullptr));
-    EXPECT_EQ(UpdateLayeredView(line), 0);  // hidden: nothing happens
-    RECT at = {100, 300, 700, 340};
-    line.ShowAt(at);
-    testing_support::PumpMessages(50);
-    RECT rc = line.GetWindowRect();
-    EXPECT_EQ(rc.top, 300);
-    EXPECT_EQ(rc.bottom - rc.top, 4);
-    EXPECT_EQ(rc.right - rc.left, 600);
-    // A window without area is left alone.
-    ::SetWindowPos(line.Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_EQ(line.UpdateLayered(), 0);
+TEST(LayeredView, HiddenOrEmptyWindowIsLeftAlone) {
+    LayeredDlg dlg;
+    RECT rc = {50, 50, 250, 110};
+    ASSERT_TRUE(dlg.Create(nullptr, rc));
+    EXPECT_FALSE(UpdateLayeredView(dlg));  // hidden
+    ::ShowWindow(dlg.Handle(), SW_SHOWNA);
+    EXPECT_TRUE(UpdateLayeredView(dlg));
+    EXPECT_FALSE(UpdateLayeredView(dlg, 0));  // no rows to draw
 }
