@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "browser/netsearch_dlg.h"
 #include "results/search_result_wnd.h"
 #include "shell/dock_wnd.h"
 #include "shell/layered_view.h"
@@ -80,16 +81,16 @@ void CDockWnd::LayoutResultPanel() {
     m_searchCtrl.Repaint();
 
     // The web panel fills the rest of the free height.
-    if (!m_netSearch.IsWindow()) return;
+    if (!m_pNetSearch->IsWindow()) return;
     const int webTop = span.top + height;
     const int webHeight = span.top + free - webTop;
     if (webHeight > 0) {
-        ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, webTop, span.right - span.left, webHeight,
+        ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, webTop, span.right - span.left, webHeight,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    m_netSearch.UpdateLayout(span.top + 64);
-    ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
-    m_netSearch.SetBottomLimit(kNoDragLimit);
+    m_pNetSearch->UpdateLayout(span.top + 64);
+    ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
+    m_pNetSearch->SetBottomLimit(kNoDragLimit);
 }
 
 LRESULT CDockWnd::OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
@@ -113,27 +114,27 @@ void CDockWnd::OnMove(int x, int y) {
             const int height = panel.bottom - panel.top;
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                            SWP_NOZORDER | SWP_NOACTIVATE);
-            if (m_netSearch.IsWindow()) {
-                const RECT web = m_netSearch.GetWindowRect();
+            if (m_pNetSearch->IsWindow()) {
+                const RECT web = m_pNetSearch->GetWindowRect();
                 const int webHeight = web.bottom - web.top;
-                ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top + height, span.right - span.left,
+                ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top + height, span.right - span.left,
                                webHeight, SWP_NOZORDER | SWP_NOACTIVATE);
                 if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(span.top + height + webHeight - 64);
-                m_netSearch.UpdateLayout(y + 64);
+                m_pNetSearch->UpdateLayout(y + 64);
             }
         } else {
             ShowResultPanel(false);
-            if (m_netSearch.IsWindow()) {
-                const RECT web = m_netSearch.GetWindowRect();
+            if (m_pNetSearch->IsWindow()) {
+                const RECT web = m_pNetSearch->GetWindowRect();
                 const RECT span = PanelSpanUnderBar();
                 const int height = IsWebPanelVisible() ? web.bottom - web.top : kWebPanelHeight;
-                ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+                ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                                SWP_NOZORDER | SWP_NOACTIVATE);
-                m_netSearch.UpdateLayout(span.top);
+                m_pNetSearch->UpdateLayout(span.top);
             }
             EnableWebItems(false);
         }
-        if (m_netSearch.IsWindow()) ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+        if (m_pNetSearch->IsWindow()) ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
     }
     Repaint();
 }
@@ -142,12 +143,12 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     const int edge = static_cast<int>(static_cast<LONG>(wParam));
     if (lParam == 1 && IsWebPanelVisible()) {
         // The result panel's bottom moved: the web panel's top follows.
-        const RECT web = m_netSearch.GetWindowRect();
+        const RECT web = m_pNetSearch->GetWindowRect();
         if (web.bottom - edge > 0) {
-            ::SetWindowPos(m_netSearch.Handle(), nullptr, web.left, edge, web.right - web.left, web.bottom - edge,
+            ::SetWindowPos(m_pNetSearch->Handle(), nullptr, web.left, edge, web.right - web.left, web.bottom - edge,
                            SWP_NOZORDER | SWP_NOACTIVATE);
-            m_netSearch.UpdateLayout(m_searchCtrl.GetWindowRect().top + 64);
-            ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+            m_pNetSearch->UpdateLayout(m_searchCtrl.GetWindowRect().top + 64);
+            ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
         }
     } else if (lParam == 0 && m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible()) {
         // The web panel's top moved: the result panel's bottom follows.
@@ -155,7 +156,7 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
         if (edge - panel.top > 0) {
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, panel.left, panel.top, panel.right - panel.left,
                            edge - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
-            if (m_netSearch.IsWindow()) m_searchCtrl.SetBottomLimit(m_netSearch.GetWindowRect().bottom - 64);
+            if (m_pNetSearch->IsWindow()) m_searchCtrl.SetBottomLimit(m_pNetSearch->GetWindowRect().bottom - 64);
             m_searchCtrl.Repaint();
         }
     }
@@ -176,7 +177,7 @@ void CDockWnd::AutoHide() {
                 CursorNear(pt, m_searchCtrl.GetWindowRect(), 35, 15, IsWebPanelVisible() ? 0 : 15)) {
                 return;
             }
-            if (IsWebPanelVisible() && CursorNear(pt, m_netSearch.GetWindowRect(), 35, 15, 1935)) return;
+            if (IsWebPanelVisible() && CursorNear(pt, m_pNetSearch->GetWindowRect(), 35, 15, 1935)) return;
         }
     }
     if (!m_bAtTop) return;

@@ -6,6 +6,7 @@
 #include "index/index_manager.h"
 #include "index/search_query.h"
 #include "platform/trace.h"
+#include "browser/netsearch_dlg.h"
 #include "results/search_result_wnd.h"
 #include "results/shell_menu.h"
 #include "shell/check_dlg.h"
@@ -38,7 +39,10 @@ HINSTANCE ResourceInstance() {
 
 } // namespace
 
-CDockWnd::CDockWnd() : CBkDialogImpl<CDockWnd>(kLayout), m_dragBox(CDragBoxDlg::kOutlineLayout) {
+static_assert(CDockWnd::kPanelResizeMessage == WM_PANEL_RESIZE, "one number for the panels' edge drags");
+
+CDockWnd::CDockWnd()
+    : CBkDialogImpl<CDockWnd>(kLayout), m_dragBox(CDragBoxDlg::kOutlineLayout), m_pNetSearch(new CNetSearchDlg()) {
     m_miniDock.SetFullScreenTest(&CDockWnd::IsFullScreenAppInFront);
 }
 
@@ -81,7 +85,7 @@ void CDockWnd::DestroyPanels() {
     for (UINT_PTR id = IDT_DOCK_WAIT_LOAD; id <= IDT_DOCK_WAIT_RELOAD; ++id) StopTimer(id);
     CancelDrag();
     m_searchCtrl.DestroyPanel();
-    m_netSearch.DestroyPanel();
+    m_pNetSearch->DestroyPanel();
     if (m_scopePopup.IsWindow()) m_scopePopup.DestroyWindow();
     if (m_miniDock.IsWindow()) m_miniDock.DestroyWindow();
     if (m_dragBox.IsWindow()) m_dragBox.DestroyWindow();
@@ -115,11 +119,11 @@ LRESULT CDockWnd::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     if (m_searchCtrl.Create(::GetDesktopWindow())) ::ShowWindow(m_searchCtrl.Handle(), SW_HIDE);
     RECT bar = GetWindowRect();
     RECT strip = {bar.left + 4, 0, bar.right - 4, 6};
-    m_netSearch.SetOwner(Handle());
-    m_netSearch.SetBottomLimit(kNoDragLimit);
-    if (!m_netSearch.IsWindow() && m_netSearch.Create(::GetDesktopWindow())) {
-        ::ShowWindow(m_netSearch.Handle(), SW_HIDE);
-        m_netSearch.EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, FALSE);
+    m_pNetSearch->SetOwner(Handle());
+    m_pNetSearch->SetBottomLimit(kNoDragLimit);
+    if (!m_pNetSearch->IsWindow() && m_pNetSearch->Create(::GetDesktopWindow())) {
+        ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
+        m_pNetSearch->EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, FALSE);
     }
     m_scopePopup.SetMask(static_cast<int>(m_dwScope));
     m_scopePopup.SetOwner(Handle());
@@ -568,8 +572,8 @@ LRESULT CDockWnd::OnDockEnable(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (m_edit.IsWindow()) ::EnableWindow(m_edit.Handle(), enable);
     if (m_searchCtrl.IsWindow()) ::EnableWindow(m_searchCtrl.Handle(), enable);
     if (HWND results = m_searchCtrl.ResultHandle()) ::EnableWindow(results, enable);
-    if (m_netSearch.IsWindow()) ::EnableWindow(m_netSearch.Handle(), enable);
-    if (m_netSearch.GetDragLine().IsWindow()) ::EnableWindow(m_netSearch.GetDragLine().Handle(), enable);
+    if (m_pNetSearch->IsWindow()) ::EnableWindow(m_pNetSearch->Handle(), enable);
+    if (m_pNetSearch->GetDragLine().IsWindow()) ::EnableWindow(m_pNetSearch->GetDragLine().Handle(), enable);
     if (lParam == 1) m_bListUsed = TRUE;
     const BOOL previous = m_bKeepOpen;
     m_bKeepOpen = wParam ? TRUE : FALSE;
@@ -641,31 +645,33 @@ void CDockWnd::OpenWebSite() { OpenUrl(ProductWebSite()); }
 
 // --- the web panel --------------------------------------------------------------
 
+bool CDockWnd::IsWebPanelVisible() const { return m_pNetSearch->IsWindow() && m_pNetSearch->IsWindowVisible(); }
+
 void CDockWnd::HideWebPanel() {
-    if (m_netSearch.IsWindow()) ::ShowWindow(m_netSearch.Handle(), SW_HIDE);
-    m_netSearch.GetDragLine().Hide();
+    if (m_pNetSearch->IsWindow()) ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
+    m_pNetSearch->GetDragLine().Hide();
     m_searchCtrl.SetBottomLimit(kNoDragLimit);
 }
 
 void CDockWnd::ShowWebPanel() {
-    if (!m_netSearch.IsWindow()) return;
-    ::ShowWindow(m_netSearch.Handle(), SW_SHOWNA);
+    if (!m_pNetSearch->IsWindow()) return;
+    ::ShowWindow(m_pNetSearch->Handle(), SW_SHOWNA);
 }
 
 void CDockWnd::OpenWebPanel(int height) {
-    if (!m_netSearch.IsWindow()) return;
+    if (!m_pNetSearch->IsWindow()) return;
     const RECT span = PanelSpanUnderBar();
-    ::SetWindowPos(m_netSearch.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
+    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    m_netSearch.UpdateLayout(span.top);
+    m_pNetSearch->UpdateLayout(span.top);
     ShowWebPanel();
-    ::SendMessageW(m_netSearch.Handle(), WM_LAYERED_REFRESH, 0, 0);
+    ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
 }
 
 void CDockWnd::EnableWebItems(bool localScope) {
-    if (!m_netSearch.IsWindow()) return;
-    m_netSearch.EnableItem(IDC_NETSEARCH_TOP_EDGE, localScope ? TRUE : FALSE);
-    m_netSearch.EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, localScope ? FALSE : TRUE);
+    if (!m_pNetSearch->IsWindow()) return;
+    m_pNetSearch->EnableItem(IDC_NETSEARCH_TOP_EDGE, localScope ? TRUE : FALSE);
+    m_pNetSearch->EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, localScope ? FALSE : TRUE);
 }
 
 void CDockWnd::NavigateWebSearch(const std::wstring& query) {
@@ -674,7 +680,7 @@ void CDockWnd::NavigateWebSearch(const std::wstring& query) {
         return;
     }
     m_strLastWebUrl = BuildWebSearchUrl(m_dwFilterMask, query);
-    m_netSearch.Navigate(m_strLastWebUrl);
+    m_pNetSearch->Navigate(m_strLastWebUrl);
     // The panel alone; its drag line shows only while an edge is dragged.
     if ((m_dwFilterMask & SQF_ARCHIVE) && query.empty()) HideWebPanel();
     else ShowWebPanel();

@@ -6,6 +6,7 @@
 // after each pause in typing.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "shell/drag_box_dlg.h"
@@ -15,6 +16,8 @@
 #include "shell/search_edit.h"
 #include "shell/shell_messages.h"
 #include "ui/bkdlgimpl.h"
+
+class CNetSearchDlg;
 
 class CDockWnd : public CBkDialogImpl<CDockWnd> {
 public:
@@ -50,6 +53,9 @@ public:
     static const int kWebPanelHeight = 500;
     static const int kNoDragLimit = 1920;
     static const int kDockHeight = 73;
+    // WM_PANEL_RESIZE of the web panel's header, which this header keeps out
+    // of the files that include it (its names clash with resource ids).
+    static const UINT kPanelResizeMessage = 5373;
 
     CDockWnd();
     ~CDockWnd() override;
@@ -84,7 +90,7 @@ public:
     CMiniDock& MiniDock() { return m_miniDock; }
     CDragBoxDlg& DragBox() { return m_dragBox; }
     CKSettingDlg& ScopePopup() { return m_scopePopup; }
-    CNetSearchDlg& WebPanel() { return m_netSearch; }
+    CNetSearchDlg& WebPanel() { return *m_pNetSearch; }
     const RECT& EditRect() const { return m_rcEdit; }
     int SearchRuns() const { return m_nSearchRuns; }
     // The address of the last web search (built even while no web panel
@@ -124,7 +130,7 @@ public:
         ON_WINDOW_MESSAGE(WM_SEARCH_RESULTS, OnSearchResultsMsg)
         ON_WINDOW_MESSAGE(WM_RESULT_LIST_USED, OnResultListUsed)
         ON_WINDOW_MESSAGE(WM_DOCK_HOLD, OnDockHold)
-        ON_WINDOW_MESSAGE(WM_PANEL_RESIZE, OnPanelResize)
+        ON_WINDOW_MESSAGE(kPanelResizeMessage, OnPanelResize)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd>)
     WINDOW_MAP_END()
 
@@ -182,7 +188,7 @@ private:
     void OnEngineTimer(UINT_PTR id);
 
     // The web panel: shown under the result panel, or alone under the bar.
-    bool IsWebPanelVisible() const { return m_netSearch.IsWindow() && m_netSearch.IsWindowVisible(); }
+    bool IsWebPanelVisible() const;
     void HideWebPanel();
     void ShowWebPanel();
     // Web scope alone: the web panel `height` high right under the bar.
@@ -204,7 +210,7 @@ private:
     CMiniDock m_miniDock;
     CDragBoxDlg m_dragBox;
     CKSettingDlg m_scopePopup;
-    CNetSearchDlg m_netSearch;
+    std::unique_ptr<CNetSearchDlg> m_pNetSearch;
 
     BOOL m_bKeepOpen = FALSE;
     BOOL m_bDisabled = FALSE;

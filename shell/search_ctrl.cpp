@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "browser/netsearch_dlg.h"
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "index/search_query.h"

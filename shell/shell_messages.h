@@ -10,15 +10,13 @@
 // WM_SEARCH_SCOPE_CHANGED (wParam mask or -1, lParam keep-open value) and
 // the scope bits SCOPE_EXISTING, SCOPE_DELETED, SCOPE_WEB
 #include "shell/scope_popup.h"
-// WM_PANEL_RESIZE (wParam the dragged edge's new y, lParam 0 the web panel,
-// 1 the result panel)
-#include "browser/netsearch_dlg.h"
 // WM_LAYERED_REFRESH
 #include "ui/bklayered.h"
 
 // Tray icon callback; to the bar: wParam points at the strip's MiniDockRestore.
 constexpr UINT WM_TRAY_NOTIFY = 3158;
 constexpr UINT WM_TOGGLE_FILE_VIEW = 5367;
+// WM_PANEL_RESIZE (5373) comes with the web panel, browser/netsearch_dlg.h.
 
 // The owner window's interface for other processes: quit, and pin the bar
 // into the desktop (wParam 1) or make it topmost (any other wParam).

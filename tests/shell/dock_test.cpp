@@ -2,6 +2,7 @@
 // the strip and back, dragging.
 #include <gtest/gtest.h>
 
+#include "browser/netsearch_dlg.h"
 #include "index/search_query.h"
 #include "results/search_result_wnd.h"
 #include "tests/shell/shell_fixture.h"
