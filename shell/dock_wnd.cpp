@@ -119,12 +119,6 @@ LRESULT CDockWnd::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     if (m_searchCtrl.Create(::GetDesktopWindow())) ::ShowWindow(m_searchCtrl.Handle(), SW_HIDE);
     RECT bar = GetWindowRect();
     RECT strip = {bar.left + 4, 0, bar.right - 4, 6};
-    m_pNetSearch->SetOwner(Handle());
-    m_pNetSearch->SetBottomLimit(kNoDragLimit);
-    if (!m_pNetSearch->IsWindow() && m_pNetSearch->Create(::GetDesktopWindow())) {
-        ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
-        m_pNetSearch->EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, FALSE);
-    }
     m_scopePopup.SetMask(static_cast<int>(m_dwScope));
     m_scopePopup.SetOwner(Handle());
     if (!m_scopePopup.IsWindow() && m_scopePopup.Create(::GetDesktopWindow()))
@@ -647,6 +641,20 @@ void CDockWnd::OpenWebSite() { OpenUrl(ProductWebSite()); }
 
 bool CDockWnd::IsWebPanelVisible() const { return m_pNetSearch->IsWindow() && m_pNetSearch->IsWindowVisible(); }
 
+bool CDockWnd::EnsureWebPanel() {
+    if (m_pNetSearch->IsWindow()) return true;
+    if (!IsWindow()) return false;
+    // Made on first use: starting a browser is slow, and most runs never
+    // search the web.
+    m_pNetSearch->SetOwner(Handle());
+    m_pNetSearch->SetBottomLimit(kNoDragLimit);
+    if (!m_pNetSearch->Create(::GetDesktopWindow())) return false;
+    ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
+    m_pNetSearch->EnableItem(IDC_NETSEARCH_BOTTOM_EDGE, FALSE);
+    if (m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible()) LayoutResultPanel();
+    return true;
+}
+
 void CDockWnd::HideWebPanel() {
     if (m_pNetSearch->IsWindow()) ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
     m_pNetSearch->GetDragLine().Hide();
@@ -659,7 +667,7 @@ void CDockWnd::ShowWebPanel() {
 }
 
 void CDockWnd::OpenWebPanel(int height) {
-    if (!m_pNetSearch->IsWindow()) return;
+    if (!EnsureWebPanel()) return;
     const RECT span = PanelSpanUnderBar();
     ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -680,6 +688,7 @@ void CDockWnd::NavigateWebSearch(const std::wstring& query) {
         return;
     }
     m_strLastWebUrl = BuildWebSearchUrl(m_dwFilterMask, query);
+    if (!EnsureWebPanel()) return;
     m_pNetSearch->Navigate(m_strLastWebUrl);
     // The panel alone; its drag line shows only while an edge is dragged.
     if ((m_dwFilterMask & SQF_ARCHIVE) && query.empty()) HideWebPanel();

@@ -189,6 +189,8 @@ private:
 
     // The web panel: shown under the result panel, or alone under the bar.
     bool IsWebPanelVisible() const;
+    // Creates the web panel (hidden) unless it exists; false when it cannot.
+    bool EnsureWebPanel();
     void HideWebPanel();
     void ShowWebPanel();
     // Web scope alone: the web panel `height` high right under the bar.

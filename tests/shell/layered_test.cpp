@@ -1,5 +1,5 @@
-// The layered repaint: per-pixel alpha from the skinned view, text that keeps
-// its alpha, and the drag line that is always 4 px tall.
+// The shell's layered repaint, read back from the screen: per-pixel alpha
+// from the skinned view, and text that keeps its alpha.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -56,33 +56,14 @@ std::vector<uint32_t> ReadScreen(int left, int top, int width, int height) {
 
 }  // namespace
 
-TEST(LayeredView, SkinsGiveThePixelsTheirAlphaAndTextStaysOpaque) {
+TEST(LayeredView, OnScreenTheFillCoversTextShowsAndUnpaintedPixelsAreClear) {
     LayeredDlg dlg;
     RECT rc = {50, 50, 250, 110};
     ASSERT_TRUE(dlg.Create(nullptr, rc));
     EXPECT_TRUE(::GetWindowLongPtrW(dlg.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
 
-    // The rendered bitmap itself.
-    platform::MemoryDC mem;
-    void* raw = nullptr;
-    platform::Bitmap bmp(platform::CreateDib32(200, 60, &raw));
-    platform::SelectObjectScope select(mem, bmp.Get());
-    auto* px = static_cast<uint32_t*>(raw);
-    RenderLayeredPixels(dlg.GetViewControl(), mem, px, 200, 60);
-    EXPECT_EQ(px[30 * 200 + 50], 0xFF2060A0u);  // the fill: opaque, its colour
-    EXPECT_EQ(px[5 * 200 + 150], 0u);           // nothing painted: transparent
-    int opaqueText = 0, other = 0;
-    for (int y = 10; y < 50; ++y)
-        for (int x = 110; x < 200; ++x) {
-            const uint32_t p = px[y * 200 + x];
-            if (p >> 24 == 0xFF) ++opaqueText;
-            else if (p != 0) ++other;
-        }
-    EXPECT_GT(opaqueText, 20);  // the glyphs did not vanish with alpha 0
-    EXPECT_EQ(other, 0);
-
-    // And on screen, over a white window: the fill covers it, the text
-    // shows dark, and where nothing was painted the white shows through.
+    // Over a white window: the fill covers it, the text shows dark, and
+    // where nothing was painted the white shows through.
     HWND white = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_WHITERECT, 40, 40, 220, 80, nullptr, nullptr,
                                    nullptr, nullptr);
     ::ShowWindow(white, SW_SHOWNA);
