@@ -8,8 +8,9 @@
 #include "platform/trace.h"
 #include "browser/netsearch_dlg.h"
 #include "results/search_result_wnd.h"
-#include "results/shell_menu.h"
 #include "shell/check_dlg.h"
+#include "shell/dock_menu.h"
+#include "shell/dock_wnd2.h"
 #include "shell/layered_view.h"
 #include "shell/web_search_url.h"
 #include "ui/bkfontpool.h"
@@ -30,11 +31,6 @@ ULONGLONG LocalNow() {
     FILETIME ft = {};
     ::SystemTimeToFileTime(&st, &ft);
     return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-HINSTANCE ResourceInstance() {
-    HINSTANCE instance = GetAppContext()->Instance;
-    return instance ? instance : ::GetModuleHandleW(nullptr);
 }
 
 } // namespace
@@ -292,7 +288,7 @@ LRESULT CDockWnd::OnBkNotify(int, NMHDR* hdr, BOOL& bHandled) {
         else if (id == IDC_CLEAR) ResetBar();
         else if (id == IDC_SCOPE) ShowScopePopup();
         else if (id == IDC_SETTINGS) ShowSettingsMenu();
-        else if (id == IDC_EXPANDED) {}  // the second dock layout is not part of this program yet
+        else if (id == IDC_EXPANDED) RunExpandedDock();
         else if (id == IDC_WEBSITE) OpenWebSite();
         else if (id != IDC_SEARCH_BUTTON) bHandled = FALSE;
         break;
@@ -588,24 +584,38 @@ LRESULT CDockWnd::OnDockHold(UINT, WPARAM wParam, LPARAM, BOOL&) {
 
 // --- menus, popups and the web site -------------------------------------------
 
-void CDockWnd::ShowSettingsMenu() {
-    HMENU menu = ::LoadMenuW(ResourceInstance(), MAKEINTRESOURCEW(107));
-    if (menu == nullptr) {
-        platform::TraceLastError("LoadMenuW(107)");
-        return;
-    }
-    HMENU popup = ::GetSubMenu(menu, 0);
-    if (popup) {
-        ::CheckMenuItem(popup, 40008, MF_BYCOMMAND | (IsRegexMode() ? MF_CHECKED : MF_UNCHECKED));
-        POINT pt = {783, 21};
-        ::ClientToScreen(Handle(), &pt);
-        pt.x = ClampXToNearestWorkArea(pt.x, pt.y);
-        const BOOL keep = m_bKeepOpen;
-        m_bKeepOpen = TRUE;
-        ::TrackPopupMenu(popup, TPM_LEFTBUTTON, pt.x, pt.y, 0, Handle(), nullptr);
-        m_bKeepOpen = keep;
-    }
-    ::DestroyMenu(menu);
+void CDockWnd::ShowSettingsMenu() { ShowDockMenu(Handle(), 783, &m_bKeepOpen); }
+
+void CDockWnd::RunExpandedDock() {
+    const RECT bar = GetWindowRect();
+    const bool editVisible = m_edit.IsWindow() && m_edit.IsWindowVisible();
+    const bool panelVisible = m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible();
+    const bool webVisible = IsWebPanelVisible();
+    ::ShowWindow(Handle(), SW_HIDE);
+    if (editVisible) ::ShowWindow(m_edit.Handle(), SW_HIDE);
+    ShowResultPanel(false);
+    HideWebPanel();
+    m_searchCtrl.ShowUpdatingStatus();
+    StopTimer(IDT_DOCK_VOLUME_CHANGE);
+    StopTimer(IDT_DOCK_WAIT_SCAN);
+
+    CDockWnd2 expanded;
+    expanded.SetEditRect(RECT{30, 131, 701, 151});
+    m_pExpanded = &expanded;
+    m_bExpandedRunning = true;
+    expanded.Run(bar);
+    m_pExpanded = nullptr;
+    m_bExpandedRunning = false;
+    if (!IsWindow()) return;  // quit while the taller bar ran
+
+    // The engine's next search ends whatever the taller bar left running;
+    // its results come to this bar's result window again.
+    if (CIndexManager* engine = Engine()) engine->SetNotifyWindow(m_searchCtrl.ResultHandle());
+    ::ShowWindow(Handle(), SW_SHOWNA);
+    StartTimer(IDT_DOCK_WAIT_SCAN, 250);
+    if (panelVisible) ShowResultPanel(true);
+    if (editVisible) ::ShowWindow(m_edit.Handle(), SW_SHOWNA);
+    if (webVisible) ShowWebPanel();
 }
 
 LRESULT CDockWnd::OnCloseToTray(WORD, WORD, HWND, BOOL&) {

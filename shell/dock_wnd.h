@@ -17,6 +17,7 @@
 #include "shell/shell_messages.h"
 #include "ui/bkdlgimpl.h"
 
+class CDockWnd2;
 class CNetSearchDlg;
 
 class CDockWnd : public CBkDialogImpl<CDockWnd> {
@@ -67,6 +68,9 @@ public:
     // Kills the timers and destroys the panels and the bar.
     void DestroyPanels();
     bool IsExpandedDockRunning() const { return m_bExpandedRunning; }
+    // The taller bar while it runs in this bar's place (the hot key and the
+    // tray act on it then), else null.
+    CDockWnd2* ExpandedDock() const { return m_pExpanded; }
     bool IsMiniDockVisible() const;
     // The strip hands its saved state to the bar and hides.
     void RestoreFromMiniDock();
@@ -172,6 +176,7 @@ private:
     void ShowSettingsMenu();
     void CloseToTray();
     void ShowScopePopup();
+    void RunExpandedDock();
     void OpenWebSite();
     void NavigateWebSearch(const std::wstring& query);
     void ApplyDeactivation();
@@ -219,6 +224,7 @@ private:
     BOOL m_bListUsed = FALSE;
     BOOL m_bAtTop = FALSE;
     bool m_bExpandedRunning = false;
+    CDockWnd2* m_pExpanded = nullptr;
     bool m_bFirstLayoutDone = false;
     int m_nCategory = 0;
     int m_nDate = 0;

@@ -5,6 +5,7 @@
 #include "browser/netsearch_dlg.h"
 #include "index/search_query.h"
 #include "results/search_result_wnd.h"
+#include "shell/dock_wnd2.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
 #include "ui/bkctrl_image.h"
@@ -241,4 +242,33 @@ TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {
     const RECT edit = dock.Edit().GetWindowRect();
     EXPECT_EQ(edit.left, moved.left + 30);
     EXPECT_EQ(edit.top, moved.top + dock.EditRect().top);
+}
+
+namespace {
+CDockWnd* g_running = nullptr;
+bool g_hiddenWhileRunning = false;
+void CALLBACK CloseExpanded(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    if (g_running && g_running->ExpandedDock()) {
+        g_hiddenWhileRunning = !::IsWindowVisible(g_running->Handle()) && g_running->IsExpandedDockRunning();
+        g_running->ExpandedDock()->Close();
+    }
+}
+}  // namespace
+
+TEST(DockExpanded, TallerBarRunsInThePlaceOfTheBarAndGivesItBack) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    g_running = &dock;
+    ::SetTimer(nullptr, 0, 500, &CloseExpanded);
+    Notify(dock.Handle(), BKNM_COMMAND, CDockWnd::IDC_EXPANDED);  // returns when the taller bar ends
+    g_running = nullptr;
+    EXPECT_TRUE(g_hiddenWhileRunning);
+    EXPECT_FALSE(dock.IsExpandedDockRunning());
+    EXPECT_EQ(dock.ExpandedDock(), nullptr);
+    EXPECT_TRUE(Visible(dock.Handle()));
+    EXPECT_TRUE(dock.IsTimerSet(CDockWnd::IDT_DOCK_WAIT_SCAN));  // the index is reloaded after it
+    EXPECT_EQ(s.engine->NotifyWindow(), dock.ResultPanel().ResultHandle());
 }
