@@ -192,6 +192,27 @@ TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     EXPECT_FALSE(Visible(dock.Handle()));
 }
 
+TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    ::SendMessageW(dock.Handle(), WM_SEARCH_SCOPE_CHANGED, SCOPE_EXISTING | SCOPE_DELETED, 0);
+    ::SetCursorPos(600, 900);
+    ASSERT_TRUE(WaitFor([&] { return dock.IsMiniDockVisible(); }));
+    EXPECT_FALSE(CDockWnd::IsFullScreenAppInFront());  // the desktop is no full-screen program
+
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    HWND video = ::CreateWindowExW(WS_EX_TOPMOST, L"EDIT", L"", WS_POPUP | ES_READONLY, 0, 0, width, height,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::ShowWindow(video, SW_SHOWNA);
+    ::SetCursorPos(500, 2);  // on the strip, under the full-screen window
+    testing_support::PumpMessages(100);
+    EXPECT_TRUE(CDockWnd::IsFullScreenAppInFront());
+    testing_support::PumpMessages(600);
+    EXPECT_FALSE(Visible(dock.Handle()));
+    ::DestroyWindow(video);
+    EXPECT_TRUE(WaitFor([&] { return Visible(dock.Handle()); }));  // the next tick after it is gone
+}
+
 TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
