@@ -142,3 +142,31 @@ TEST_F(MainShellTest, TrayMenuCommandsAndQuit) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainShellTest, HotKeyBringsBackABarClosedToTheTray) {
+    FakeSystem system;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+    ASSERT_TRUE(shell.Dock().IsWindow());
+    EXPECT_EQ(shell.Handle(), shell.Dock().GetOwner());
+
+    // Closed to the tray: the owner window, its icon and hot key stay.
+    shell.Dock().DestroyPanels();
+    ASSERT_FALSE(shell.Dock().IsWindow());
+    EXPECT_TRUE(shell.IsWindow());
+    EXPECT_EQ(0, system.Count(NIM_DELETE));
+
+    shell.SendMessage(WM_HOTKEY, shell.HotKeyAtom(), MAKELPARAM(MOD_CONTROL, 'Q'));
+    ASSERT_TRUE(shell.Dock().IsWindow());
+    const RECT expected = InitialDockRect();
+    const RECT rc = shell.Dock().GetWindowRect();
+    EXPECT_EQ(expected.left, rc.left);
+    EXPECT_EQ(expected.top, rc.top);
+    EXPECT_EQ(800, rc.right - rc.left);
+    EXPECT_EQ(73, rc.bottom - rc.top);
+    EXPECT_TRUE(shell.Dock().IsWindowVisible());
+}
+
+} // namespace
