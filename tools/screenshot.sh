@@ -18,7 +18,9 @@ wine="$(wine_loader "$arch")"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-shot.XXXXXX")"
 xvfb_pid=""
+xcompmgr_pid=""
 cleanup() {
+  [ -n "$xcompmgr_pid" ] && kill "$xcompmgr_pid" 2>/dev/null || true
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -31,6 +33,11 @@ xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
+# A compositor blends the layered windows' per-pixel alpha (the bar's
+# rounded edges, the panel, the shadows) as a desktop does; without one X
+# shows their transparent pixels black.
+xcompmgr >"$work/xcompmgr.log" 2>&1 &
+xcompmgr_pid=$!
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 
 make_prefix "$WINEPREFIX" "$wine"
