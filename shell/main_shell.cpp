@@ -1,8 +1,7 @@
 #include "shell/main_shell.h"
 
-#include <algorithm>
-
 #include "resources/resource_ids.h"
+#include "results/shell_menu.h"
 #include "shell/check_dlg.h"
 #include "shell/module_binding.h"
 #include "platform/trace.h"
@@ -29,13 +28,7 @@ IShellSystem& RealSystem() {
 POINT MenuPointAtCursor() {
     POINT pt = {};
     ::GetCursorPos(&pt);
-    if (!::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) {
-        MONITORINFO info = {};
-        info.cbSize = sizeof(info);
-        if (::GetMonitorInfoW(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &info)) {
-            pt.x = std::min(std::max(pt.x, info.rcWork.left), info.rcWork.right - 1);
-        }
-    }
+    pt.x = ClampXToNearestWorkArea(pt.x, pt.y);
     return pt;
 }
 
