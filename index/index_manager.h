@@ -181,6 +181,15 @@ public:
         bool Found = false;
         int64_t Size = 0;
     };
+    // Applies the records of one read answer as the poll loop does: in
+    // batches, each applied in one short hold of the record lock and finished
+    // in another, with the file-system lookups and traces between. When
+    // `holds` is given, the holds are timed into it (benchmark).
+    struct UsnHoldStats {
+        double Longest = 0, Total = 0;  // seconds
+        int Holds = 0;
+    };
+    void ApplyUsnAnswer(size_t volumePosition, CUsnReadBuffer& answer, bool& changed, UsnHoldStats* holds = nullptr);
     static bool PrepareUsnChange(size_t volumePosition, const USN_RECORD_V2& record, UsnChangeWork& work);
     void ApplyUsnChange(UsnChangeWork& work, bool changed);
     static void LookUpUsnChange(UsnChangeWork& work);

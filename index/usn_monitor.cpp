@@ -2,6 +2,7 @@
 // every followed drive, applies closed creates, renames and deletes to the
 // record tables and asks the result window to search again when a change
 // touched a record the active query shows or would show.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -153,24 +154,7 @@ void CIndexManager::PollUsnEntry(UsnMonitorEntry& entry, size_t position, UsnRea
         platform::ScopedLock lock(recordLock_);
         volume = VolumePositionOf(entry, position);
     }
-    // The record lock is held twice per record, briefly: the file-system
-    // lookup of the changed file and the change's traces come between.
-    UsnChangeWork work;
-    std::vector<std::string> traces;
-    while (const USN_RECORD_V2* record = answer.NextRecord()) {
-        if (!PrepareUsnChange(volume, *record, work)) continue;
-        {
-            platform::ScopedLock lock(recordLock_);
-            DeferChangeTraces(&traces);
-            ApplyUsnChange(work, changed);
-            DeferChangeTraces(nullptr);
-        }
-        WriteChangeTraces(traces);
-        if (!work.Applied) continue;
-        LookUpUsnChange(work);
-        platform::ScopedLock lock(recordLock_);
-        FinishUsnChange(work, changed);
-    }
+    ApplyUsnAnswer(volume, answer, changed);
     entry.NextUsn = answer.NextUsn();
 }
 
@@ -231,6 +215,80 @@ void CIndexManager::ApplyUsnRecord(size_t volumePosition, const USN_RECORD_V2& r
     if (!work.Applied) return;
     LookUpUsnChange(work);
     FinishUsnChange(work, changed);
+}
+
+namespace {
+
+// Times one hold of the record lock when asked to.
+class TimedHold {
+public:
+    TimedHold(platform::CriticalSection& lock, CIndexManager::UsnHoldStats* stats) : lock_(lock), stats_(stats) {
+        if (stats_) ::QueryPerformanceCounter(&start_);
+    }
+    ~TimedHold() {
+        if (!stats_) return;
+        LARGE_INTEGER end, frequency;
+        ::QueryPerformanceCounter(&end);
+        ::QueryPerformanceFrequency(&frequency);
+        const double seconds = static_cast<double>(end.QuadPart - start_.QuadPart) / static_cast<double>(frequency.QuadPart);
+        stats_->Longest = std::max(stats_->Longest, seconds);
+        stats_->Total += seconds;
+        ++stats_->Holds;
+    }
+
+private:
+    platform::ScopedLock lock_;
+    CIndexManager::UsnHoldStats* stats_;
+    LARGE_INTEGER start_{};
+};
+
+// Records applied in one hold of the record lock, at most.
+constexpr size_t kUsnBatch = 8;
+
+} // namespace
+
+// A batch holds records of distinct slots, none the parent of another, and
+// no folder beside other records: so no record of a batch changes what
+// another one's matching reads (its name, flags, size or path), and each is
+// matched as if applied alone.
+void CIndexManager::ApplyUsnAnswer(size_t volumePosition, CUsnReadBuffer& answer, bool& changed,
+                                   UsnHoldStats* holds) {
+    std::vector<UsnChangeWork> batch;
+    std::vector<std::string> traces;
+    auto run = [&] {
+        if (batch.empty()) return;
+        {
+            TimedHold hold(recordLock_, holds);
+            DeferChangeTraces(&traces);
+            for (UsnChangeWork& work : batch) ApplyUsnChange(work, changed);
+            DeferChangeTraces(nullptr);
+        }
+        WriteChangeTraces(traces);
+        bool applied = false;
+        for (UsnChangeWork& work : batch) {
+            if (!work.Applied) continue;
+            LookUpUsnChange(work);
+            applied = true;
+        }
+        if (applied) {
+            TimedHold hold(recordLock_, holds);
+            for (const UsnChangeWork& work : batch) FinishUsnChange(work, changed);
+        }
+        batch.clear();
+    };
+    UsnChangeWork work;
+    while (const USN_RECORD_V2* record = answer.NextRecord()) {
+        if (!PrepareUsnChange(volumePosition, *record, work)) continue;
+        const bool folder = (work.Flags & IRF_DIRECTORY) != 0;
+        bool related = folder || batch.size() >= kUsnBatch;
+        for (size_t i = 0; i < batch.size() && !related; ++i) {
+            related = batch[i].Slot == work.Slot || batch[i].Slot == work.Parent || batch[i].Parent == work.Slot;
+        }
+        if (related) run();
+        batch.push_back(work);
+        if (folder) run();
+    }
+    run();
 }
 
 bool CIndexManager::PrepareUsnChange(size_t volumePosition, const USN_RECORD_V2& record, UsnChangeWork& work) {

@@ -296,6 +296,25 @@ TEST_F(JournalMonitorTest, ChangedRecordIsMatchedWithItsLookedUpSize) {
     EXPECT_EQ(g_received.changed, 1);
 }
 
+// One answer applied in batches: a slot changed twice, and a folder renamed
+// between changes of its files, come out as if applied one by one.
+TEST_F(JournalMonitorTest, OneAnswerKeepsTheOrderOfItsChanges) {
+    Search(L"x");
+    ASSERT_EQ(manager_->StartUsnMonitor(), 1);
+    WaitReads(1);
+    Append(Change(70, kDocsSlot, L"x_new.txt", kCreated));
+    Append(Change(71, kDocsSlot, L"a.txt", kCreated));
+    Append(Change(70, kDocsSlot, L"plain.txt", kRenamed));
+    Append(Change(kDocsSlot, 5, L"papers", kRenamed, FILE_ATTRIBUTE_DIRECTORY));
+    Append(Change(72, kDocsSlot, L"b.txt", kCreated));
+    WaitReads(2);
+    EXPECT_EQ(NameOf(70), "plain.txt");
+    EXPECT_EQ(g_received.changed, 1);  // x_new.txt matched once it was created
+    platform::ScopedLock lock(manager_->RecordLock());
+    EXPECT_EQ(Volume()->GetFullPath(72), "T:\\papers\\b.txt");
+    EXPECT_EQ(Volume()->GetFullPath(71), "T:\\papers\\a.txt");
+}
+
 TEST_F(JournalMonitorTest, MalformedAnswersLeaveTheIndexIntact) {
     Search(L"x");
     ASSERT_EQ(manager_->StartUsnMonitor(), 1);
