@@ -70,6 +70,7 @@ TEST_F(KIEFrameTest, SitesTheControlAndStartsHiddenOnTheLoadingPage) {
     ASSERT_EQ(Log().navigations.size(), 1u);
     EXPECT_EQ(Log().navigations[0], CKIEFrame::ResourcePageUrl(IDR_PAGE_LOADING));
     EXPECT_EQ(Log().navigations[0].compare(0, 6, L"res://"), 0);
+    EXPECT_NE(Log().navigations[0].find(L"browser_host_tests.exe/110"), std::wstring::npos) << Log().navigations[0];
     EXPECT_GE(Log().dropTargetOff, 1);
     EXPECT_FALSE(Shown());
 
