@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "results/shell_menu.h"
 #include "shell/check_dlg.h"
+#include "shell/dock_wnd2.h"
 #include "shell/module_binding.h"
 #include "platform/trace.h"
 #include "ui/bkstring.h"
@@ -203,7 +204,15 @@ void CMainShell::ShowDock() {
         CreateDock();
         return;
     }
-    if (m_dock.IsExpandedDockRunning()) return;
+    if (m_dock.IsExpandedDockRunning()) {
+        // The taller bar runs in the bar's place: the hot key brings it back.
+        if (CDockWnd2* expanded = m_dock.ExpandedDock()) {
+            expanded->RestoreFromMiniDock();
+            expanded->SetKeepOpen(TRUE);
+            expanded->FocusEdit();
+        }
+        return;
+    }
     if (m_dock.IsMiniDockVisible()) m_dock.RestoreFromMiniDock();
     m_dock.SetKeepOpen(TRUE);
     m_dock.FocusEdit();

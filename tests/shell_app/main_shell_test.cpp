@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/dock_wnd2.h"
 #include "shell/main_shell.h"
 #include "tests/support/test_support.h"
 #include "ui/bkstring.h"
@@ -139,6 +140,38 @@ TEST_F(MainShellTest, TrayMenuCommandsAndQuit) {
     MSG msg = {};
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(1u, msg.wParam);
+}
+
+// Runs inside the taller bar's modal loop: the hot key while it runs, then
+// the close that ends the run.
+CMainShell* g_shell = nullptr;
+bool g_editShown = false;
+void CALLBACK DriveExpandedDock(HWND, UINT, UINT_PTR timer, DWORD) {
+    CDockWnd2* expanded = g_shell->Dock().ExpandedDock();
+    if (!expanded || !expanded->Edit().IsWindow()) return;
+    ::KillTimer(nullptr, timer);
+    g_shell->SendMessage(WM_HOTKEY, g_shell->HotKeyAtom(), MAKELPARAM(MOD_CONTROL, 'Q'));
+    g_editShown = expanded->Edit().IsWindowVisible();
+    expanded->Close();
+}
+
+TEST_F(MainShellTest, HotKeyWhileTheTallerBarRunsFocusesItsEdit) {
+    FakeSystem system;
+    CMainShell shell(&system);
+    ASSERT_NE(nullptr, shell.CreateShell());
+    g_shell = &shell;
+    ::SetTimer(nullptr, 0, 50, DriveExpandedDock);
+    BKNMCOMMAND nm = {};
+    nm.hdr.hwndFrom = shell.Dock().Handle();
+    nm.hdr.idFrom = IDC_BKVIEW;
+    nm.hdr.code = BKNM_COMMAND;
+    nm.uItemID = CDockWnd::IDC_EXPANDED;
+    nm.szItemClass = "";
+    ::SendMessageW(shell.Dock().Handle(), WM_NOTIFY, IDC_BKVIEW, reinterpret_cast<LPARAM>(&nm));
+    EXPECT_TRUE(g_editShown);
+    EXPECT_FALSE(shell.Dock().IsExpandedDockRunning());
+    EXPECT_TRUE(shell.Dock().IsWindowVisible());
+    g_shell = nullptr;
 }
 
 } // namespace
