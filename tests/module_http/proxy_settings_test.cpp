@@ -102,16 +102,6 @@ TEST_F(ProxySettings, ReadsRegistryValuesDefensively) {
     EXPECT_EQ(L"", host(REG_SZ, (longest + L"h").c_str(), 262 * 2));  // longer than a host may be
     EXPECT_EQ(longest, host(REG_SZ, longest.c_str(), 261 * 2));
     EXPECT_EQ(L"pxy", host(REG_SZ, L"pxy!", 7));  // no terminator, odd byte count
-
-    std::wstring user = L"x", password = L"y";
-    EXPECT_EQ(0u, ReadProxyCredentials(user, password));
-    EXPECT_TRUE(user.empty() && password.empty());
-
-    DWORD mode = 0;
-    std::wstring server;
-    EXPECT_EQ(0, ReadSystemProxy(mode, port, server));
-    SetSystemProxy(0, L"proxy:1");
-    EXPECT_EQ(0, ReadSystemProxy(mode, port, server));
 }
 
 TEST_F(ProxySettings, ModesRouteTransfers) {

@@ -190,25 +190,4 @@ TEST(MessageMap, ChainsInOrderAndHonoursTheHandledFlag) {
     w.DestroyWindow();
 }
 
-TEST(Window, WrapperMethodsActOnTheWindow) {
-    RecordingWindow w;
-    RECT rc = {0, 0, 100, 50};
-    ASSERT_NE(w.Create(nullptr, &rc, L"标题", WS_POPUP), nullptr);
-    platform::Window plain(w.Handle());
-    EXPECT_EQ(plain.GetWindowText(), L"标题");
-    EXPECT_TRUE(plain.ModifyStyle(0, WS_DISABLED));
-    EXPECT_FALSE(plain.ModifyStyle(0, WS_DISABLED));  // no change
-    EXPECT_FALSE(plain.IsWindowEnabled());
-
-    ASSERT_TRUE(plain.CenterWindow());
-    RECT wr = plain.GetWindowRect(), work = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    EXPECT_EQ(wr.right - wr.left, 100);
-    EXPECT_NEAR((wr.left + wr.right) / 2, (work.left + work.right) / 2, 1);
-    EXPECT_NEAR((wr.top + wr.bottom) / 2, (work.top + work.bottom) / 2, 1);
-
-    w.DestroyWindow();
-    EXPECT_FALSE(plain.PostMessage(WM_NULL));  // a gone window takes no posts
-}
-
 } // namespace

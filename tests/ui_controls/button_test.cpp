@@ -32,22 +32,6 @@ protected:
     const COLORREF kBar = CBkProgress::kBarColor, kWhite = RGB(0xFF, 0xFF, 0xFF), kBlack = RGB(0, 0, 0);
 };
 
-TEST_F(ButtonTest, MarkThemeStateAndClassicFlagsFollowTheStateBits) {
-    CBkCheckBox box;
-    const DWORD C = BKSTATE_CHECKED, D = BKSTATE_DISABLED, P = BKSTATE_PUSHED, H = BKSTATE_HOVER;
-    const std::pair<DWORD, int> rows[] = {{C | D | P, 8}, {C | P | H, 7}, {C | H, 6}, {C, 5},
-                                          {D | H, 4},     {P, 3},         {H, 2},     {0, 1}};
-    for (const auto& row : rows) {
-        box.ModifyState(row.first, ~row.first);
-        EXPECT_EQ(box.GetThemeState(), row.second) << row.first;
-    }
-    EXPECT_EQ(box.GetClassicFlags(), static_cast<UINT>(DFCS_TRANSPARENT | DFCS_BUTTONCHECK));
-    box.ModifyState(C | D | P | H, 0);
-    EXPECT_EQ(box.GetClassicFlags(),
-              static_cast<UINT>(DFCS_TRANSPARENT | DFCS_INACTIVE | DFCS_HOT | DFCS_PUSHED | DFCS_CHECKED));
-    EXPECT_EQ(CBkRadioBox().GetClassicFlags(), static_cast<UINT>(DFCS_TRANSPARENT | DFCS_BUTTONRADIO));
-}
-
 TEST_F(ButtonTest, MarksWidenTheTextDrawByStateAndTheCheckAttributeSetsNoState) {
     auto root = LoadTree("<dlg><check id='1' pos='0,0,120,20' crtext='FF0000' check='1'>Check me</check>"
                          "<radio id='2' pos='0,30,120,50' crtext='FF0000' check='1'>Radio</radio>"

@@ -38,17 +38,6 @@ protected:
     std::unique_ptr<CBkDialog> root;
 };
 
-TEST(ControlTable, ButtonsRepaintOnStateChangesTextAndImagesDoNot) {
-    const std::pair<const char*, bool> rows[] = {{"button", true}, {"imgbtn", true}, {"skinbtn", true},
-                                                 {"check", true},  {"radio", true},  {"text", false},
-                                                 {"img", false},   {"img_h", false}, {"scrollimg", false}};
-    for (const auto& row : rows) {
-        std::unique_ptr<CBkWindow> wnd(CBkDialog::CreateChildByName(row.first));
-        ASSERT_NE(wnd, nullptr) << row.first;
-        EXPECT_EQ(wnd->NeedsRedrawOnStateChange() != FALSE, row.second) << row.first;
-    }
-}
-
 TEST(ClipParams, EmptyPiecesSkippedTwentyKeptAndNumbersClamped) {
     int k[BK_MAX_CLIP_PARAMS];
     std::wstring many;
