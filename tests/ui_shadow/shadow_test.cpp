@@ -116,7 +116,6 @@ TEST(Shadow, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     };
     HWND shadow = Shadow();
     ASSERT_TRUE(::IsWindow(shadow));
-    EXPECT_EQ(::GetWindow(shadow, GW_OWNER), owner.Handle());
     const DWORD ex = static_cast<DWORD>(::GetWindowLongPtrW(shadow, GWL_EXSTYLE));
     EXPECT_TRUE((ex & WS_EX_LAYERED) && (ex & WS_EX_TRANSPARENT));  // takes no mouse
     EXPECT_TRUE(owner.shadow.IsShown() && Visible());
