@@ -68,3 +68,16 @@ make_prefix() { # prefix wine-loader
   WINEPREFIX="$1" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all "$2" wineboot -i >/dev/null 2>&1
   WINEPREFIX="$1" wineserver -w
 }
+
+# Starts a private Xvfb display (1280x1024, 24 bits) that picks its own free
+# number; sets XVFB_PID and exports DISPLAY. Files go to <work-dir>.
+start_xvfb() { # work-dir
+  local i
+  exec 3>"$1/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  exec 3>&-
+  for ((i = 0; i < 100; i++)); do [ -s "$1/display" ] && break; sleep 0.1; done
+  [ -s "$1/display" ] || { echo "Xvfb did not start"; cat "$1/xvfb.log"; return 1; }
+  export DISPLAY=":$(head -n1 "$1/display")"
+}

@@ -27,12 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work"
+xvfb_pid=$XVFB_PID
 # A compositor blends the layered windows' per-pixel alpha (the bar's
 # rounded edges, the panel, the shadows) as a desktop does; without one X
 # shows their transparent pixels black.

@@ -23,14 +23,9 @@ e2e_setup() {
   export WINEPREFIX="$E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   # A display of its own: the mouse, the keyboard focus and the clipboard
   # are not shared with window tests that run at the same time.
-  exec 3>"$E2E_WORK/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
-  E2E_XVFB_PID=$!
-  exec 3>&-
-  local i
-  for ((i = 0; i < 100; i++)); do [ -s "$E2E_WORK/display" ] && break; sleep 0.1; done
-  [ -s "$E2E_WORK/display" ] || { echo "Xvfb did not start"; cat "$E2E_WORK/xvfb.log"; return 1; }
-  export DISPLAY=":$(head -n1 "$E2E_WORK/display")" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  start_xvfb "$E2E_WORK" || return 1
+  E2E_XVFB_PID=$XVFB_PID
+  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
   install_program "$E2E_BIN" "$WINEPREFIX"
   cp "$E2E_BIN/e2e_probe.exe" "$WINEPREFIX/drive_c/e2e_probe.exe"
