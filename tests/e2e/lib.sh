@@ -53,14 +53,19 @@ e2e_start() {
   E2E_LUMSEK_PID=$!
 }
 
-# Waits up to <seconds> for the last started program to end; its exit code in E2E_EXIT.
-e2e_wait_exit() { # seconds
+# Waits up to <seconds> for the last started program to end; its exit code in
+# E2E_EXIT. Then, unless told that another instance still runs ("other"),
+# until the Wine server has let go of the instance's mutex.
+e2e_wait_exit() { # seconds [other]
   local i
   for ((i = 0; i < $1 * 10; i++)); do
     if ! kill -0 "$E2E_LUMSEK_PID" 2>/dev/null; then
       wait "$E2E_LUMSEK_PID"
       E2E_EXIT=$?
       E2E_LUMSEK_PID=""
+      # The Wine server lets go of the ended process's mutex and windows a
+      # moment later; the next start must not meet them.
+      [ "${2:-}" = other ] || wait_until 10 probe instance-gone || true
       return 0
     fi
     sleep 0.1

@@ -141,6 +141,12 @@ int wmain(int argc, wchar_t** argv) {
         Print(std::to_wstring(reinterpret_cast<UINT_PTR>(shell)));
         return 0;
     }
+    if (command == L"instance-gone") {  // the program's single-instance mutex no longer exists
+        HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, L"{9DA622A2-92E2-4e0f-87F4-F1FFAA7D0A04}");
+        if (!mutex) return 0;
+        ::CloseHandle(mutex);
+        return Fail(L"still there");
+    }
     if (command == L"count-shells") {
         int count = 0;
         for (HWND w : TopLevelWindows()) count += ClassOf(w) == L"LumsekMainShell";
