@@ -112,7 +112,6 @@ TEST_F(ServiceScm, InstallCreatesAutomaticServiceAndUninstallRemovesIt) {
     ASSERT_TRUE(QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size()), &needed));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType & ~SERVICE_INTERACTIVE_PROCESS);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
-    EXPECT_STREQ(L"lumsek run service", config->lpDisplayName);
     // Quoted, so a blank in the folder cannot pick another program.
     EXPECT_EQ(L"\"" + std::wstring(kTestProgram) + L"\"", std::wstring(config->lpBinaryPathName));
     EXPECT_EQ(std::wstring(kServiceDescription), Description(service));
