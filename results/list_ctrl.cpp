@@ -195,12 +195,15 @@ void OListCtrl<TOwner>::UpdateScrollBars() {
     si.nMax = ContentHeight() - 1;
     si.nPage = static_cast<UINT>(std::max(0, ClientHeight()));
     si.nPos = -verticalOffset_;
-    ::SetScrollInfo(this->Handle(), SB_VERT, &si, TRUE);
+    // Drawn with the next paint rather than at once: under some window
+    // systems each immediate scroll bar redraw costs as much as a page.
+    ::SetScrollInfo(this->Handle(), SB_VERT, &si, FALSE);
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMax = std::max(0, TotalColumnWidth() - 1);
     si.nPage = static_cast<UINT>(std::max(0, ClientWidth()));
     si.nPos = -horizontalOffset_;
-    ::SetScrollInfo(this->Handle(), SB_HORZ, &si, TRUE);
+    ::SetScrollInfo(this->Handle(), SB_HORZ, &si, FALSE);
+    ::RedrawWindow(this->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 template <class TOwner>
@@ -209,7 +212,8 @@ void OListCtrl<TOwner>::ScrollTo(int bar, int pos) {
     si.cbSize = sizeof(si);
     si.fMask = SIF_POS;
     si.nPos = pos;
-    ::SetScrollInfo(this->Handle(), bar, &si, TRUE);
+    ::SetScrollInfo(this->Handle(), bar, &si, FALSE);
+    ::RedrawWindow(this->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
     si.fMask = SIF_POS;
     ::GetScrollInfo(this->Handle(), bar, &si);  // the bar clamps the position
     if (bar == SB_VERT) verticalOffset_ = -si.nPos;
