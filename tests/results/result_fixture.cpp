@@ -6,6 +6,7 @@
 #include "index/app_context.h"
 #include "platform/gdi.h"
 #include "ui/bkstring.h"
+#include "tests/support/index_writer.h"
 #include "tests/support/test_support.h"
 
 extern const char kProgramStringsXml[];  // program_strings.cpp
@@ -29,28 +30,7 @@ uint64_t LocalTime(int year, int month, int day, int hour, int minute) {
 }
 
 bool WriteVolume(const std::wstring& folder, wchar_t letter, const std::vector<Entry>& entries) {
-    uint32_t slots = 0;
-    for (const auto& e : entries) slots = std::max(slots, e.slot + 1);
-    std::vector<IndexRecord> records(slots);
-    for (auto& r : records) {
-        std::memset(&r, 0, sizeof(r));
-        r.FileName = 0xFFFFFFFFu;
-    }
-    std::string names;
-    for (const auto& e : entries) {
-        IndexRecord& r = records[e.slot];
-        r.FatherID = e.father;
-        r.FileName = static_cast<uint32_t>(names.size());
-        r.Flags = e.flags;
-        r.Time2 = MakeFileTime(e.time2);
-        r.Size = e.size;
-        names += e.name;
-        names.push_back('\0');
-    }
-    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
-    const wchar_t l[2] = {letter, 0};
-    return testing_support::WriteFileBytes(folder + L"\\index_" + l, bytes) &&
-           testing_support::WriteFileBytes(folder + L"\\name_" + l, names);
+    return testing_support::WriteIndexVolume(folder, letter, entries);
 }
 
 std::vector<Entry> ManyFiles(uint32_t count, uint32_t deletedEvery) {

@@ -12,6 +12,7 @@
 #include "index/index_manager.h"
 #include "index/index_record.h"
 #include "results/search_result_wnd.h"
+#include "tests/support/index_writer.h"
 
 namespace results_test {
 
@@ -25,14 +26,7 @@ constexpr uint8_t kFile = IRF_EXISTS;
 constexpr uint8_t kDir = IRF_EXISTS | IRF_DIRECTORY;
 constexpr uint8_t kDeletedFile = 0;
 
-struct Entry {
-    uint32_t slot;
-    uint32_t father;
-    std::string name;  // ANSI (system code page)
-    uint8_t flags;
-    uint64_t time2;
-    int64_t size;
-};
+using Entry = testing_support::IndexEntry;
 
 // Loads the program's string table from the source tree.
 bool LoadProgramStrings();

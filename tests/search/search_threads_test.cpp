@@ -14,6 +14,7 @@
 #include "index/search_messages.h"
 #include "platform/strconv.h"
 #include "platform/thread.h"
+#include "tests/support/index_writer.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -23,39 +24,10 @@ constexpr uint8_t kDir = IRF_EXISTS | IRF_DIRECTORY;
 constexpr uint8_t kDeletedFile = 0;
 constexpr uint8_t kDeletedDir = IRF_DIRECTORY;
 
-struct Entry {
-    uint32_t slot;
-    uint32_t father;
-    std::string name;  // ANSI
-    uint8_t flags;
-    uint64_t time2;
-    int64_t size;
-};
+using Entry = testing_support::IndexEntry;
 
-// Writes "index_X" and "name_X" for the entries; slots not given have no name.
 void WriteVolume(const std::wstring& folder, wchar_t letter, const std::vector<Entry>& entries) {
-    uint32_t slots = 0;
-    for (const auto& e : entries) slots = std::max(slots, e.slot + 1);
-    std::vector<IndexRecord> records(slots);
-    for (auto& r : records) {
-        std::memset(&r, 0, sizeof(r));
-        r.FileName = 0xFFFFFFFFu;
-    }
-    std::string names;
-    for (const auto& e : entries) {
-        IndexRecord& r = records[e.slot];
-        r.FatherID = e.father;
-        r.FileName = static_cast<uint32_t>(names.size());
-        r.Flags = e.flags;
-        r.Time2 = MakeFileTime(e.time2);
-        r.Size = e.size;
-        names += e.name;
-        names.push_back('\0');
-    }
-    std::string bytes(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(IndexRecord));
-    wchar_t l[2] = {letter, 0};
-    ASSERT_TRUE(testing_support::WriteFileBytes(folder + L"\\index_" + l, bytes));
-    ASSERT_TRUE(testing_support::WriteFileBytes(folder + L"\\name_" + l, names));
+    ASSERT_TRUE(testing_support::WriteIndexVolume(folder, letter, entries));
 }
 
 // A hidden window that keeps every WM_SEARCH_RESULTS it receives.
