@@ -65,7 +65,11 @@ LRESULT CNetSearchCtrl::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 // ---------------------------------------------------------------- panel
 
 CNetSearchDlg::CNetSearchDlg()
-    : CBkDialogViewImpl<CNetSearchDlg>(IDR_LAYOUT_NETSEARCH_PANEL), m_dragLine(IDR_LAYOUT_DRAGLINE, kLineHeight) {}
+    : CBkDialogViewImpl<CNetSearchDlg>(IDR_LAYOUT_NETSEARCH_PANEL), m_dragLine(IDR_LAYOUT_DRAGLINE, kLineHeight) {
+    // Its skin draws its own shadow; the framework's, an owned window,
+    // would stand over the panel.
+    EnableShadow(FALSE);
+}
 
 CNetSearchDlg::~CNetSearchDlg() {
     DestroyPanel();

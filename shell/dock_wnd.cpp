@@ -40,6 +40,9 @@ static_assert(CDockWnd::kPanelResizeMessage == WM_PANEL_RESIZE, "one number for 
 CDockWnd::CDockWnd()
     : CBkDialogImpl<CDockWnd>(kLayout), m_dragBox(CDragBoxDlg::kOutlineLayout), m_pNetSearch(new CNetSearchDlg()) {
     m_miniDock.SetFullScreenTest(&CDockWnd::IsFullScreenAppInFront);
+    // The skin draws the bar's shadow; the framework's, an owned window,
+    // would stand over the bar.
+    EnableShadow(FALSE);
 }
 
 CDockWnd::~CDockWnd() { DestroyPanels(); }

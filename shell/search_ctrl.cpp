@@ -71,7 +71,12 @@ bool IsRegexMode() {
     return g_bUseRegex != 0;
 }
 
-CSearchCtrl::CSearchCtrl() : CBkDialogImpl<CSearchCtrl>(kLayout), m_dragLine(CDragBoxDlg::kLineLayout) {}
+CSearchCtrl::CSearchCtrl() : CBkDialogImpl<CSearchCtrl>(kLayout), m_dragLine(CDragBoxDlg::kLineLayout) {
+    // The skin draws the panel's shadow. The framework's is a window owned
+    // by the panel, so it stands over the panel and its result list, and
+    // once the panel is resized while shown it covers them dark.
+    EnableShadow(FALSE);
+}
 
 CSearchCtrl::~CSearchCtrl() {
     DestroyPanel();

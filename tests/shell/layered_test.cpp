@@ -1,5 +1,6 @@
 // The shell's layered repaint, read back from the screen: per-pixel alpha
-// from the skinned view, and text that keeps its alpha.
+// from the skinned view, text that keeps its alpha, and the bar's result
+// panel as a user sees it.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "platform/gdi.h"
 #include "shell/layered_view.h"
 #include "shell/shell_messages.h"
+#include "tests/shell/shell_fixture.h"
 #include "ui/bkdlgimpl.h"
 #include "tests/support/test_support.h"
 
@@ -87,4 +89,36 @@ TEST(LayeredView, HiddenOrEmptyWindowIsLeftAlone) {
     ::ShowWindow(dlg.Handle(), SW_SHOWNA);
     EXPECT_TRUE(UpdateLayeredView(dlg));
     EXPECT_FALSE(UpdateLayeredView(dlg, 0));  // no rows to draw
+}
+
+// Pixels of the rectangle darker than a skin's text colour.
+int DarkPixels(const RECT& rc) {
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    const std::vector<uint32_t> screen = ReadScreen(rc.left, rc.top, width, height);
+    int dark = 0;
+    for (uint32_t p : screen) dark += ((p & 0xFF) < 0x40 && ((p >> 8) & 0xFF) < 0x40 && ((p >> 16) & 0xFF) < 0x40);
+    return dark;
+}
+
+TEST(LayeredView, ResultPanelShowsLightWithItsRowsAfterTheSearchResizesIt) {
+    shell_test::DockSetup s;
+    CDockWnd& dock = *s.dock;
+    ::KillTimer(dock.Handle(), CDockWnd::IDT_DOCK_AUTOHIDE);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"le1");
+    // The panel is shown at one size and resized to its 11 rows while
+    // visible: nothing of the program may lie over it dark.
+    ASSERT_TRUE(shell_test::WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(600);
+    const RECT panel = dock.ResultPanel().GetWindowRect();
+    ASSERT_GT(panel.bottom - panel.top, 11 * 24);
+    const int area = (panel.right - panel.left) * (panel.bottom - panel.top);
+    EXPECT_LT(DarkPixels(panel), area / 20);
+    RECT list = {};
+    ASSERT_TRUE(::GetWindowRect(dock.ResultPanel().ResultHandle(), &list));
+    EXPECT_LT(DarkPixels(list), (list.right - list.left) * (list.bottom - list.top) / 20);
+    // The bar above it too.
+    const RECT bar = dock.GetWindowRect();
+    EXPECT_LT(DarkPixels(bar), (bar.right - bar.left) * (bar.bottom - bar.top) / 20);
 }

@@ -4,7 +4,6 @@
 #include "platform/strconv.h"
 #include "tests/results/result_fixture.h"
 #include "tests/support/test_support.h"
-#include "ui/bkresmanager.h"
 #include "ui/bkskin.h"
 #include "ui/bkstring.h"
 #include "ui/bkstyle.h"
@@ -26,19 +25,6 @@ std::wstring NewFolder(const wchar_t* stem) {
 void LoadProgramTables() {
     static const HRESULT com = ::CoInitialize(nullptr);  // the web panel's browser needs the apartment
     (void)com;
-    // The web panel's layouts, until the program carries them.
-    static std::wstring folder;
-    if (folder.empty()) {
-        folder = NewFolder(L"shell-res");
-        testing_support::WriteFileBytes(folder + L"\\121.xml",
-                                        "<layer width='650' height='590' resize='1' noborder='1'><body>"
-                                        "<link id='1000' pos='0,0,-0,21' class='bgtext3'/>"
-                                        "<link id='1001' pos='0,-16,-0,-0' class='bgtext3'/></body></layer>");
-        testing_support::WriteFileBytes(folder + L"\\120.xml",
-                                        "<layer width='608' height='497' resize='1' noborder='1'><body>"
-                                        "<realwnd id='10000' pos='0,0,-0,-0'/></body></layer>");
-    }
-    BkResManager::SetResourcePath(folder.c_str());
     BkString::Load();
     BkStyle::LoadStyles();
     BkSkin::LoadSkins();
