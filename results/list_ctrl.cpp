@@ -188,22 +188,29 @@ template <class TOwner>
 void OListCtrl<TOwner>::UpdateScrollBars() {
     if (!this->IsWindow()) return;
     ClampOffsets();
+    SetScrollBar(SB_VERT, ContentHeight() - 1, ClientHeight(), -verticalOffset_, SIF_DISABLENOSCROLL);
+    SetScrollBar(SB_HORZ, std::max(0, TotalColumnWidth() - 1), ClientWidth(), -horizontalOffset_, 0);
+}
+
+// Every paint brings the bars up to date; a bar is set (and redrawn) only when
+// it changed, since under Wine each redraw of a bar costs as much as a page.
+template <class TOwner>
+void OListCtrl<TOwner>::SetScrollBar(int bar, int max, int page, int pos, UINT flags) {
+    const UINT pageSize = static_cast<UINT>(std::max(0, page));
+    SCROLLINFO now = {};
+    now.cbSize = sizeof(now);
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (::GetScrollInfo(this->Handle(), bar, &now) && now.nMin == 0 && now.nMax == max && now.nPage == pageSize &&
+        now.nPos == pos)
+        return;
     SCROLLINFO si = {};
     si.cbSize = sizeof(si);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | flags;
     si.nMin = 0;
-    si.nMax = ContentHeight() - 1;
-    si.nPage = static_cast<UINT>(std::max(0, ClientHeight()));
-    si.nPos = -verticalOffset_;
-    // Drawn with the next paint rather than at once: under some window
-    // systems each immediate scroll bar redraw costs as much as a page.
-    ::SetScrollInfo(this->Handle(), SB_VERT, &si, FALSE);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = std::max(0, TotalColumnWidth() - 1);
-    si.nPage = static_cast<UINT>(std::max(0, ClientWidth()));
-    si.nPos = -horizontalOffset_;
-    ::SetScrollInfo(this->Handle(), SB_HORZ, &si, FALSE);
-    ::RedrawWindow(this->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+    si.nMax = max;
+    si.nPage = pageSize;
+    si.nPos = pos;
+    ::SetScrollInfo(this->Handle(), bar, &si, TRUE);
 }
 
 template <class TOwner>
@@ -212,8 +219,7 @@ void OListCtrl<TOwner>::ScrollTo(int bar, int pos) {
     si.cbSize = sizeof(si);
     si.fMask = SIF_POS;
     si.nPos = pos;
-    ::SetScrollInfo(this->Handle(), bar, &si, FALSE);
-    ::RedrawWindow(this->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+    ::SetScrollInfo(this->Handle(), bar, &si, TRUE);
     si.fMask = SIF_POS;
     ::GetScrollInfo(this->Handle(), bar, &si);  // the bar clamps the position
     if (bar == SB_VERT) verticalOffset_ = -si.nPos;

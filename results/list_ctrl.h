@@ -168,6 +168,7 @@ private:
     // Keeps both offsets inside what the content allows.
     void ClampOffsets();
     void UpdateScrollBars();
+    void SetScrollBar(int bar, int max, int page, int pos, UINT flags);
     // Moves a bar to `pos`, reads back what it took and shifts the content.
     void ScrollTo(int bar, int pos);
     // Header hit tests with x in client coordinates.
