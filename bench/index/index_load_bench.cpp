@@ -13,12 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "index/index_files.h"
 #include "index/index_manager.h"
 #include "platform/handle.h"
 #include "platform/lock.h"
 
 namespace {
+
+using bench::WriteWhole;
 
 constexpr uint32_t kRecords = 2000000;
 constexpr size_t kPool = 0x400000;
@@ -27,19 +30,6 @@ const wchar_t kFolder[] = L"C:\\lumsek-index-bench";
 
 const char* const kExtensions[] = {"txt", "doc", "docx", "jpg", "png", "mp3", "dll", "exe", "h", "cpp",
                                    "xml", "ini", "log", "dat", "pdf", "xlsx", "zip", "js", "html", "sys"};
-
-bool WriteWhole(const std::wstring& path, const void* data, size_t size) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!f) return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 26)), wrote = 0;
-        if (!::WriteFile(f.Get(), p, chunk, &wrote, nullptr) || wrote == 0) return false;
-        p += wrote;
-        size -= wrote;
-    }
-    return true;
-}
 
 // Reads a file once so the timed loads find it in the page cache.
 void Warm(const std::wstring& path) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "index/index_manager.h"
 #include "index/search_messages.h"
 #include "index/search_query.h"
@@ -25,6 +26,8 @@
 #include "tests/journal/memory_usn_journal.h"
 
 namespace {
+
+using bench::WriteWhole;
 
 constexpr uint32_t kIndexRecords = 2000000;
 constexpr int kBurstRecords = 100000;
@@ -44,15 +47,6 @@ LONGLONG Now() {
     LARGE_INTEGER t;
     ::QueryPerformanceCounter(&t);
     return t.QuadPart;
-}
-
-bool WriteWhole(const std::wstring& path, const void* data, size_t bytes) {
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(f, data, static_cast<DWORD>(bytes), &written, nullptr);
-    ::CloseHandle(f);
-    return ok && written == bytes;
 }
 
 // Index and name files of drive C: 2,000 folders under the root, the other

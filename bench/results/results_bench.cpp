@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "platform/gdi.h"
@@ -17,32 +18,11 @@
 
 namespace {
 
+using bench::WriteWhole;
+double Now() { return bench::NowMs(); }
+
 constexpr uint32_t kRecords = 2000000;
 constexpr int kRuns = 9;
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-bool WriteWhole(const std::wstring& path, const void* data, size_t size) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!f) return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), wrote = 0;
-        if (!::WriteFile(f.Get(), p, chunk, &wrote, nullptr) || wrote == 0) return false;
-        p += wrote;
-        size -= wrote;
-    }
-    return true;
-}
 
 // "docNNNNNNN.<ext>" under a few folders; every fifth file deleted.
 bool WriteIndex(const std::wstring& folder) {

@@ -9,12 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "index/index_manager.h"
 #include "index/search_messages.h"
 #include "platform/handle.h"
 #include "platform/strconv.h"
 
 namespace {
+
+using bench::WriteWhole;
+double Now() { return bench::NowMs(); }
 
 constexpr uint32_t kRecords = 2000000;
 constexpr uint32_t kFirstSlot = 50;
@@ -30,19 +34,6 @@ std::wstring UnixToWindows(const std::string& unixPath) {
     std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
     for (auto& c : w) if (c == L'/') c = L'\\';
     return w;
-}
-
-bool WriteWhole(const std::wstring& path, const void* data, size_t size) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!f) return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), wrote = 0;
-        if (!::WriteFile(f.Get(), p, chunk, &wrote, nullptr) || wrote == 0) return false;
-        p += wrote;
-        size -= wrote;
-    }
-    return true;
 }
 
 std::string ReadWhole(const std::wstring& path) {
@@ -180,17 +171,6 @@ public:
 private:
     HWND hwnd_ = nullptr;
 };
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
 
 // The machine is shared: the best of several runs is the least disturbed.
 double Best(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
