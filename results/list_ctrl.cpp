@@ -22,6 +22,7 @@ constexpr COLORREF kSurfaceQuiet = RGB(0xF6, 0xF6, 0xFB);
 constexpr COLORREF kLine = RGB(0xDA, 0xDC, 0xE3);
 constexpr COLORREF kText = RGB(0x20, 0x21, 0x24);
 constexpr COLORREF kTextSecondary = RGB(0x5F, 0x63, 0x68);
+constexpr COLORREF kTextDisabled = RGB(0xB0, 0xB4, 0xBC);
 constexpr COLORREF kAccent = RGB(0x33, 0x99, 0xFF);
 constexpr COLORREF kSelected = RGB(0x62, 0xC2, 0xF0);
 constexpr COLORREF kExpanded = RGB(0xED, 0xF6, 0xFC);
@@ -110,6 +111,23 @@ int OListCtrl<TOwner>::ClientHeight() const {
 }
 
 template <class TOwner>
+bool OListCtrl<TOwner>::HorzBarShown() const {
+    return TotalColumnWidth() > ClientWidth() - kScrollBarSize;
+}
+
+// The vertical bar is always there (without a thumb when there is nothing to
+// scroll), so the columns never jump when a result set grows past one page.
+template <class TOwner>
+int OListCtrl<TOwner>::ViewWidth() const {
+    return std::max(0, ClientWidth() - kScrollBarSize);
+}
+
+template <class TOwner>
+int OListCtrl<TOwner>::ViewHeight() const {
+    return std::max(0, ClientHeight() - (HorzBarShown() ? kScrollBarSize : 0));
+}
+
+template <class TOwner>
 int OListCtrl<TOwner>::TotalColumnWidth() const {
     int total = 0;
     for (const Column& c : columns_) total += c.Width;
@@ -163,7 +181,7 @@ int OListCtrl<TOwner>::FirstVisibleRow() const {
 template <class TOwner>
 int OListCtrl<TOwner>::RowFromPoint(int y) const {
     if (y < kHeaderHeight || rowCount_ <= 0) return -1;
-    const int clientHeight = ClientHeight();
+    const int clientHeight = ViewHeight();
     for (int row = FirstVisibleRow(); row < rowCount_; ++row) {
         const int top = RowTop(row);
         if (top >= clientHeight) break;
@@ -174,58 +192,146 @@ int OListCtrl<TOwner>::RowFromPoint(int y) const {
 
 template <class TOwner>
 void OListCtrl<TOwner>::ClampOffsets() {
-    const int clientHeight = ClientHeight();
-    const int content = ContentHeight();
-    if (content <= clientHeight) verticalOffset_ = 0;
-    else verticalOffset_ = std::min(0, std::max(verticalOffset_, clientHeight - content));
-    const int clientWidth = ClientWidth();
-    const int total = TotalColumnWidth();
-    if (total <= clientWidth) horizontalOffset_ = 0;
-    else horizontalOffset_ = std::min(0, std::max(horizontalOffset_, clientWidth - total));
+    verticalOffset_ = -std::min(std::max(-verticalOffset_, 0), GetScrollMax(SB_VERT));
+    horizontalOffset_ = -std::min(std::max(-horizontalOffset_, 0), GetScrollMax(SB_HORZ));
 }
 
+// The bars are drawn from the offsets at every paint; only the offsets need
+// to stay inside what the content allows.
 template <class TOwner>
 void OListCtrl<TOwner>::UpdateScrollBars() {
-    if (!this->IsWindow()) return;
-    ClampOffsets();
-    SetScrollBar(SB_VERT, ContentHeight() - 1, ClientHeight(), -verticalOffset_, SIF_DISABLENOSCROLL);
-    SetScrollBar(SB_HORZ, std::max(0, TotalColumnWidth() - 1), ClientWidth(), -horizontalOffset_, 0);
+    if (this->IsWindow()) ClampOffsets();
 }
 
-// Every paint brings the bars up to date; a bar is set (and redrawn) only when
-// it changed, since under Wine each redraw of a bar costs as much as a page.
 template <class TOwner>
-void OListCtrl<TOwner>::SetScrollBar(int bar, int max, int page, int pos, UINT flags) {
-    const UINT pageSize = static_cast<UINT>(std::max(0, page));
-    SCROLLINFO now = {};
-    now.cbSize = sizeof(now);
-    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    if (::GetScrollInfo(this->Handle(), bar, &now) && now.nMin == 0 && now.nMax == max && now.nPage == pageSize &&
-        now.nPos == pos)
-        return;
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | flags;
-    si.nMin = 0;
-    si.nMax = max;
-    si.nPage = pageSize;
-    si.nPos = pos;
-    ::SetScrollInfo(this->Handle(), bar, &si, TRUE);
+int OListCtrl<TOwner>::ScrollTotal(int bar) const {
+    return bar == SB_VERT ? ContentHeight() : TotalColumnWidth();
+}
+
+template <class TOwner>
+int OListCtrl<TOwner>::ScrollPage(int bar) const {
+    return bar == SB_VERT ? ViewHeight() : ViewWidth();
+}
+
+template <class TOwner>
+int OListCtrl<TOwner>::GetScrollPos(int bar) const {
+    return bar == SB_VERT ? -verticalOffset_ : -horizontalOffset_;
+}
+
+template <class TOwner>
+int OListCtrl<TOwner>::GetScrollMax(int bar) const {
+    return std::max(0, ScrollTotal(bar) - ScrollPage(bar));
 }
 
 template <class TOwner>
 void OListCtrl<TOwner>::ScrollTo(int bar, int pos) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_POS;
-    si.nPos = pos;
-    ::SetScrollInfo(this->Handle(), bar, &si, TRUE);
-    si.fMask = SIF_POS;
-    ::GetScrollInfo(this->Handle(), bar, &si);  // the bar clamps the position
-    if (bar == SB_VERT) verticalOffset_ = -si.nPos;
-    else horizontalOffset_ = -si.nPos;
-    ClampOffsets();
-    this->Invalidate(true);
+    pos = std::min(std::max(pos, 0), GetScrollMax(bar));
+    if (bar == SB_VERT) verticalOffset_ = -pos;
+    else horizontalOffset_ = -pos;
+    if (this->IsWindow()) this->Invalidate(false);
+}
+
+// The list draws its own bars: under Wine every redraw of a themed system bar
+// costs about as much as painting a whole page of rows.
+template <class TOwner>
+bool OListCtrl<TOwner>::GetScrollBarRects(int bar, RECT* track, RECT* thumb) const {
+    const int clientWidth = ClientWidth();
+    const int clientHeight = ClientHeight();
+    if (clientWidth <= kScrollBarSize || clientHeight <= 0) return false;
+    const bool vertical = bar == SB_VERT;
+    if (!vertical && (bar != SB_HORZ || !HorzBarShown())) return false;
+    const int viewWidth = ViewWidth();
+    const int viewHeight = ViewHeight();
+    *track = vertical ? RECT{viewWidth, 0, clientWidth, viewHeight} : RECT{0, viewHeight, viewWidth, clientHeight};
+    *thumb = {0, 0, 0, 0};
+    const int length = vertical ? track->bottom - track->top : track->right - track->left;
+    const int64_t total = ScrollTotal(bar);
+    const int64_t page = ScrollPage(bar);
+    if (total <= page || length <= 0) return true;
+    // 64-bit arithmetic: two million rows are 48 million pixels.
+    const int thumbLength = static_cast<int>(std::max<int64_t>(std::min(kMinThumb, length), length * page / total));
+    const int64_t room = length - thumbLength;
+    const int64_t maxPos = total - page;
+    const int64_t pos = std::min<int64_t>(std::max(GetScrollPos(bar), 0), maxPos);
+    const int start = static_cast<int>(room * pos / maxPos);
+    if (vertical)
+        *thumb = {track->left + kThumbInset, track->top + start, track->right - kThumbInset,
+                  track->top + start + thumbLength};
+    else
+        *thumb = {track->left + start, track->top + kThumbInset, track->left + start + thumbLength,
+                  track->bottom - kThumbInset};
+    return true;
+}
+
+template <class TOwner>
+int OListCtrl<TOwner>::ScrollBarAt(int x, int y) const {
+    const int viewWidth = ViewWidth();
+    const int viewHeight = ViewHeight();
+    if (x >= viewWidth && y < viewHeight) return SB_VERT;
+    if (y >= viewHeight && x < viewWidth) return HorzBarShown() ? SB_HORZ : -1;
+    if (x >= viewWidth && y >= viewHeight) return SB_BOTH;  // the corner between the bars
+    return -1;
+}
+
+template <class TOwner>
+void OListCtrl<TOwner>::PressScrollBar(int bar, int x, int y) {
+    RECT track, thumb;
+    if (!GetScrollBarRects(bar, &track, &thumb) || ::IsRectEmpty(&thumb)) return;
+    const int along = bar == SB_VERT ? y : x;
+    const int thumbStart = bar == SB_VERT ? thumb.top : thumb.left;
+    const int thumbEnd = bar == SB_VERT ? thumb.bottom : thumb.right;
+    scrollPress_ = bar + 1;
+    scrollPoint_ = {x, y};
+    ::SetCapture(this->Handle());
+    if (along >= thumbStart && along < thumbEnd) {
+        scrollThumb_ = true;
+        scrollGrab_ = along - thumbStart;
+        this->Invalidate(false);
+        return;
+    }
+    // A press on the track pages towards the pointer, again and again while held.
+    scrollThumb_ = false;
+    RepeatScrollPage();
+    this->SetTimer(IDT_LIST_SCROLLREPEAT, IDT_LIST_SCROLLREPEAT_FIRST_MS);
+}
+
+template <class TOwner>
+void OListCtrl<TOwner>::RepeatScrollPage() {
+    const int bar = scrollPress_ - 1;
+    RECT track, thumb;
+    if (!GetScrollBarRects(bar, &track, &thumb) || ::IsRectEmpty(&thumb)) return;
+    const int along = bar == SB_VERT ? scrollPoint_.y : scrollPoint_.x;
+    const int page = ScrollPage(bar);
+    if (along < (bar == SB_VERT ? thumb.top : thumb.left)) ScrollTo(bar, GetScrollPos(bar) - page);
+    else if (along >= (bar == SB_VERT ? thumb.bottom : thumb.right)) ScrollTo(bar, GetScrollPos(bar) + page);
+}
+
+// The thumb follows the pointer to the exact pixel position, far beyond the
+// 16 bits that a scroll message could carry.
+template <class TOwner>
+void OListCtrl<TOwner>::DragThumb(int x, int y) {
+    const int bar = scrollPress_ - 1;
+    RECT track, thumb;
+    if (!GetScrollBarRects(bar, &track, &thumb) || ::IsRectEmpty(&thumb)) return;
+    const bool vertical = bar == SB_VERT;
+    const int length = vertical ? track.bottom - track.top : track.right - track.left;
+    const int thumbLength = vertical ? thumb.bottom - thumb.top : thumb.right - thumb.left;
+    const int64_t room = length - thumbLength;
+    if (room <= 0) return;
+    const int64_t start = std::min<int64_t>(
+        std::max<int64_t>((vertical ? y - track.top : x - track.left) - scrollGrab_, 0), room);
+    ScrollTo(bar, static_cast<int>(start * GetScrollMax(bar) / room));
+}
+
+template <class TOwner>
+void OListCtrl<TOwner>::EndScrollBarPress() {
+    if (!scrollPress_) return;
+    if (this->IsWindow()) {
+        this->KillTimer(IDT_LIST_SCROLLREPEAT);
+        this->Invalidate(false);
+    }
+    scrollPress_ = 0;
+    scrollThumb_ = false;
 }
 
 // ------------------------------------------------------------------ columns
@@ -283,11 +389,9 @@ void OListCtrl<TOwner>::SetItemCount(int count) {
     hotHeaderColumn_ = -1;
     hotActionButton_ = -1;
     expandedRow_ = 0;
-    if (this->IsWindow()) {
-        UpdateScrollBars();
-        this->Invalidate(true);
-        this->UpdateWindow();
-    }
+    // The paint follows when the thread is idle: a new result set is painted
+    // once, however many messages come with it.
+    if (this->IsWindow()) this->Invalidate(false);
 }
 
 template <class TOwner>
@@ -389,7 +493,7 @@ int OListCtrl<TOwner>::GetSelectedCount() const {
 template <class TOwner>
 void OListCtrl<TOwner>::EnsureVisible(int alignTop) {
     if (!IsRow(currentRow_) || !this->IsWindow()) return;
-    const int clientHeight = ClientHeight();
+    const int clientHeight = ViewHeight();
     const int top = RowTop(currentRow_);
     const int height = RowHeight(currentRow_);
     if (top >= kHeaderHeight && top + height <= clientHeight) return;
@@ -448,7 +552,7 @@ int OListCtrl<TOwner>::ActionFromPoint(int x, int y) const {
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
-    rowsPerPage_ = std::max(1, (ClientHeight() - kHeaderHeight) / kRowHeight);
+    rowsPerPage_ = std::max(1, (ViewHeight() - kHeaderHeight) / kRowHeight);
     UpdateScrollBars();
     ResetItemStates();
     return 0;
@@ -456,7 +560,6 @@ LRESULT OListCtrl<TOwner>::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    UpdateScrollBars();
     platform::PaintDC dc(this->Handle());
     DoPaint(dc);
     return 0;
@@ -495,16 +598,19 @@ void OListCtrl<TOwner>::DoPaint(HDC target) {
 
     ClampOffsets();
     const int total = TotalColumnWidth();
+    const int viewWidth = ViewWidth();
+    const int viewHeight = ViewHeight();
     expandedPainted_ = 0;
-    rowsPerPage_ = std::max(1, (height - kHeaderHeight) / kRowHeight);
+    rowsPerPage_ = std::max(1, (viewHeight - kHeaderHeight) / kRowHeight);
     contentHeight_ = ContentHeight();
     for (int row = FirstVisibleRow(); row < rowCount_; ++row) {
         const int top = RowTop(row);
-        if (top >= height) break;
-        PaintRow(mem, row, top, RowHeight(row), total, width);
+        if (top >= viewHeight) break;
+        PaintRow(mem, row, top, RowHeight(row), total, viewWidth);
     }
-    PaintHeader(mem, width);
+    PaintHeader(mem, viewWidth);
     if (dragSelecting_ && dragPoint_.x != -1) PaintDragRect(mem);
+    PaintScrollBars(mem);
     ::BitBlt(target, 0, 0, width, height, mem, 0, 0, SRCCOPY);
 }
 
@@ -533,8 +639,9 @@ void OListCtrl<TOwner>::PaintRow(HDC dc, int row, int top, int height, int total
         UpdateFitWidth(col, dc, text);
         RECT rc = {left + (col == 0 ? 24 : 8), top, right - 8, top + height};
         if (expanded) {
-            ::OffsetRect(&rc, kExpansionStep, 0);
-            rc.left -= 12;
+            // Only the name makes room for the larger icon; every other
+            // column stays where its header is.
+            if (col == RESULTCOL_NAME) rc.left += kExpansionStep - 12;
             rc.bottom -= kActionBarHeight;
         }
         if (right > 0 && left < clientWidth && !text.empty()) {
@@ -613,6 +720,20 @@ void OListCtrl<TOwner>::PaintDragRect(HDC dc) {
 }
 
 template <class TOwner>
+void OListCtrl<TOwner>::PaintScrollBars(HDC dc) {
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        RECT track, thumb;
+        if (!GetScrollBarRects(bar, &track, &thumb)) continue;
+        FillSolid(dc, track, kSurfaceQuiet);
+        if (bar == SB_VERT) FillSolid(dc, {track.left, track.top, track.left + 1, track.bottom}, kLine);
+        else FillSolid(dc, {track.left, track.top, track.right, track.top + 1}, kLine);
+        const bool dragged = scrollPress_ == bar + 1 && scrollThumb_;
+        FillSolid(dc, thumb, dragged ? kTextSecondary : kTextDisabled);
+    }
+    if (HorzBarShown()) FillSolid(dc, {ViewWidth(), ViewHeight(), ClientWidth(), ClientHeight()}, kSurfaceQuiet);
+}
+
+template <class TOwner>
 void OListCtrl<TOwner>::Redraw(bool update) {
     if (!this->IsWindow()) return;
     this->Invalidate(false);
@@ -621,23 +742,19 @@ void OListCtrl<TOwner>::Redraw(bool update) {
 
 // ------------------------------------------------------------------ scrolling
 
+// Scroll messages move the list's own bars. Thumb positions are not taken
+// from them (their 16 bits cannot hold the position of two million rows);
+// the bar tracks its thumb itself.
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnVScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    if (!::GetScrollInfo(this->Handle(), SB_VERT, &si)) return 0;
-    int pos = si.nPos;
+    int pos = GetScrollPos(SB_VERT);
     switch (LOWORD(wParam)) {
     case SB_LINEUP: pos -= kLineStep; break;
     case SB_LINEDOWN: pos += kLineStep; break;
-    case SB_PAGEUP: pos -= static_cast<int>(si.nPage); break;
-    case SB_PAGEDOWN: pos += static_cast<int>(si.nPage); break;
-    // The message carries only 16 bits of the position; the bar has all of it.
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = si.nTrackPos; break;
-    case SB_TOP: pos = si.nMin; break;
-    case SB_BOTTOM: pos = si.nMax; break;
+    case SB_PAGEUP: pos -= ScrollPage(SB_VERT); break;
+    case SB_PAGEDOWN: pos += ScrollPage(SB_VERT); break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = GetScrollMax(SB_VERT); break;
     default: return 0;
     }
     ScrollTo(SB_VERT, pos);
@@ -646,20 +763,14 @@ LRESULT OListCtrl<TOwner>::OnVScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnHScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    if (!::GetScrollInfo(this->Handle(), SB_HORZ, &si)) return 0;
-    int pos = si.nPos;
+    int pos = GetScrollPos(SB_HORZ);
     switch (LOWORD(wParam)) {
     case SB_LINELEFT: pos -= kLineStep; break;
     case SB_LINERIGHT: pos += kLineStep; break;
-    case SB_PAGELEFT: pos -= static_cast<int>(si.nPage); break;
-    case SB_PAGERIGHT: pos += static_cast<int>(si.nPage); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = si.nTrackPos; break;
-    case SB_LEFT: pos = si.nMin; break;
-    case SB_RIGHT: pos = si.nMax; break;
+    case SB_PAGELEFT: pos -= ScrollPage(SB_HORZ); break;
+    case SB_PAGERIGHT: pos += ScrollPage(SB_HORZ); break;
+    case SB_LEFT: pos = 0; break;
+    case SB_RIGHT: pos = GetScrollMax(SB_HORZ); break;
     default: return 0;
     }
     ScrollTo(SB_HORZ, pos);
@@ -668,7 +779,7 @@ LRESULT OListCtrl<TOwner>::OnHScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnMouseWheel(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    if (ContentHeight() <= ClientHeight()) return 0;
+    if (ContentHeight() <= ViewHeight()) return 0;
     const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
     if (delta == 0) return 0;
     const int step = kWheelRows * kRowHeight;
@@ -791,6 +902,11 @@ LRESULT OListCtrl<TOwner>::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
     if (::GetFocus() != this->Handle()) this->SetFocus();
+    const int bar = ScrollBarAt(x, y);
+    if (bar != -1) {
+        if (bar == SB_VERT || bar == SB_HORZ) PressScrollBar(bar, x, y);
+        return 0;
+    }
     if (y < kHeaderHeight) {
         const int divider = HeaderDividerAt(x);
         if (divider >= 0) {
@@ -856,6 +972,11 @@ LRESULT OListCtrl<TOwner>::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
         TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE, this->Handle(), HOVER_DEFAULT};
         trackingLeave_ = ::TrackMouseEvent(&tme) != FALSE;
     }
+    if (scrollPress_) {
+        if (scrollThumb_) DragThumb(x, y);
+        else scrollPoint_ = {x, y};
+        return 0;
+    }
 
     if (resizingColumn_) {
         const int column = resizingColumn_ - 1;
@@ -871,7 +992,7 @@ LRESULT OListCtrl<TOwner>::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
     }
 
     if (dragSelecting_) {
-        const bool outside = y < kHeaderHeight || y > ClientHeight();
+        const bool outside = y < kHeaderHeight || y > ViewHeight();
         if (outside) {
             if (!autoScrollArmed_) {
                 dragPoint_ = {x, y - verticalOffset_};
@@ -896,7 +1017,8 @@ LRESULT OListCtrl<TOwner>::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
         return 0;
     }
 
-    const int row = RowFromPoint(y);
+    // Over a bar no row is hovered.
+    const int row = ScrollBarAt(x, y) == -1 ? RowFromPoint(y) : -1;
     const int action = IsRow(row) && row == expandedRow_ ? ActionFromPoint(x, y) : -1;
     if (action >= 0) {
         if (hotActionButton_ != action) {
@@ -918,6 +1040,19 @@ LRESULT OListCtrl<TOwner>::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnAutoScrollTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (wParam == IDT_LIST_SCROLLREPEAT) {
+        if (!scrollPress_ || scrollThumb_) {
+            this->KillTimer(IDT_LIST_SCROLLREPEAT);
+            return 0;
+        }
+        this->SetTimer(IDT_LIST_SCROLLREPEAT, IDT_LIST_SCROLLREPEAT_MS);
+        POINT pt;
+        ::GetCursorPos(&pt);
+        this->ScreenToClient(&pt);
+        scrollPoint_ = pt;
+        RepeatScrollPage();
+        return 0;
+    }
     if (wParam != IDT_LIST_AUTOSCROLL) {
         handled = FALSE;
         return 0;
@@ -930,7 +1065,7 @@ LRESULT OListCtrl<TOwner>::OnAutoScrollTimer(UINT, WPARAM wParam, LPARAM, BOOL& 
     POINT pt;
     ::GetCursorPos(&pt);
     this->ScreenToClient(&pt);
-    const int clientHeight = ClientHeight();
+    const int clientHeight = ViewHeight();
     auto stepFor = [](int d) { return d <= 9 ? 10 : d <= 19 ? 20 : d <= 29 ? 40 : d <= 39 ? 70 : 110; };
     if (pt.y < kHeaderHeight) {
         verticalOffset_ = std::min(0, verticalOffset_ + stepFor(kHeaderHeight - pt.y));
@@ -953,6 +1088,7 @@ LRESULT OListCtrl<TOwner>::OnAutoScrollTimer(UINT, WPARAM wParam, LPARAM, BOOL& 
 
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&) {
+    EndScrollBarPress();
     bool changed = false;
     EndPointerStates(&changed);
     if (::GetCapture() == this->Handle()) ::ReleaseCapture();
@@ -963,6 +1099,7 @@ LRESULT OListCtrl<TOwner>::OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&) {
 template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnCaptureChanged(UINT, WPARAM, LPARAM lParam, BOOL&) {
     if (reinterpret_cast<HWND>(lParam) == this->Handle()) return 0;
+    EndScrollBarPress();
     bool changed = false;
     EndPointerStates(&changed);
     if (changed) Redraw(false);
@@ -986,6 +1123,7 @@ template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnRButtonUp(UINT, WPARAM, LPARAM lParam, BOOL&) {
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
+    if (ScrollBarAt(x, y) != -1) return 0;
     const int row = RowFromPoint(y);
     if (!IsRow(row)) return 0;
     if (!IsSelected(row)) SelectOnly(row);
@@ -998,6 +1136,12 @@ template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnLButtonDblClk(UINT, WPARAM, LPARAM lParam, BOOL&) {
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
+    const int bar = ScrollBarAt(x, y);
+    if (bar != -1) {
+        // The second press of a quick pair on a bar.
+        if (bar == SB_VERT || bar == SB_HORZ) PressScrollBar(bar, x, y);
+        return 0;
+    }
     if (y < kHeaderHeight) {
         const int divider = HeaderDividerAt(x);
         if (divider >= 0 && columns_[divider].FitWidth > 0) {
@@ -1026,7 +1170,7 @@ LRESULT OListCtrl<TOwner>::OnSetCursor(UINT, WPARAM, LPARAM lParam, BOOL& handle
     this->ScreenToClient(&pt);
     int hot = -1;
     LPCWSTR cursor = IDC_ARROW;
-    if (pt.y >= 0 && pt.y < kHeaderHeight) {
+    if (pt.y >= 0 && pt.y < kHeaderHeight && ScrollBarAt(pt.x, pt.y) == -1) {
         if (HeaderDividerAt(pt.x) >= 0) {
             cursor = IDC_SIZEWE;
         } else if ((hot = HeaderColumnAt(pt.x)) >= 0) {

@@ -49,6 +49,10 @@ public:
     static constexpr int kActionBarHeight = 24;
     static constexpr int kWheelRows = 3;
     static constexpr int kLineStep = 10;
+    // The list draws its own flat scroll bars inside the client area.
+    static constexpr int kScrollBarSize = 12;
+    static constexpr int kMinThumb = 24;
+    static constexpr int kThumbInset = 3;
 
     OListCtrl();
     ~OListCtrl() override;
@@ -108,6 +112,17 @@ public:
     bool GetActionButtonRect(int action, RECT* rc) const;
     // Paints the whole client area into `dc` (what WM_PAINT and WM_PRINT show).
     void DoPaint(HDC dc);
+
+    // --- scroll bars (SB_VERT, SB_HORZ) --------------------------------------
+    // Scroll position in pixels (minus the offset) and its largest value.
+    int GetScrollPos(int bar) const;
+    int GetScrollMax(int bar) const;
+    // The bar's track and thumb in client coordinates; false when the bar is
+    // not shown. The thumb is empty when there is nothing to scroll.
+    bool GetScrollBarRects(int bar, RECT* track, RECT* thumb) const;
+    // The part of the client area the rows and the header use (without the bars).
+    int ViewWidth() const;
+    int ViewHeight() const;
     size_t IconCacheSize() const { return icons_.Size(); }
 
     WINDOW_MAP_BEGIN(OListCtrl)
@@ -164,12 +179,22 @@ private:
     int ContentHeight() const;
     int ClientWidth() const;
     int ClientHeight() const;
+    bool HorzBarShown() const;
+    // Which bar a client point lies on: SB_VERT, SB_HORZ or -1.
+    int ScrollBarAt(int x, int y) const;
+    // Scroll content length and visible page of a bar.
+    int ScrollTotal(int bar) const;
+    int ScrollPage(int bar) const;
+    void PressScrollBar(int bar, int x, int y);
+    void DragThumb(int x, int y);
+    void RepeatScrollPage();
+    void EndScrollBarPress();
+    void PaintScrollBars(HDC dc);
     int FirstVisibleRow() const;
     // Keeps both offsets inside what the content allows.
     void ClampOffsets();
     void UpdateScrollBars();
-    void SetScrollBar(int bar, int max, int page, int pos, UINT flags);
-    // Moves a bar to `pos`, reads back what it took and shifts the content.
+    // Moves a bar to `pos` (clamped to what the content allows) and shifts the content.
     void ScrollTo(int bar, int pos);
     // Header hit tests with x in client coordinates.
     int HeaderDividerAt(int x) const;   // column whose right edge is within the zone, -1
@@ -211,6 +236,13 @@ private:
     bool dragMoved_ = false;  // the drag has left the anchor's row
     int contentHeight_ = 0;
     bool trackingLeave_ = false;
+    // A press on a scroll bar: the bar + 1 (0 none), and either the thumb
+    // being dragged (grab = pointer distance from the thumb's start) or a
+    // held press on the track that pages towards the pointer.
+    int scrollPress_ = 0;
+    bool scrollThumb_ = false;
+    int scrollGrab_ = 0;
+    POINT scrollPoint_ = {0, 0};
     std::vector<uint8_t> selection_;
     std::vector<int> selectedRows_;
     std::vector<Column> columns_;

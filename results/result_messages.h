@@ -58,9 +58,13 @@ enum RowAction : int {
 constexpr UINT ID_OPEN_CONTAINING_FOLDER = 0x8007;
 constexpr UINT ID_RECOVER_DELETED = 0x8009;
 
-// Timers: the list's auto-scroll while drag selecting, the window's history.
+// Timers: the list's auto-scroll while drag selecting, the repeat of a held
+// press on a scroll bar's track, the window's history.
 constexpr UINT_PTR IDT_LIST_AUTOSCROLL = 1;
 constexpr UINT IDT_LIST_AUTOSCROLL_MS = 100;
+constexpr UINT_PTR IDT_LIST_SCROLLREPEAT = 2;
+constexpr UINT IDT_LIST_SCROLLREPEAT_FIRST_MS = 350;
+constexpr UINT IDT_LIST_SCROLLREPEAT_MS = 50;
 constexpr UINT_PTR IDT_RESULT_HISTORY = 4;
 constexpr UINT IDT_RESULT_HISTORY_MS = 300;
 

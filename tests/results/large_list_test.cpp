@@ -105,14 +105,16 @@ TEST(LargeList, ThumbTrackingPastSixteenBits) {
     ::SetForegroundWindow(s.wnd->Handle());
     testing_support::PumpMessages(100);
 
-    SCROLLBARINFO bar = {};
-    bar.cbSize = sizeof(bar);
-    ASSERT_TRUE(::GetScrollBarInfo(list.Handle(), OBJID_VSCROLL, &bar));
-    const int x = (bar.rcScrollBar.left + bar.rcScrollBar.right) / 2;
-    const int thumb = bar.rcScrollBar.top + (bar.xyThumbTop + bar.xyThumbBottom) / 2;
-    const int target = bar.rcScrollBar.top + (bar.rcScrollBar.bottom - bar.rcScrollBar.top) * 2 / 3;
-    // The scroll bar tracks the thumb in a loop of its own inside the
-    // message dispatch, so the pointer is driven from another thread.
+    // The list's own bar, in screen coordinates.
+    RECT track, knob;
+    ASSERT_TRUE(list.GetScrollBarRects(SB_VERT, &track, &knob));
+    ASSERT_FALSE(::IsRectEmpty(&knob));
+    ::MapWindowPoints(list.Handle(), nullptr, reinterpret_cast<POINT*>(&track), 2);
+    ::MapWindowPoints(list.Handle(), nullptr, reinterpret_cast<POINT*>(&knob), 2);
+    const int x = (knob.left + knob.right) / 2;
+    const int thumb = (knob.top + knob.bottom) / 2;
+    const int target = track.top + (track.bottom - track.top) * 2 / 3;
+    // Real pointer input, driven from another thread while this one pumps.
     Drag drag = {x, thumb, target, 0};
     HANDLE mover = ::CreateThread(nullptr, 0, &DragThumb, &drag, 0, nullptr);
     ASSERT_NE(mover, nullptr);
@@ -121,17 +123,19 @@ TEST(LargeList, ThumbTrackingPastSixteenBits) {
     ::CloseHandle(mover);
     testing_support::PumpMessages(200);
 
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    ASSERT_TRUE(::GetScrollInfo(list.Handle(), SB_VERT, &si));
-    // Where the thumb was let go, far beyond what the message's 16 bits hold.
-    EXPECT_GT(si.nPos, 20000000);
-    EXPECT_EQ(-list.GetVerticalOffset(), si.nPos);
-    const int expected = static_cast<int>(static_cast<double>(si.nMax) * 0.6);
-    EXPECT_GT(si.nPos, expected / 2);
+    // Where the thumb was let go, far beyond what 16 bits hold.
+    const int pos = list.GetScrollPos(SB_VERT);
+    EXPECT_GT(pos, 20000000);
+    EXPECT_EQ(-list.GetVerticalOffset(), pos);
+    const int expected = static_cast<int>(static_cast<double>(list.GetScrollMax(SB_VERT)) * 0.6);
+    EXPECT_GT(pos, expected / 2);
+    // The thumb is drawn where the pointer let it go.
+    RECT after, knobAfter;
+    ASSERT_TRUE(list.GetScrollBarRects(SB_VERT, &after, &knobAfter));
+    ::MapWindowPoints(list.Handle(), nullptr, reinterpret_cast<POINT*>(&knobAfter), 2);
+    EXPECT_NEAR((knobAfter.top + knobAfter.bottom) / 2, target, 2);
     // The rows painted are those at the position.
-    const int first = (si.nPos - 34) / 24;
+    const int first = (pos - 34) / 24;
     const std::wstring name = s.wnd->GetItemText(first + 2, RESULTCOL_NAME, nullptr, nullptr);
     EXPECT_EQ(name, L"file" + std::to_wstring(first + 2) + L".txt");
     EXPECT_GT(list.RowFromPoint(100), 800000);

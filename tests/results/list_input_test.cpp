@@ -21,7 +21,7 @@ protected:
         ASSERT_TRUE(setup_->Search(L"file"));
         ASSERT_EQ(list().GetItemCount(), 100);
         setup_->Show(600, 300);
-        ASSERT_EQ(list().GetRowsPerPage(), (list().GetClientRect().bottom - 25) / 24);
+        ASSERT_EQ(list().GetRowsPerPage(), (list().ViewHeight() - 25) / 24);
     }
     void TearDown() override { SetModifiers(false, false); }
     List& list() { return setup_->wnd->GetList(); }
@@ -57,7 +57,7 @@ protected:
     }
     bool CurrentInView() {
         const int top = list().RowTop(list().GetCurrentRow());
-        return top >= 25 && top + list().RowHeight(list().GetCurrentRow()) <= list().GetClientRect().bottom;
+        return top >= 25 && top + list().RowHeight(list().GetCurrentRow()) <= list().ViewHeight();
     }
 
     static constexpr int kX = 520;  // right of every action button
