@@ -241,3 +241,66 @@ TEST_F(ListInput, DragAboveTheHeaderScrollsUpFasterFurtherOutAndStopsAtTheTop) {
     ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(kX, -35));
     EXPECT_FALSE(list().IsDragSelecting());
 }
+
+TEST_F(ListInput, ScrollBarsPageDragAndLeaveTheRowsAlone) {
+    const HWND h = list().Handle();
+    RECT track, thumb;
+    ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
+    ASSERT_FALSE(::IsRectEmpty(&thumb));
+    const int x = (thumb.left + thumb.right) / 2;
+    const int page = list().ViewHeight();
+
+    // Over the bar no row is hovered, and a press there selects nothing.
+    ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(x, list().RowTop(3) + 5));
+    EXPECT_EQ(list().GetExpandedRow(), 0);
+    // A press on the track below the thumb pages down by one view.
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, thumb.bottom + 5));
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(x, thumb.bottom + 5));
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), page);
+    EXPECT_EQ(list().GetVerticalOffset(), -page);
+    EXPECT_TRUE(Selected().empty());
+    // ... and above it back up.
+    ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, thumb.top - 2));
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(x, thumb.top - 2));
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
+
+    // The thumb dragged past the track's end reaches the last row, and back
+    // above its start the top; the position follows the pointer in between.
+    ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
+    const int grab = thumb.top + 3;
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, grab));
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, track.bottom + 40));
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), list().GetScrollMax(SB_VERT));
+    EXPECT_LE(list().RowTop(99) + 24, list().ViewHeight());
+    const int room = (track.bottom - track.top) - (thumb.bottom - thumb.top);
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, grab + room / 2));
+    const int half = list().GetScrollMax(SB_VERT) / 2;
+    EXPECT_NEAR(list().GetScrollPos(SB_VERT), half, list().GetScrollMax(SB_VERT) / room + 1);
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, -30));
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(x, -30));
+    // Released: moves no longer drag.
+    ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(x, track.bottom - 2));
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
+    EXPECT_TRUE(Selected().empty());
+
+    // The columns are wider than the 600 px list: the horizontal bar scrolls
+    // them to their right end.
+    ASSERT_TRUE(list().GetScrollBarRects(SB_HORZ, &track, &thumb));
+    ASSERT_FALSE(::IsRectEmpty(&thumb));
+    const int y = (thumb.top + thumb.bottom) / 2;
+    ::SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(thumb.left + 2, y));
+    ::SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(track.right + 50, y));
+    ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(track.right + 50, y));
+    int total = 0;
+    for (int col = 0; col < list().GetColumnCount(); ++col) total += list().GetColumnWidth(col);
+    EXPECT_EQ(list().GetHorizontalOffset(), list().ViewWidth() - total);
+    // The scroll messages move the same bars.
+    ::SendMessageW(h, WM_HSCROLL, SB_LEFT, 0);
+    EXPECT_EQ(list().GetHorizontalOffset(), 0);
+    ::SendMessageW(h, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), list().GetScrollMax(SB_VERT));
+    ::SendMessageW(h, WM_VSCROLL, SB_PAGEUP, 0);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), list().GetScrollMax(SB_VERT) - page);
+}

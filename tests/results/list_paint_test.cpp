@@ -140,3 +140,74 @@ TEST_F(ListPaint, RowsWhoseRecordIsGoneDrawEmpty) {
     list().SelectOnly(2);
     EXPECT_EQ(list().GetSelectedDeletedCount(), 0);
 }
+
+namespace {
+
+// Left and right x of the pixels unlike `background` in a band, -1 when none.
+std::pair<int, int> InkSpan(const PrintedClient& shot, const RECT& band, COLORREF background) {
+    int first = -1, last = -1;
+    for (int x = band.left; x < band.right; ++x)
+        for (int y = band.top; y < band.bottom; ++y)
+            if (shot.At(x, y) != background) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+}  // namespace
+
+TEST_F(ListPaint, ExpandedRowKeepsEveryColumnUnderItsHeader) {
+    // Row 0 is expanded (its texts in the top 34 px), row 2 is a plain row.
+    PrintedClient shot(list().Handle());
+    const int expandedTop = list().RowTop(0);
+    const int plainTop = list().RowTop(2);
+    int left = 0;
+    for (int col = 0; col < RESULTCOL_COUNT; ++col) {
+        const int right = left + list().GetColumnWidth(col);
+        if (col >= 2) {  // type, size and time are centred in their columns
+            const auto expanded = InkSpan(shot, {left, expandedTop + 4, right, expandedTop + 28}, kExpanded);
+            const auto plain = InkSpan(shot, {left, plainTop + 2, right, plainTop + 22}, kWhite);
+            ASSERT_GE(expanded.first, 0) << "column " << col;
+            EXPECT_GE(expanded.first, left + 8) << "column " << col;
+            EXPECT_LT(expanded.second, right - 8) << "column " << col;
+            EXPECT_NEAR(expanded.first + expanded.second, plain.first + plain.second, 2) << "column " << col;
+        }
+        left = right;
+    }
+    // Nothing of the rows is drawn right of the last column.
+    EXPECT_EQ(InkSpan(shot, {left + 1, expandedTop + 4, list().ViewWidth(), expandedTop + 28}, kExpanded).first, -1);
+    // The name starts right of the large icon, which sits at x 4 to 36.
+    const auto name = InkSpan(shot, {40, expandedTop + 4, 200, expandedTop + 28}, kExpanded);
+    EXPECT_GE(name.first, 46);
+    EXPECT_TRUE(AnyPixelUnlike(shot, {4, expandedTop + 16, 36, expandedTop + 48}, kExpanded)) << "large icon";
+}
+
+TEST_F(ListPaint, OwnScrollBarsInThePalette) {
+    // Three rows fit: the vertical bar shows its track without a thumb, and
+    // the columns fit, so there is no horizontal bar.
+    RECT track, thumb;
+    ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
+    EXPECT_TRUE(::IsRectEmpty(&thumb));
+    EXPECT_EQ(track.right, list().GetClientRect().right);
+    EXPECT_EQ(track.left, list().ViewWidth());
+    EXPECT_FALSE(list().GetScrollBarRects(SB_HORZ, &track, &thumb));
+    PrintedClient fits(list().Handle());
+    const int barX = list().ViewWidth() + 6;
+    EXPECT_EQ(fits.At(list().ViewWidth(), 100), kLine);
+    EXPECT_EQ(fits.At(barX, 100), kHeader);
+
+    // Too small for the rows and the columns: both bars with their thumbs.
+    setup_->Show(500, 120);
+    ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
+    ASSERT_FALSE(::IsRectEmpty(&thumb));
+    EXPECT_EQ(thumb.top, 0);
+    PrintedClient small(list().Handle());
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, thumb.top + 2), RGB(0xB0, 0xB4, 0xBC));
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, thumb.bottom + 2), kHeader);
+    ASSERT_TRUE(list().GetScrollBarRects(SB_HORZ, &track, &thumb));
+    EXPECT_EQ(track.top, list().ViewHeight());
+    EXPECT_EQ(track.bottom, list().GetClientRect().bottom);
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2), RGB(0xB0, 0xB4, 0xBC));
+}
