@@ -1,12 +1,13 @@
 // Index manager: sorting the result list on one of five keys in a thread.
 //
-// Every sort becomes a sort of (number, row) pairs: sizes and times are
-// numbers already; texts (names, extensions, containing folders) are ranked
-// first. A text's rank comes from its collation key (CCollationKeys: the key
-// the system would give it, made from a per-character table), so texts are
-// ordered as lstrcmpiA orders them and texts it calls equal share a rank;
-// ordering the pairs by rank and row keeps the earlier order of equal texts,
-// as a stable sort does. Folder texts are composed once per folder from the
+// Sizes and times are numbers: (number, row) pairs are sorted. Texts (names,
+// extensions, containing folders) are ordered on their collation keys
+// (CCollationKeys: the key the system would give a text, made from a
+// per-character table), so texts are ordered as lstrcmpiA orders them, ties
+// by text number. A name sort has one text per row, so that order is the
+// stable order itself; other texts are ranked (texts lstrcmpiA calls equal
+// share a rank) and the rows counted out by rank, which keeps the earlier
+// order of equal texts. Folder texts are composed once per folder from the
 // parent's text.
 #include <algorithm>
 #include <cstring>
@@ -209,6 +210,23 @@ private:
 // ---------------------------------------------------------------------------
 // Ranking texts by their collation keys.
 
+// memcmp, eight bytes at a time and inline: keys of one folder's subfolders
+// agree on hundreds of bytes, and the runtime's memcmp (Wine's compares byte
+// by byte) is a call per comparison.
+inline int CompareBytes(const unsigned char* a, const unsigned char* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; i < n; ++i) {
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
+    return 0;
+}
+
 struct KeyRef {
     uint64_t prefix;  // the key's first 8 bytes, big-endian, zero-padded
     uint32_t text;
@@ -230,8 +248,13 @@ struct Ranking {
     std::vector<uint8_t> emulated;  // the key came from the table
     std::vector<KeyRef> order;
     std::vector<KeyRun> runs;  // of keys equal so far, left to RefineRuns
-    std::vector<int8_t> neighbour;  // sign of lstrcmpiA(order[i-1], order[i])
+    std::vector<int8_t> neighbour;  // sign of the comparison of order[i-1] and order[i]
+    bool checkedAll = false;        // neighbour holds lstrcmpiA's answers for every pair
+    const std::vector<uint32_t>* subset = nullptr;  // the texts to order; null: all of them
     volatile bool aborted = false;
+
+    size_t Count() const { return subset ? subset->size() : texts->Size(); }
+    uint32_t TextAt(size_t i) const { return subset ? (*subset)[i] : static_cast<uint32_t>(i); }
 
     const unsigned char* Key(uint32_t t) const {
         return reinterpret_cast<const unsigned char*>(blocks[keyShare[t]].data()) + keyAt[t];
@@ -253,7 +276,7 @@ struct Ranking {
     int CompareFrom(uint32_t a, uint32_t b, size_t depth) const {
         const size_t la = keyLength[a], lb = keyLength[b], shorter = std::min(la, lb);
         if (shorter > depth) {
-            const int c = std::memcmp(Key(a) + depth, Key(b) + depth, shorter - depth);
+            const int c = CompareBytes(Key(a) + depth, Key(b) + depth, shorter - depth);
             if (c != 0) return c;
         }
         return la < lb ? -1 : la > lb ? 1 : 0;
@@ -318,27 +341,36 @@ void RefineRuns(void* context, unsigned share) {
 
 void MakeKeys(void* context, unsigned share) {
     Ranking& r = *static_cast<Ranking*>(context);
-    const size_t n = r.texts->Size();
+    const size_t n = r.Count();
     const size_t from = n * share / r.shares, to = n * (share + 1) / r.shares;
     std::string& block = r.blocks[share];
+    // Room for the keys of this share's texts, guessed from their lengths, so
+    // that the block seldom moves while it grows.
+    size_t guess = 0;
+    for (size_t i = from; i < to; ++i) guess += 2 * r.texts->length[r.TextAt(i)] + 8;
+    block.reserve(guess);
     std::vector<wchar_t> wide;
     for (size_t i = from; i < to; ++i) {
         if ((i & 1023) == 0 && g_bSearchAbort) {
             r.aborted = true;
             return;
         }
-        const char* text = r.texts->Text(static_cast<uint32_t>(i));
-        const size_t length = r.texts->length[i];
+        const uint32_t t = r.TextAt(i);
+        const char* text = r.texts->Text(t);
+        const size_t length = r.texts->length[t];
         const size_t at = block.size();
-        r.emulated[i] = r.table && r.table->AppendKey(text, length, block, wide);
-        if (!r.emulated[i]) CCollationKeys::AppendSystemKey(r.locale, text, length, block);
-        r.keyShare[i] = static_cast<uint8_t>(share);
-        r.keyAt[i] = static_cast<uint32_t>(at);
-        r.keyLength[i] = static_cast<uint32_t>(block.size() - at);
+        r.emulated[t] = r.table && r.table->AppendKey(text, length, block, wide);
+        if (!r.emulated[t]) CCollationKeys::AppendSystemKey(r.locale, text, length, block);
+        r.keyShare[t] = static_cast<uint8_t>(share);
+        r.keyAt[t] = static_cast<uint32_t>(at);
+        r.keyLength[t] = static_cast<uint32_t>(block.size() - at);
     }
 }
 
-void CheckNeighbours(void* context, unsigned share) {
+// Each share's part of the neighbours: the sign of lstrcmpiA, or of the keys'
+// comparison, of order[i-1] and order[i].
+template <bool System>
+void CompareNeighbours(void* context, unsigned share) {
     Ranking& r = *static_cast<Ranking*>(context);
     const size_t n = r.order.size();
     const size_t from = std::max<size_t>(1, n * share / r.shares), to = n * (share + 1) / r.shares;
@@ -347,30 +379,30 @@ void CheckNeighbours(void* context, unsigned share) {
             r.aborted = true;
             return;
         }
-        const int c = ::lstrcmpiA(r.texts->Text(r.order[i - 1].text), r.texts->Text(r.order[i].text));
+        const uint32_t a = r.order[i - 1].text, b = r.order[i].text;
+        const int c = System ? ::lstrcmpiA(r.texts->Text(a), r.texts->Text(b)) : r.Compare(a, b);
         r.neighbour[i] = static_cast<int8_t>(c < 0 ? -1 : c > 0 ? 1 : 0);
     }
 }
 
 enum class RankOutcome { Ranked, Unconfirmed, Aborted };
-RankOutcome ConfirmAndRank(Ranking& r, std::vector<uint32_t>& rank, CSearchWorkers& workers);
+RankOutcome ConfirmOrder(Ranking& r, CSearchWorkers& workers);
 
-// Ranks the distinct texts: equal ranks for texts that lstrcmpiA calls equal,
-// increasing as it orders them.
-RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearchWorkers& workers, unsigned shares) {
+// Orders the texts to be ranked on their keys (ties by text number) and
+// confirms the order with lstrcmpiA.
+RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
     static volatile LONG tableDisproved = 0;
-    Ranking r;
-    r.texts = &texts;
+    const TextSet& texts = *r.texts;
     r.table = tableDisproved ? nullptr : CCollationKeys::Get(workers);
     r.locale = r.table ? r.table->Locale() : ::GetThreadLocale();
-    const size_t n = texts.Size();
+    const size_t n = r.Count();
     // Few texts are keyed and checked faster than helpers wake up.
     r.shares = n < 2048 ? 1 : std::min<unsigned>(shares, 255);
-    r.blocks.resize(r.shares);
-    r.keyAt.resize(n);
-    r.keyLength.resize(n);
-    r.keyShare.resize(n);
-    r.emulated.resize(n);
+    r.blocks.assign(r.shares, std::string());
+    r.keyAt.resize(texts.Size());
+    r.keyLength.resize(texts.Size());
+    r.keyShare.resize(texts.Size());
+    r.emulated.resize(texts.Size());
     workers.Run(&MakeKeys, &r, r.shares);
     if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
 
@@ -379,35 +411,40 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
         std::string system;
         const size_t step = std::max<size_t>(1, n / 64);
         for (size_t i = 0; i < n; i += step) {
-            if (!r.emulated[i]) continue;
+            const uint32_t t = r.TextAt(i);
+            if (!r.emulated[t]) continue;
             system.clear();
-            CCollationKeys::AppendSystemKey(r.locale, texts.Text(static_cast<uint32_t>(i)), texts.length[i], system);
-            if (system.size() != r.keyLength[i] || std::memcmp(system.data(), r.Key(static_cast<uint32_t>(i)), system.size()) != 0) {
+            CCollationKeys::AppendSystemKey(r.locale, texts.Text(t), texts.length[t], system);
+            if (system.size() != r.keyLength[t] || std::memcmp(system.data(), r.Key(t), system.size()) != 0) {
                 platform::Trace("SortThreadProc: a table key differs from the system's; keys from the system from now on");
                 ::InterlockedExchange(&tableDisproved, 1);
-                return RankTexts(texts, rank, workers, shares);
+                return OrderTexts(r, workers, shares);
             }
         }
     }
 
     // The first pass starts where the keys begin to differ at all: the
     // results of one search often share their first letters.
-    size_t common = n > 0 ? r.keyLength[0] : 0;
+    size_t common = n > 0 ? r.keyLength[r.TextAt(0)] : 0;
+    const unsigned char* first = n > 0 ? r.Key(r.TextAt(0)) : nullptr;
     for (size_t i = 1; i < n && common > 0; ++i) {
-        const unsigned char* a = r.Key(0);
-        const unsigned char* b = r.Key(static_cast<uint32_t>(i));
-        const size_t limit = std::min<size_t>(common, r.keyLength[i]);
+        const uint32_t t = r.TextAt(i);
+        const unsigned char* b = r.Key(t);
+        const size_t limit = std::min<size_t>(common, r.keyLength[t]);
         size_t same = 0;
-        while (same < limit && a[same] == b[same]) ++same;
+        while (same < limit && first[same] == b[same]) ++same;
         common = same;
     }
     r.order.resize(n);
-    for (size_t i = 0; i < n; ++i) r.order[i] = KeyRef{r.PrefixAt(static_cast<uint32_t>(i), common), static_cast<uint32_t>(i)};
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t t = r.TextAt(i);
+        r.order[i] = KeyRef{r.PrefixAt(t, common), t};
+    }
     if (!parallel_sort::Sort(r.order, ByPrefix, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
     // Long keys (paths) are compared whole: keys of one folder's subfolders
     // agree on most of their bytes, which 8 at a time would take many rounds.
     size_t totalLength = 0;
-    for (size_t i = 0; i < n; ++i) totalLength += r.keyLength[i];
+    for (size_t i = 0; i < n; ++i) totalLength += r.keyLength[r.TextAt(i)];
     if (totalLength > kLongKeyBytes * n) {
         const size_t from = common + 8;
         auto whole = [&r, from](const KeyRef& a, const KeyRef& b) {
@@ -416,7 +453,7 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
             return c != 0 ? c < 0 : a.text < b.text;
         };
         if (!parallel_sort::Sort(r.order, whole, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
-        return ConfirmAndRank(r, rank, workers);
+        return ConfirmOrder(r, workers);
     }
 
     // Runs too large for one share are taken a level further on every share
@@ -456,56 +493,70 @@ RankOutcome RankTexts(const TextSet& texts, std::vector<uint32_t>& rank, CSearch
     }
     workers.Run(&RefineRuns, &r, r.shares);
     if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
-    return ConfirmAndRank(r, rank, workers);
+    return ConfirmOrder(r, workers);
 }
 
-// Confirms the order of the ranked keys with lstrcmpiA and gives the ranks.
-RankOutcome ConfirmAndRank(Ranking& r, std::vector<uint32_t>& rank, CSearchWorkers& workers) {
+// lstrcmpiA confirms the order of neighbours: a sample when the sort is
+// large, every pair when it is small or a sampled pair disagrees (then
+// `neighbour` holds its answers and `checkedAll` is set).
+RankOutcome ConfirmOrder(Ranking& r, CSearchWorkers& workers) {
     const TextSet& texts = *r.texts;
     const size_t n = r.order.size();
-
-    // lstrcmpiA confirms the order of neighbours: a sample when the sort is
-    // large, every pair when it is small or a sampled pair disagrees.
-    r.neighbour.assign(n, 0);
-    bool confirmedAll = false;
+    r.checkedAll = false;
     auto agrees = [&r](size_t i, int c) {
         const int k = r.Compare(r.order[i - 1].text, r.order[i].text);
         return (k == 0) == (c == 0) && c <= 0;
     };
+    auto checkAll = [&r, &workers, n] {
+        r.neighbour.assign(n, 0);
+        workers.Run(&CompareNeighbours<true>, &r, r.shares);
+        r.checkedAll = true;
+        return !(r.aborted || g_bSearchAbort);
+    };
     const size_t kSampled = 512;
-    if (n <= 4 * kSampled) {
-        workers.Run(&CheckNeighbours, &r, r.shares);
-        if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
-        confirmedAll = true;
-    } else {
-        const size_t step = n / kSampled;
-        for (size_t i = 1; i < n; i += step) {
-            const int c = ::lstrcmpiA(texts.Text(r.order[i - 1].text), texts.Text(r.order[i].text));
-            if (!agrees(i, c)) {
-                platform::Trace("SortThreadProc: a sampled pair disagrees with lstrcmpiA; checking every pair");
-                ::InterlockedIncrement(&g_SortKeyDisagreements);
-                workers.Run(&CheckNeighbours, &r, r.shares);
-                if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
-                confirmedAll = true;
-                break;
-            }
+    if (n <= 4 * kSampled) return checkAll() ? RankOutcome::Ranked : RankOutcome::Aborted;
+    const size_t step = n / kSampled;
+    for (size_t i = 1; i < n; i += step) {
+        const int c = ::lstrcmpiA(texts.Text(r.order[i - 1].text), texts.Text(r.order[i].text));
+        if (!agrees(i, c)) {
+            platform::Trace("SortThreadProc: a sampled pair disagrees with lstrcmpiA; checking every pair");
+            ::InterlockedIncrement(&g_SortKeyDisagreements);
+            return checkAll() ? RankOutcome::Ranked : RankOutcome::Aborted;
         }
     }
+    return RankOutcome::Ranked;
+}
 
-    rank.resize(n);
+// Ranks of the ordered texts: equal for texts that compare equal (by
+// lstrcmpiA when it checked every pair, else by their keys), increasing.
+RankOutcome RankOrdered(Ranking& r, std::vector<uint32_t>& rank, uint32_t* ranks, CSearchWorkers& workers) {
+    const size_t n = r.order.size();
+    if (!r.checkedAll) {
+        r.neighbour.assign(n, 0);
+        workers.Run(&CompareNeighbours<false>, &r, r.shares);
+        if (r.aborted || g_bSearchAbort) return RankOutcome::Aborted;
+    }
+    rank.resize(r.texts->Size());
     uint32_t next = 0;
     for (size_t i = 0; i < n; ++i) {
         if (i > 0) {
-            if (confirmedAll) {
-                if (r.neighbour[i] > 0) return RankOutcome::Unconfirmed;
-                if (r.neighbour[i] < 0) ++next;
-            } else if (r.Compare(r.order[i - 1].text, r.order[i].text) != 0) {
-                ++next;
-            }
+            if (r.neighbour[i] > 0) return RankOutcome::Unconfirmed;
+            if (r.neighbour[i] < 0) ++next;
         }
         rank[r.order[i].text] = next;
     }
+    *ranks = n > 0 ? next + 1 : 0;
     return RankOutcome::Ranked;
+}
+
+// The rows in order of their groups, rows of one group in their earlier
+// order: a counting sort.
+void OrderByGroup(const std::vector<uint32_t>& groupOf, uint32_t groups, std::vector<uint32_t>& positions) {
+    std::vector<uint32_t> start(groups + 1, 0);
+    for (uint32_t g : groupOf) ++start[g + 1];
+    for (uint32_t g = 0; g < groups; ++g) start[g + 1] += start[g];
+    positions.resize(groupOf.size());
+    for (size_t i = 0; i < groupOf.size(); ++i) positions[start[groupOf[i]]++] = static_cast<uint32_t>(i);
 }
 
 } // namespace
@@ -545,18 +596,36 @@ unsigned CIndexManager::SortResults() {
     const bool textKey = key == SORT_BY_NAME || key == SORT_BY_PATH || key == SORT_BY_TYPE;
 
     // What each row is ordered on: a number, or (text keys) the text's index
-    // in `texts`, ranked below; directories of the type sort are marked.
-    std::vector<SortPair> pairs(count);
+    // in `texts`, ordered below; directories of the type sort are marked.
+    // Name texts are the rows themselves (text i is row i).
+    std::vector<SortPair> pairs(textKey ? 0 : count);
     std::vector<uint32_t> textOf(textKey ? count : 0);
     std::vector<uint8_t> directory(key == SORT_BY_TYPE ? count : 0);
     TextSet texts;
     FolderTexts folders(texts);
     ExtensionTexts extensions(texts);
+    // The path sort orders only the texts of rows' folders, not those of
+    // folders composed on the way to them.
+    std::vector<uint32_t> rowTexts;
+    std::vector<uint8_t> isRowText;
+    auto rowText = [&](uint32_t text) {
+        if (text >= isRowText.size()) isRowText.resize(std::max<size_t>(text + 1, 2 * isRowText.size()), 0);
+        if (!isRowText[text]) {
+            isRowText[text] = 1;
+            rowTexts.push_back(text);
+        }
+        return text;
+    };
     uint32_t emptyText = kNoText;
     auto empty = [&] {
         if (emptyText == kNoText) emptyText = texts.AddPointer("");
         return emptyText;
     };
+    if (key == SORT_BY_NAME) {
+        texts.pointer.reserve(count);
+        texts.at.reserve(count);
+        texts.length.reserve(count);
+    }
     CVolumeIndex::PathBuffer pathBuffer;
     for (size_t start = 0; start < count; start += kRowsPerLock) {
         if (g_bSearchAbort) return 0;
@@ -569,10 +638,9 @@ unsigned CIndexManager::SortResults() {
             const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
             const char* name = record ? volume->GetName(*record) : nullptr;
             if (!name) record = nullptr;  // a row without a record sorts as an empty one
-            pairs[i].position = static_cast<uint32_t>(i);
             switch (key) {
             case SORT_BY_NAME:
-                textOf[i] = name ? texts.AddPointer(name) : empty();
+                textOf[i] = texts.AddPointer(name ? name : "");
                 break;
             case SORT_BY_TYPE: {
                 directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
@@ -581,7 +649,7 @@ unsigned CIndexManager::SortResults() {
             }
             case SORT_BY_PATH: {
                 if (!record) {
-                    textOf[i] = empty();
+                    textOf[i] = rowText(empty());
                     break;
                 }
                 // A name holding a 0x5C byte (a trail byte) moves the cut.
@@ -597,16 +665,16 @@ unsigned CIndexManager::SortResults() {
                     const char* slash = std::strrchr(path, '\\');
                     text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);
                 }
-                textOf[i] = text;
+                textOf[i] = rowText(text);
                 break;
             }
             case SORT_BY_SIZE:
-                pairs[i].key = record ? static_cast<uint64_t>(record->Size) : 0;
+                pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
                 break;
             case SORT_BY_TIME: {
                 // Newest first: the larger the time, the smaller the number.
                 const FILETIME time = record ? record->Time2 : FILETIME{};
-                pairs[i].key = ~FileTimeValue(time);
+                pairs[i] = SortPair{~FileTimeValue(time), static_cast<uint32_t>(i)};
                 break;
             }
             }
@@ -617,18 +685,39 @@ unsigned CIndexManager::SortResults() {
     // Every helper takes part: on a busy machine more threads still get more
     // processor time for a sort of this length.
     const unsigned shares = searchWorkers_->Shares();
+    // Row k of the sorted list is row positions[k] of the list now.
+    std::vector<uint32_t> positions;
     if (textKey) {
-        std::vector<uint32_t> rank;
-        RankOutcome outcome = RankTexts(texts, rank, *searchWorkers_, shares);
+        Ranking r;
+        r.texts = &texts;
+        if (key == SORT_BY_PATH) r.subset = &rowTexts;
+        RankOutcome outcome = OrderTexts(r, *searchWorkers_, shares);
+        if (outcome == RankOutcome::Ranked && key == SORT_BY_NAME && !r.checkedAll) {
+            // One text per row, ordered by key and then by row: the stable
+            // order already.
+            positions.resize(count);
+            for (size_t k = 0; k < count; ++k) positions[k] = r.order[k].text;
+        } else if (outcome == RankOutcome::Ranked) {
+            std::vector<uint32_t> rank;
+            uint32_t ranks = 0;
+            outcome = RankOrdered(r, rank, &ranks, *searchWorkers_);
+            if (outcome == RankOutcome::Ranked) {
+                // Directories first (all equal), then files by extension.
+                std::vector<uint32_t> groupOf(count);
+                for (size_t i = 0; i < count; ++i)
+                    groupOf[i] = (key == SORT_BY_TYPE && directory[i]) ? 0 : rank[textOf[i]] + 1;
+                OrderByGroup(groupOf, ranks + 1, positions);
+            }
+        }
         if (outcome == RankOutcome::Aborted) return 0;
         if (outcome == RankOutcome::Unconfirmed) {
             ::InterlockedIncrement(&g_SortKeyDisagreements);
             // The keys and lstrcmpiA disagree: order with lstrcmpiA itself.
             platform::Trace("SortThreadProc: sort keys disagree with lstrcmpiA; comparing directly");
-            std::vector<uint32_t> order(count);
-            for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+            positions.resize(count);
+            for (size_t i = 0; i < count; ++i) positions[i] = static_cast<uint32_t>(i);
             try {
-                std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                std::stable_sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
                     if (g_bSearchAbort) throw std::exception();
                     if (key == SORT_BY_TYPE && (directory[a] || directory[b])) return directory[a] && !directory[b];
                     return ::lstrcmpiA(texts.Text(textOf[a]), texts.Text(textOf[b])) < 0;
@@ -636,21 +725,18 @@ unsigned CIndexManager::SortResults() {
             } catch (const std::exception&) {
                 return 0;
             }
-            for (size_t k = 0; k < count; ++k) pairs[order[k]].key = k;
-        } else {
-            for (size_t i = 0; i < count; ++i) {
-                // Directories first (all equal), then files by extension.
-                pairs[i].key = (key == SORT_BY_TYPE && directory[i]) ? 0 : uint64_t{rank[textOf[i]]} + 1;
-            }
         }
+    } else {
+        if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
+        positions.resize(count);
+        for (size_t k = 0; k < count; ++k) positions[k] = pairs[k].position;
     }
-    if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
 
     std::vector<SearchResult> sorted(count);
     {
         platform::ScopedLock lock(recordLock_);
         if (g_bSearchAbort || ResultList.size() != count) return 0;
-        for (size_t k = 0; k < count; ++k) sorted[k] = ResultList[pairs[k].position];
+        for (size_t k = 0; k < count; ++k) sorted[k] = ResultList[positions[k]];
         ResultList.swap(sorted);
         narrowBase_.Valid = false;  // no longer in candidate order
     }
