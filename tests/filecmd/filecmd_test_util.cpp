@@ -21,32 +21,13 @@ std::wstring MakeDrive(wchar_t letter, const std::vector<std::wstring>& files) {
     return root;
 }
 
-OwnerWindow::OwnerWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"FileCmdTestOwner";
-    ::RegisterClassW(&wc);
-    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr,
-                              nullptr, wc.hInstance, this);
-}
-
-OwnerWindow::~OwnerWindow() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
-}
-
-LRESULT CALLBACK OwnerWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg == WM_RESULT_MENU_COMMAND) {
-        self->commands.push_back(static_cast<int>(wp));
-        return self->onCommand ? self->onCommand(wp, lp) : 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
+OwnerWindow::OwnerWindow()
+    : window_([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+          if (msg != WM_RESULT_MENU_COMMAND) return false;
+          commands.push_back(static_cast<int>(wp));
+          result = onCommand ? onCommand(wp, lp) : 0;
+          return true;
+      }) {}
 
 ClipboardFiles ReadClipboardFiles() {
     ClipboardFiles out;

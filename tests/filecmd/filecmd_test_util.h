@@ -11,6 +11,7 @@
 
 #include "platform/thread.h"
 #include "results/file_commands.h"
+#include "tests/support/test_support.h"
 
 namespace filecmd_test {
 
@@ -23,14 +24,12 @@ std::wstring MakeDrive(wchar_t letter, const std::vector<std::wstring>& files);
 class OwnerWindow {
 public:
     OwnerWindow();
-    ~OwnerWindow();
-    HWND Handle() const { return hwnd_; }
+    HWND Handle() const { return window_.hwnd(); }
     std::vector<int> commands;
     std::function<LRESULT(WPARAM, LPARAM)> onCommand;
 
 private:
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    HWND hwnd_ = nullptr;
+    testing_support::HookWindow window_;
 };
 
 // A site over a fixed list of paths that records what the commands asked.

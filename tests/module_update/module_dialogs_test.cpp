@@ -135,44 +135,30 @@ TEST_F(ModuleDialogs, ClosingDuringTheDownloadOnlyCancelsAndShowsNoBox) {
     EXPECT_FALSE(PathExists(dir_.File(L"update\\big.bin")));
 }
 
-// Records what WM_COPYDATA brings.
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COPYDATA) {
-        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
-        ::SetPropW(hwnd, L"copydata", reinterpret_cast<HANDLE>(data ? data->dwData : 1));
-        return TRUE;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 TEST_F(ModuleDialogs, RestartNeededTellsTheOwnerAndStartsTheReupdateProgram) {
     ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), dir_.File(L"reupd.exe").c_str(), FALSE));
     ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), dir_.File(L"prog.exe").c_str(), FALSE));
     Publish(Channel() + "indexlumsek.dat",
             Pack(PublishLeaf(Channel(), "", {{"later", "later.txt", "later new", "", "UR=1\r\n"}})));
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &OwnerProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ModuleDialogOwner";
-    ::RegisterClassW(&wc);
-    HWND owner = ::CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                   nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(nullptr, owner);
+    ULONG_PTR copyData = 0;  // what WM_COPYDATA brought the owner
+    testing_support::HookWindow owner([&](UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
+        if (msg != WM_COPYDATA) return false;
+        copyData = lp ? reinterpret_cast<COPYDATASTRUCT*>(lp)->dwData : 1;
+        result = TRUE;
+        return true;
+    });
     std::vector<Box> boxes;
     {
         CUpgradeDialog dialog(Location(), PRODUCT_ID_LUMSEK, dir_.File(L"prog.exe"));
         RecordBoxes(dialog.Seams(), boxes);
-        dialog.DoModal(owner);
+        dialog.DoModal(owner.hwnd());
         EXPECT_EQ(UPD_S_RESTART_NEEDED, dialog.Result());
     }
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(0u, boxes[0].text.find(L"\u5347\u7ea7\u5b8c\u6210\uff0c\u672c\u6b21\u5347\u7ea7\u9700\u8981\u91cd\u542f"));
-    EXPECT_EQ(static_cast<ULONG_PTR>(COPYDATA_RESTART_REQUEST),
-              reinterpret_cast<ULONG_PTR>(::GetPropW(owner, L"copydata")));
+    EXPECT_EQ(static_cast<ULONG_PTR>(COPYDATA_RESTART_REQUEST), copyData);
     ASSERT_TRUE(WaitForFile(dir_.File(L"restarted.txt")));
     EXPECT_EQ("later new", ReadFileBytes(dir_.File(L"later.txt")));
-    ::RemovePropW(owner, L"copydata");
-    ::DestroyWindow(owner);
 }
 
 TEST_F(ModuleDialogs, InstallDialogRunsTheInstallerAndEnds) {

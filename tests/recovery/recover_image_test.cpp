@@ -19,13 +19,6 @@ namespace {
 using testing_support::PumpMessagesUntil;
 using testing_support::ReadFileBytes;
 
-// The engine's notify window: counts the result messages it is posted.
-LONG g_resultPosts = 0;
-LRESULT CALLBACK ResultsProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SEARCH_RESULTS) ++g_resultPosts;
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
 // Runs the dialog over `items` into `target`; answers the count it reported.
 unsigned RecoverThroughDialog(const std::vector<RecoverItem>& items, const std::wstring& target,
                               std::wstring* proposed) {
@@ -72,16 +65,16 @@ TEST(RecoverImage, DeletedFilesComeBackByteForByteAndAreNeverOverwritten) {
     ASSERT_TRUE(PumpMessagesUntil([&] { return engine.IsLoadDone(); }, 120000));
 
     // Every deleted file, as the result list would show it.
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = ResultsProc;
-    wc.lpszClassName = L"RecoverImageResults";
-    ::RegisterClassW(&wc);
-    HWND results = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    engine.SetNotifyWindow(results);
+    LONG resultPosts = 0;
+    testing_support::HookWindow results([&](UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == WM_SEARCH_RESULTS) ++resultPosts;
+        return false;
+    });
+    engine.SetNotifyWindow(results.hwnd());
     CSearchQuery query;
     query.FileState = SQS_DELETED;
     engine.StartSearch(query);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return g_resultPosts > 0; }, 30000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return resultPosts > 0; }, 30000));
 
     std::set<std::string> wanted;
     for (const auto& m : TheImage().manifest)
@@ -121,7 +114,6 @@ TEST(RecoverImage, DeletedFilesComeBackByteForByteAndAreNeverOverwritten) {
         EXPECT_TRUE(testing_support::PathExists(target + name)) << m.path;
     }
     engine.SetNotifyWindow(nullptr);
-    ::DestroyWindow(results);
     GetAppContext()->IndexManager = nullptr;
 }
 

@@ -11,36 +11,6 @@
 
 namespace {
 
-// A window that records the scope messages the popup sends.
-class ScopeOwner {
-public:
-    struct Seen {
-        WPARAM mask;
-        LPARAM cookie;
-    };
-    static std::vector<Seen>& Log() {
-        static std::vector<Seen> log;
-        return log;
-    }
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_SEARCH_SCOPE_CHANGED) {
-            Log().push_back({wp, lp});
-            return 0;
-        }
-        return ::DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    ScopeOwner() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
-        wc.lpszClassName = L"ScopeOwnerTest";
-        ::RegisterClassW(&wc);
-        hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        Log().clear();
-    }
-    ~ScopeOwner() { ::DestroyWindow(hwnd); }
-    HWND hwnd;
-};
-
 const char* ScopeLayout() {
     return "<layer title='s' width='112' height='86' noborder='1'><body>"
            "<imgbtn id='501' pos='4,4,20,20'/><text id='401' pos='24,4,108,20'>a</text>"
@@ -50,11 +20,15 @@ const char* ScopeLayout() {
 
 TEST(ScopePopup, RowsFollowTheMaskAndTheLastChosenRowIsLocked) {
     BkWinManager manager;
-    ScopeOwner owner;
+    std::vector<std::pair<WPARAM, LPARAM>> sent;  // the scope messages to the owner: mask, cookie
+    testing_support::HookWindow owner([&](UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
+        if (msg == WM_SEARCH_SCOPE_CHANGED) sent.push_back({wp, lp});
+        return false;
+    });
     CKSettingDlg popup;
     popup.GetViewControl().XmlLoad(ScopeLayout());
     ASSERT_NE(popup.Create(nullptr), nullptr);
-    popup.SetOwner(owner.hwnd);
+    popup.SetOwner(owner.hwnd());
     auto Enabled = [&](UINT id) { return !(popup.GetViewControl().FindControl(id)->GetState() & BKSTATE_DISABLED); };
 
     popup.Popup(5, 100, 60);
@@ -78,11 +52,7 @@ TEST(ScopePopup, RowsFollowTheMaskAndTheLastChosenRowIsLocked) {
     ::SendMessageW(popup.Handle(), WM_NCACTIVATE, FALSE, 0);
     EXPECT_FALSE(popup.IsShown());
     const std::vector<std::pair<WPARAM, LPARAM>> want = {{6, 5}, {2, 6}, {6, 7}, {static_cast<WPARAM>(-1), 8}};
-    ASSERT_EQ(ScopeOwner::Log().size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(ScopeOwner::Log()[i].mask, want[i].first) << i;
-        EXPECT_EQ(ScopeOwner::Log()[i].cookie, want[i].second) << i;
-    }
+    EXPECT_EQ(sent, want);
     popup.SetMask(0);  // never empty
     EXPECT_EQ(popup.GetMask(), 6);
 }

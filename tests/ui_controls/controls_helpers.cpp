@@ -77,45 +77,28 @@ void SetSkins(const std::string& elements) {
     Calls().clear();
 }
 
-NotifyRecorder::NotifyRecorder() {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &NotifyRecorder::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CtrlTestRecorder";
-        atom = ::RegisterClassW(&wc);
-    }
-    hwnd_ = ::CreateWindowExW(0, L"CtrlTestRecorder", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                              ::GetModuleHandleW(nullptr), this);
-}
+NotifyRecorder::NotifyRecorder()
+    : window_([this](UINT msg, WPARAM, LPARAM lp, LRESULT& result) { return OnMessage(msg, lp, result); }) {}
 
-NotifyRecorder::~NotifyRecorder() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
-}
-
-LRESULT CALLBACK NotifyRecorder::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<NotifyRecorder*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg != WM_NOTIFY || self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+bool NotifyRecorder::OnMessage(UINT msg, LPARAM lp, LRESULT& result) {
+    if (msg != WM_NOTIFY) return false;
     // Every control notification starts with the header and the item id.
     const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
     Record rec = {*hdr, reinterpret_cast<const BKNMCOMMAND*>(lp)->uItemID, 0, 0};
+    result = 0;
     if (hdr->code == BKNM_INVALIDATERECT) {
-        self->invalidated.push_back(rec.item);
-        return 7;
+        invalidated.push_back(rec.item);
+        result = 7;
+        return true;
     }
     if (hdr->code == BKNM_SLIDER_POSCHANGING || hdr->code == BKNM_SLIDER_POSCHANGED) {
         auto* nm = reinterpret_cast<BKNMSLIDERPOS*>(lp);
         rec.oldPos = nm->nOldPos;
         rec.newPos = nm->nNewPos;
-        if (self->veto && hdr->code == BKNM_SLIDER_POSCHANGING) nm->nResult = 1;
+        if (veto && hdr->code == BKNM_SLIDER_POSCHANGING) nm->nResult = 1;
     }
-    self->records.push_back(rec);
-    return 0;
+    records.push_back(rec);
+    return true;
 }
 
 } // namespace ctrl_test

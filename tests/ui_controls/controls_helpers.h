@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "tests/ui_tree/tree_helpers.h"
 #include "ui/bknotify.h"
 #include "ui/bkskinbase.h"
@@ -78,15 +79,14 @@ public:
         int oldPos, newPos;
     };
     NotifyRecorder();
-    ~NotifyRecorder();
-    HWND hwnd() const { return hwnd_; }
+    HWND hwnd() const { return window_.hwnd(); }
     std::vector<Record> records;
     std::vector<UINT> invalidated;
     bool veto = false;
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    HWND hwnd_ = nullptr;
+    bool OnMessage(UINT msg, LPARAM lp, LRESULT& result);
+    testing_support::HookWindow window_;
 };
 
 inline void Paint(CBkWindow* wnd, HDC hdc) { wnd->RedrawRegion(hdc, nullptr); }
