@@ -5,6 +5,7 @@
 
 #include "platform/shell_handles.h"
 #include "platform/thread.h"
+#include "platform/window.h"
 #include "results/folder_picker.h"
 #include "results/system_image_list.h"
 #include "tests/filecmd/filecmd_test_util.h"
@@ -71,12 +72,6 @@ HWND FindChild(HWND parent, const wchar_t* cls) {
     return nullptr;
 }
 
-std::wstring TextOf(HWND wnd) {
-    wchar_t text[MAX_PATH] = {};
-    ::GetWindowTextW(wnd, text, MAX_PATH);
-    return text;
-}
-
 TEST(FolderPicker, OpensOnTheStartingDriveAndShowsItsPath) {
     LoadStrings();
     ASSERT_FALSE(MakeDrive(L'D', {L"inner\\x.txt"}).empty());
@@ -109,16 +104,16 @@ TEST(FolderPicker, OpensOnTheStartingDriveAndShowsItsPath) {
     item.cchTextMax = MAX_PATH;
     ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     EXPECT_NE(std::wstring(label).find(L"D:"), std::wstring::npos) << label;
-    EXPECT_EQ(TextOf(edit), L"D:\\");
+    EXPECT_EQ(platform::Window(edit).GetWindowText(), L"D:\\");
 
     // Selecting another item and the drive again shows each full path.
     HTREEITEM parent = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT,
                                                                   reinterpret_cast<LPARAM>(drive)));
     ASSERT_TRUE(parent);
     ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(parent));
-    EXPECT_EQ(TextOf(edit), L"");  // "My Computer" has no file-system path
+    EXPECT_EQ(platform::Window(edit).GetWindowText(), L"");  // "My Computer" has no file-system path
     ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(drive));
-    EXPECT_EQ(TextOf(edit), L"D:\\");
+    EXPECT_EQ(platform::Window(edit).GetWindowText(), L"D:\\");
 
     ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(thread.Join(10000));

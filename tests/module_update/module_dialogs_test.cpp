@@ -10,6 +10,7 @@
 #include "module/proxy_settings.h"
 #include "module/registry.h"
 #include "module/web_dialog.h"
+#include "platform/window.h"
 #include "tests/support/test_support.h"
 
 using namespace update_test;
@@ -218,11 +219,9 @@ TEST_F(ProxyDialog, LoadsEnablesRefusesBadPortsAndSavesHttp) {
     EXPECT_TRUE(dialog.GetItemCheck(CProxyDialog::IDC_SOCKS5));
     EXPECT_FALSE(dialog.GetItemCheck(CProxyDialog::IDC_AUTO));
     EXPECT_TRUE(dialog.GetItemCheck(CProxyDialog::IDC_AUTHORIZATION));
-    wchar_t text[64] = {};
-    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), text, 64);
-    EXPECT_STREQ(L"1080", text);
-    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_USER), text, 64);
-    EXPECT_STREQ(L"dom:user", text);
+    auto text = [&](UINT field) { return platform::Window(dialog.Field(field)).GetWindowText(); };
+    EXPECT_EQ(L"1080", text(CProxyDialog::IDC_PORT));
+    EXPECT_EQ(L"dom:user", text(CProxyDialog::IDC_USER));
     EXPECT_TRUE(::IsWindowEnabled(dialog.Field(CProxyDialog::IDC_PASSWORD)));
 
     // The automatic choice disables every field.
@@ -245,13 +244,8 @@ TEST_F(ProxyDialog, LoadsEnablesRefusesBadPortsAndSavesHttp) {
     ASSERT_TRUE(Click(WindowCentre(dialog.Field(CProxyDialog::IDC_HOST))));
     testing_support::PumpMessages(200);
     Type("127.0.0.1");
-    testing_support::PumpMessagesUntil([&] {
-        wchar_t typed[64] = {};
-        ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), typed, 64);
-        return std::wstring(typed) == L"127.0.0.1";
-    }, 5000);
-    ::GetWindowTextW(dialog.Field(CProxyDialog::IDC_HOST), text, 64);
-    EXPECT_STREQ(L"127.0.0.1", text);
+    testing_support::PumpMessagesUntil([&] { return text(CProxyDialog::IDC_HOST) == L"127.0.0.1"; }, 5000);
+    EXPECT_EQ(L"127.0.0.1", text(CProxyDialog::IDC_HOST));
     for (const wchar_t* bad : {L"0", L"65536", L""}) {
         ::SetWindowTextW(dialog.Field(CProxyDialog::IDC_PORT), bad);
         EXPECT_FALSE(dialog.Save()) << bad;

@@ -8,6 +8,7 @@
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "index/search_messages.h"
+#include "platform/window.h"
 #include "results/recover_dlg.h"
 #include "scanner/search_file.h"
 #include "tests/recovery/recover_layout.h"
@@ -34,9 +35,7 @@ unsigned RecoverThroughDialog(const std::vector<RecoverItem>& items, const std::
     };
     dlg.SetItems(items, nullptr, {L"N:\\"});
     EXPECT_NE(dlg.Create(nullptr), nullptr);
-    wchar_t text[300] = {};
-    ::GetWindowTextW(dlg.TargetEdit(), text, 300);
-    *proposed = text;
+    *proposed = platform::Window(dlg.TargetEdit()).GetWindowText();
     ::SetWindowTextW(dlg.TargetEdit(), target.c_str());
     dlg.StartRecovery();
     EXPECT_TRUE(PumpMessagesUntil([&] { return dlg.IsItemVisible(CRecoverDlg::IDC_REPORT_PANEL); }, 60000));

@@ -11,6 +11,7 @@
 
 #include "index/app_context.h"
 #include "platform/strconv.h"
+#include "platform/window.h"
 #include "results/recover_dlg.h"
 #include "results/recovery_drive.h"
 #include "scanner/search_file.h"
@@ -158,11 +159,7 @@ protected:
                      {L"C:\\", L"D:\\"});
         ASSERT_NE(dlg.Create(nullptr), nullptr);
     }
-    std::wstring EditText(CRecoverDlg& dlg) {
-        wchar_t text[300] = {};
-        ::GetWindowTextW(dlg.TargetEdit(), text, 300);
-        return text;
-    }
+    std::wstring EditText(CRecoverDlg& dlg) { return platform::Window(dlg.TargetEdit()).GetWindowText(); }
     void Type(CRecoverDlg& dlg, const std::wstring& text) { ::SetWindowTextW(dlg.TargetEdit(), text.c_str()); }
 
     BkWinManager manager_;
