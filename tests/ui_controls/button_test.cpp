@@ -155,12 +155,12 @@ TEST_F(ButtonTest, ProgressClampsSwapsAndTruncatesAndNumbersReadSafely) {
     EXPECT_GT(canvas.Count(bar->GetFilledRect(), kWhite), 0);
     EXPECT_EQ(canvas.Count(bar->GetFilledRect(), kBlack), 0);
     bar = Load("min='100' max='0' value='25'");
-    canvas.Clear();
+    canvas.Fill(kGrey);
     Paint(bar, canvas.dc());
     EXPECT_EQ(bar->GetFilledRect(), Rect(2, 2, 26, 18));  // swapped; a quarter of 96
     EXPECT_EQ(canvas.At(27, 10), kWhite);
     bar = Load("min='7' max='7' value='9' showpercent='1' crtext='000000'");
-    canvas.Clear();
+    canvas.Fill(kGrey);
     Paint(bar, canvas.dc());
     EXPECT_EQ(bar->PercentText(bar->GetPercent()), L"0%");
     EXPECT_EQ(canvas.Count(Rect(0, 0, 100, 20), kBar), 0);

@@ -70,19 +70,19 @@ TEST_F(ImageTest, ImageDrawsItsSubImageMeasuresToTheSkinAndClips) {
     EXPECT_EQ(Calls()[1].index, 2u);
     EXPECT_TRUE(canvas.At(45, 15) == kBlue && canvas.At(72, 15) == kGrey);
 
-    canvas.Clear();
+    canvas.Fill(kGrey);
     PaintAll(5, 5, canvas);
     EXPECT_EQ(canvas.Count(Rect(10, 10, 30, 30), kRed), 400);
     EXPECT_EQ(canvas.Count(Rect(0, 0, 40, 40), kRed), 400);
-    canvas.Clear();
+    canvas.Fill(kGrey);
     PaintAll(6, 7, canvas);  // alpha 0 is fully transparent, 50 half
     EXPECT_NEAR(GetRValue(canvas.At(20, 20)), (0xFF + 0x80) / 2, 4);
     EXPECT_NEAR(GetGValue(canvas.At(20, 20)), 0x40, 4);
-    canvas.Clear();
+    canvas.Fill(kGrey);
     PaintAll(8, 8, canvas);
     EXPECT_EQ(canvas.At(30, 30), kRed);  // the quarter from 0 to 90 degrees
     EXPECT_TRUE(canvas.At(10, 10) == kGrey && canvas.At(30, 10) == kGrey);
-    canvas.Clear();
+    canvas.Fill(kGrey);
     PaintAll(9, 9, canvas);
     EXPECT_EQ(canvas.CountOther(Rect(0, 0, 40, 40), kGrey), 0);
 }

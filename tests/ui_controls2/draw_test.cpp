@@ -173,7 +173,7 @@ TEST(SkinImageTest, SizesSubImagesOpacityGreyAndStates) {
     EXPECT_EQ(last(3, "p").op, "DrawStretch");
     // Turned about the control's centre through GDI+.
     Find(root.get(), 3)->SetAttribute("angle", "45", FALSE);
-    canvas.Clear();
+    canvas.Fill(kGrey);
     c = last(3, "p");
     EXPECT_EQ(c.op, "DrawWithAttributes");
     EXPECT_EQ(c.dest, Rect(-10, -5, 10, 5));

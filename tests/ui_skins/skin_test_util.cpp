@@ -7,55 +7,8 @@
 #include <gdiplus.h>
 #include <objidl.h>
 
-#include "platform/gdi.h"
 
 namespace skintest {
-
-Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
-    void* bits = nullptr;
-    bitmap_ = platform::CreateDib32(width, height, &bits);
-    bits_ = static_cast<uint32_t*>(bits);
-    dc_ = ::CreateCompatibleDC(nullptr);
-    old_ = ::SelectObject(dc_, bitmap_);
-    Fill(fill);
-}
-
-Canvas::~Canvas() {
-    ::SelectObject(dc_, old_);
-    ::DeleteDC(dc_);
-    ::DeleteObject(bitmap_);
-}
-
-void Canvas::Fill(COLORREF color) {
-    ::GdiFlush();
-    std::fill(bits_, bits_ + width_ * height_, Argb(color));
-}
-
-void Canvas::ClearAlpha() {
-    ::GdiFlush();
-    std::fill(bits_, bits_ + width_ * height_, 0u);
-}
-
-uint32_t Canvas::Raw(int x, int y) const {
-    ::GdiFlush();
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
-        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is outside the canvas";
-        return 0;
-    }
-    return bits_[y * width_ + x];
-}
-
-COLORREF Canvas::At(int x, int y) const {
-    uint32_t v = Raw(x, y);
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-}
-
-bool Canvas::UnchangedOutside(const RECT& rc, COLORREF fill) const {
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x)
-            if (!::PtInRect(&rc, POINT{x, y}) && At(x, y) != fill) return false;
-    return true;
-}
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&

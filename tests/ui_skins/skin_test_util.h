@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include "tests/support/canvas.h"
+
 namespace skintest {
 
 // 0xAARRGGBB, as the test images are described.
@@ -39,31 +41,9 @@ std::unique_ptr<T> MakeSkin(const std::string& attributes)
     return skin;
 }
 
-// A top-down 32-bit DIB selected into a memory DC, filled with one colour.
-class Canvas {
-public:
-    Canvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-
-    HDC dc() const { return dc_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    void Fill(COLORREF color);
-    void ClearAlpha();                   // every pixel 0: black, fully transparent
-    COLORREF At(int x, int y) const;     // alpha byte dropped
-    uint32_t Raw(int x, int y) const;    // 0xAARRGGBB
-    // Whether every pixel outside the rectangle still has the fill colour.
-    bool UnchangedOutside(const RECT& rc, COLORREF fill) const;
-
-private:
-    int width_;
-    int height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    uint32_t* bits_ = nullptr;
+// A canvas, white unless told otherwise.
+struct Canvas : testing_support::Canvas {
+    Canvas(int width, int height, COLORREF fill = kWhite) : testing_support::Canvas(width, height, fill) {}
 };
 
 // Whether two colours differ by at most `tolerance` in every channel.

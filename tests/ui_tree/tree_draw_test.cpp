@@ -81,7 +81,7 @@ TEST_F(TreeDraw, BackgroundAndTextColoursFollowStyleStateAndAncestors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.leafAttrs);
-        canvas.Clear();
+        canvas.Fill(kGrey);
         auto root = Tree(c.rootAttrs, std::string("<leaf pos=\"20,20,180,80\" ") + c.leafAttrs + ">MMMM</leaf>");
         root->ModifyState(c.rootState, 0);
         leaf->ModifyState(c.leafState, 0);
@@ -144,7 +144,7 @@ TEST_F(TreeDraw, YaHeiDefaultLiftsTheTextBox) {
     // The text's top or bottom row for a control low on the canvas, so that a lifted text stays on it.
     const RECT whole = {0, 0, 200, 100};
     auto textRow = [&](const char* cls, bool lowest) {
-        canvas.Clear();
+        canvas.Fill(kGrey);
         auto root = Tree("", std::string("<leaf pos=\"20,50,180,95\" class=\"") + cls + "\">MMMM</leaf>");
         Redraw(root.get());
         return lowest ? canvas.LowestRow(whole, kGrey) : canvas.HighestRow(whole, kGrey);

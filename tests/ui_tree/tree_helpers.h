@@ -6,6 +6,7 @@
 #include <vector>
 #include <windows.h>
 
+#include "tests/support/canvas.h"
 #include "ui/bkcontainer.h"
 
 namespace tree_test {
@@ -24,34 +25,9 @@ void Place(CBkWindow* wnd, int x, int y, int cx, int cy);
 
 RECT Rect(int l, int t, int r, int b);
 
-// A top-down 32-bit DIB in a memory DC, filled with one colour, with the
-// background mode transparent as the view paints.
-class Canvas {
-public:
-    Canvas(int w, int h, COLORREF fill = RGB(0x80, 0x80, 0x80));
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    HDC dc() const { return dc_; }
-    void Fill(COLORREF color);
-    void Clear() { Fill(RGB(0x80, 0x80, 0x80)); }   // back to the default grey
-    COLORREF At(int x, int y) const;                 // CLR_INVALID outside the canvas
-    // Pixels inside rc of another colour than the given one.
-    int CountOther(const RECT& rc, COLORREF color) const;
-    // Pixels inside rc (or, with outside, outside rc) of exactly this colour.
-    int Count(const RECT& rc, COLORREF color, bool outside = false) const;
-    // Lowest and highest rows inside rc holding a pixel of another colour;
-    // -1 when there is none.
-    int LowestRow(const RECT& rc, COLORREF color) const;
-    int HighestRow(const RECT& rc, COLORREF color) const;
-
-private:
-    int w_;
-    int h_;
-    HDC dc_ = nullptr;
-    HBITMAP bmp_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    DWORD* bits_ = nullptr;
+// A canvas of the default grey unless told otherwise.
+struct Canvas : testing_support::Canvas {
+    explicit Canvas(int w, int h, COLORREF fill = RGB(0x80, 0x80, 0x80)) : testing_support::Canvas(w, h, fill) {}
 };
 
 // A "dlg" that lets a test add hand-made children (controls of elements that
