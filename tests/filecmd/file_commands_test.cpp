@@ -4,7 +4,6 @@
 
 #include "platform/com_ptr.h"
 #include "platform/shell_handles.h"
-#include "platform/strconv.h"
 #include "platform/thread.h"
 #include "tests/filecmd/filecmd_test_util.h"
 #include "tests/support/test_support.h"
@@ -157,8 +156,7 @@ TEST_F(FileCommands, DeleteRemovesExactlyTheSelectedExistingFiles) {
     EXPECT_FALSE(PathExists(P(L"sub\\d.txt")));
     EXPECT_TRUE(PathExists(P(L"b, c.txt")));
     // Only the recycled file is in the run's trash (XDG_DATA_HOME of run-test.sh).
-    std::wstring trash = L"\\\\?\\unix" + platform::Utf8ToWide(testing_support::UnixWorkFolder()) + L"/xdg-data/Trash/files/";
-    for (auto& c : trash) if (c == L'/') c = L'\\';
+    const std::wstring trash = testing_support::UnixToWindowsPath(testing_support::UnixWorkFolder() + "/xdg-data/Trash/files/");
     EXPECT_TRUE(PathExists(trash + L"d.txt"));
     EXPECT_FALSE(PathExists(trash + kChinese));
 

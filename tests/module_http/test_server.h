@@ -45,8 +45,7 @@ public:
         ASSERT_EQ(0, testing_support::RunUnixCommand("py=/usr/bin/python3; [ -x $py ] || py=python3; "
                                                      "nohup $py '" HTTP_TEST_SERVER "' '" + portFile +
                                                      "' 120 >/dev/null 2>&1 &"));
-        std::wstring portPath = L"\\\\?\\unix";
-        for (char c : portFile) portPath += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+        const std::wstring portPath = testing_support::UnixToWindowsPath(portFile);
         for (int i = 0; i < 1000 && port_ == 0; ++i) {
             const std::string text = testing_support::ReadFileBytes(portPath);
             if (text == "<missing>") ::Sleep(10); else port_ = atoi(text.c_str());

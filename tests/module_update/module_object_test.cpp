@@ -6,7 +6,7 @@ using testing_support::PathExists;
 
 namespace {
 
-std::wstring BuiltLibrary() { return update_test::UnixPath(LUMSEK_DLL_PATH); }
+std::wstring BuiltLibrary() { return testing_support::UnixToWindowsPath(LUMSEK_DLL_PATH); }
 
 TEST(ModuleLibrary, ExportAnswersOnlyTheModuleInterface) {
     TempDir dir;

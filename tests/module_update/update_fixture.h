@@ -40,16 +40,12 @@ inline uint32_t Crc(const std::string& content) {
 
 inline std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// The Windows name of a Linux path (the prefix maps no drive to the build tree).
-inline std::wstring UnixPath(const std::string& path) {
-    std::wstring full = L"\\\\?\\unix";
-    for (char c : path) full += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return full;
-}
+// Linux paths by their Windows names: the prefix maps no drive to the build tree.
+using testing_support::UnixToWindowsPath;
 
 // The Windows name of a file below the server's published folder ("srv/<path>").
 inline std::wstring PublishedPath(const std::string& path) {
-    return UnixPath(testing_support::UnixWorkFolder() + "/srv/" + path);
+    return UnixToWindowsPath(testing_support::UnixWorkFolder() + "/srv/" + path);
 }
 
 inline void Publish(const std::string& path, const std::string& bytes) {
@@ -115,7 +111,7 @@ inline std::wstring ServerUrl(const std::string& prefix = "/srv") {
 }
 
 // The stand-in program built beside the tests.
-inline std::wstring StubProgram() { return UnixPath(UPDATE_STUB_PATH); }
+inline std::wstring StubProgram() { return UnixToWindowsPath(UPDATE_STUB_PATH); }
 
 inline bool WaitForFile(const std::wstring& path, DWORD ms = 20000) {
     for (DWORD waited = 0; waited < ms; waited += 50, ::Sleep(50))

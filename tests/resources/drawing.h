@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/gdi.h"
+#include "tests/support/test_support.h"
 #include "ui/bkdlgimpl.h"
 
 namespace resource_checks {
@@ -69,10 +70,6 @@ private:
     void Save(const std::string& name) {
         const char* dir = std::getenv("LUMSEK_RENDER_DIR");
         if (dir == nullptr || *dir == '\0') return;
-        std::string path = std::string("\\\\?\\unix") + dir + "/" + name + ".bmp";
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
         BITMAPINFOHEADER info = {};
         info.biSize = sizeof(info);
         info.biWidth = w_;
@@ -81,13 +78,10 @@ private:
         info.biBitCount = 32;
         BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(info) + w_ * h_ * 4), 0, 0,
                                  static_cast<DWORD>(sizeof(file) + sizeof(info))};
-        HANDLE out = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (out == INVALID_HANDLE_VALUE) return;
-        DWORD written = 0;
-        ::WriteFile(out, &file, sizeof(file), &written, nullptr);
-        ::WriteFile(out, &info, sizeof(info), &written, nullptr);
-        ::WriteFile(out, bits_, w_ * h_ * 4, &written, nullptr);
-        ::CloseHandle(out);
+        std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+        bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
+        bytes.append(reinterpret_cast<const char*>(bits_), w_ * h_ * 4);
+        testing_support::WriteFileBytes(testing_support::UnixToWindowsPath(std::string(dir) + "/" + name + ".bmp"), bytes);
     }
 
     int w_, h_;

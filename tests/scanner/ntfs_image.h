@@ -10,11 +10,7 @@
 
 namespace {
 
-inline std::wstring UnixToWindowsPath(const std::string& unixPath) {
-    std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
-    for (auto& c : w) if (c == L'/') c = L'\\';
-    return w;
-}
+using testing_support::UnixToWindowsPath;
 
 // "N:\a\b" in the ANSI code page from a manifest path.
 inline std::string DrivePath(const std::string& utf8) {

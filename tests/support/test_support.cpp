@@ -26,18 +26,18 @@ std::string Quote(const std::string& s) {
     return out + "'";
 }
 
-std::wstring UnixToWindowsPath(const std::string& unixPath) {
-    std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
-    for (auto& c : w) if (c == L'/') c = L'\\';
-    return w;
-}
-
 std::string DosDevicesLink(wchar_t letter, const char* suffix) {
     char l = static_cast<char>(std::towlower(letter));
     return EnvA("WINEPREFIX") + "/dosdevices/" + l + suffix;
 }
 
 } // namespace
+
+std::wstring UnixToWindowsPath(const std::string& unixPath) {
+    std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
+    for (auto& c : w) if (c == L'/') c = L'\\';
+    return w;
+}
 
 std::string UnixWorkFolder() { return EnvA("LUMSEK_TEST_WORK"); }
 

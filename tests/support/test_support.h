@@ -14,6 +14,8 @@ int RunUnixCommand(const std::string& command, DWORD timeoutMs = 30000);
 
 // The Linux folder where this test run may create files ($LUMSEK_TEST_WORK).
 std::string UnixWorkFolder();
+// The Windows name of a Linux path ("\\?\unix\...").
+std::wstring UnixToWindowsPath(const std::string& unixPath);
 
 // Maps drive `letter` to a Linux folder (created if missing) and waits until
 // the drive answers. The drive also shows in GetLogicalDrives.

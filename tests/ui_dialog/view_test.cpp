@@ -3,6 +3,7 @@
 #include "dialog_fixture.h"
 
 #include <commctrl.h>
+#include "platform/window.h"
 #include "tests/support/test_support.h"
 #include "tests/ui_tree/tree_helpers.h"
 #include "ui/bkwinmanager.h"
@@ -12,11 +13,6 @@ using tree_test::Rect;
 
 namespace {
 
-RECT WindowRectOf(HWND hwnd) {
-    RECT rc = {};
-    ::GetWindowRect(hwnd, &rc);
-    return rc;
-}
 
 class ViewTest : public ::testing::Test {
 protected:
@@ -283,7 +279,7 @@ TEST_F(ViewTest, TheDialogShadowFollowsTheWindow) {
     HWND shadow = dlg.GetShadow().GetShadowWindow();
     // The view's first paint shows the shadow.
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 3000));
-    EXPECT_EQ(WindowRectOf(shadow), Rect(196, 146, 504, 354));
+    EXPECT_EQ(platform::Window(shadow).GetWindowRect(), Rect(196, 146, 504, 354));
     // A drag hides it until the move ends.
     RECT moving = dlg.GetWindowRect();
     ::SendMessageW(dlg.Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
@@ -291,7 +287,7 @@ TEST_F(ViewTest, TheDialogShadowFollowsTheWindow) {
     dlg.SetWindowPos(nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(dlg.Handle(), WM_EXITSIZEMOVE, 0, 0);
     EXPECT_TRUE(::IsWindowVisible(shadow));
-    EXPECT_EQ(WindowRectOf(shadow), Rect(6, 16, 314, 224));
+    EXPECT_EQ(platform::Window(shadow).GetWindowRect(), Rect(6, 16, 314, 224));
 }
 
 TEST_F(ViewTest, FocusGoesThroughTheViewToItsFirstTabItem) {

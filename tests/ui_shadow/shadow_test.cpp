@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/system_api.h"
+#include "platform/window.h"
 #include "platform/window_impl.h"
 #include "tests/support/test_support.h"
 #include "tests/ui_foundation/resource_folder.h"
@@ -20,11 +21,6 @@ RECT R(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
 // Non-empty and inside (0, 0, cx, cy).
 bool Within(const RECT& r, LONG cx, LONG cy) {
     return r.left >= 0 && r.top >= 0 && r.right <= cx && r.bottom <= cy && r.left < r.right && r.top < r.bottom;
-}
-RECT WindowRectOf(HWND hwnd) {
-    RECT rc = {};
-    ::GetWindowRect(hwnd, &rc);
-    return rc;
 }
 
 TEST(NinePart, CornersUnscaledEdgesAndCentreStretched) {
@@ -109,7 +105,7 @@ TEST(Shadow, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     auto AroundOwner = [&] {  // four pixels round the owner
         RECT r = owner.GetWindowRect();
         ::InflateRect(&r, 4, 4);
-        return WindowRectOf(Shadow()) == r;
+        return platform::Window(Shadow()).GetWindowRect() == r;
     };
     auto Resize = [&](int cx, int cy) {
         owner.SetWindowPos(nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -119,7 +115,7 @@ TEST(Shadow, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     const DWORD ex = static_cast<DWORD>(::GetWindowLongPtrW(shadow, GWL_EXSTYLE));
     EXPECT_TRUE((ex & WS_EX_LAYERED) && (ex & WS_EX_TRANSPARENT));  // takes no mouse
     EXPECT_TRUE(owner.shadow.IsShown() && Visible());
-    EXPECT_TRUE(WindowRectOf(shadow) == R(96, 96, 304, 254));
+    EXPECT_TRUE(platform::Window(shadow).GetWindowRect() == R(96, 96, 304, 254));
     ASSERT_FALSE(drawer.sizes.empty());
     EXPECT_TRUE(drawer.sizes.back().cx == 208 && drawer.sizes.back().cy == 158);
     EXPECT_TRUE(owner.shadow.Create(owner.Handle()));  // a second Create changes nothing
@@ -165,7 +161,7 @@ TEST(Shadow, RefusesAMissingOwnerAndLeavesAShadowDestroyedElsewhereAlone) {
     ASSERT_TRUE(owner.IsWindow() && shadow.Create(owner));
     shadow.ShowShadow();
     EXPECT_TRUE(shadow.IsShown());
-    EXPECT_TRUE(WindowRectOf(shadow.GetShadowWindow()) == R(6, 6, 64, 54));
+    EXPECT_TRUE(platform::Window(shadow.GetShadowWindow()).GetWindowRect() == R(6, 6, 64, 54));
     CountingDrawer drawer;
     shadow.SetDrawer(&drawer);
     ::DestroyWindow(shadow.GetShadowWindow());
