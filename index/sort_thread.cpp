@@ -25,6 +25,7 @@ volatile LONG g_SortKeyDisagreements = 0;
 namespace {
 
 constexpr size_t kRowsPerLock = 8192;
+constexpr LONG kGatherGrain = 1024;
 // Room kept free below a folder text: the root, the lost-folder marker and
 // the separators of GetFullPath can never need more.
 constexpr size_t kPathSlack = 64;
@@ -559,6 +560,73 @@ void OrderByGroup(const std::vector<uint32_t>& groupOf, uint32_t groups, std::ve
     for (size_t i = 0; i < groupOf.size(); ++i) positions[start[groupOf[i]]++] = static_cast<uint32_t>(i);
 }
 
+// What the rows' records give a sort, read on every share while the sort
+// thread holds the record lock for one stretch of rows: the memory waits of
+// many rows overlap, where one thread would wait for each record and name.
+enum RowKind : uint8_t { kRowInFolder, kRowWithoutRecord, kRowPathNeeded };
+struct RowGather {
+    int key = SORT_NONE;
+    const SearchResult* results = nullptr;
+    const std::vector<const CVolumeIndex*>* volumes = nullptr;
+    size_t begin = 0, end = 0;  // the stretch
+    volatile LONG taken = 0;    // rows of the stretch handed out
+    // By row:
+    TextSet* names = nullptr;          // name sort: text i is row i's name
+    uint32_t* father = nullptr;        // path sort: the containing folder's slot
+    uint32_t* nameLength = nullptr;    // path sort
+    uint8_t* kind = nullptr;           // path sort: a RowKind
+    const char** extension = nullptr;  // type sort
+    uint8_t* directory = nullptr;      // type sort
+    SortPair* pairs = nullptr;         // size and time sorts
+};
+
+void GatherRows(void* context, unsigned /*share*/) {
+    RowGather& g = *static_cast<RowGather*>(context);
+    // Rows are taken a grain at a time, so that a share the system holds
+    // back leaves its part to the others.
+    for (;;) {
+    const size_t from = g.begin + static_cast<size_t>(::InterlockedExchangeAdd(&g.taken, kGatherGrain));
+    if (from >= g.end) break;
+    const size_t to = std::min(g.end, from + static_cast<size_t>(kGatherGrain));
+    for (size_t i = from; i < to; ++i) {
+        const SearchResult entry = g.results[i];
+        const CVolumeIndex* volume = entry.Volume < g.volumes->size() ? (*g.volumes)[entry.Volume] : nullptr;
+        const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
+        const char* name = record ? volume->GetName(*record) : nullptr;
+        if (!name) record = nullptr;  // a row without a record sorts as an empty one
+        switch (g.key) {
+        case SORT_BY_NAME:
+            g.names->pointer[i] = name ? name : "";
+            g.names->length[i] = name ? static_cast<uint32_t>(std::strlen(name)) : 0;
+            break;
+        case SORT_BY_TYPE:
+            g.directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
+            g.extension[i] = ExtensionOf(name);
+            break;
+        case SORT_BY_PATH:
+            if (!record) {
+                g.kind[i] = kRowWithoutRecord;
+                break;
+            }
+            g.nameLength[i] = static_cast<uint32_t>(std::strlen(name));
+            g.father[i] = record->FatherID;
+            // A name holding a 0x5C byte (a trail byte) moves the cut.
+            g.kind[i] = std::memchr(name, '\\', g.nameLength[i]) ? kRowPathNeeded : kRowInFolder;
+            break;
+        case SORT_BY_SIZE:
+            g.pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
+            break;
+        case SORT_BY_TIME: {
+            // Newest first: the larger the time, the smaller the number.
+            const FILETIME time = record ? record->Time2 : FILETIME{};
+            g.pairs[i] = SortPair{~FileTimeValue(time), static_cast<uint32_t>(i)};
+            break;
+        }
+        }
+    }
+    }
+}
+
 } // namespace
 
 bool CIndexManager::StartSort(int key) {
@@ -621,70 +689,92 @@ unsigned CIndexManager::SortResults() {
         if (emptyText == kNoText) emptyText = texts.AddPointer("");
         return emptyText;
     };
-    if (key == SORT_BY_NAME) {
-        texts.pointer.reserve(count);
-        texts.at.reserve(count);
-        texts.length.reserve(count);
-    }
-    CVolumeIndex::PathBuffer pathBuffer;
-    for (size_t start = 0; start < count; start += kRowsPerLock) {
-        if (g_bSearchAbort) return 0;
-        platform::ScopedLock lock(recordLock_);
-        if (ResultList.size() != count) return 0;  // can only follow a new search, which stops this sort
-        const size_t end = std::min(count, start + kRowsPerLock);
-        for (size_t i = start; i < end; ++i) {
-            const SearchResult entry = ResultList[i];
-            const CVolumeIndex* volume = GetVolume(entry.Volume);
-            const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
-            const char* name = record ? volume->GetName(*record) : nullptr;
-            if (!name) record = nullptr;  // a row without a record sorts as an empty one
-            switch (key) {
-            case SORT_BY_NAME:
-                textOf[i] = texts.AddPointer(name ? name : "");
-                break;
-            case SORT_BY_TYPE: {
-                directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
-                textOf[i] = extensions.Of(ExtensionOf(name));
-                break;
-            }
-            case SORT_BY_PATH: {
-                if (!record) {
-                    textOf[i] = rowText(empty());
-                    break;
-                }
-                // A name holding a 0x5C byte (a trail byte) moves the cut.
-                const size_t nameLength = std::strlen(name);
-                uint32_t text = kNoText;
-                if (!std::memchr(name, '\\', nameLength)) {
-                    text = folders.Of(*volume, entry.Volume, record->FatherID);
-                    if (text != kNoText && texts.length[text] + nameLength + kPathSlack >= CVolumeIndex::kPathBufferSize)
-                        text = kNoText;
-                }
-                if (text == kNoText) {
-                    const char* path = volume->GetFullPath(entry.Slot, pathBuffer);
-                    const char* slash = std::strrchr(path, '\\');
-                    text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);
-                }
-                textOf[i] = rowText(text);
-                break;
-            }
-            case SORT_BY_SIZE:
-                pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
-                break;
-            case SORT_BY_TIME: {
-                // Newest first: the larger the time, the smaller the number.
-                const FILETIME time = record ? record->Time2 : FILETIME{};
-                pairs[i] = SortPair{~FileTimeValue(time), static_cast<uint32_t>(i)};
-                break;
-            }
-            }
-        }
-    }
-
     EnsureSearchWorkers();
     // Every helper takes part: on a busy machine more threads still get more
     // processor time for a sort of this length.
     const unsigned shares = searchWorkers_->Shares();
+
+    std::vector<uint32_t> father, nameLength;
+    std::vector<uint8_t> kind;
+    std::vector<const char*> extension;
+    std::vector<const CVolumeIndex*> volumes;
+    RowGather gather;
+    gather.key = key;
+    gather.volumes = &volumes;
+    // The rows are read in many short rounds: only processors idle now are
+    // worth waking for them.
+    const unsigned gatherShares = count < kRowsPerLock ? 1 : searchWorkers_->SharesForNow();
+    gather.pairs = pairs.data();
+    gather.directory = directory.data();
+    if (key == SORT_BY_NAME) {
+        texts.pointer.resize(count);
+        texts.at.assign(count, 0);
+        texts.length.resize(count);
+        gather.names = &texts;
+    } else if (key == SORT_BY_TYPE) {
+        extension.resize(count);
+        gather.extension = extension.data();
+    } else if (key == SORT_BY_PATH) {
+        father.resize(count);
+        nameLength.resize(count);
+        kind.resize(count);
+        gather.father = father.data();
+        gather.nameLength = nameLength.data();
+        gather.kind = kind.data();
+    }
+    // A stretch gives each share about kRowsPerLock rows, so that the lock is
+    // held about as long as one thread takes for that many; a long list is
+    // taken in at most 32 stretches, as every round costs a wait for the
+    // slowest share.
+    const size_t stretch = std::max(kRowsPerLock * gatherShares, count / 32 + 1);
+    for (size_t start = 0; start < count; start += stretch) {
+        if (g_bSearchAbort) return 0;
+        platform::ScopedLock lock(recordLock_);
+        if (ResultList.size() != count) return 0;  // can only follow a new search, which stops this sort
+        volumes.clear();
+        for (size_t v = 0; v < VolumeCount(); ++v) volumes.push_back(GetVolume(v));
+        gather.results = ResultList.data();
+        gather.begin = start;
+        gather.end = std::min(count, start + stretch);
+        gather.taken = 0;
+        searchWorkers_->Run(&GatherRows, &gather, gatherShares);
+    }
+    if (key == SORT_BY_NAME) {
+        for (size_t i = 0; i < count; ++i) textOf[i] = static_cast<uint32_t>(i);
+    } else if (key == SORT_BY_TYPE) {
+        for (size_t i = 0; i < count; ++i) textOf[i] = extensions.Of(extension[i]);
+    } else if (key == SORT_BY_PATH) {
+        // Folder texts are composed on this thread: one table per volume
+        // remembers the folders composed already.
+        CVolumeIndex::PathBuffer pathBuffer;
+        for (size_t start = 0; start < count; start += kRowsPerLock) {
+            if (g_bSearchAbort) return 0;
+            platform::ScopedLock lock(recordLock_);
+            if (ResultList.size() != count) return 0;
+            const size_t end = std::min(count, start + kRowsPerLock);
+            for (size_t i = start; i < end; ++i) {
+                if (kind[i] == kRowWithoutRecord) {
+                    textOf[i] = rowText(empty());
+                    continue;
+                }
+                const SearchResult entry = ResultList[i];
+                const CVolumeIndex* volume = GetVolume(entry.Volume);
+                uint32_t text = kNoText;
+                if (volume && kind[i] == kRowInFolder) {
+                    text = folders.Of(*volume, entry.Volume, father[i]);
+                    if (text != kNoText && texts.length[text] + nameLength[i] + kPathSlack >= CVolumeIndex::kPathBufferSize)
+                        text = kNoText;
+                }
+                if (text == kNoText) {
+                    const char* path = volume ? volume->GetFullPath(entry.Slot, pathBuffer) : "";
+                    const char* slash = std::strrchr(path, '\\');
+                    text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);
+                }
+                textOf[i] = rowText(text);
+            }
+        }
+    }
+
     // Row k of the sorted list is row positions[k] of the list now.
     std::vector<uint32_t> positions;
     if (textKey) {
