@@ -3,6 +3,7 @@
 #include <mbstring.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "index/index_manager.h"
 #include "index/name_batch.h"
@@ -135,28 +136,50 @@ struct SearchShares {
 
 namespace {
 
-// Where the chunk outputs go: the search thread appends a round's outputs at
-// the start of the next round, as its first piece of that round's work, so
-// that copying overlaps the helpers' matching.
+// Where the chunk outputs go. Each round's outputs get their places in the
+// lists between rounds, and are copied there by the next round's threads, as
+// the first parts of that round (or by a last round of copies alone), so the
+// copying is shared like the matching. The lists are not emptied first: they
+// only grow where the new contents reach beyond the old and are cut to the
+// written length at the end, so storage kept from the search before is
+// written once, not cleared and then written.
 struct ListSink {
     std::vector<SearchResult>* candidates;  // null when the candidates stay
     std::vector<SearchResult>* results;
-    uint32_t count = 0;
+    size_t candidateCount = 0;  // entries placed in each list so far
+    size_t count = 0;
     uint32_t deleted = 0;
-    const SearchChunk* pending = nullptr;
-    LONG pendingChunks = 0;
+    const SearchChunk* pending = nullptr;  // the previous round's outputs
+    unsigned pendingChunks = 0;
+    size_t candidateAt[kChunksPerRound] = {};  // their places
+    size_t resultAt[kChunksPerRound] = {};
 
-    void Flush() {
-        for (LONG c = 0; c < pendingChunks; ++c) {
+    // Under the record lock, while no round runs.
+    void Place() {
+        for (unsigned c = 0; c < pendingChunks; ++c) {
             const SearchChunk& out = pending[c];
-            if (candidates) {
-                candidates->insert(candidates->end(), out.candidates.data(), out.candidates.data() + out.candidateCount);
-            }
-            results->insert(results->end(), out.results.data(), out.results.data() + out.count);
+            candidateAt[c] = candidateCount;
+            resultAt[c] = count;
+            candidateCount += out.candidateCount;
             count += out.count;
             deleted += out.deleted;
         }
-        pendingChunks = 0;
+        if (candidates && candidates->size() < candidateCount) candidates->resize(candidateCount);
+        if (results->size() < count) results->resize(count);
+    }
+    void Copy(unsigned c) const {
+        const SearchChunk& out = pending[c];
+        if (candidates && out.candidateCount) {
+            std::memcpy(candidates->data() + candidateAt[c], out.candidates.data(),
+                        out.candidateCount * sizeof(SearchResult));
+        }
+        if (out.count) std::memcpy(results->data() + resultAt[c], out.results.data(), out.count * sizeof(SearchResult));
+    }
+    // Cuts the lists to what was written: everything placed, as every round
+    // copies what was placed before it (also after a stop).
+    void Trim() {
+        if (candidates) candidates->resize(candidateCount);
+        results->resize(count);
     }
 };
 
@@ -169,14 +192,27 @@ unsigned SharesFor(CSearchWorkers& workers, const CSearchQuery& query) {
 }
 
 // What every round shares: its chunks, taken in turn by the threads (a busy
-// processor then holds up no one), and where their output goes.
+// processor then holds up no one), and where their output goes. The parts of
+// a round are first the copies of the previous round's outputs, then its
+// chunks.
 struct SearchRound {
-    LONG chunks;
-    volatile LONG next;
-    SearchShares* shares;
-    SearchChunk* chunkSet;
-    ListSink* sink;
+    using ChunkJob = void (*)(SearchRound& round, unsigned thread, unsigned chunk);
+    ChunkJob match = nullptr;
+    unsigned copies = 0;
+    unsigned chunks = 0;
+    SearchShares* shares = nullptr;
+    SearchChunk* chunkSet = nullptr;
+    ListSink* sink = nullptr;
 };
+
+void RoundPart(void* context, unsigned thread, unsigned part) {
+    SearchRound& round = *static_cast<SearchRound*>(context);
+    if (part < round.copies) {
+        round.sink->Copy(part);
+    } else {
+        round.match(round, thread, part - round.copies);
+    }
+}
 
 // Runs the rounds of one search, each while the search thread holds the
 // record lock.
@@ -187,22 +223,25 @@ struct RoundDriver {
     unsigned useShares;
     unsigned number = 0;
 
-    // One round of `job` over `items` items: on the calling thread alone when
-    // they fit one chunk, else on the helpers too; its output goes to the
-    // lists with the next round or the final Flush.
-    void Run(SearchRound& round, size_t items, CSearchWorkers::Job job) {
-        round.chunks = static_cast<LONG>((items + kChunkRecords - 1) / kChunkRecords);
-        round.next = 0;
+    // One round of `match` over `items` items, with the copies of the round
+    // before; its own output goes to the lists with the next round or Finish.
+    void Run(SearchRound& round, size_t items, SearchRound::ChunkJob match) {
+        sink.Place();
+        round.match = match;
+        round.copies = sink.pendingChunks;
+        round.chunks = static_cast<unsigned>((items + kChunkRecords - 1) / kChunkRecords);
         round.shares = &shares;
         round.chunkSet = shares.ChunkSet(number++);
         round.sink = &sink;
-        if (round.chunks <= 1) {
-            job(&round, 0);
-        } else {
-            workers.Run(job, &round, useShares);
-        }
+        workers.RunParts(&RoundPart, &round, round.copies + round.chunks, useShares);
         sink.pending = round.chunkSet;
         sink.pendingChunks = round.chunks;
+    }
+    // Under the record lock: the last round's output goes to the lists.
+    void Finish() {
+        SearchRound round;
+        Run(round, 0, nullptr);
+        sink.Trim();
     }
 };
 
@@ -219,18 +258,15 @@ struct FullSearchRound : SearchRound {
     uint32_t begin, end;
 };
 
-void MatchShare(void* context, unsigned share) {
-    FullSearchRound& round = *static_cast<FullSearchRound*>(context);
-    if (share == 0) round.sink->Flush();
-    SearchShare& work = *round.shares->shares[share];
+void MatchChunk(SearchRound& base, unsigned thread, unsigned c) {
+    FullSearchRound& round = static_cast<FullSearchRound&>(base);
+    SearchShare& work = *round.shares->shares[thread];
     const CSearchQuery& query = *round.query;
     const CVolumeIndex& volume = *round.volume;
     // The path is needed only by the prefix filter.
     const bool stateOnly = query.StateOnly();
     const bool needPath = round.prefix && !stateOnly;
-    for (;;) {
-        LONG c = ::InterlockedIncrement(&round.next) - 1;
-        if (c >= round.chunks) return;
+    {
         SearchChunk& out = round.chunkSet[c];
         uint32_t n = 0;
         SearchResult* candidates = out.candidates.data();
@@ -324,11 +360,7 @@ unsigned CIndexManager::FullSearchPass(bool keepCandidates, bool* retry) {
         platform::ScopedLock lock(recordLock_);
         stamp = g_IndexChangeStamp;
         narrowBase_.Valid = false;
-        if (!keepCandidates) {
-            candidateBase_.Valid = false;
-            CandidateList.clear();
-        }
-        ResultList.clear();
+        if (!keepCandidates) candidateBase_.Valid = false;
         size_t total = 0;
         for (const auto& v : volumes_) total += v->RecordCount();
         // Reserved once; the lists keep their storage from search to search.
@@ -350,9 +382,13 @@ unsigned CIndexManager::FullSearchPass(bool keepCandidates, bool* retry) {
             records = volume->RecordCount();
         }
         for (uint32_t start = kFirstUserSlot; start < records; start += perRound) {
-            if (searchStop_) return 0;
             platform::ScopedLock lock(recordLock_);
+            if (searchStop_) {
+                sink.Trim();
+                return 0;
+            }
             if (keepCandidates && g_IndexChangeStamp != stamp) {
+                sink.Trim();
                 *retry = true;  // the kept candidates may no longer be the records' own
                 return 0;
             }
@@ -369,12 +405,12 @@ unsigned CIndexManager::FullSearchPass(bool keepCandidates, bool* retry) {
             round.begin = start;
             round.end = std::min(std::min(records, volume->RecordCount()), start + perRound);
             if (round.end <= round.begin) break;
-            rounds.Run(round, round.end - round.begin, &MatchShare);
+            rounds.Run(round, round.end - round.begin, &MatchChunk);
         }
     }
     {
         platform::ScopedLock records(recordLock_);
-        sink.Flush();
+        rounds.Finish();
         SetNarrowBase(query, stamp);
         candidateBase_ = CandidateBaseOf(query, stamp);
         candidateBase_.Valid = stamp == g_IndexChangeStamp;  // made from one state of the index
@@ -400,17 +436,14 @@ struct NarrowRound : SearchRound {
     size_t begin, end;
 };
 
-void NarrowShare(void* context, unsigned share) {
-    NarrowRound& round = *static_cast<NarrowRound*>(context);
-    if (share == 0) round.sink->Flush();
-    SearchShare& work = *round.shares->shares[share];
+void NarrowChunk(SearchRound& base, unsigned thread, unsigned c) {
+    NarrowRound& round = static_cast<NarrowRound&>(base);
+    SearchShare& work = *round.shares->shares[thread];
     const CSearchQuery& query = *round.query;
     const bool stateOnly = query.StateOnly();
-    for (;;) {
-        LONG c = ::InterlockedIncrement(&round.next) - 1;
-        if (c >= round.chunks) return;
+    {
         SearchChunk& out = round.chunkSet[c];
-        out.count = out.deleted = 0;
+        out.count = out.deleted = out.candidateCount = 0;
         NameBatchEntry* batch = work.batch.data();
         uint32_t n = 0;
         const CVolumeIndex* batchVolume = nullptr;
@@ -500,15 +533,17 @@ unsigned CIndexManager::NarrowSearch() {
         } else {
             sourceSize = CandidateList.size();
         }
-        ResultList.clear();
     }
 
     const size_t perRound = static_cast<size_t>(kChunkRecords) * kChunksPerRound;
     RoundDriver rounds{*searchWorkers_, *searchShares_, sink, SharesFor(*searchWorkers_, query)};
     const CVolumeIndex* volumes[32] = {};
     for (size_t start = 0; start < sourceSize; start += perRound) {
-        if (searchStop_) return 0;
         platform::ScopedLock lock(recordLock_);
+        if (searchStop_) {
+            sink.Trim();
+            return 0;
+        }
         NarrowRound round;
         round.query = &query;
         round.volumeCount = std::min<size_t>(volumes_.size(), 32);
@@ -519,11 +554,11 @@ unsigned CIndexManager::NarrowSearch() {
         round.begin = start;
         round.end = std::min(std::min(sourceSize, source.size()), start + perRound);
         if (round.end <= round.begin) break;
-        rounds.Run(round, round.end - round.begin, &NarrowShare);
+        rounds.Run(round, round.end - round.begin, &NarrowChunk);
     }
     {
         platform::ScopedLock lock(recordLock_);
-        sink.Flush();
+        rounds.Finish();
         SetNarrowBase(query, stamp);
     }
     PostSearchResults(sink.count, sink.deleted);

@@ -73,29 +73,96 @@ unsigned CSearchWorkers::SharesForNow() {
     return n < 1 ? 1 : n > Shares() ? Shares() : n;
 }
 
+namespace {
+
+constexpr LONGLONG kPartMask = 0xFFFF;
+constexpr LONG kGenerationMask = 0xFFFFFF;
+
+inline unsigned NextPart(LONGLONG t) { return static_cast<unsigned>(t & kPartMask); }
+inline unsigned PartCount(LONGLONG t) { return static_cast<unsigned>((t >> 16) & kPartMask); }
+inline unsigned ThreadsAllowed(LONGLONG t) { return static_cast<unsigned>((t >> 32) & 0xFF); }
+inline LONG TicketGeneration(LONGLONG t) { return static_cast<LONG>((t >> 40) & kGenerationMask); }
+
+inline LONGLONG MakeTicket(LONG generation, unsigned threads, unsigned parts, unsigned next) {
+    return (static_cast<LONGLONG>(generation & kGenerationMask) << 40) | (static_cast<LONGLONG>(threads & 0xFF) << 32) |
+           (static_cast<LONGLONG>(parts & kPartMask) << 16) | static_cast<LONGLONG>(next & kPartMask);
+}
+
+struct ShareJob {
+    CSearchWorkers::Job job;
+    void* context;
+};
+
+void RunShare(void* context, unsigned, unsigned part) {
+    const ShareJob& j = *static_cast<const ShareJob*>(context);
+    j.job(j.context, part);
+}
+
+} // namespace
+
 void CSearchWorkers::Run(Job job, void* context, unsigned shares) {
     if (shares == 0 || shares > Shares()) shares = Shares();
-    if (shares <= 1) {
-        job(context, 0);
+    ShareJob j{job, context};
+    RunParts(&RunShare, &j, shares);
+}
+
+bool CSearchWorkers::Claim(LONG generation, unsigned thread, unsigned* part) {
+    LONGLONG seen = ::InterlockedCompareExchange64(&ticket_, 0, 0);
+    for (;;) {
+        if (TicketGeneration(seen) != (generation & kGenerationMask) || thread >= ThreadsAllowed(seen) ||
+            NextPart(seen) >= PartCount(seen)) {
+            return false;
+        }
+        const LONGLONG prev = ::InterlockedCompareExchange64(&ticket_, seen + 1, seen);
+        if (prev == seen) {
+            *part = NextPart(seen);
+            return true;
+        }
+        seen = prev;
+    }
+}
+
+void CSearchWorkers::RunPart(PartJob job, void* context, unsigned thread, unsigned part) {
+    job(context, thread, part);
+    const LONGLONG t = ::InterlockedCompareExchange64(&ticket_, 0, 0);
+    if (static_cast<unsigned>(::InterlockedIncrement(&partsDone_)) == PartCount(t) &&
+        ::InterlockedCompareExchange(&callerSleeping_, 0, 0)) {
+        ::SetEvent(done_.Get());
+    }
+}
+
+void CSearchWorkers::RunParts(PartJob job, void* context, unsigned parts, unsigned threads) {
+    if (threads == 0 || threads > Shares()) threads = Shares();
+    if (parts <= 1 || threads <= 1) {
+        for (unsigned p = 0; p < parts; ++p) job(context, 0, p);
         return;
     }
+    // Every part of the previous job is done, so no helper still runs it and
+    // none can take a part of this one before the ticket is published.
     job_ = job;
     context_ = context;
-    active_ = shares - 1;
-    ::InterlockedExchange(&remaining_, static_cast<LONG>(shares - 1));
-    ::InterlockedIncrement(&generation_);  // publishes job_, context_ and active_
+    ::InterlockedExchange(&partsDone_, 0);
+    // The ticket first: a helper that sees the new generation finds its parts.
+    const LONG generation = generation_ + 1;  // written by the caller only
+    ::InterlockedExchange64(&ticket_, MakeTicket(generation, threads, parts, 1));  // part 0 is the caller's
+    ::InterlockedExchange(&generation_, generation);
     const bool woke = ::InterlockedCompareExchange(&sleepers_, 0, 0) != 0;
     if (woke) ::SetEvent(wake_.Get());
-    job(context, 0);
-    // Spin a little for the helpers, then sleep until the last one signals.
-    for (int i = 0; i < kSpinRounds && ::InterlockedCompareExchange(&remaining_, 0, 0) != 0; ++i) YieldProcessor();
-    while (::InterlockedCompareExchange(&remaining_, 0, 0) != 0) {
+    unsigned part = 0;
+    do {
+        RunPart(job, context, 0, part);
+    } while (Claim(generation, 0, &part));
+    // Wait only for parts that helpers took; spin a little, then sleep until
+    // the one finishing the last part signals.
+    auto pending = [&] { return static_cast<unsigned>(::InterlockedCompareExchange(&partsDone_, 0, 0)) != parts; };
+    for (int i = 0; i < kSpinRounds && pending(); ++i) YieldProcessor();
+    while (pending()) {
         ::InterlockedExchange(&callerSleeping_, 1);
-        if (::InterlockedCompareExchange(&remaining_, 0, 0) != 0) ::WaitForSingleObject(done_.Get(), 10);
+        if (pending()) ::WaitForSingleObject(done_.Get(), 10);
         ::InterlockedExchange(&callerSleeping_, 0);
     }
-    // Every helper of this job has taken it; one that sleeps now waits for
-    // the next job.
+    // Helpers that were asleep have been released by now or take the next
+    // job: one that missed this one has nothing to do for it.
     if (woke) ::ResetEvent(wake_.Get());
 }
 
@@ -120,11 +187,15 @@ unsigned __stdcall CSearchWorkers::HelperProc(void* helper) {
     Helper& h = *static_cast<Helper*>(helper);
     CSearchWorkers& pool = *h.pool;
     while (pool.WaitForJob(h)) {
-        h.seenGeneration = ::InterlockedCompareExchange(&pool.generation_, 0, 0);
-        if (h.share > pool.active_) continue;  // not needed this time
-        pool.job_(pool.context_, h.share);
-        if (::InterlockedDecrement(&pool.remaining_) == 0 && ::InterlockedCompareExchange(&pool.callerSleeping_, 0, 0))
-            ::SetEvent(pool.done_.Get());
+        const LONG generation = ::InterlockedCompareExchange(&pool.generation_, 0, 0);
+        h.seenGeneration = generation;
+        // Read after the generation: the job of this generation or, when the
+        // caller has moved on since, of a later one, whose parts the claim
+        // below then refuses.
+        PartJob job = pool.job_;
+        void* context = pool.context_;
+        unsigned part;
+        while (pool.Claim(generation, h.share, &part)) pool.RunPart(job, context, h.share, part);
     }
     return 0;
 }
