@@ -70,3 +70,83 @@ uint32_t CNameBatch::Match(const CSearchQuery& query, const char* buffer, const 
     *deleted += deletedCount;
     return count;
 }
+
+bool CNameBatch::MatchSlots(const CSearchQuery& query, const CVolumeIndex& volume, uint32_t from, uint32_t to,
+                            uint16_t position, MatchScratch& scratch, SearchResult* candidates,
+                            SearchResult* results, SlotCounts* counts) {
+    const SlotKey* keys = volume.Keys();
+    SlotCounts c;
+    if (query.MatchesEveryName()) {
+        for (uint32_t slot = from; slot < to; ++slot) {
+            const SlotKey key = keys[slot];
+            bool deleted = false;
+            if (query.MatchState(volume.GetName(key), key.Flags, &deleted) == MATCH_REJECT) continue;
+            const SearchResult entry{slot, position};
+            if (candidates) candidates[c.candidates++] = entry;
+            results[c.results++] = entry;
+            c.deleted += deleted;
+        }
+        *counts = c;
+        return true;
+    }
+
+    // The stretch from the name of the first slot to that of the last one
+    // whose names lie in the buffer, when not too sparse; names out of that
+    // order or kept elsewhere (added at run time) are tested on their own.
+    const CSearchQuery::NamePrefilter& filter = query.Prefilter();
+    const char* buffer = volume.NameBufferBegin();
+    const size_t size = volume.NameBufferSize();
+    if (!filter.usable || !buffer || !volume.NamesStartAligned() || from >= to) return false;
+    auto inBuffer = [size](uint32_t ref) { return ref != 0 && ref <= size; };
+    uint32_t first = from, last = to - 1;
+    while (first < to && !inBuffer(keys[first].NameRef)) ++first;
+    if (first == to) return false;
+    while (!inBuffer(keys[last].NameRef)) --last;
+    const uint32_t lowRef = keys[first].NameRef, highRef = keys[last].NameRef;
+    if (highRef < lowRef || highRef - lowRef > static_cast<size_t>(to - from) * kMaxBytesPerEntry) return false;
+    const char* high = buffer + highRef - 1;
+    hits_.clear();
+    namescan::FindInNames(buffer + lowRef - 1, high + std::strlen(high), filter.literal.data(),
+                          filter.literal.size(), hits_);
+    constexpr uint32_t kOffset = ~namescan::kHitAfterHighByte;
+    hits_.push_back(kOffset);  // beyond every offset: the merge below needs no bound check
+
+    size_t k = 0;
+    uint32_t next = hits_[0] & kOffset;  // the offset of the next name holding the text
+    uint32_t lastRef = lowRef;
+    for (uint32_t slot = from; slot < to; ++slot) {
+        const SlotKey key = keys[slot];
+        const uint32_t ref = key.NameRef;
+        const char* name = nullptr;
+        bool deleted = false;
+        if (candidates) {
+            name = volume.GetName(key);
+            if (query.MatchState(name, key.Flags, &deleted) == MATCH_REJECT) continue;
+            candidates[c.candidates++] = SearchResult{slot, position};
+        }
+        bool match;
+        if (ref >= lastRef && ref <= highRef) {
+            lastRef = ref;
+            const uint32_t offset = ref - lowRef;
+            while (next < offset) next = hits_[++k] & kOffset;
+            if (next != offset) continue;  // no hit: no match
+            name = buffer + ref - 1;
+            if (!candidates && query.MatchState(name, key.Flags, &deleted) == MATCH_REJECT) continue;
+            // Before any byte >= 0x80 no double-byte character can have taken
+            // the hit's bytes, so an exact literal is a match.
+            match = (filter.exact && !(hits_[k] & namescan::kHitAfterHighByte)) || query.MatchName(name, scratch);
+        } else {
+            if (!candidates) {
+                name = volume.GetName(key);
+                if (query.MatchState(name, key.Flags, &deleted) == MATCH_REJECT) continue;
+            }
+            match = query.MatchName(name, scratch);
+        }
+        if (match) {
+            results[c.results++] = SearchResult{slot, position};
+            c.deleted += deleted;
+        }
+    }
+    *counts = c;
+    return true;
+}

@@ -8,6 +8,7 @@
 
 #include "index/index_record.h"
 #include "index/search_query.h"
+#include "index/volume_index.h"
 
 // A record that passed the state and filter tests.
 struct NameBatchEntry {
@@ -28,6 +29,24 @@ public:
     uint32_t Match(const CSearchQuery& query, const char* buffer, const char* bufferEnd, bool aligned,
                    const NameBatchEntry* entries, size_t count, MatchScratch& scratch, SearchResult* results,
                    uint32_t* deleted);
+
+    // The same for the slots [from, to) of one volume, straight from its slot
+    // keys, when the file state and the name alone decide (the query's
+    // StateOnly): one scan over the stretch of the name buffer that holds
+    // their names finds the hits, which are mapped back to slots by their
+    // offsets, so only hits cost more than a look at the slot's key. Stores
+    // the slots passing the state test in `candidates` (skipped when null)
+    // and the matching ones in `results`, in slot order, each with room for
+    // to - from entries. False, with nothing stored, when the names do not
+    // lie so that one scan can answer for them: the caller tests the batch.
+    struct SlotCounts {
+        uint32_t candidates = 0;
+        uint32_t results = 0;
+        uint32_t deleted = 0;
+    };
+    bool MatchSlots(const CSearchQuery& query, const CVolumeIndex& volume, uint32_t from, uint32_t to,
+                    uint16_t position, MatchScratch& scratch, SearchResult* candidates, SearchResult* results,
+                    SlotCounts* counts);
 
 private:
     std::vector<uint32_t> hits_;

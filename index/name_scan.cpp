@@ -25,6 +25,12 @@ bool ComputeAsciiIdentity() {
 struct DecodeTable {
     bool unique = false;
     std::vector<bool> invalidUnits = std::vector<bool>(65536, false);
+    // How names split into units: lead bytes, and which single bytes and
+    // which two-byte sequences decode validly (each to one unit of its own
+    // when `unique`).
+    bool lead[256] = {};
+    bool validSingle[256] = {};
+    std::vector<bool> validPair = std::vector<bool>(65536, false);
 };
 
 // Decodes every byte and every lead byte with every trail byte.
@@ -33,9 +39,12 @@ DecodeTable ComputeDecodeTable() {
     CPINFO info;
     if (!::GetCPInfo(CP_ACP, &info) || info.MaxCharSize > 2) return table;
     std::vector<unsigned char> seen(65536, 0);
-    auto decode = [&](const char* bytes, int length) {
+    // Answers false when the sequence is not one unit of its own; *valid
+    // tells whether it decodes without error.
+    auto decode = [&](const char* bytes, int length, bool* valid) {
         wchar_t units[4];
         int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, units, 4);
+        *valid = n > 0;
         if (n <= 0) {
             n = ::MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 4);
             for (int i = 0; i < n; ++i) table.invalidUnits[units[i]] = true;
@@ -47,13 +56,17 @@ DecodeTable ComputeDecodeTable() {
     };
     for (int b = 1; b < 256; ++b) {
         char one[1] = {static_cast<char>(b)};
+        bool valid = false;
         if (::IsDBCSLeadByte(static_cast<BYTE>(b))) {
+            table.lead[b] = true;
             for (int t = 1; t < 256; ++t) {
                 char two[2] = {static_cast<char>(b), static_cast<char>(t)};
-                if (!decode(two, 2)) return table;
+                if (!decode(two, 2, &valid)) return table;
+                table.validPair[b * 256 + t] = valid;
             }
-        } else if (!decode(one, 1)) {
-            return table;
+        } else {
+            if (!decode(one, 1, &valid)) return table;
+            table.validSingle[b] = valid;
         }
     }
     table.unique = true;
@@ -323,6 +336,41 @@ void FindInNames(const char* begin, const char* end, const char* folded, size_t 
 }
 
 bool DecodesUniquely() { return Decoding().unique; }
+
+int FindUnits(const char* name, const char* pattern, size_t m) {
+    const DecodeTable& table = Decoding();
+    if (!table.unique || m == 0) return -1;
+    const auto* s = reinterpret_cast<const unsigned char*>(name);
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern);
+    for (size_t i = 0; s[i]; ) {
+        // The unit starting here must decode validly: else the conversion's
+        // stand-in units are the caller's to judge.
+        const unsigned char b = s[i];
+        size_t width = 1;
+        if (table.lead[b]) {
+            if (!table.validPair[b * 256u + s[i + 1]]) return -1;  // also a lead byte before the NUL
+            width = 2;
+        } else if (b >= 0x80 && !table.validSingle[b]) {
+            return -1;
+        }
+        // The pattern's units from this boundary: a lead byte and its trail
+        // compare exactly (only single bytes A-Z fold), and equal bytes split
+        // into the same units, so equal bytes are equal units.
+        size_t j = 0;
+        while (j < m) {
+            if (table.lead[p[j]]) {
+                if (j + 1 >= m || s[i + j] != p[j] || s[i + j + 1] != p[j + 1]) break;
+                j += 2;
+            } else {
+                if (Fold(s[i + j]) != p[j]) break;
+                ++j;
+            }
+        }
+        if (j == m) return 1;
+        i += width;
+    }
+    return 0;
+}
 
 bool IsInvalidByteUnit(wchar_t unit) { return Decoding().invalidUnits[unit]; }
 

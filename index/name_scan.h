@@ -20,6 +20,14 @@ bool AsciiIsIdentity();
 bool DecodesUniquely();
 bool IsInvalidByteUnit(wchar_t unit);
 
+// Where DecodesUniquely holds: searches the text whose code-page bytes are
+// `pattern` (m >= 1 bytes that convert back to the text exactly, with the
+// single-byte letters A-Z folded to lower case) in the name's units, folding
+// A-Z of single-byte units only -- the answer the converted name gives,
+// without converting. 1: found; 0: not found; -1: the name holds a sequence
+// that does not decode validly before any match (the caller converts).
+int FindUnits(const char* name, const char* pattern, size_t m);
+
 // Searches the ASCII-folded (lower-case) pattern of m >= 1 bytes (none of
 // them '?') in the name's bytes, folding A-Z. 1: found before any byte
 // >= 0x80, so the converted name holds it too; 0: not found, so the converted

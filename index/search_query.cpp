@@ -143,6 +143,7 @@ void CSearchQuery::Prepare() {
     asciiIdentity_ = false;
     foldedPattern_.clear();
     prefilter_ = NamePrefilter();
+    unitPattern_.clear();
     regexLiterals_.clear();
     if (Pattern.empty()) return;
 
@@ -179,7 +180,7 @@ namespace {
 // The pattern's bytes in the system code page, ASCII letters folded, when
 // every name whose converted text holds the pattern holds these bytes too
 // (namescan::DecodesUniquely); otherwise empty.
-std::string ExactAnsiFolded(const std::wstring& pattern) {
+std::string ExactAnsi(const std::wstring& pattern) {
     if (!namescan::DecodesUniquely()) return std::string();
     for (wchar_t c : pattern) {
         if (c == 0 || namescan::IsInvalidByteUnit(c)) return std::string();
@@ -195,7 +196,27 @@ std::string ExactAnsiFolded(const std::wstring& pattern) {
     int m = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), n, &back[0],
                                   static_cast<int>(back.size()));
     if (usedDefault || m != length || back.compare(0, pattern.size(), pattern) != 0) return std::string();
+    return bytes;
+}
+
+std::string ExactAnsiFolded(const std::wstring& pattern) {
+    std::string bytes = ExactAnsi(pattern);
     for (char& c : bytes) c = static_cast<char>(FoldAsciiByte(static_cast<unsigned char>(c)));
+    return bytes;
+}
+
+// The same bytes with only the single-byte letters folded, the way
+// namescan::FindUnits compares them; trail bytes of double-byte characters
+// stay as they are.
+std::string ExactAnsiUnits(const std::wstring& pattern) {
+    std::string bytes = ExactAnsi(pattern);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (::IsDBCSLeadByte(static_cast<BYTE>(bytes[i]))) {
+            ++i;  // a whole pattern converts back exactly, so the trail is there
+        } else {
+            bytes[i] = static_cast<char>(FoldAsciiByte(static_cast<unsigned char>(bytes[i])));
+        }
+    }
     return bytes;
 }
 
@@ -325,6 +346,7 @@ void CSearchQuery::PreparePrefilter() {
     bool nonAscii = false;
     for (wchar_t c : Pattern) nonAscii = nonAscii || c >= 0x80;
     if (mode_ == NameMode::Substring) {
+        unitPattern_ = ExactAnsiUnits(Pattern);  // empty where names do not decode uniquely
         prefilter_.usable = true;
         if (patternAscii_) {
             prefilter_.literal = foldedPattern_;
@@ -475,6 +497,10 @@ bool CSearchQuery::MatchName(const char* name, MatchScratch& scratch) const {
             if (r >= 0) return r == 1;
         } else if (asciiIdentity_ && namescan::IsAsciiName(name)) {
             return false;  // an ASCII name converts to ASCII units only
+        }
+        if (!unitPattern_.empty()) {
+            int r = namescan::FindUnits(name, unitPattern_.data(), unitPattern_.size());
+            if (r >= 0) return r == 1;
         }
         break;
     case NameMode::Wildcard: {

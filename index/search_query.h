@@ -173,6 +173,9 @@ private:
     bool patternAscii_ = false;
     bool asciiIdentity_ = false;
     std::string foldedPattern_;  // Pattern folded to lower case, ASCII only
+    // Pattern's code-page bytes for namescan::FindUnits; empty when names
+    // must be converted to be matched.
+    std::string unitPattern_;
     std::vector<std::string> regexLiterals_;  // folded texts every match of the expression holds
     NamePrefilter prefilter_;
 };

@@ -255,6 +255,7 @@ struct FullSearchRound : SearchRound {
     const SlotKey* keys;
     uint16_t position;
     bool prefix;
+    bool keepCandidates;  // the candidate list stays as it is
     uint32_t begin, end;
 };
 
@@ -274,6 +275,15 @@ void MatchChunk(SearchRound& base, unsigned thread, unsigned c) {
         out.deleted = 0;
         uint32_t from = round.begin + static_cast<uint32_t>(c) * kChunkRecords;
         uint32_t to = std::min(round.end, from + kChunkRecords);
+        CNameBatch::SlotCounts counts;
+        if (stateOnly && work.names.MatchSlots(query, volume, from, to, round.position, work.scratch,
+                                               round.keepCandidates ? nullptr : candidates, out.results.data(),
+                                               &counts)) {
+            out.candidateCount = counts.candidates;
+            out.count = counts.results;
+            out.deleted = counts.deleted;
+            return;
+        }
         for (uint32_t slot = from; slot < to; ++slot) {
             const SlotKey key = round.keys[slot];
             const char* name = volume.GetName(key);
@@ -402,6 +412,7 @@ unsigned CIndexManager::FullSearchPass(bool keepCandidates, bool* retry) {
             round.keys = volume->Keys();
             round.position = static_cast<uint16_t>(v);
             round.prefix = prefix;
+            round.keepCandidates = keepCandidates;
             round.begin = start;
             round.end = std::min(std::min(records, volume->RecordCount()), start + perRound);
             if (round.end <= round.begin) break;

@@ -356,3 +356,60 @@ TEST(SearchDifferential, NameScanReportsEachNameHoldingTheText) {
 }
 
 } // namespace
+
+namespace {
+
+// The unit-by-unit search of a name's bytes against converting the name and
+// searching its UTF-16 text: Chinese and other double-byte characters whose
+// trail bytes are ASCII letters, mixed case, raw bytes that do not decode.
+TEST(SearchDifferential, UnitSearchAgreesWithConvertedName) {
+    if (!namescan::DecodesUniquely() || !namescan::AsciiIsIdentity()) GTEST_SKIP() << "names are converted here";
+    Generator gen(31337);
+    std::vector<std::string> names;
+    std::vector<std::wstring> wideNames;
+    for (int i = 0; i < 2000; ++i) {
+        std::string n = gen.AnsiName();
+        if (n.empty()) n = "a";
+        names.push_back(n);
+        wideNames.push_back(platform::AnsiToWide(n));
+        if (wideNames.back().empty()) wideNames.back() = L"a";
+    }
+    // Texts whose second byte in double-byte code pages is an ASCII letter
+    // ("\u6587" is C4 'E' in code page 936), so a trail byte can look like a
+    // letter of the pattern.
+    for (const wchar_t* w : {L"\u6587e", L"x\u6587", L"\u6587\u6863", L"aE", L"E"}) wideNames.push_back(w);
+    MatchScratch scratch;
+    int answered = 0, found = 0;
+    for (int round = 0; round < 300; ++round) {
+        CSearchQuery q;
+        do {
+            q.Pattern = gen.Pattern(wideNames);
+        } while (q.Pattern.find_first_of(L"*?") != std::wstring::npos);
+        q.Prepare();
+        const std::string units = [&] {
+            // What the query compares: the pattern's bytes, single-byte letters folded.
+            std::string bytes = platform::WideToAnsi(q.Pattern);
+            for (size_t i = 0; i < bytes.size(); ++i) {
+                if (::IsDBCSLeadByte(static_cast<BYTE>(bytes[i]))) ++i;
+                else if (bytes[i] >= 'A' && bytes[i] <= 'Z') bytes[i] = static_cast<char>(bytes[i] + 32);
+            }
+            return bytes;
+        }();
+        if (platform::AnsiToWide(platform::WideToAnsi(q.Pattern)) != q.Pattern) continue;  // no exact bytes
+        for (size_t i = 0; i < names.size(); ++i) {
+            const bool want = RefSubstring(q.Pattern, wideNames[i]);
+            const int got = namescan::FindUnits(names[i].c_str(), units.data(), units.size());
+            if (got >= 0) {
+                ASSERT_EQ(got == 1, want) << "pattern '" << platform::WideToUtf8(q.Pattern) << "' name '"
+                                          << platform::WideToUtf8(wideNames[i]) << "'";
+                ++answered;
+                found += got;
+            }
+            ASSERT_EQ(q.MatchName(names[i].c_str(), scratch), want);
+        }
+    }
+    EXPECT_GT(answered, 100000);  // most names decode validly
+    EXPECT_GT(found, 1000);
+}
+
+} // namespace
