@@ -31,6 +31,13 @@ std::string Env(const char* name) {
     return (n == 0 || n >= sizeof(buf)) ? std::string() : std::string(buf, n);
 }
 
+// Runs per search row: LUMSEK_BENCH_SEARCH_RUNS, else kRuns. On a busy
+// machine more runs find a quiet moment.
+int SearchRuns() {
+    static const int runs = std::atoi(Env("LUMSEK_BENCH_SEARCH_RUNS").c_str());
+    return runs > 0 ? runs : kRuns;
+}
+
 std::wstring UnixToWindows(const std::string& unixPath) {
     std::wstring w = L"\\\\?\\unix" + platform::Utf8ToWide(unixPath);
     for (auto& c : w) if (c == L'/') c = L'\\';
@@ -200,7 +207,7 @@ void SetRegex(CIndexManager& m, bool on) {
 
 double TimeSearch(CIndexManager& m, ResultsWindow& w, const CSearchQuery& q, size_t* results) {
     std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < SearchRuns(); ++i) {
         double t0 = Now();
         m.StartSearch(q);
         MSG msg = w.Next();
@@ -288,8 +295,10 @@ int main() {
     std::printf("loaded %u records, %u processors\n", manager.GetVolume(0)->RecordCount(),
                 static_cast<unsigned>(si.dwNumberOfProcessors));
 
-    // LUMSEK_BENCH_SORTS_ONLY=1 skips the search rows (and grep).
+    // LUMSEK_BENCH_SORTS_ONLY=1 skips the search rows (and grep),
+    // LUMSEK_BENCH_SEARCHES_ONLY=1 the sort rows.
     const bool sortsOnly = !Env("LUMSEK_BENCH_SORTS_ONLY").empty();
+    const bool searchesOnly = !Env("LUMSEK_BENCH_SEARCHES_ONLY").empty();
     std::vector<Row> rows;
     // Each engine figure is taken right beside its grep figure, so that both
     // see the same load on the machine.
@@ -322,7 +331,7 @@ int main() {
             row.what = what;
             row.pattern = platform::WideToUtf8(after);
             std::vector<double> times;
-            for (int i = 0; i < kRuns; ++i) {
+            for (int i = 0; i < SearchRuns(); ++i) {
                 manager.StartSearch(MakeQuery(before));
                 window.Next();
                 double t0 = Now();
@@ -362,8 +371,10 @@ int main() {
     };
     // LUMSEK_BENCH_SORT_RUNS=n takes the best of n runs of each sort.
     const int sortRuns = std::max(0, std::atoi(Env("LUMSEK_BENCH_SORT_RUNS").c_str()));
-    sorts(L"proj", sortRuns > 0 ? sortRuns : 3);
-    sorts(L"", sortRuns > 0 ? sortRuns : 2);
+    if (!searchesOnly) {
+        sorts(L"proj", sortRuns > 0 ? sortRuns : 3);
+        sorts(L"", sortRuns > 0 ? sortRuns : 2);
+    }
 
 
     std::printf("\n%-28s %-22s %9s %10s  %-36s %9s %9s %7s\n", "operation (best of runs)", "pattern", "results", "engine ms",
