@@ -228,6 +228,19 @@ inline int CompareBytes(const unsigned char* a, const unsigned char* b, size_t n
     return 0;
 }
 
+// How many of the first n bytes of a and b agree.
+inline size_t MatchingBytes(const unsigned char* a, const unsigned char* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return i + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
 struct KeyRef {
     uint64_t prefix;  // the key's first 8 bytes, big-endian, zero-padded
     uint32_t text;
@@ -244,6 +257,7 @@ struct Ranking {
     LCID locale;
     unsigned shares;
     std::vector<std::string> blocks;  // key bytes, one block per share
+    std::vector<std::string> moved;   // the same, being copied in order
     std::vector<uint32_t> keyAt, keyLength;
     std::vector<uint8_t> keyShare;
     std::vector<uint8_t> emulated;  // the key came from the table
@@ -283,6 +297,20 @@ struct Ranking {
         return la < lb ? -1 : la > lb ? 1 : 0;
     }
     int Compare(uint32_t a, uint32_t b) const { return CompareFrom(a, b, 0); }
+    // The depth up to which the keys of order[begin, end), which agree before
+    // `depth`, all agree: the keys of one deep folder's subfolders share
+    // hundreds of bytes, which are then skipped at once.
+    size_t AgreeFrom(size_t begin, size_t end, size_t depth) const {
+        const uint32_t first = order[begin].text;
+        const unsigned char* a = Key(first);
+        size_t limit = keyLength[first];
+        for (size_t k = begin + 1; k < end && limit > depth; ++k) {
+            const uint32_t t = order[k].text;
+            limit = std::min<size_t>(limit, keyLength[t]);
+            limit = depth + MatchingBytes(a + depth, Key(t) + depth, limit - depth);
+        }
+        return std::max(depth, limit);
+    }
 };
 
 bool ByPrefix(const KeyRef& a, const KeyRef& b) { return a.prefix != b.prefix ? a.prefix < b.prefix : a.text < b.text; }
@@ -322,10 +350,11 @@ void RefineRuns(void* context, unsigned share) {
             });
             continue;
         }
+        const size_t depth = r.AgreeFrom(range.begin, range.end, range.depth);
         bool longer = false;
         for (size_t k = range.begin; k < range.end; ++k) {
-            longer = longer || r.keyLength[order[k].text] > range.depth;
-            order[k].prefix = r.PrefixAt(order[k].text, range.depth);
+            longer = longer || r.keyLength[order[k].text] > depth;
+            order[k].prefix = r.PrefixAt(order[k].text, depth);
         }
         if (!longer) {
             // Every key ended: equal bytes; shorter keys first, then by text.
@@ -336,7 +365,28 @@ void RefineRuns(void* context, unsigned share) {
             continue;
         }
         std::sort(order.begin() + range.begin, order.begin() + range.end, ByPrefix);
-        pushRuns(range.begin, range.end, range.depth + 8);
+        pushRuns(range.begin, range.end, depth + 8);
+    }
+}
+
+// Copies the keys into new blocks in the order of `order`, each share one
+// stretch of it: the keys of a run then lie together, and ordering a run
+// reads its keys in turn rather than all over the blocks.
+void MoveKeys(void* context, unsigned share) {
+    Ranking& r = *static_cast<Ranking*>(context);
+    const size_t n = r.order.size();
+    const size_t from = n * share / r.shares, to = n * (share + 1) / r.shares;
+    size_t bytes = 0;
+    for (size_t k = from; k < to; ++k) bytes += r.keyLength[r.order[k].text];
+    std::string& block = r.moved[share];
+    block.resize(bytes);
+    size_t at = 0;
+    for (size_t k = from; k < to; ++k) {
+        const uint32_t t = r.order[k].text;
+        std::memcpy(&block[at], r.Key(t), r.keyLength[t]);
+        r.keyAt[t] = static_cast<uint32_t>(at);
+        r.keyShare[t] = static_cast<uint8_t>(share);
+        at += r.keyLength[t];
     }
 }
 
@@ -442,6 +492,11 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
         r.order[i] = KeyRef{r.PrefixAt(t, common), t};
     }
     if (!parallel_sort::Sort(r.order, ByPrefix, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
+    r.moved.assign(r.shares, std::string());
+    workers.Run(&MoveKeys, &r, r.shares);
+    r.blocks.swap(r.moved);
+    r.moved.clear();
+    if (g_bSearchAbort) return RankOutcome::Aborted;
     // Long keys (paths) are compared whole: keys of one folder's subfolders
     // agree on most of their bytes, which 8 at a time would take many rounds.
     size_t totalLength = 0;
@@ -474,10 +529,12 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
         std::vector<KeyRun> next;
         for (const KeyRun& run : pending) {
             bool longer = false;
+            size_t depth = run.depth;
             if (run.end - run.begin >= large) {
+                depth = r.AgreeFrom(run.begin, run.end, run.depth);
                 for (size_t k = run.begin; k < run.end; ++k) {
-                    longer = longer || r.keyLength[r.order[k].text] > run.depth;
-                    r.order[k].prefix = r.PrefixAt(r.order[k].text, run.depth);
+                    longer = longer || r.keyLength[r.order[k].text] > depth;
+                    r.order[k].prefix = r.PrefixAt(r.order[k].text, depth);
                 }
             }
             if (!longer) {
@@ -488,7 +545,7 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
                                      &g_bSearchAbort)) {
                 return RankOutcome::Aborted;
             }
-            findRuns(run.begin, run.end, run.depth + 8, next);
+            findRuns(run.begin, run.end, depth + 8, next);
         }
         pending.swap(next);
     }

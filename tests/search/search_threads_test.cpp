@@ -535,8 +535,15 @@ namespace {
 
 TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
     // Short folder names, then long ones: long path keys are ordered by
-    // comparing them whole, short ones a few bytes at a time.
-    for (const std::string& folderLead : {std::string(), std::string(50, 'F') + "-x'"}) {
+    // comparing them whole, short ones a few bytes at a time; then names that
+    // agree on a long start, mixed case and set-aside marks included, whose
+    // keys differ only far in.
+    struct Leads {
+        std::string folder, file;
+    };
+    for (const Leads& lead : {Leads{}, Leads{std::string(50, 'F') + "-x'", ""},
+                              Leads{"", "Quarterly Report-" + std::string(30, 'q') + "'"}}) {
+        const std::string& folderLead = lead.folder;
         std::mt19937 rng(2024);
         const char* const parts[] = {"a", "B", "ab", "Ab", "-", "_", "'", "1", "10", "2", " ", "文", "档", ".", "x"};
         const char* const exts[] = {"", ".doc", ".DOC", ".txt", ".Txt", ".", ".a-b", ".ab"};
@@ -551,7 +558,11 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
             if (!dir) name += platform::Utf8ToWide(exts[rng() % 8]);
             uint32_t father = folders[rng() % folders.size()];
             const std::string ansi = platform::WideToAnsi(name);
-            entries.push_back({slot, father, dir ? folderLead + ansi : ansi, dir ? kDir : kFile, 0, static_cast<int64_t>(slot)});
+            // Every other file's lead differs only in case.
+            std::string fileLead = lead.file;
+            if (slot % 2) std::transform(fileLead.begin(), fileLead.end(), fileLead.begin(), ::toupper);
+            entries.push_back({slot, father, dir ? folderLead + ansi : fileLead + ansi, dir ? kDir : kFile, 0,
+                               static_cast<int64_t>(slot)});
             if (dir) folders.push_back(slot);
         }
         // Paths that GetFullPath does not write plainly: a parent that is a file,
