@@ -99,6 +99,14 @@ LRESULT CDockWnd::OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
     return 0;
 }
 
+LRESULT CDockWnd::OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    // Wine raises the X window of a clicked bar once the activation is done,
+    // over the edit, without a move in the window list: the edit follows.
+    if (LOWORD(wParam) != WA_INACTIVE) ::PostMessageW(Handle(), kKeepEditAboveMessage, 0, 0);
+    bHandled = FALSE;
+    return 0;
+}
+
 void CDockWnd::OnMove(int x, int y) {
     m_bKeepOpen = FALSE;
     m_bAtTop = y <= 0 ? TRUE : FALSE;

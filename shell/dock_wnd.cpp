@@ -110,6 +110,23 @@ void CDockWnd::FocusEdit() {
     if (attach) ::AttachThreadInput(self, editThread, FALSE);
 }
 
+void CDockWnd::KeepEditAbove() {
+    HWND edit = m_edit.Handle();
+    if (edit == nullptr || !IsWindow()) return;
+    // The X11 driver of Wine restacks an X window only when it becomes the
+    // first window, and a click goes to whichever X window is on top there.
+    // So the edit goes to the very top (from under the bar when it is
+    // already first, or the move would be dropped as changing nothing while
+    // X still had the bar over it), then back to right above the bar in the
+    // window list: X keeps it on top, and the panels still come up over the
+    // bar's other windows when they show.
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    if (::GetWindow(edit, GW_HWNDPREV) == nullptr) ::SetWindowPos(edit, Handle(), 0, 0, 0, 0, flags);
+    ::SetWindowPos(edit, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    HWND above = ::GetWindow(Handle(), GW_HWNDPREV);
+    if (above && above != edit) ::SetWindowPos(edit, above, 0, 0, 0, 0, flags);
+}
+
 // --- creation and first layout ----------------------------------------------
 
 LRESULT CDockWnd::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
@@ -492,6 +509,9 @@ void CDockWnd::SetFileStateFromScope() {
 }
 
 LRESULT CDockWnd::OnScopeChangedMsg(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
+    if (!m_scopePopup.IsShown()) GetViewControl().SuspendToolTip(FALSE);
+    // Once the popup, still on top now, has gone.
+    ::PostMessageW(Handle(), kKeepEditAboveMessage, 0, 0);
     OnScopeChanged(static_cast<LONG>(wParam), static_cast<BOOL>(lParam));
     return 0;
 }
@@ -587,7 +607,11 @@ LRESULT CDockWnd::OnDockHold(UINT, WPARAM wParam, LPARAM, BOOL&) {
 
 // --- menus, popups and the web site -------------------------------------------
 
-void CDockWnd::ShowSettingsMenu() { ShowDockMenu(Handle(), 783, &m_bKeepOpen); }
+void CDockWnd::ShowSettingsMenu() {
+    GetViewControl().SuspendToolTip(TRUE);
+    ShowDockMenu(Handle(), 783, &m_bKeepOpen);
+    if (IsWindow()) GetViewControl().SuspendToolTip(FALSE);
+}
 
 void CDockWnd::RunExpandedDock() {
     const RECT bar = GetWindowRect();
@@ -645,6 +669,9 @@ void CDockWnd::ShowScopePopup() {
     // The popup hands the keep-open value back with its answer.
     const LPARAM cookie = m_bKeepOpen;
     m_bKeepOpen = TRUE;
+    // The button's tip would stand over the popup; it comes back when the
+    // popup goes.
+    GetViewControl().SuspendToolTip(TRUE);
     m_scopePopup.Popup(cookie, pt.x, pt.y);
 }
 

@@ -57,6 +57,9 @@ public:
     // WM_PANEL_RESIZE of the web panel's header, which this header keeps out
     // of the files that include it (its names clash with resource ids).
     static const UINT kPanelResizeMessage = 5373;
+    // Posted to itself: KeepEditAbove once the windows that go away with the
+    // current message (the scope popup) are gone.
+    static const UINT kKeepEditAboveMessage = WM_APP + 0x116;
 
     CDockWnd();
     ~CDockWnd() override;
@@ -77,6 +80,10 @@ public:
     void SetKeepOpen(BOOL keep) { m_bKeepOpen = keep; }
     // Hides the placeholder, brings the bar forward and focuses the edit.
     void FocusEdit();
+    // Puts the edit on top again: whatever raised the bar (a click, the
+    // scope popup going away) must not leave the skinned bar over its own
+    // edit, where it would take the clicks meant for the edit.
+    void KeepEditAbove();
 
     // A full-screen program is in front (not the desktop or the shell).
     static bool IsFullScreenAppInFront();
@@ -114,6 +121,8 @@ public:
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
+        ON_WINDOW_MESSAGE(WM_ACTIVATE, OnActivate)
+        ON_WINDOW_MESSAGE(kKeepEditAboveMessage, OnKeepEditAbove)
         ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
         ON_WINDOW_COMMAND(40007, OnNothing)
@@ -143,6 +152,11 @@ private:
     LRESULT OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
     LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnKeepEditAbove(UINT, WPARAM, LPARAM, BOOL&) {
+        KeepEditAbove();
+        return 0;
+    }
     LRESULT OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNothing(WORD, WORD, HWND, BOOL&) { return 0; }

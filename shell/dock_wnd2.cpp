@@ -112,7 +112,11 @@ LRESULT CDockWnd2::OnBkNotify(int, NMHDR* header, BOOL& handled) {
             Repaint();
             break;
         case IDC_SCOPE: break;
-        case IDC_SETTINGS: ShowDockMenu(Handle(), 783, &hold_); break;
+        case IDC_SETTINGS:
+            GetViewControl().SuspendToolTip(TRUE);
+            ShowDockMenu(Handle(), 783, &hold_);
+            if (IsWindow()) GetViewControl().SuspendToolTip(FALSE);
+            break;
         case IDC_CLOSE_VIEW: Close(); break;
         default: handled = FALSE; break;
         }

@@ -49,9 +49,10 @@ void CKSettingDlg::OnItemClick(UINT id) {
     CloseWith(static_cast<WPARAM>(mask_));
 }
 
-void CKSettingDlg::CloseWith(WPARAM mask) {
+void CKSettingDlg::CloseWith(WPARAM mask, bool deferHide) {
     shown_ = false;
-    ShowWindow(SW_HIDE);
+    if (deferHide) ::PostMessageW(Handle(), kHideMessage, 0, 0);
+    else ShowWindow(SW_HIDE);
     if (owner_ && ::IsWindow(owner_)) ::SendMessageW(owner_, WM_SEARCH_SCOPE_CHANGED, mask, cookie_);
 }
 
@@ -60,8 +61,17 @@ LRESULT CKSettingDlg::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
         handled = FALSE;
         return 0;
     }
-    CloseWith(static_cast<WPARAM>(-1));
+    // Another window of ours is being activated, by a click that must reach
+    // it. Hiding the still active popup now would make the system activate
+    // some other window in the middle of that (the bar, which then stood
+    // over its edit and kept the click); it hides once that is done.
+    CloseWith(static_cast<WPARAM>(-1), true);
     return TRUE;
+}
+
+LRESULT CKSettingDlg::OnHide(UINT, WPARAM, LPARAM, BOOL&) {
+    if (!shown_) ShowWindow(SW_HIDE);  // unless popped up again meanwhile
+    return 0;
 }
 
 LRESULT CKSettingDlg::OnBkNotify(int, NMHDR* header, BOOL& handled) {

@@ -36,16 +36,23 @@ public:
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
+        ON_WINDOW_MESSAGE(kHideMessage, OnHide)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CKSettingDlg>)
     WINDOW_MAP_END()
 
 private:
+    // Posted to itself: the deferred hide of a popup that lost the activation.
+    static const UINT kHideMessage = WM_APP + 0x125;
+
     LRESULT OnNcActivate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     // Skins from the mask; the row of a lone bit is locked.
     void ShowRows();
-    void CloseWith(WPARAM mask);
+    LRESULT OnHide(UINT, WPARAM, LPARAM, BOOL&);
+    // Answers the owner. `deferHide` hides the window only once the
+    // activation that took it away is done (see OnNcActivate).
+    void CloseWith(WPARAM mask, bool deferHide = false);
 
     int mask_ = SCOPE_ALL;
     bool shown_ = false;

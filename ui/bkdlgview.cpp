@@ -552,9 +552,16 @@ void CBkDialogView::UpdateToolTip(CBkWindow* pWnd) {
     ti.cbSize = sizeof(ti);
     ti.hwnd = Handle();
     ti.uId = reinterpret_cast<UINT_PTR>(Handle());
-    LPCWSTR text = pWnd ? pWnd->GetToolTipText() : nullptr;
+    // An empty text is never shown, even by a show timer already running.
+    LPCWSTR text = pWnd && !m_bToolTipSuspended ? pWnd->GetToolTipText() : nullptr;
     ti.lpszText = const_cast<LPWSTR>(text ? text : L"");
     ::SendMessageW(m_hToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void CBkDialogView::SuspendToolTip(BOOL bSuspend) {
+    m_bToolTipSuspended = bSuspend;
+    UpdateToolTip(CBkWindow::FromHandle(m_hHover));
+    if (bSuspend && m_hToolTip) ::SendMessageW(m_hToolTip, TTM_POP, 0, 0);
 }
 
 void CBkDialogView::TrackLeave() {

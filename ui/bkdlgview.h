@@ -112,6 +112,10 @@ public:
     BOOL IsDirty() const { return m_bDirty; }
     HRGN GetPendingRegion() const { return m_rgnPending.Get(); }
     HWND GetToolTip() const { return m_hToolTip; }
+    // While suspended the tooltip is hidden and shows no item's tip: a popup
+    // or menu opened by an item stands where the tip would come up.
+    void SuspendToolTip(BOOL bSuspend);
+    BOOL IsToolTipSuspended() const { return m_bToolTipSuspended; }
 
     WINDOW_MAP_BEGIN(CBkDialogView)
         ON_WINDOW_MESSAGE_RANGE(0x200, 0x20D, OnMouseRelay)
@@ -168,6 +172,7 @@ private:
     HBKWND m_hHover = 0;
     HBKWND m_hPushed = 0;
     BOOL m_bTracking = FALSE;
+    BOOL m_bToolTipSuspended = FALSE;
     BOOL m_bCaptured = FALSE;
 
     BOOL m_bMovable = TRUE;

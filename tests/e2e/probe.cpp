@@ -246,6 +246,17 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
+    if (command == L"window-at") {  // x y: the top-level window a click there reaches, and its text
+        const POINT pt = {std::wcstol(arg(2, L"0"), nullptr, 10), std::wcstol(arg(3, L"0"), nullptr, 10)};
+        HWND w = ::WindowFromPoint(pt);
+        if (w) w = ::GetAncestor(w, GA_ROOT);
+        if (!w) return Fail(L"no window");
+        wchar_t text[1024] = {};
+        DWORD_PTR copied = 0;
+        ::SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+        Print(ClassOf(w) + L"|" + text);
+        return 0;
+    }
     if (command == L"clipboard-text") return Clipboard(false);
     if (command == L"clipboard-files") return Clipboard(true);
     if (command == L"clipboard-effect") return ClipboardDropEffect();
