@@ -34,6 +34,9 @@ constexpr int kMaxComposedDepth = 250;
 constexpr uint32_t kNoText = 0xFFFFFFFFu;
 // Runs of keys this short are ordered by comparing them whole.
 constexpr size_t kCompareRun = 48;
+// Keys of more bytes than this are copied in order after the first pass
+// (fewer stay in the processor's caches wherever they are).
+constexpr size_t kMoveKeysAbove = 16u << 20;
 // Keys longer than this on average are sorted by comparing them whole.
 constexpr size_t kLongKeyBytes = 96;
 
@@ -258,6 +261,8 @@ struct Ranking {
     unsigned shares;
     std::vector<std::string> blocks;  // key bytes, one block per share
     std::vector<std::string> moved;   // the same, being copied in order
+    std::vector<size_t> agreed;       // by share: bytes its keys share with the first key
+    size_t common = 0;                // bytes every key shares with the first
     std::vector<uint32_t> keyAt, keyLength;
     std::vector<uint8_t> keyShare;
     std::vector<uint8_t> emulated;  // the key came from the table
@@ -369,6 +374,32 @@ void RefineRuns(void* context, unsigned share) {
     }
 }
 
+// Each share's part of two passes: how far its keys agree with the first
+// text's, then the first prefixes of `order` from where all keys differ.
+void AgreeWithFirst(void* context, unsigned share) {
+    Ranking& r = *static_cast<Ranking*>(context);
+    const size_t n = r.Count();
+    const size_t from = n * share / r.shares, to = n * (share + 1) / r.shares;
+    if (n == 0) return;
+    const uint32_t first = r.TextAt(0);
+    const unsigned char* key = r.Key(first);
+    size_t agreed = r.keyLength[first];
+    for (size_t i = from; i < to && agreed > 0; ++i) {
+        const uint32_t t = r.TextAt(i);
+        agreed = MatchingBytes(key, r.Key(t), std::min<size_t>(agreed, r.keyLength[t]));
+    }
+    r.agreed[share] = agreed;
+}
+
+void FillOrder(void* context, unsigned share) {
+    Ranking& r = *static_cast<Ranking*>(context);
+    const size_t n = r.Count();
+    for (size_t i = n * share / r.shares, to = n * (share + 1) / r.shares; i < to; ++i) {
+        const uint32_t t = r.TextAt(i);
+        r.order[i] = KeyRef{r.PrefixAt(t, r.common), t};
+    }
+}
+
 // Copies the keys into new blocks in the order of `order`, each share one
 // stretch of it: the keys of a run then lie together, and ordering a run
 // reads its keys in turn rather than all over the blocks.
@@ -476,33 +507,25 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
 
     // The first pass starts where the keys begin to differ at all: the
     // results of one search often share their first letters.
-    size_t common = n > 0 ? r.keyLength[r.TextAt(0)] : 0;
-    const unsigned char* first = n > 0 ? r.Key(r.TextAt(0)) : nullptr;
-    for (size_t i = 1; i < n && common > 0; ++i) {
-        const uint32_t t = r.TextAt(i);
-        const unsigned char* b = r.Key(t);
-        const size_t limit = std::min<size_t>(common, r.keyLength[t]);
-        size_t same = 0;
-        while (same < limit && first[same] == b[same]) ++same;
-        common = same;
-    }
+    r.agreed.assign(r.shares, 0);
+    workers.Run(&AgreeWithFirst, &r, r.shares);
+    r.common = n > 0 ? *std::min_element(r.agreed.begin(), r.agreed.end()) : 0;
     r.order.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        const uint32_t t = r.TextAt(i);
-        r.order[i] = KeyRef{r.PrefixAt(t, common), t};
-    }
+    workers.Run(&FillOrder, &r, r.shares);
     if (!parallel_sort::Sort(r.order, ByPrefix, workers, r.shares, &g_bSearchAbort)) return RankOutcome::Aborted;
-    r.moved.assign(r.shares, std::string());
-    workers.Run(&MoveKeys, &r, r.shares);
-    r.blocks.swap(r.moved);
-    r.moved.clear();
-    if (g_bSearchAbort) return RankOutcome::Aborted;
-    // Long keys (paths) are compared whole: keys of one folder's subfolders
-    // agree on most of their bytes, which 8 at a time would take many rounds.
     size_t totalLength = 0;
     for (size_t i = 0; i < n; ++i) totalLength += r.keyLength[r.TextAt(i)];
+    if (totalLength > kMoveKeysAbove) {
+        r.moved.assign(r.shares, std::string());
+        workers.Run(&MoveKeys, &r, r.shares);
+        r.blocks.swap(r.moved);
+        r.moved.clear();
+        if (g_bSearchAbort) return RankOutcome::Aborted;
+    }
+    // Long keys (paths) are compared whole: keys of one folder's subfolders
+    // agree on most of their bytes, which 8 at a time would take many rounds.
     if (totalLength > kLongKeyBytes * n) {
-        const size_t from = common + 8;
+        const size_t from = r.common + 8;
         auto whole = [&r, from](const KeyRef& a, const KeyRef& b) {
             if (a.prefix != b.prefix) return a.prefix < b.prefix;
             const int c = r.CompareFrom(a.text, b.text, from);
@@ -524,7 +547,7 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
             i = j;
         }
     };
-    findRuns(0, n, common + 8, pending);
+    findRuns(0, n, r.common + 8, pending);
     while (!pending.empty()) {
         std::vector<KeyRun> next;
         for (const KeyRun& run : pending) {
