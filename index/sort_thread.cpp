@@ -686,12 +686,14 @@ void GatherRows(void* context, unsigned /*share*/) {
         case SORT_BY_PATH:
             if (!record) {
                 g.kind[i] = kRowWithoutRecord;
+                g.pairs[i] = SortPair{~uint64_t{0}, static_cast<uint32_t>(i)};
                 break;
             }
             g.nameLength[i] = static_cast<uint32_t>(std::strlen(name));
             g.father[i] = record->FatherID;
             // A name holding a 0x5C byte (a trail byte) moves the cut.
             g.kind[i] = std::memchr(name, '\\', g.nameLength[i]) ? kRowPathNeeded : kRowInFolder;
+            g.pairs[i] = SortPair{(uint64_t{entry.Volume} << 32) | record->FatherID, static_cast<uint32_t>(i)};
             break;
         case SORT_BY_SIZE:
             g.pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
@@ -746,7 +748,7 @@ unsigned CIndexManager::SortResults() {
     // What each row is ordered on: a number, or (text keys) the text's index
     // in `texts`, ordered below; directories of the type sort are marked.
     // Name texts are the rows themselves (text i is row i).
-    std::vector<SortPair> pairs(textKey ? 0 : count);
+    std::vector<SortPair> pairs(textKey && key != SORT_BY_PATH ? 0 : count);
     std::vector<uint32_t> textOf(textKey ? count : 0);
     std::vector<uint8_t> directory(key == SORT_BY_TYPE ? count : 0);
     TextSet texts;
@@ -825,14 +827,20 @@ unsigned CIndexManager::SortResults() {
         for (size_t i = 0; i < count; ++i) textOf[i] = extensions.Of(extension[i]);
     } else if (key == SORT_BY_PATH) {
         // Folder texts are composed on this thread: one table per volume
-        // remembers the folders composed already.
+        // remembers the folders composed already. The rows are taken folder
+        // by folder, so that each folder is looked up once and the folders'
+        // records are read in the order they are stored.
+        if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
         CVolumeIndex::PathBuffer pathBuffer;
+        uint64_t lastFolder = ~uint64_t{0};
+        uint32_t lastText = kNoText;
         for (size_t start = 0; start < count; start += kRowsPerLock) {
             if (g_bSearchAbort) return 0;
             platform::ScopedLock lock(recordLock_);
             if (ResultList.size() != count) return 0;
             const size_t end = std::min(count, start + kRowsPerLock);
-            for (size_t i = start; i < end; ++i) {
+            for (size_t k = start; k < end; ++k) {
+                const size_t i = pairs[k].position;
                 if (kind[i] == kRowWithoutRecord) {
                     textOf[i] = rowText(empty());
                     continue;
@@ -841,7 +849,11 @@ unsigned CIndexManager::SortResults() {
                 const CVolumeIndex* volume = GetVolume(entry.Volume);
                 uint32_t text = kNoText;
                 if (volume && kind[i] == kRowInFolder) {
-                    text = folders.Of(*volume, entry.Volume, father[i]);
+                    if (pairs[k].key != lastFolder) {
+                        lastFolder = pairs[k].key;
+                        lastText = folders.Of(*volume, entry.Volume, father[i]);
+                    }
+                    text = lastText;
                     if (text != kNoText && texts.length[text] + nameLength[i] + kPathSlack >= CVolumeIndex::kPathBufferSize)
                         text = kNoText;
                 }
