@@ -191,6 +191,7 @@ struct Row {
     std::string grepArgs;  // empty: no grep counterpart
     size_t grepCount = 0;
     double grepMs = 0;
+    std::string goal = "-";  // the engine time the row is held to
 };
 
 CSearchQuery MakeQuery(const std::wstring& pattern, uint32_t fullScan = 1) {
@@ -366,6 +367,11 @@ int main() {
                 times.push_back(Now() - t0);
             }
             row.engineMs = Best(times);
+            // A sort of every record by any key within a second; of one
+            // search's results by name within 50 ms, by path within 100 ms.
+            if (*pattern == 0) row.goal = "<= 1000";
+            else if (key == SORT_BY_NAME) row.goal = "<= 50";
+            else if (key == SORT_BY_PATH) row.goal = "<= 100";
             rows.push_back(row);
         }
     };
@@ -377,11 +383,11 @@ int main() {
     }
 
 
-    std::printf("\n%-28s %-22s %9s %10s  %-36s %9s %9s %7s\n", "operation (best of runs)", "pattern", "results", "engine ms",
-                "grep -c", "grep hits", "grep ms", "ratio");
+    std::printf("\n%-28s %-22s %9s %10s %9s  %-36s %9s %9s %7s\n", "operation (best of runs)", "pattern", "results",
+                "engine ms", "goal ms", "grep -c", "grep hits", "grep ms", "ratio");
     for (const Row& row : rows) {
-        std::printf("%-28s %-22s %9u %10.1f  ", row.what.c_str(), row.pattern.c_str(),
-                    static_cast<unsigned>(row.results), row.engineMs);
+        std::printf("%-28s %-22s %9u %10.1f %9s  ", row.what.c_str(), row.pattern.c_str(),
+                    static_cast<unsigned>(row.results), row.engineMs, row.goal.c_str());
         if (row.grepArgs.empty() || row.grepMs <= 0) {
             std::printf("%-36s %9s %9s %7s\n", "-", "-", "-", "-");
         } else {
