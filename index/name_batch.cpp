@@ -113,6 +113,54 @@ bool CNameBatch::MatchSlots(const CSearchQuery& query, const CVolumeIndex& volum
 
     size_t k = 0;
     uint32_t next = hits_[0] & kOffset;  // the offset of the next name holding the text
+    if (!candidates && filter.literal != ".") {
+        // Only hits need a look beyond the key; a hit's name holds the text,
+        // so it is neither empty nor "." and only its flags decide its state:
+        // written without branches on whether a slot is a hit, which many
+        // texts make a coin toss.
+        uint8_t accept[4], isDeleted[4];
+        for (uint8_t flags = 0; flags < 4; ++flags) {
+            bool deleted = false;
+            accept[flags] = query.MatchState("x", flags, &deleted) != MATCH_REJECT;
+            isDeleted[flags] = deleted;
+        }
+        uint32_t lastRef = lowRef - 1;
+        for (uint32_t slot = from; slot < to; ++slot) {
+            const SlotKey key = keys[slot];
+            const uint32_t ref = key.NameRef;
+            if (ref <= lastRef || ref > highRef) {
+                // Out of order, repeated, elsewhere or none: on its own.
+                const char* name = volume.GetName(key);
+                bool deleted = false;
+                if (query.MatchState(name, key.Flags, &deleted) == MATCH_REJECT || !query.MatchName(name, scratch))
+                    continue;
+                results[c.results++] = SearchResult{slot, position};
+                c.deleted += deleted;
+                continue;
+            }
+            lastRef = ref;
+            const uint32_t offset = ref - lowRef;
+            while (next < offset) next = hits_[++k] & kOffset;  // a name no slot here refers to
+            const uint32_t hit = next == offset;
+            const uint32_t flags = key.Flags & (IRF_EXISTS | IRF_DIRECTORY);
+            if (hit && (!filter.exact || (hits_[k] & namescan::kHitAfterHighByte))) {
+                // Where a double-byte character may have taken the hit's bytes.
+                if (accept[flags] && query.MatchName(buffer + ref - 1, scratch)) {
+                    results[c.results++] = SearchResult{slot, position};
+                    c.deleted += isDeleted[flags];
+                }
+            } else {
+                const uint32_t take = hit & accept[flags];
+                results[c.results] = SearchResult{slot, position};
+                c.results += take;
+                c.deleted += take & isDeleted[flags];
+            }
+            k += hit;
+            next = hits_[k] & kOffset;
+        }
+        *counts = c;
+        return true;
+    }
     uint32_t lastRef = lowRef;
     for (uint32_t slot = from; slot < to; ++slot) {
         const SlotKey key = keys[slot];
