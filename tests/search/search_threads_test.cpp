@@ -11,7 +11,9 @@
 
 #include "index/collation.h"
 #include "index/index_manager.h"
+#include "index/parallel_sort.h"
 #include "index/search_messages.h"
+#include "index/search_workers.h"
 #include "platform/strconv.h"
 #include "platform/thread.h"
 #include "tests/support/index_writer.h"
@@ -626,6 +628,39 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
             EXPECT_EQ(ResultSlots(*manager_), ids(want)) << "key " << key;
             // The keys alone gave the order; lstrcmpiA only confirmed it.
             EXPECT_EQ(g_SortKeyDisagreements, disagreements) << "key " << key;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The parallel sort against std::sort: parts merged in pairs, with an odd
+// number of parts (a run left without a partner), inputs sorted, reversed
+// and full of equal keys.
+TEST(ParallelSort, MatchesAPlainSortForEveryShapeOfInput) {
+    struct Item {
+        uint32_t key, position;
+    };
+    auto less = [](const Item& a, const Item& b) { return a.key != b.key ? a.key < b.key : a.position < b.position; };
+    std::mt19937 rng(5);
+    for (unsigned shares : {3u, 5u, 8u}) {
+        CSearchWorkers workers(shares);
+        for (int shape = 0; shape < 4; ++shape) {
+            const size_t n = 40000 + rng() % 60000;
+            std::vector<Item> items(n);
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t k = shape == 0 ? rng() : shape == 1 ? static_cast<uint32_t>(i) : shape == 2 ? static_cast<uint32_t>(n - i) : rng() % 7;
+                items[i] = Item{k, static_cast<uint32_t>(i)};
+            }
+            std::vector<Item> want = items;
+            std::sort(want.begin(), want.end(), less);
+            volatile long stop = 0;
+            ASSERT_TRUE(parallel_sort::Sort(items, less, workers, shares, &stop));
+            for (size_t i = 0; i < n; ++i) {
+                ASSERT_EQ(items[i].position, want[i].position) << "shares " << shares << " shape " << shape << " at " << i;
+            }
         }
     }
 }
