@@ -48,6 +48,13 @@ public:
                     uint16_t position, MatchScratch& scratch, SearchResult* candidates, SearchResult* results,
                     SlotCounts* counts);
 
+    // The same for the entries of a list in slot order, all of one volume
+    // (a narrowing's candidates), when only the state and the name decide:
+    // stores the matching entries in `results` (room for n). False, with
+    // nothing stored, where the caller tests the batch instead.
+    bool MatchEntries(const CSearchQuery& query, const CVolumeIndex& volume, const SearchResult* entries, size_t n,
+                      MatchScratch& scratch, SearchResult* results, SlotCounts* counts);
+
 private:
     std::vector<uint32_t> hits_;
 };

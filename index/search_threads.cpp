@@ -447,6 +447,8 @@ struct NarrowRound : SearchRound {
     size_t begin, end;
 };
 
+void BatchEntries(NarrowRound& round, SearchShare& work, SearchChunk& out, size_t from, size_t to);
+
 void NarrowChunk(SearchRound& base, unsigned thread, unsigned c) {
     NarrowRound& round = static_cast<NarrowRound&>(base);
     SearchShare& work = *round.shares->shares[thread];
@@ -455,6 +457,38 @@ void NarrowChunk(SearchRound& base, unsigned thread, unsigned c) {
     {
         SearchChunk& out = round.chunkSet[c];
         out.count = out.deleted = out.candidateCount = 0;
+        size_t from = round.begin + static_cast<size_t>(c) * kChunkRecords;
+        size_t to = std::min(round.end, from + kChunkRecords);
+        // A run of one volume's entries goes through one scan of its names
+        // where that can answer; otherwise entry by entry into the batch.
+        if (stateOnly) {
+            for (size_t i = from; i < to;) {
+                const uint16_t v = round.source[i].Volume;
+                size_t j = i + 1;
+                while (j < to && round.source[j].Volume == v) ++j;
+                CNameBatch::SlotCounts counts;
+                if (v < round.volumeCount && round.volumes[v] &&
+                    work.names.MatchEntries(query, *round.volumes[v], round.source + i, j - i, work.scratch,
+                                            out.results.data() + out.count, &counts)) {
+                    out.count += counts.results;
+                    out.deleted += counts.deleted;
+                } else {
+                    BatchEntries(round, work, out, i, j);
+                }
+                i = j;
+            }
+            return;
+        }
+        BatchEntries(round, work, out, from, to);
+    }
+}
+
+// Entries [from, to) of a narrowing's source one by one, their names tested
+// together per run of one volume.
+void BatchEntries(NarrowRound& round, SearchShare& work, SearchChunk& out, size_t from, size_t to) {
+    const CSearchQuery& query = *round.query;
+    const bool stateOnly = query.StateOnly();
+    {
         NameBatchEntry* batch = work.batch.data();
         uint32_t n = 0;
         const CVolumeIndex* batchVolume = nullptr;
@@ -466,8 +500,6 @@ void NarrowChunk(SearchRound& base, unsigned thread, unsigned c) {
                                           out.results.data() + out.count, &out.deleted);
             n = 0;
         };
-        size_t from = round.begin + static_cast<size_t>(c) * kChunkRecords;
-        size_t to = std::min(round.end, from + kChunkRecords);
         for (size_t i = from; i < to; ++i) {
             const SearchResult entry = round.source[i];
             const CVolumeIndex* volume = entry.Volume < round.volumeCount ? round.volumes[entry.Volume] : nullptr;

@@ -461,8 +461,9 @@ TEST(SearchDifferential, SlotScanAgreesWithRecordByRecord) {
     MatchScratch scratch;
     CNameBatch batch;
     std::vector<SearchResult> candidates(kSlots), results(kSlots), fastResults(kSlots);
-    int answered = 0;
+    int answered = 0, listAnswered = 0;
     size_t matched = 0;
+    ASSERT_TRUE(volume.ReNameIndex(10, 5, "$Mft", 4, false));
     for (int round = 0; round < 400; ++round) {
         CSearchQuery q;
         do {
@@ -506,7 +507,36 @@ TEST(SearchDifferential, SlotScanAgreesWithRecordByRecord) {
         ASSERT_EQ(alone.deleted, wantDeleted) << what;
         ++answered;
         matched += wantResults.size();
+
+        // The same slots as a narrowing's list: a few left out, one out of
+        // order, one beyond the table, and the metadata slot named "$Mft".
+        std::vector<SearchResult> list;
+        for (uint32_t slot = from; slot < to; ++slot) {
+            if (gen.Pick(5) != 0) list.push_back(SearchResult{slot, 3});
+        }
+        if (!list.empty() && gen.Pick(2)) list.insert(list.begin() + gen.Pick(static_cast<int>(list.size())), {static_cast<uint32_t>(gen.Pick(static_cast<int>(kSlots))), 3});
+        if (gen.Pick(3) == 0) list.push_back(SearchResult{kSlots + 1000, 3});
+        if (gen.Pick(3) == 0) list.insert(list.begin(), SearchResult{10, 3});
+        std::vector<uint32_t> wantListed;
+        uint32_t wantListedDeleted = 0;
+        for (const SearchResult& e : list) {
+            const IndexRecord* r = volume.GetRecord(e.Slot);
+            const char* name = r ? volume.GetName(*r) : nullptr;
+            bool deleted = false;
+            if (!r || (e.Slot < 50 && name && name[0] == '$')) continue;
+            if (q.MatchState(name, r->Flags, &deleted) == MATCH_REJECT || !RefNameMatch(q, false, name)) continue;
+            wantListed.push_back(e.Slot);
+            wantListedDeleted += deleted;
+        }
+        CNameBatch::SlotCounts listed;
+        std::vector<SearchResult> listResults(list.size() + 1);
+        if (batch.MatchEntries(q, volume, list.data(), list.size(), scratch, listResults.data(), &listed)) {
+            ASSERT_EQ(slots(listResults, listed.results), wantListed) << what << " (list)";
+            ASSERT_EQ(listed.deleted, wantListedDeleted) << what << " (list)";
+            ++listAnswered;
+        }
     }
+    EXPECT_GT(listAnswered, 150);
     EXPECT_GT(answered, 200);  // the scan answers unless a chunk ends on a name far out of order
     EXPECT_GT(matched, 20000u);
 }
