@@ -7,8 +7,8 @@
 // by text number. A name sort has one text per row, so that order is the
 // stable order itself; other texts are ranked (texts lstrcmpiA calls equal
 // share a rank) and the rows counted out by rank, which keeps the earlier
-// order of equal texts. Folder texts are composed once per folder from the
-// parent's text.
+// order of equal texts. Folder texts are composed once per distinct folder of
+// the rows, on every share.
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -60,17 +60,19 @@ inline bool operator<(const SortPair& a, const SortPair& b) {
 
 // The distinct texts of a text sort. Text i is either a pointer into the
 // index's names (names, extensions; stable while the sort runs: a load stops
-// the sort first and names added at run time are never moved) or a stretch
-// of `block` (folder texts).
+// the sort first and names added at run time are never moved), a pointer
+// into the sort's own folder texts, or a stretch of `block` (the texts of
+// rows whose folder GetFullPath writes).
 struct TextSet {
     std::vector<const char*> pointer;
     std::vector<uint32_t> at, length;  // in `block`, when pointer is null
     std::string block;
 
-    uint32_t AddPointer(const char* text) {
+    uint32_t AddPointer(const char* text) { return AddPointer(text, std::strlen(text)); }
+    uint32_t AddPointer(const char* text, size_t n) {
         pointer.push_back(text);
         at.push_back(0);
-        length.push_back(static_cast<uint32_t>(std::strlen(text)));
+        length.push_back(static_cast<uint32_t>(n));
         return static_cast<uint32_t>(pointer.size() - 1);
     }
     uint32_t AddCopy(const char* text, size_t n) {
@@ -81,91 +83,79 @@ struct TextSet {
         block.push_back('\0');  // lstrcmpiA reads it as a NUL-terminated text
         return static_cast<uint32_t>(pointer.size() - 1);
     }
-    // Text `parent`, a backslash and `name`.
-    uint32_t AddChild(uint32_t parent, const char* name, size_t n) {
-        const uint32_t parentAt = at[parent], parentLength = length[parent];
-        pointer.push_back(nullptr);
-        at.push_back(static_cast<uint32_t>(block.size()));
-        length.push_back(static_cast<uint32_t>(parentLength + 1 + n));
-        block.append(block, parentAt, parentLength);
-        block.push_back('\\');
-        block.append(name, n);
-        block.push_back('\0');
-        return static_cast<uint32_t>(pointer.size() - 1);
-    }
     const char* Text(uint32_t i) const { return pointer[i] ? pointer[i] : block.data() + at[i]; }
     size_t Size() const { return pointer.size(); }
 };
 
-// Folder texts as GetFullPath writes them ("X:\a\b" for the folder of
-// "X:\a\b\file"), composed once per folder from its parent's text. A chain
-// that GetFullPath would not follow to the root plainly (a lost folder, a
-// loop, a path near the length limit) gets no text here; its rows take the
-// text from GetFullPath itself.
-class FolderTexts {
-public:
-    explicit FolderTexts(TextSet& texts) : texts_(texts) {}
-
-    // The text of folder `slot` of the volume at `position`, or kNoText.
-    uint32_t Of(const CVolumeIndex& volume, uint16_t position, uint32_t slot) {
-        std::vector<uint32_t>& memo = MemoOf(volume, position);
-        chain_.clear();
-        uint32_t known = kNoText;
-        for (uint32_t s = slot;;) {
-            if (s < memo.size() && memo[s] != kUnknown) {
-                known = memo[s];
-                break;
-            }
-            if (s == kRootSlot) {
-                const std::string& root = volume.Root();  // "X:\" without its backslash
-                known = texts_.AddCopy(root.data(), root.size() > 0 ? root.size() - 1 : 0);
-                if (s < memo.size()) memo[s] = known;
-                break;
-            }
-            const IndexRecord* record = volume.GetRecord(s);
-            const char* name = record ? volume.GetName(*record) : nullptr;
-            if (chain_.size() >= kMaxComposedDepth || !record || !(record->Flags & IRF_DIRECTORY) || !name ||
-                !*name) {
-                if (s < memo.size()) memo[s] = kNoText;
-                break;  // known stays kNoText
-            }
-            chain_.push_back(s);
-            s = record->FatherID;
-        }
-        // Down the chain: each folder's text is its parent's, a backslash and
-        // its name.
-        for (size_t i = chain_.size(); i-- > 0;) {
-            const uint32_t s = chain_[i];
-            uint32_t text = kNoText;
-            if (known != kNoText) {
-                const char* name = volume.GetName(s);
-                const size_t nameLength = std::strlen(name);
-                const size_t parentLength = texts_.length[known];
-                if (parentLength + 1 + nameLength + kPathSlack < CVolumeIndex::kPathBufferSize)
-                    text = texts_.AddChild(known, name, nameLength);
-            }
-            memo[s] = text;
-            known = text;
-        }
-        return known;
-    }
-
-private:
-    static constexpr uint32_t kUnknown = 0xFFFFFFFEu;
-
-    // Folder texts by slot, one table per volume, made on first use.
-    std::vector<uint32_t>& MemoOf(const CVolumeIndex& volume, uint16_t position) {
-        if (position >= memo_.size()) memo_.resize(position + 1);
-        std::vector<uint32_t>& memo = memo_[position];
-        // The journal may have grown the table since; new slots are unknown.
-        if (memo.size() < volume.RecordCount()) memo.resize(volume.RecordCount(), kUnknown);
-        return memo;
-    }
-
-    TextSet& texts_;
-    std::vector<std::vector<uint32_t>> memo_;
-    std::vector<uint32_t> chain_;
+// Folder texts as GetFullPath writes them ("X:\\a\\b" for the folder of
+// "X:\\a\\b\\file"), one per distinct folder of the rows, composed on every
+// share: each folder's chain is followed up to the root on its own, as the
+// folders near the root stay in the caches and the waits of many shares
+// overlap. A chain that GetFullPath would not follow to the root plainly (a
+// lost folder, a loop, a path near the length limit) gets no text here; its
+// rows take the text from GetFullPath itself.
+struct FolderCompose {
+    const std::vector<const CVolumeIndex*>* volumes = nullptr;
+    const uint16_t* volumeOf = nullptr;  // by folder
+    const uint32_t* slotOf = nullptr;    // by folder
+    size_t begin = 0, end = 0;           // the stretch of folders
+    volatile LONG taken = 0;
+    std::vector<std::string>* blocks = nullptr;  // by share: the texts, back to back, NUL-terminated
+    uint32_t* at = nullptr;                      // by folder: where its text starts in its share's block
+    uint32_t* length = nullptr;                  // by folder: kNoText when it has no text
+    uint8_t* shareOf = nullptr;                  // by folder
 };
+
+// Writes the text of folder `slot` to `out`; false when it gets none.
+bool ComposeFolder(const CVolumeIndex& volume, uint32_t slot, std::vector<std::pair<const char*, size_t>>& chain,
+                   std::string& out) {
+    chain.clear();
+    const std::string& root = volume.Root();  // "X:\\" without its backslash
+    const size_t rootLength = root.size() > 0 ? root.size() - 1 : 0;
+    size_t length = rootLength;
+    for (uint32_t s = slot; s != kRootSlot;) {
+        const IndexRecord* record = volume.GetRecord(s);
+        const char* name = record ? volume.GetName(*record) : nullptr;
+        if (chain.size() >= kMaxComposedDepth || !record || !(record->Flags & IRF_DIRECTORY) || !name || !*name)
+            return false;
+        const size_t n = std::strlen(name);
+        length += 1 + n;
+        if (length + kPathSlack >= CVolumeIndex::kPathBufferSize) return false;
+        chain.emplace_back(name, n);
+        s = record->FatherID;
+    }
+    out.append(root.data(), rootLength);
+    for (size_t i = chain.size(); i-- > 0;) {
+        out.push_back('\\');
+        out.append(chain[i].first, chain[i].second);
+    }
+    return true;
+}
+
+void ComposeFolders(void* context, unsigned share) {
+    FolderCompose& c = *static_cast<FolderCompose*>(context);
+    std::string& block = (*c.blocks)[share];
+    std::vector<std::pair<const char*, size_t>> chain;
+    for (;;) {
+        const size_t from = c.begin + static_cast<size_t>(::InterlockedExchangeAdd(&c.taken, kGatherGrain));
+        if (from >= c.end) break;
+        const size_t to = std::min(c.end, from + static_cast<size_t>(kGatherGrain));
+        for (size_t f = from; f < to; ++f) {
+            const uint16_t v = c.volumeOf[f];
+            const CVolumeIndex* volume = v < c.volumes->size() ? (*c.volumes)[v] : nullptr;
+            const size_t start = block.size();
+            c.length[f] = kNoText;
+            if (!volume || !ComposeFolder(*volume, c.slotOf[f], chain, block)) {
+                block.resize(start);
+                continue;
+            }
+            c.at[f] = static_cast<uint32_t>(start);
+            c.length[f] = static_cast<uint32_t>(block.size() - start);
+            c.shareOf[f] = static_cast<uint8_t>(share);
+            block.push_back('\0');  // lstrcmpiA reads it as a NUL-terminated text
+        }
+    }
+}
 
 // Distinct extensions: few, short, looked up once per row, so an open table
 // hashed on the bytes beats a general map.
@@ -743,7 +733,7 @@ unsigned CIndexManager::SortResults() {
     std::vector<uint32_t> textOf(textKey ? count : 0);
     std::vector<uint8_t> directory(key == SORT_BY_TYPE ? count : 0);
     TextSet texts;
-    FolderTexts folders(texts);
+    std::vector<std::string> folderBlocks;  // path sort: texts of folders, NUL-terminated, by share
     ExtensionTexts extensions(texts);
     // The path sort orders only the texts of rows' folders, not those of
     // folders composed on the way to them.
@@ -817,14 +807,57 @@ unsigned CIndexManager::SortResults() {
     } else if (key == SORT_BY_TYPE) {
         for (size_t i = 0; i < count; ++i) textOf[i] = extensions.Of(extension[i]);
     } else if (key == SORT_BY_PATH) {
-        // Folder texts are composed on this thread: one table per volume
-        // remembers the folders composed already. The rows are taken folder
-        // by folder, so that each folder is looked up once and the folders'
-        // records are read in the order they are stored.
+        // The rows are taken folder by folder: each distinct folder is
+        // composed once, and the folders' records are read in the order they
+        // are stored.
         if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
+        std::vector<uint16_t> folderVolume;
+        std::vector<uint32_t> folderSlot, rowFolder(count, kNoText);
+        uint64_t lastFolder = 0;
+        for (size_t k = 0; k < count; ++k) {
+            const size_t i = pairs[k].position;
+            if (kind[i] != kRowInFolder) continue;
+            if (folderSlot.empty() || pairs[k].key != lastFolder) {
+                lastFolder = pairs[k].key;
+                folderVolume.push_back(static_cast<uint16_t>(pairs[k].key >> 32));
+                folderSlot.push_back(static_cast<uint32_t>(pairs[k].key));
+            }
+            rowFolder[i] = static_cast<uint32_t>(folderSlot.size() - 1);
+        }
+        const size_t folderCount = folderSlot.size();
+        // Few folders are composed faster than helpers wake up.
+        const unsigned composeShares = folderCount < 1024 ? 1 : std::min(255u, gatherShares);
+        folderBlocks.assign(composeShares, std::string());
+        std::vector<uint32_t> folderAt(folderCount), folderLength(folderCount);
+        std::vector<uint8_t> folderShare(folderCount);
+        FolderCompose compose;
+        compose.volumes = &volumes;
+        compose.volumeOf = folderVolume.data();
+        compose.slotOf = folderSlot.data();
+        compose.blocks = &folderBlocks;
+        compose.at = folderAt.data();
+        compose.length = folderLength.data();
+        compose.shareOf = folderShare.data();
+        const size_t folderStretch = std::max(kRowsPerLock * composeShares, folderCount / 32 + 1);
+        for (size_t start = 0; start < folderCount; start += folderStretch) {
+            if (g_bSearchAbort) return 0;
+            platform::ScopedLock lock(recordLock_);
+            if (ResultList.size() != count) return 0;
+            volumes.clear();
+            for (size_t v = 0; v < VolumeCount(); ++v) volumes.push_back(GetVolume(v));
+            compose.begin = start;
+            compose.end = std::min(folderCount, start + folderStretch);
+            compose.taken = 0;
+            searchWorkers_->Run(&ComposeFolders, &compose, composeShares);
+        }
+        // The texts stay in the shares' blocks, which outlive the sort's use of them.
+        std::vector<uint32_t> folderText(folderCount, kNoText);
+        for (size_t f = 0; f < folderCount; ++f) {
+            if (folderLength[f] != kNoText)
+                folderText[f] = texts.AddPointer(folderBlocks[folderShare[f]].data() + folderAt[f], folderLength[f]);
+        }
+
         CVolumeIndex::PathBuffer pathBuffer;
-        uint64_t lastFolder = ~uint64_t{0};
-        uint32_t lastText = kNoText;
         for (size_t start = 0; start < count; start += kRowsPerLock) {
             if (g_bSearchAbort) return 0;
             platform::ScopedLock lock(recordLock_);
@@ -836,19 +869,12 @@ unsigned CIndexManager::SortResults() {
                     textOf[i] = rowText(empty());
                     continue;
                 }
-                const SearchResult entry = ResultList[i];
-                const CVolumeIndex* volume = GetVolume(entry.Volume);
-                uint32_t text = kNoText;
-                if (volume && kind[i] == kRowInFolder) {
-                    if (pairs[k].key != lastFolder) {
-                        lastFolder = pairs[k].key;
-                        lastText = folders.Of(*volume, entry.Volume, father[i]);
-                    }
-                    text = lastText;
-                    if (text != kNoText && texts.length[text] + nameLength[i] + kPathSlack >= CVolumeIndex::kPathBufferSize)
-                        text = kNoText;
-                }
+                uint32_t text = rowFolder[i] != kNoText ? folderText[rowFolder[i]] : kNoText;
+                if (text != kNoText && texts.length[text] + nameLength[i] + kPathSlack >= CVolumeIndex::kPathBufferSize)
+                    text = kNoText;
                 if (text == kNoText) {
+                    const SearchResult entry = ResultList[i];
+                    const CVolumeIndex* volume = GetVolume(entry.Volume);
                     const char* path = volume ? volume->GetFullPath(entry.Slot, pathBuffer) : "";
                     const char* slash = std::strrchr(path, '\\');
                     text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);

@@ -586,6 +586,30 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
         entries.push_back({slot, 60, "\x81\x5c" "name.txt", kFile, 0, slot});
         entries.push_back({slot + 1, 5, "\x81\x5c" "dir", kDir, 0, slot + 1});
         entries.push_back({slot + 2, slot + 1, "in-5c-dir.txt", kFile, 0, slot + 2});
+        slot += 3;
+        // Folders whose names are prefixes of each other, differ in a space or
+        // a set-aside mark only, or are Chinese, each holding a folder of its
+        // own name with a file in it; beside each a file of the same text.
+        for (const char* folderName : {"p", "P", "p b", "p-b", "p'b", "pb", "p b c", "p-", "文档", "文档-", "文"}) {
+            const std::string ansi = platform::WideToAnsi(platform::Utf8ToWide(folderName));
+            entries.push_back({slot, 5, ansi, kDir, 0, slot});
+            entries.push_back({slot + 1, slot, ansi, kDir, 0, slot + 1});
+            entries.push_back({slot + 2, slot + 1, "f.txt", kFile, 0, slot + 2});
+            entries.push_back({slot + 3, 5, ansi, kFile, 0, slot + 3});
+            entries.push_back({slot + 4, slot, ansi, kFile, 0, slot + 4});
+            slot += 5;
+        }
+        // A chain whose texts pass the longest a composed path may be: files
+        // of several name lengths at each level.
+        father = 5;
+        for (int depth = 0; depth < 11; ++depth) {
+            entries.push_back({slot, father, std::string(48, static_cast<char>('K' + depth)) + "'", kDir, 0, slot});
+            for (int n : {1, 7, 20, 60}) {
+                entries.push_back({slot + 1 + n, slot, std::string(static_cast<size_t>(n), 'n'), kFile, 0, slot + 1 + n});
+            }
+            father = slot;
+            slot += 100;
+        }
         Load(entries);
         ASSERT_GT(Search(MakeQuery(L"")).count, 11000u);
 
