@@ -87,8 +87,8 @@ struct TextSet {
     size_t Size() const { return pointer.size(); }
 };
 
-// Folder texts as GetFullPath writes them ("X:\\a\\b" for the folder of
-// "X:\\a\\b\\file"), one per distinct folder of the rows, composed on every
+// Folder texts as GetFullPath writes them ("X:\a\b" for the folder of
+// "X:\a\b\file"), one per distinct folder of the rows, composed on every
 // share: each folder's chain is followed up to the root on its own, as the
 // folders near the root stay in the caches and the waits of many shares
 // overlap. A chain that GetFullPath would not follow to the root plainly (a
@@ -110,7 +110,7 @@ struct FolderCompose {
 bool ComposeFolder(const CVolumeIndex& volume, uint32_t slot, std::vector<std::pair<const char*, size_t>>& chain,
                    std::string& out) {
     chain.clear();
-    const std::string& root = volume.Root();  // "X:\\" without its backslash
+    const std::string& root = volume.Root();  // "X:\" without its backslash
     const size_t rootLength = root.size() > 0 ? root.size() - 1 : 0;
     size_t length = rootLength;
     for (uint32_t s = slot; s != kRootSlot;) {
