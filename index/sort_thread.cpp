@@ -785,23 +785,31 @@ unsigned CIndexManager::SortResults() {
         gather.nameLength = nameLength.data();
         gather.kind = kind.data();
     }
-    // A stretch gives each share about kRowsPerLock rows, so that the lock is
-    // held about as long as one thread takes for that many; a long list is
-    // taken in at most 32 stretches, as every round costs a wait for the
-    // slowest share.
-    const size_t stretch = std::max(kRowsPerLock * gatherShares, count / 32 + 1);
-    for (size_t start = 0; start < count; start += stretch) {
-        if (g_bSearchAbort) return 0;
-        platform::ScopedLock lock(recordLock_);
-        if (ResultList.size() != count) return 0;  // can only follow a new search, which stops this sort
-        volumes.clear();
-        for (size_t v = 0; v < VolumeCount(); ++v) volumes.push_back(GetVolume(v));
+    // Runs a job over [0, total) on the workers, a stretch at a time under the
+    // record lock. A stretch gives each share about kRowsPerLock items, so
+    // that the lock is held about as long as one thread takes for that many;
+    // a long list is taken in at most 32 stretches, as every round costs a
+    // wait for the slowest share. False when the sort was stopped.
+    auto inStretches = [&](size_t total, unsigned jobShares, auto&& runStretch) {
+        const size_t stretch = std::max(kRowsPerLock * jobShares, total / 32 + 1);
+        for (size_t start = 0; start < total; start += stretch) {
+            if (g_bSearchAbort) return false;
+            platform::ScopedLock lock(recordLock_);
+            if (ResultList.size() != count) return false;  // can only follow a new search, which stops this sort
+            volumes.clear();
+            for (size_t v = 0; v < VolumeCount(); ++v) volumes.push_back(GetVolume(v));
+            runStretch(start, std::min(total, start + stretch));
+        }
+        return true;
+    };
+    const bool gathered = inStretches(count, gatherShares, [&](size_t begin, size_t end) {
         gather.results = ResultList.data();
-        gather.begin = start;
-        gather.end = std::min(count, start + stretch);
+        gather.begin = begin;
+        gather.end = end;
         gather.taken = 0;
         searchWorkers_->Run(&GatherRows, &gather, gatherShares);
-    }
+    });
+    if (!gathered) return 0;
     if (key == SORT_BY_NAME) {
         for (size_t i = 0; i < count; ++i) textOf[i] = static_cast<uint32_t>(i);
     } else if (key == SORT_BY_TYPE) {
@@ -838,18 +846,13 @@ unsigned CIndexManager::SortResults() {
         compose.at = folderAt.data();
         compose.length = folderLength.data();
         compose.shareOf = folderShare.data();
-        const size_t folderStretch = std::max(kRowsPerLock * composeShares, folderCount / 32 + 1);
-        for (size_t start = 0; start < folderCount; start += folderStretch) {
-            if (g_bSearchAbort) return 0;
-            platform::ScopedLock lock(recordLock_);
-            if (ResultList.size() != count) return 0;
-            volumes.clear();
-            for (size_t v = 0; v < VolumeCount(); ++v) volumes.push_back(GetVolume(v));
-            compose.begin = start;
-            compose.end = std::min(folderCount, start + folderStretch);
+        const bool composed = inStretches(folderCount, composeShares, [&](size_t begin, size_t end) {
+            compose.begin = begin;
+            compose.end = end;
             compose.taken = 0;
             searchWorkers_->Run(&ComposeFolders, &compose, composeShares);
-        }
+        });
+        if (!composed) return 0;
         // The texts stay in the shares' blocks, which outlive the sort's use of them.
         std::vector<uint32_t> folderText(folderCount, kNoText);
         for (size_t f = 0; f < folderCount; ++f) {
