@@ -4,7 +4,7 @@
 # bar never ends up over it), so typing shows there.
 # shellcheck shell=bash
 
-left=$(((1280 - 800) / 2))
+left=$BAR_LEFT
 edit_x=$((left + 200)) edit_y=40
 scope_x=$((left + 733)) scope_y=40
 settings_x=$((left + 776)) settings_y=11
@@ -33,9 +33,7 @@ log "start"
 e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 sleep 3
-xdotool mousemove --sync $((left + 400)) 1
-sleep 1
-click_at "$edit_x" "$edit_y"
+focus_bar
 sleep 0.5
 xdotool type --delay 60 abc
 expect_edit_text abc

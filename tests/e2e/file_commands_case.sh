@@ -27,7 +27,7 @@ open_bar_and_search() { # query
 # Clicks the first result row, under the list's header (button 1 or 3).
 click_first_row() {
   local top
-  top="$(probe windows | awk -F'|' '$1 == "LumsekSearchResult" { split($3, r, " "); print r[2]; exit }')"
+  top="$(window_rect LumsekSearchResult | cut -d' ' -f2)"
   [ -n "$top" ] || return 1
   xdotool mousemove --sync 400 $((top + 25 + 12)) click "${1:-1}"
   sleep 0.5

@@ -107,6 +107,32 @@ e2e_dump() {
   fi
 }
 
+# The bar stands centred at the top of the 1280 px screen, 800 px wide.
+BAR_LEFT=$(((1280 - 800) / 2))
+
+# Starts the program and waits until drive F: is scanned: the scan writes the
+# drive's index files beside the program, and the reload follows.
+e2e_start_scanned() {
+  e2e_start
+  probe wait-shell 60 >/dev/null || fail "no owner window after start"
+  wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
+  sleep 3
+}
+
+# The bar hides into its strip while the mouse is elsewhere: hovering the
+# strip brings it back; then a click into its edit.
+focus_bar() {
+  xdotool mousemove --sync $((BAR_LEFT + 400)) 1
+  sleep 1
+  click_at $((BAR_LEFT + 200)) 40
+}
+
+# "l t r b" of the first visible top-level window of class <class> (any
+# class when empty) and, when given, title <title>.
+window_rect() { # class [title]
+  probe windows | awk -F'|' -v c="$1" -v t="${2-}" '(c == "" || $1 == c) && (t == "" || $2 == t) { print $3; exit }'
+}
+
 # A click with the mouse at a screen point.
 click_at() { # x y [button]
   xdotool mousemove --sync "$1" "$2" click "${3:-1}"

@@ -2,24 +2,16 @@
 # the row under the mouse, clicks with Ctrl, and the list's keys.
 # shellcheck shell=bash
 
-left=$(((1280 - 800) / 2))
+left=$BAR_LEFT
 
-# "x y right bottom" of the visible result window.
-result_rect() {
-  probe windows | awk -F'|' '$1 == "LumsekSearchResult" { print $3; exit }'
-}
+result_rect() { window_rect LumsekSearchResult; }
 result_shown() { [ -n "$(result_rect)" ]; }
 
 log "start and wait for the first scan of F:"
-e2e_start
-probe wait-shell 60 >/dev/null || fail "no owner window after start"
-wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
-sleep 3
+e2e_start_scanned
 
 log "search: the result list shows the rows"
-xdotool mousemove --sync $((left + 400)) 1
-sleep 1
-click_at $((left + 200)) 40
+focus_bar
 xdotool type --delay 60 quarterly
 wait_until 10 result_shown || fail "no result list after typing"
 read -r rl rt rr rb < <(result_rect)

@@ -3,7 +3,7 @@
 # holds exactly the matching files of the mapped drive.
 # shellcheck shell=bash
 
-left=$(((1280 - 800) / 2))
+left=$BAR_LEFT
 
 # Down moves from the edit into the result list; Ctrl+A and Ctrl+C there
 # select every row and copy the files. Tried again while the search may still
@@ -29,18 +29,10 @@ $1"
 }
 
 log "start and wait for the first scan of F:"
-e2e_start
-probe wait-shell 60 >/dev/null || fail "no owner window after start"
-# The scan writes the drive's index files beside the program; the reload follows.
-wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
-sleep 3
+e2e_start_scanned
 
 log "type the query into the bar"
-# The bar hides into its strip while the mouse is elsewhere: hovering the
-# strip brings it back.
-xdotool mousemove --sync $((left + 400)) 1
-sleep 1
-click_at $((left + 200)) 40
+focus_bar
 xdotool type --delay 60 quarterly
 
 log "into the list, select all, copy"

@@ -4,26 +4,15 @@
 # takes the pointer out of the panel without ending the drag.
 # shellcheck shell=bash
 
-left=$(((1280 - 800) / 2))
-
-# The rectangle "l t r b" of the visible top-level window titled <text>.
-window_rect() { # text
-  probe windows | awk -F'|' -v t="$1" '$2 == t { print $3; exit }'
-}
 
 log "start, then type a query into the bar"
-e2e_start
-probe wait-shell 60 >/dev/null || fail "no owner window after start"
-wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
-sleep 3
-xdotool mousemove --sync $((left + 400)) 1
-sleep 1
-click_at $((left + 200)) 40
+e2e_start_scanned
+focus_bar
 xdotool type --delay 60 quarterly
 
 log "the web panel opens with the web view inside it"
 for ((i = 0; i < 40; i++)); do
-  rect="$(window_rect 网络资源)"
+  rect="$(window_rect "" 网络资源)"
   [ -n "$rect" ] && break
   sleep 0.5
 done
@@ -44,7 +33,7 @@ for step in 1 11 21 31 41 51 61; do
 done
 xdotool mouseup 1
 sleep 1
-read -r l2 t2 r2 b2 <<<"$(window_rect 网络资源)"
+read -r l2 t2 r2 b2 <<<"$(window_rect "" 网络资源)"
 [ "$t2" = $((t + 60)) ] && [ "$b2" = "$b" ] || fail "web panel at $l2 $t2 $r2 $b2 after the drag, wanted top $((t + 60))"
 probe windows | awk -F'|' '{ print $3 }' | grep -qx "$((l + 18)) $((t2 + 22)) $((r - 18)) $((b - 16))" ||
   fail "the web view did not follow the panel"
@@ -61,6 +50,6 @@ for y in $((t2 + 9)) $((t2 - 1)) $((t2 - 11)) $((t2 - 21)); do
 done
 xdotool mouseup 1
 sleep 1
-read -r l3 t3 r3 b3 <<<"$(window_rect 网络资源)"
+read -r l3 t3 r3 b3 <<<"$(window_rect "" 网络资源)"
 [ "$t3" = $((t2 - 30)) ] || fail "web panel at $l3 $t3 $r3 $b3 after the upward drag, wanted top $((t2 - 30))"
 e2e_stop
