@@ -225,10 +225,14 @@ std::string ShellQuote(const std::string& s) {
 }
 
 void TimeGrep(const std::string& work, const std::string& namesFile, Row& row) {
+    // The timed runs write their count to a file, not to /dev/null: GNU grep
+    // notices output to /dev/null and stops at the first matching line, which
+    // would time its start-up rather than a count over every name.
     std::string out = work + "/grep-times.txt";
+    std::string sink = work + "/grep-count.txt";
     std::string cmd = "cat " + namesFile + " >/dev/null; grep -c " + row.grepArgs + " " + namesFile + " > " + out +
-                      "; for i in 1 2 3 4 5; do s=$(date +%s%N); grep -c " + row.grepArgs + " " + namesFile +
-                      " >/dev/null; e=$(date +%s%N); echo $((e - s)) >> " + out + "; done";
+                      "; for i in 1 2 3 4 5; do s=$(date +%s%N); grep -c " + row.grepArgs + " " + namesFile + " > " +
+                      sink + "; e=$(date +%s%N); echo $((e - s)) >> " + out + "; done; rm -f " + sink;
     if (RunUnix(work, cmd) != 0) {
         std::printf("grep run failed for %s\n", row.grepArgs.c_str());
         return;
