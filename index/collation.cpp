@@ -128,20 +128,64 @@ void CCollationKeys::AppendSystemKey(LCID locale, const char* text, size_t lengt
     out.resize(start + static_cast<size_t>(got > 0 ? got : 0));
 }
 
-bool CCollationKeys::AppendKey(const char* text, size_t length, std::string& out, std::vector<wchar_t>& wide) const {
+bool CCollationKeys::ToUnits(const char* text, size_t length, std::vector<wchar_t>& wide, size_t* count) const {
     if (wide.size() < length + 1) wide.resize(length + 1);
-    size_t count = 0;
     bool ascii = asciiIdentity_;
     for (size_t i = 0; ascii && i < length; ++i) ascii = static_cast<unsigned char>(text[i]) < 0x80;
     if (ascii) {
         for (size_t i = 0; i < length; ++i) wide[i] = static_cast<unsigned char>(text[i]);
-        count = length;
-    } else if (length > 0) {
-        const int n = ::MultiByteToWideChar(codePage_, 0, text, static_cast<int>(length), wide.data(),
-                                            static_cast<int>(wide.size()));
-        if (n <= 0) return false;
-        count = static_cast<size_t>(n);
+        *count = length;
+        return true;
     }
+    *count = 0;
+    if (length == 0) return true;
+    const int n = ::MultiByteToWideChar(codePage_, 0, text, static_cast<int>(length), wide.data(),
+                                        static_cast<int>(wide.size()));
+    if (n <= 0) return false;
+    *count = static_cast<size_t>(n);
+    return true;
+}
+
+bool CCollationKeys::AppendPrimary(const char* text, size_t length, std::string& out, std::vector<wchar_t>& wide) const {
+    size_t count = 0;
+    if (!ToUnits(text, length, wide, &count)) return false;
+    // A lead byte at the very end is completed by whatever follows the
+    // text, so its weights would depend on that.
+    size_t i = 0;
+    while (i < length) {
+        const BYTE b = static_cast<BYTE>(text[i]);
+        i += b >= 0x80 && ::IsDBCSLeadByteEx(codePage_, b) ? 2 : 1;
+    }
+    if (i > length) return false;
+    const size_t start = out.size();
+    out.resize(start + 3 * count);
+    unsigned char* const begin = reinterpret_cast<unsigned char*>(&out[start]);
+    unsigned char* p = begin;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t entry = units_[wide[i]];
+        switch (entry >> 24) {
+        case kPrimary3:
+            p[2] = static_cast<unsigned char>(entry);
+            // fall through
+        case kPrimary2:
+            p[0] = static_cast<unsigned char>(entry >> 16);
+            p[1] = static_cast<unsigned char>(entry >> 8);
+            p += (entry >> 24) == kPrimary3 ? 3 : 2;
+            break;
+        case kSetAside:
+            break;
+        default:
+            out.resize(start);
+            return false;
+        }
+    }
+    out.resize(start + static_cast<size_t>(p - begin));
+    return true;
+}
+
+bool CCollationKeys::AppendKey(const char* text, size_t length, std::string& out, std::vector<wchar_t>& wide) const {
+    size_t count = 0;
+    if (!ToUnits(text, length, wide, &count)) return false;
 
     // Written through a pointer into room for the longest key: 3 bytes per
     // weighted character or 4 per set-aside mark, the marks and the end.

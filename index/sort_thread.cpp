@@ -7,13 +7,17 @@
 // by text number. A name sort has one text per row, so that order is the
 // stable order itself; other texts are ranked (texts lstrcmpiA calls equal
 // share a rank) and the rows counted out by rank, which keeps the earlier
-// order of equal texts. Folder texts are composed once per distinct folder of
-// the rows, on every share.
+// order of equal texts. The path sort takes the order of the rows' folders
+// from the folder tree (CFolderOrder); where the tree cannot give it, each
+// distinct folder's text is composed once, on every share, and keyed whole.
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <unordered_map>
 
 #include "index/collation.h"
+#include "index/folder_order.h"
 #include "index/index_manager.h"
 #include "index/parallel_sort.h"
 #include "index/search_messages.h"
@@ -26,11 +30,10 @@ namespace {
 
 constexpr size_t kRowsPerLock = 8192;
 constexpr LONG kGatherGrain = 1024;
-// Room kept free below a folder text: the root, the lost-folder marker and
-// the separators of GetFullPath can never need more.
-constexpr size_t kPathSlack = 64;
-// Deepest folder chain composed; deeper ones are left to GetFullPath.
-constexpr int kMaxComposedDepth = 250;
+// Distinct texts of rows whose folder the tree gives no text, beyond which
+// the path sort composes every folder's text instead (each of them is placed
+// among the folders by halving).
+constexpr size_t kMaxOtherTexts = 256;
 constexpr uint32_t kNoText = 0xFFFFFFFFu;
 // Runs of keys this short are ordered by comparing them whole.
 constexpr size_t kCompareRun = 48;
@@ -203,27 +206,6 @@ private:
 
 // ---------------------------------------------------------------------------
 // Ranking texts by their collation keys.
-
-// How many of the first n bytes of a and b agree, found eight at a time.
-inline size_t MatchingBytes(const unsigned char* a, const unsigned char* b, size_t n) {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, a + i, 8);
-        std::memcpy(&y, b + i, 8);
-        if (x != y) return i + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
-    }
-    while (i < n && a[i] == b[i]) ++i;
-    return i;
-}
-
-// memcmp, inline and eight bytes at a time: keys of one folder's subfolders
-// agree on hundreds of bytes, and the runtime's memcmp (Wine's compares byte
-// by byte) is a call per comparison.
-inline int CompareBytes(const unsigned char* a, const unsigned char* b, size_t n) {
-    const size_t same = MatchingBytes(a, b, n);
-    return same == n ? 0 : a[same] < b[same] ? -1 : 1;
-}
 
 struct KeyRef {
     uint64_t prefix;  // the key's first 8 bytes, big-endian, zero-padded
@@ -758,6 +740,13 @@ unsigned CIndexManager::SortResults() {
     const unsigned shares = searchWorkers_->Shares();
 
     std::vector<uint32_t> father, nameLength;
+    // Path sort: the rows' distinct folders, and each row's.
+    std::vector<uint16_t> folderVolume;
+    std::vector<uint32_t> folderSlot, rowFolder;
+    // Row k of the sorted list is row positions[k] of the list now; `ordered`
+    // once they are known.
+    std::vector<uint32_t> positions;
+    bool ordered = false;
     std::vector<uint8_t> kind;
     std::vector<const char*> extension;
     std::vector<const CVolumeIndex*> volumes;
@@ -816,11 +805,10 @@ unsigned CIndexManager::SortResults() {
         for (size_t i = 0; i < count; ++i) textOf[i] = extensions.Of(extension[i]);
     } else if (key == SORT_BY_PATH) {
         // The rows are taken folder by folder: each distinct folder is
-        // composed once, and the folders' records are read in the order they
+        // taken once, and the folders' records are read in the order they
         // are stored.
         if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
-        std::vector<uint16_t> folderVolume;
-        std::vector<uint32_t> folderSlot, rowFolder(count, kNoText);
+        rowFolder.assign(count, kNoText);
         uint64_t lastFolder = 0;
         for (size_t k = 0; k < count; ++k) {
             const size_t i = pairs[k].position;
@@ -832,6 +820,63 @@ unsigned CIndexManager::SortResults() {
             }
             rowFolder[i] = static_cast<uint32_t>(folderSlot.size() - 1);
         }
+        const size_t folderCount = folderSlot.size();
+        // The order comes from the folder tree where it can: no folder's
+        // text is composed or keyed whole unless it has to be.
+        const CCollationKeys* table = CCollationKeys::Get(*searchWorkers_);
+        std::unique_ptr<CFolderOrder> tree;
+        if (table) {
+            tree.reset(new CFolderOrder(*table, *searchWorkers_, gatherShares, &g_bSearchAbort));
+            if (!inStretches(folderCount, gatherShares, [&](size_t begin, size_t end) {
+                    tree->Take(volumes, folderVolume.data(), folderSlot.data(), begin, end);
+                })) {
+                return 0;
+            }
+        }
+        if (tree && tree->Link(volumes, folderVolume.data(), folderSlot.data(), folderCount)) {
+            // Rows whose folder has no text from the tree take GetFullPath's,
+            // or none when they have no record.
+            std::vector<std::string> others;
+            std::unordered_map<std::string, uint32_t> otherOf;
+            std::vector<uint32_t> rowOther(count, kNoText);
+            CVolumeIndex::PathBuffer pathBuffer;
+            bool tooMany = false;
+            for (size_t start = 0; start < count && !tooMany; start += kRowsPerLock) {
+                if (g_bSearchAbort) return 0;
+                platform::ScopedLock lock(recordLock_);
+                if (ResultList.size() != count) return 0;
+                for (size_t i = start; i < std::min(count, start + kRowsPerLock) && !tooMany; ++i) {
+                    const uint32_t folderLength = rowFolder[i] != kNoText ? tree->TextLength(rowFolder[i]) : kNoText;
+                    if (folderLength != kNoText && folderLength + nameLength[i] + kPathSlack < CVolumeIndex::kPathBufferSize)
+                        continue;
+                    std::string text;
+                    if (kind[i] != kRowWithoutRecord) {
+                        const CVolumeIndex* volume = GetVolume(ResultList[i].Volume);
+                        const char* path = volume ? volume->GetFullPath(ResultList[i].Slot, pathBuffer) : "";
+                        const char* slash = std::strrchr(path, '\\');
+                        text.assign(path, slash ? static_cast<size_t>(slash - path) : 0);
+                    }
+                    auto found = otherOf.emplace(text, static_cast<uint32_t>(others.size()));
+                    if (found.second) others.push_back(text);
+                    rowOther[i] = found.first->second;
+                    tooMany = others.size() > kMaxOtherTexts;
+                }
+            }
+            std::vector<uint32_t> folderRank(folderCount, 0), otherRank(others.size(), 0);
+            uint32_t ranks = 0;
+            const CFolderOrder::Outcome outcome =
+                tooMany ? CFolderOrder::Outcome::Declined : tree->Rank(others, folderRank, otherRank, &ranks);
+            if (outcome == CFolderOrder::Outcome::Aborted) return 0;
+            if (outcome == CFolderOrder::Outcome::Ranked) {
+                std::vector<uint32_t> groupOf(count);
+                for (size_t i = 0; i < count; ++i)
+                    groupOf[i] = rowOther[i] != kNoText ? otherRank[rowOther[i]] : folderRank[rowFolder[i]];
+                OrderByGroup(groupOf, ranks, positions);
+                ordered = true;
+            }
+        }
+    }
+    if (key == SORT_BY_PATH && !ordered) {
         const size_t folderCount = folderSlot.size();
         // Few folders are composed faster than helpers wake up.
         const unsigned composeShares = folderCount < 1024 ? 1 : std::min(255u, gatherShares);
@@ -887,9 +932,7 @@ unsigned CIndexManager::SortResults() {
         }
     }
 
-    // Row k of the sorted list is row positions[k] of the list now.
-    std::vector<uint32_t> positions;
-    if (textKey) {
+    if (textKey && !ordered) {
         Ranking r;
         r.texts = &texts;
         if (key == SORT_BY_PATH) r.subset = &rowTexts;
@@ -928,7 +971,7 @@ unsigned CIndexManager::SortResults() {
                 return 0;
             }
         }
-    } else {
+    } else if (!ordered) {
         if (!parallel_sort::Sort(pairs, std::less<SortPair>(), *searchWorkers_, shares, &g_bSearchAbort)) return 0;
         positions.resize(count);
         for (size_t k = 0; k < count; ++k) positions[k] = pairs[k].position;

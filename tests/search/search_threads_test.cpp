@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "index/collation.h"
+#include "index/folder_order.h"
 #include "index/index_manager.h"
 #include "index/parallel_sort.h"
 #include "index/search_messages.h"
@@ -586,7 +587,11 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
         entries.push_back({slot, 60, "\x81\x5c" "name.txt", kFile, 0, slot});
         entries.push_back({slot + 1, 5, "\x81\x5c" "dir", kDir, 0, slot + 1});
         entries.push_back({slot + 2, slot + 1, "in-5c-dir.txt", kFile, 0, slot + 2});
-        slot += 3;
+        // A folder name ending in a lead byte: the backslash after it is read
+        // as its trail byte.
+        entries.push_back({slot + 3, 5, "ab\x81", kDir, 0, slot + 3});
+        entries.push_back({slot + 4, slot + 3, "f.txt", kFile, 0, slot + 4});
+        slot += 5;
         // Folders whose names are prefixes of each other, differ in a space or
         // a set-aside mark only, or are Chinese, each holding a folder of its
         // own name with a file in it; beside each a file of the same text.
@@ -610,8 +615,12 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
             father = slot;
             slot += 100;
         }
-        Load(entries);
-        ASSERT_GT(Search(MakeQuery(L"")).count, 11000u);
+        // D: holds the start of C:'s tree again: the same folders under
+        // another root.
+        std::vector<Entry> second(entries.begin(), entries.begin() + 400);
+        for (Entry& e : second) e.size += 1000000;  // told apart from C:'s rows
+        Load(entries, second);
+        ASSERT_GT(Search(MakeQuery(L"")).count, 11400u);
 
         struct Row {
             int64_t id;
@@ -646,12 +655,15 @@ TEST_F(SearchThreads, TextSortsMatchAStableSortWithLstrcmpi) {
                 if (a.dir || b.dir) return a.dir && !b.dir;
                 return lstrcmpiA(a.ext.c_str(), b.ext.c_str()) < 0;
             });
-            const LONG disagreements = g_SortKeyDisagreements;
+            const LONG disagreements = g_SortKeyDisagreements, onTree = g_PathSortsOnTree;
             ASSERT_TRUE(manager_->StartSort(key));
             EXPECT_EQ(window_.Next().detail, -1);
             EXPECT_EQ(ResultSlots(*manager_), ids(want)) << "key " << key;
             // The keys alone gave the order; lstrcmpiA only confirmed it.
             EXPECT_EQ(g_SortKeyDisagreements, disagreements) << "key " << key;
+            // Paths were ordered on the folder tree, unless so many rows' paths
+            // are too long for it that every folder is keyed whole instead.
+            EXPECT_EQ(g_PathSortsOnTree - onTree, key == SORT_BY_PATH && lead.folder.empty() ? 1 : 0) << "key " << key;
         }
     }
 }

@@ -1,0 +1,116 @@
+#pragma once
+// The order of a path sort's folders, taken from the folder tree instead of
+// from a key of every folder's whole text.
+//
+// A folder's text is its parent's, a backslash and its name, so the primary
+// weights that start its key are its parent's, the backslash's and its
+// name's, and keys compare on those first (a run of weights that starts a
+// longer one orders first, as the section marks after it are below every
+// weight). So a folder orders before everything below it, and the folders
+// below two siblings whose names' weights differ somewhere in both order as
+// those names do: a walk of the tree with each folder's children in the order
+// of their names' weights gives the order. Siblings whose names' weights are
+// one the start of the other ("data" and "data_old", "ab" and "a-b", names in
+// other case) can interleave what lies below them; those folders are ordered
+// on their whole keys.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CCollationKeys;
+class CSearchWorkers;
+class CVolumeIndex;
+
+// Room kept free below a folder text: the root, the lost-folder marker and
+// the separators of GetFullPath can never need more.
+constexpr size_t kPathSlack = 64;
+// Deepest folder chain composed; deeper ones are left to GetFullPath.
+constexpr int kMaxComposedDepth = 250;
+
+class CFolderOrder {
+public:
+    enum class Outcome { Ranked, Declined, Aborted };
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    // `stop` is polled in long loops.
+    CFolderOrder(const CCollationKeys& table, CSearchWorkers& workers, unsigned shares, volatile LONG* stop);
+
+    // Adds the folders [begin, end) of the rows' folders (distinct (volume,
+    // slot) pairs; a volume is an index into `volumes`) and every folder above
+    // them to the tree. Reads records: call under the record lock.
+    void Take(const std::vector<const CVolumeIndex*>& volumes, const uint16_t* volumeOf, const uint32_t* slotOf,
+              size_t begin, size_t end);
+
+    // Links what was taken into a tree, once every folder was taken. Names and
+    // volumes stay where they are while a sort runs, so no lock is needed
+    // from here on. False when the keys cannot be built from the names.
+    bool Link(const std::vector<const CVolumeIndex*>& volumes, const uint16_t* volumeOf, const uint32_t* slotOf,
+              size_t folderCount);
+
+    // Length of row folder f's text, or kNone when the tree gives it none (a
+    // lost folder, a loop, a parent that is a file, a path near the length
+    // limit, a name whose weights are not plain): its rows need another text.
+    uint32_t TextLength(size_t f) const;
+    std::string Text(size_t f) const { return NodeText(folderNode_[f]); }
+
+    // Ranks the row folders that have a text, and the `others` texts, in one
+    // order: equal ranks for texts lstrcmpiA calls equal. Declined when the
+    // order could not be confirmed with lstrcmpiA.
+    Outcome Rank(const std::vector<std::string>& others, std::vector<uint32_t>& folderRank,
+                 std::vector<uint32_t>& otherRank, uint32_t* ranks);
+
+private:
+    struct Node {
+        const char* name;  // a root: the volume's root text
+        uint32_t nameLength;
+        uint32_t slot, father;  // father: the slot its record names
+        uint32_t parent;        // node
+        uint32_t primaryAt, primaryLength;
+        uint32_t length;  // of its text; kNone when it has none
+        uint32_t folder;  // the row folder it is, or kNone
+        uint16_t volume;
+        uint8_t share;     // where its primary weights are
+        uint8_t broken;    // no record, not a folder, no name, weights not plain
+    };
+    struct Taking;
+    struct Linking;
+    static void TakeShare(void* context, unsigned share);
+    static void LinkShare(void* context, unsigned share);
+    static void SortChildren(void* context, unsigned share);
+
+    const unsigned char* Primary(const Node& n) const {
+        return reinterpret_cast<const unsigned char*>(primaries_[n.share].data()) + n.primaryAt;
+    }
+    bool StartsWith(uint32_t whole, uint32_t start) const;
+    bool PrimaryLess(uint32_t a, uint32_t b) const;
+    std::string NodeText(uint32_t node) const;
+    bool AppendNodeKey(uint32_t node, std::string& out, std::vector<wchar_t>& wide) const;
+    Outcome Walk();
+    Outcome OrderGroup(const uint32_t* children, size_t count);
+
+    const CCollationKeys& table_;
+    CSearchWorkers& workers_;
+    const unsigned shares_;
+    volatile LONG* const stop_;
+
+    // By volume: the node of each slot taken, as share << 24 | index + 1.
+    std::vector<std::vector<LONG>> taken_;
+    std::vector<std::vector<Node>> shareNodes_;
+    bool overflow_ = false;
+
+    std::vector<Node> nodes_;  // folders taken, then one root per volume, then the top
+    std::vector<std::string> primaries_;  // by share
+    std::vector<uint32_t> childStart_, children_;  // children of node i: children_[childStart_[i], childStart_[i + 1])
+    std::vector<uint32_t> validEnd_;               // by node: where its children with texts end
+    std::vector<uint32_t> folderNode_;             // by row folder
+
+    // The walk's order of row folders' nodes; same_[i]: equal to the one before.
+    std::vector<uint32_t> order_;
+    std::vector<uint8_t> same_;
+};
+
+// Counts the path sorts ordered on the folder tree: a diagnostic.
+extern volatile LONG g_PathSortsOnTree;
