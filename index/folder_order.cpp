@@ -37,7 +37,6 @@ struct CFolderOrder::Taking {
 struct CFolderOrder::Linking {
     CFolderOrder* order;
     std::vector<size_t> base;  // by share: its nodes' first number
-    std::string separator;     // the backslash's weights
     volatile LONG next;
 };
 
@@ -45,12 +44,23 @@ CFolderOrder::CFolderOrder(const CCollationKeys& table, CSearchWorkers& workers,
     : table_(table), workers_(workers), shares_(std::max(1u, std::min(shares, 255u))), stop_(stop),
       shareNodes_(shares_), primaries_(shares_) {}
 
+CFolderOrder::SlotTable::SlotTable(size_t count) {
+    if (count == 0) return;
+    entries_ = static_cast<LONG*>(::VirtualAlloc(nullptr, count * sizeof(LONG), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (entries_) size_ = count;
+    else platform::TraceLastError("CFolderOrder: VirtualAlloc");
+}
+
+CFolderOrder::SlotTable::~SlotTable() {
+    if (entries_) ::VirtualFree(entries_, 0, MEM_RELEASE);
+}
+
 void CFolderOrder::Take(const std::vector<const CVolumeIndex*>& volumes, const uint16_t* volumeOf,
                         const uint32_t* slotOf, size_t begin, size_t end) {
     if (taken_.size() < volumes.size()) taken_.resize(volumes.size());
     for (size_t v = 0; v < volumes.size(); ++v) {
         // Sized once: slots added while the sort runs are left to GetFullPath.
-        if (taken_[v].empty() && volumes[v]) taken_[v].assign(volumes[v]->RecordCount(), 0);
+        if (!taken_[v] && volumes[v]) taken_[v].reset(new SlotTable(volumes[v]->RecordCount()));
     }
     Taking t{this, &volumes, volumeOf, slotOf, begin, end, 0};
     workers_.Run(&CFolderOrder::TakeShare, &t, shares_);
@@ -69,8 +79,8 @@ void CFolderOrder::TakeShare(void* context, unsigned share) {
         for (size_t f = from; f < to; ++f) {
             const uint16_t v = t.volumeOf[f];
             const CVolumeIndex* volume = v < t.volumes->size() ? (*t.volumes)[v] : nullptr;
-            if (!volume || v >= o.taken_.size()) continue;
-            std::vector<LONG>& taken = o.taken_[v];
+            if (!volume || v >= o.taken_.size() || !o.taken_[v]) continue;
+            SlotTable& taken = *o.taken_[v];
             for (uint32_t slot = t.slotOf[f]; slot != kRootSlot && slot < taken.size();) {
                 if (::InterlockedCompareExchange(&taken[slot], kBeingTaken, 0) != 0) break;
                 if (mine.size() >= kMaxShareNodes) {
@@ -101,6 +111,9 @@ void CFolderOrder::LinkShare(void* context, unsigned share) {
     Linking& l = *static_cast<Linking*>(context);
     CFolderOrder& o = *l.order;
     const size_t rootBase = l.base.back();
+    std::vector<Node>& mine = o.shareNodes_[share];
+    std::copy(mine.begin(), mine.end(), o.nodes_.begin() + l.base[share]);
+    std::vector<Node>().swap(mine);
     std::string& block = o.primaries_[share];
     std::vector<wchar_t> wide;
     auto weigh = [&](Node& n) {
@@ -120,7 +133,8 @@ void CFolderOrder::LinkShare(void* context, unsigned share) {
             n.parent = static_cast<uint32_t>(rootBase + n.volume);
             continue;
         }
-        const std::vector<LONG>& taken = o.taken_[n.volume];
+        if (n.volume >= o.taken_.size() || !o.taken_[n.volume]) continue;
+        const SlotTable& taken = *o.taken_[n.volume];
         const uint32_t code = n.father < taken.size() ? static_cast<uint32_t>(taken[n.father]) : 0;
         if (code == 0 || code == static_cast<uint32_t>(kBeingTaken)) continue;
         n.parent = static_cast<uint32_t>(l.base[code >> 24] + (code & 0xFFFFFF) - 1);
@@ -175,17 +189,15 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
     l.order = this;
     l.next = 0;
     std::vector<wchar_t> wide;
-    if (!table_.AppendPrimary("\\", 1, l.separator, wide) || l.separator.empty()) return false;
+    // The tree's order stands on the backslash having weights of its own.
+    std::string separator;
+    if (!table_.AppendPrimary("\\", 1, separator, wide) || separator.empty()) return false;
 
     l.base.assign(1, 0);
     for (const std::vector<Node>& nodes : shareNodes_) l.base.push_back(l.base.back() + nodes.size());
     const size_t rootBase = l.base.back();
-    nodes_.clear();
-    nodes_.reserve(rootBase + volumes.size() + 1);
-    for (std::vector<Node>& nodes : shareNodes_) {
-        nodes_.insert(nodes_.end(), nodes.begin(), nodes.end());
-        std::vector<Node>().swap(nodes);
-    }
+    // Each share moves its own nodes in, below.
+    nodes_.resize(rootBase + volumes.size() + 1);
     const uint32_t top = static_cast<uint32_t>(rootBase + volumes.size());
     for (size_t v = 0; v < volumes.size(); ++v) {
         Node root = {};
@@ -198,14 +210,14 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
         root.folder = kNone;
         root.volume = static_cast<uint16_t>(v);
         root.broken = !volumes[v];
-        nodes_.push_back(root);
+        nodes_[rootBase + v] = root;
     }
     Node last = {};
     last.parent = kNone;
     last.length = kNone;
     last.folder = kNone;
     last.name = "";
-    nodes_.push_back(last);
+    nodes_[top] = last;
     workers_.Run(&CFolderOrder::LinkShare, &l, shares_);
 
     // Children, by a count of each parent's.
@@ -261,8 +273,8 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
         uint32_t node = kNone;
         if (slotOf[f] == kRootSlot) {
             node = static_cast<uint32_t>(rootBase + v);
-        } else if (v < taken_.size() && slotOf[f] < taken_[v].size()) {
-            const uint32_t code = static_cast<uint32_t>(taken_[v][slotOf[f]]);
+        } else if (v < taken_.size() && taken_[v] && slotOf[f] < taken_[v]->size()) {
+            const uint32_t code = static_cast<uint32_t>((*taken_[v])[slotOf[f]]);
             if (code != 0 && code != static_cast<uint32_t>(kBeingTaken))
                 node = static_cast<uint32_t>(l.base[code >> 24] + (code & 0xFFFFFF) - 1);
         }
@@ -270,7 +282,7 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
         folderNode_[f] = node;
         nodes_[node].folder = static_cast<uint32_t>(f);
     }
-    std::vector<std::vector<LONG>>().swap(taken_);
+    taken_.clear();
     return true;
 }
 
@@ -363,6 +375,38 @@ CFolderOrder::Outcome CFolderOrder::Walk() {
     return Outcome::Ranked;
 }
 
+struct CFolderOrder::Confirming {
+    const CFolderOrder* order;
+    const std::vector<Item>* items;
+    const std::vector<std::string>* others;
+    size_t step;  // between the pairs checked
+    unsigned shares;
+    volatile LONG disagreed;
+};
+
+void CFolderOrder::ConfirmShare(void* context, unsigned share) {
+    Confirming& c = *static_cast<Confirming*>(context);
+    const CFolderOrder& o = *c.order;
+    const std::vector<Item>& items = *c.items;
+    auto textOf = [&](const Item& item) { return item.other ? (*c.others)[item.index] : o.NodeText(item.index); };
+    const size_t checks = items.size() > 1 ? (items.size() - 2) / c.step + 1 : 0;  // pairs ending at 1, 1 + step, ...
+    std::string system, mine;
+    std::vector<wchar_t> wide;
+    for (size_t k = checks * share / c.shares; k < checks * (share + 1) / c.shares && !c.disagreed; ++k) {
+        const size_t i = 1 + k * c.step;
+        const std::string a = textOf(items[i - 1]), b = textOf(items[i]);
+        const int compared = ::lstrcmpiA(a.c_str(), b.c_str());
+        bool agrees = compared <= 0 && (compared == 0) == items[i].same;
+        if (agrees && !items[i].other && k % 8 == 0) {
+            system.clear();
+            mine.clear();
+            CCollationKeys::AppendSystemKey(o.table_.Locale(), b.data(), b.size(), system);
+            agrees = o.table_.AppendKey(b.data(), b.size(), mine, wide) && mine == system;
+        }
+        if (!agrees) ::InterlockedExchange(&c.disagreed, 1);
+    }
+}
+
 CFolderOrder::Outcome CFolderOrder::Rank(const std::vector<std::string>& others, std::vector<uint32_t>& folderRank,
                                          std::vector<uint32_t>& otherRank, uint32_t* ranks) {
     const Outcome walked = Walk();
@@ -389,12 +433,7 @@ CFolderOrder::Outcome CFolderOrder::Rank(const std::vector<std::string>& others,
         return probe;
     };
 
-    // The whole order: folders (f) and others (o), each marked when its text
-    // equals the one before.
-    struct Item {
-        uint32_t index;
-        bool other, same;
-    };
+    // The whole order of folders and other texts.
     std::vector<Item> items;
     items.reserve(order_.size() + others.size());
     size_t at = 0;              // the next folder to place
@@ -426,24 +465,13 @@ CFolderOrder::Outcome CFolderOrder::Rank(const std::vector<std::string>& others,
     placeFolders(order_.size());
 
     // lstrcmpiA confirms neighbours, and the table's keys are compared with
-    // the system's for a few folders.
-    auto textOf = [&](const Item& item) { return item.other ? others[item.index] : NodeText(item.index); };
+    // the system's for a few folders, on every share.
     const size_t n = items.size();
-    const size_t step = n <= kConfirmAll ? 1 : n / kConfirmSampled;
-    std::string system, mine;
-    for (size_t i = 1; i < n; i += step) {
-        const std::string a = textOf(items[i - 1]), b = textOf(items[i]);
-        const int c = ::lstrcmpiA(a.c_str(), b.c_str());
-        if (c > 0 || (c == 0) != items[i].same) {
-            platform::Trace("CFolderOrder: a pair disagrees with lstrcmpiA; ordering the folders by their keys");
-            return Outcome::Declined;
-        }
-        if (!items[i].other && (i % (8 * step)) == 1) {
-            system.clear();
-            mine.clear();
-            CCollationKeys::AppendSystemKey(table_.Locale(), b.data(), b.size(), system);
-            if (!table_.AppendKey(b.data(), b.size(), mine, wide) || mine != system) return Outcome::Declined;
-        }
+    Confirming confirm{this, &items, &others, n <= kConfirmAll ? 1 : n / kConfirmSampled, shares_, 0};
+    workers_.Run(&CFolderOrder::ConfirmShare, &confirm, shares_);
+    if (confirm.disagreed) {
+        platform::Trace("CFolderOrder: the order disagrees with lstrcmpiA or the system's keys; keying the folders whole");
+        return Outcome::Declined;
     }
 
     uint32_t rank = 0;

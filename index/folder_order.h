@@ -17,12 +17,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "index/volume_index.h"
+
 class CCollationKeys;
 class CSearchWorkers;
-class CVolumeIndex;
 
 // Room kept free below a folder text: the root, the lost-folder marker and
 // the separators of GetFullPath can never need more.
@@ -75,8 +77,16 @@ private:
         uint8_t share;     // where its primary weights are
         uint8_t broken;    // no record, not a folder, no name, weights not plain
     };
+    // A place in the whole order: a folder's node or another text, marked
+    // when its text equals the one before.
+    struct Item {
+        uint32_t index;
+        bool other, same;
+    };
     struct Taking;
     struct Linking;
+    struct Confirming;
+    static void ConfirmShare(void* context, unsigned share);
     static void TakeShare(void* context, unsigned share);
     static void LinkShare(void* context, unsigned share);
     static void SortChildren(void* context, unsigned share);
@@ -96,12 +106,28 @@ private:
     const unsigned shares_;
     volatile LONG* const stop_;
 
-    // By volume: the node of each slot taken, as share << 24 | index + 1.
-    std::vector<std::vector<LONG>> taken_;
+    // By volume: the node of each slot taken, as share << 24 | index + 1, in
+    // pages the system hands out zeroed: only the pages the walks touch cost
+    // anything, where clearing an entry per record up front would.
+    class SlotTable {
+    public:
+        explicit SlotTable(size_t count);
+        ~SlotTable();
+        SlotTable(const SlotTable&) = delete;
+        SlotTable& operator=(const SlotTable&) = delete;
+        size_t size() const { return size_; }
+        LONG& operator[](size_t slot) { return entries_[slot]; }
+        LONG operator[](size_t slot) const { return entries_[slot]; }
+
+    private:
+        LONG* entries_ = nullptr;
+        size_t size_ = 0;  // 0 when the pages could not be had
+    };
+    std::vector<std::unique_ptr<SlotTable>> taken_;
     std::vector<std::vector<Node>> shareNodes_;
     bool overflow_ = false;
 
-    std::vector<Node> nodes_;  // folders taken, then one root per volume, then the top
+    std::vector<Node, DefaultInitAllocator<Node>> nodes_;  // folders taken, then one root per volume, then the top
     std::vector<std::string> primaries_;  // by share
     std::vector<uint32_t> childStart_, children_;  // children of node i: children_[childStart_[i], childStart_[i + 1])
     std::vector<uint32_t> validEnd_;               // by node: where its children with texts end
