@@ -145,25 +145,42 @@ void CFolderOrder::LinkShare(void* context, unsigned share) {
     }
 }
 
-bool CFolderOrder::StartsWith(uint32_t whole, uint32_t start) const {
-    const Node& w = nodes_[whole];
-    const Node& s = nodes_[start];
-    return s.primaryLength <= w.primaryLength &&
-           MatchingBytes(Primary(w), Primary(s), s.primaryLength) == s.primaryLength;
+size_t CFolderOrder::BlockLength(const Block& b) const {
+    return nodes_[b.node].primaryLength + (b.terminal ? 1 : separator_.size());
 }
 
-bool CFolderOrder::PrimaryLess(uint32_t a, uint32_t b) const {
-    const Node& x = nodes_[a];
-    const Node& y = nodes_[b];
-    const uint32_t shorter = std::min(x.primaryLength, y.primaryLength);
-    const int c = CompareBytes(Primary(x), Primary(y), shorter);
-    if (c != 0) return c < 0;
-    if (x.primaryLength != y.primaryLength) return x.primaryLength < y.primaryLength;
-    return a < b;
+unsigned char CFolderOrder::BlockByte(const Block& b, size_t k) const {
+    const Node& n = nodes_[b.node];
+    if (k < n.primaryLength) return Primary(n)[k];
+    return b.terminal ? 1 : static_cast<unsigned char>(separator_[k - n.primaryLength]);
 }
 
-// Orders each node's children that have texts by their names' weights; share
-// i takes nodes a grain at a time.
+int CFolderOrder::CompareBlocks(const Block& a, const Block& b) const {
+    const size_t shorter = std::min(nodes_[a.node].primaryLength, nodes_[b.node].primaryLength);
+    const int c = CompareBytes(Primary(nodes_[a.node]), Primary(nodes_[b.node]), shorter);
+    if (c != 0) return c;
+    const size_t la = BlockLength(a), lb = BlockLength(b);
+    for (size_t k = shorter; k < std::min(la, lb); ++k) {
+        const unsigned char x = BlockByte(a, k), y = BlockByte(b, k);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return la < lb ? -1 : la > lb ? 1 : 0;
+}
+
+bool CFolderOrder::BlockStarts(const Block& whole, const Block& start) const {
+    const size_t length = BlockLength(start);
+    if (length > BlockLength(whole)) return false;
+    const size_t names = std::min<size_t>(nodes_[start.node].primaryLength, nodes_[whole.node].primaryLength);
+    if (MatchingBytes(Primary(nodes_[whole.node]), Primary(nodes_[start.node]), names) != names) return false;
+    for (size_t k = names; k < length; ++k) {
+        if (BlockByte(whole, k) != BlockByte(start, k)) return false;
+    }
+    return true;
+}
+
+// Each node's blocks, in order: a child that is a row folder is one (its
+// weights, then the section mark), what lies below a child another (its
+// weights, then the backslash's). Share i takes nodes a grain at a time.
 void CFolderOrder::SortChildren(void* context, unsigned /*share*/) {
     Linking& l = *static_cast<Linking*>(context);
     CFolderOrder& o = *l.order;
@@ -177,7 +194,19 @@ void CFolderOrder::SortChildren(void* context, unsigned /*share*/) {
             uint32_t* last = o.children_.data() + o.childStart_[i + 1];
             uint32_t* valid = std::partition(first, last, [&o](uint32_t c) { return o.nodes_[c].length != kNone; });
             o.validEnd_[i] = static_cast<uint32_t>(valid - o.children_.data());
-            if (valid - first > 1) std::sort(first, valid, [&o](uint32_t a, uint32_t b) { return o.PrimaryLess(a, b); });
+            Block* blocks = o.blocks_.data() + 2 * size_t{o.childStart_[i]};
+            size_t n = 0;
+            for (const uint32_t* c = first; c != valid; ++c) {
+                if (o.nodes_[*c].folder != kNone) blocks[n++] = Block{*c, 1};
+                if (o.nodes_[*c].open) blocks[n++] = Block{*c, 0};
+            }
+            o.blockEnd_[i] = static_cast<uint32_t>(2 * size_t{o.childStart_[i]} + n);
+            if (n > 1) {
+                std::sort(blocks, blocks + n, [&o](const Block& a, const Block& b) {
+                    const int c = o.CompareBlocks(a, b);
+                    return c != 0 ? c < 0 : a.node != b.node ? a.node < b.node : a.terminal > b.terminal;
+                });
+            }
         }
     }
 }
@@ -190,8 +219,8 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
     l.next = 0;
     std::vector<wchar_t> wide;
     // The tree's order stands on the backslash having weights of its own.
-    std::string separator;
-    if (!table_.AppendPrimary("\\", 1, separator, wide) || separator.empty()) return false;
+    separator_.clear();
+    if (!table_.AppendPrimary("\\", 1, separator_, wide) || separator_.empty()) return false;
 
     l.base.assign(1, 0);
     for (const std::vector<Node>& nodes : shareNodes_) l.base.push_back(l.base.back() + nodes.size());
@@ -259,13 +288,10 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
                 continue;
             }
             n.length = static_cast<uint32_t>(length);
+            nodes_[p].open = 1;
             queue.push_back(c);
         }
     }
-    validEnd_.assign(count, 0);
-    l.next = 0;
-    workers_.Run(&CFolderOrder::SortChildren, &l, shares_);
-
     folderNode_.assign(folderCount, kNone);
     for (size_t f = 0; f < folderCount; ++f) {
         const uint16_t v = volumeOf[f];
@@ -282,6 +308,11 @@ bool CFolderOrder::Link(const std::vector<const CVolumeIndex*>& volumes, const u
         folderNode_[f] = node;
         nodes_[node].folder = static_cast<uint32_t>(f);
     }
+    validEnd_.assign(count, 0);
+    blockEnd_.assign(count, 0);
+    blocks_.resize(2 * children_.size());
+    l.next = 0;
+    workers_.Run(&CFolderOrder::SortChildren, &l, shares_);
     taken_.clear();
     return true;
 }
@@ -307,15 +338,23 @@ bool CFolderOrder::AppendNodeKey(uint32_t node, std::string& out, std::vector<wc
     return table_.AppendKey(text.data(), text.size(), out, wide);
 }
 
-// The row folders below a run of siblings whose names' weights start one
-// another, ordered on their whole keys.
-CFolderOrder::Outcome CFolderOrder::OrderGroup(const uint32_t* children, size_t count) {
-    std::vector<uint32_t> items, stack(children, children + count);
-    while (!stack.empty()) {
-        const uint32_t n = stack.back();
-        stack.pop_back();
-        if (nodes_[n].folder != kNone) items.push_back(n);
-        for (uint32_t k = childStart_[n]; k < validEnd_[n]; ++k) stack.push_back(children_[k]);
+// The row folders of a run of blocks whose weights start one another,
+// ordered on their whole keys.
+CFolderOrder::Outcome CFolderOrder::OrderGroup(const Block* blocks, size_t count) {
+    std::vector<uint32_t> items, stack;
+    for (size_t b = 0; b < count; ++b) {
+        const uint32_t node = blocks[b].node;
+        if (blocks[b].terminal) {
+            items.push_back(node);
+            continue;
+        }
+        for (uint32_t k = childStart_[node]; k < validEnd_[node]; ++k) stack.push_back(children_[k]);
+        while (!stack.empty()) {
+            const uint32_t n = stack.back();
+            stack.pop_back();
+            if (nodes_[n].folder != kNone) items.push_back(n);
+            for (uint32_t k = childStart_[n]; k < validEnd_[n]; ++k) stack.push_back(children_[k]);
+        }
     }
     std::vector<std::string> keys(items.size());
     std::vector<wchar_t> wide;
@@ -336,41 +375,41 @@ CFolderOrder::Outcome CFolderOrder::OrderGroup(const uint32_t* children, size_t 
     return Outcome::Ranked;
 }
 
-// Every row folder's node in order: each node before its children's
-// subtrees, the children in the order of their weights, runs of children
-// whose weights start one another taken together.
+// Every row folder's node in order: a walk of the tree taking each node's
+// blocks in their order; a run of blocks whose weights start one another is
+// ordered whole.
 CFolderOrder::Outcome CFolderOrder::Walk() {
     struct Frame {
-        uint32_t node, next;
+        uint32_t next, end;  // the node's blocks left
     };
     order_.clear();
     same_.clear();
     const uint32_t top = static_cast<uint32_t>(nodes_.size() - 1);
-    std::vector<Frame> stack = {Frame{top, childStart_[top]}};
+    std::vector<Frame> stack = {Frame{2 * childStart_[top], blockEnd_[top]}};
     size_t steps = 0;
     while (!stack.empty()) {
         if ((++steps & 4095) == 0 && *stop_) return Outcome::Aborted;
         Frame& frame = stack.back();
-        const uint32_t end = validEnd_[frame.node];
-        if (frame.next >= end) {
+        if (frame.next >= frame.end) {
             stack.pop_back();
             continue;
         }
-        const uint32_t first = frame.next;
+        const uint32_t first = frame.next, end = frame.end;
         uint32_t after = first + 1;
-        while (after < end && StartsWith(children_[after], children_[first])) ++after;
+        while (after < end && BlockStarts(blocks_[after], blocks_[first])) ++after;
         frame.next = after;
         if (after - first > 1) {
-            const Outcome o = OrderGroup(children_.data() + first, after - first);
+            const Outcome o = OrderGroup(blocks_.data() + first, after - first);
             if (o != Outcome::Ranked) return o;
             continue;
         }
-        const uint32_t child = children_[first];
-        if (nodes_[child].folder != kNone) {
-            order_.push_back(child);
+        const Block& block = blocks_[first];
+        if (block.terminal) {
+            order_.push_back(block.node);
             same_.push_back(0);
+        } else {
+            stack.push_back(Frame{2 * childStart_[block.node], blockEnd_[block.node]});
         }
-        stack.push_back(Frame{child, childStart_[child]});
     }
     return Outcome::Ranked;
 }

@@ -4,15 +4,15 @@
 //
 // A folder's text is its parent's, a backslash and its name, so the primary
 // weights that start its key are its parent's, the backslash's and its
-// name's, and keys compare on those first (a run of weights that starts a
-// longer one orders first, as the section marks after it are below every
-// weight). So a folder orders before everything below it, and the folders
-// below two siblings whose names' weights differ somewhere in both order as
-// those names do: a walk of the tree with each folder's children in the order
-// of their names' weights gives the order. Siblings whose names' weights are
-// one the start of the other ("data" and "data_old", "ab" and "a-b", names in
-// other case) can interleave what lies below them; those folders are ordered
-// on their whole keys.
+// name's; keys compare on those first, and a run of weights that starts a
+// longer one orders first, as the section mark after it is below every
+// weight. Below one folder, then, a child's own key starts with the child's
+// weights and the section mark, and the keys of everything below the child
+// with its weights and the backslash's. Ordering these "blocks" of each
+// folder's children, and walking the tree in that order, gives the order of
+// all folders -- except where one block's weights start another's (names
+// equal but for case or set-aside marks, like "ab" and "a-b"): the folders of
+// such a run of blocks are ordered on their whole keys.
 #include <windows.h>
 
 #include <cstddef>
@@ -76,6 +76,7 @@ private:
         uint16_t volume;
         uint8_t share;     // where its primary weights are
         uint8_t broken;    // no record, not a folder, no name, weights not plain
+        uint8_t open;      // has children with texts
     };
     // A place in the whole order: a folder's node or another text, marked
     // when its text equals the one before.
@@ -94,12 +95,22 @@ private:
     const unsigned char* Primary(const Node& n) const {
         return reinterpret_cast<const unsigned char*>(primaries_[n.share].data()) + n.primaryAt;
     }
-    bool StartsWith(uint32_t whole, uint32_t start) const;
-    bool PrimaryLess(uint32_t a, uint32_t b) const;
+    // What the walk orders among one node's children: a child itself
+    // (terminal), or everything below a child; its weights come first in the
+    // keys of all it holds, those of its name then the section mark, or then
+    // the backslash's.
+    struct Block {
+        uint32_t node;
+        uint32_t terminal;
+    };
+    size_t BlockLength(const Block& b) const;
+    unsigned char BlockByte(const Block& b, size_t k) const;
+    int CompareBlocks(const Block& a, const Block& b) const;
+    bool BlockStarts(const Block& whole, const Block& start) const;
     std::string NodeText(uint32_t node) const;
     bool AppendNodeKey(uint32_t node, std::string& out, std::vector<wchar_t>& wide) const;
     Outcome Walk();
-    Outcome OrderGroup(const uint32_t* children, size_t count);
+    Outcome OrderGroup(const Block* blocks, size_t count);
 
     const CCollationKeys& table_;
     CSearchWorkers& workers_;
@@ -131,6 +142,9 @@ private:
     std::vector<std::string> primaries_;  // by share
     std::vector<uint32_t> childStart_, children_;  // children of node i: children_[childStart_[i], childStart_[i + 1])
     std::vector<uint32_t> validEnd_;               // by node: where its children with texts end
+    std::vector<Block> blocks_;        // node i's from 2 * childStart_[i], in order
+    std::vector<uint32_t> blockEnd_;   // by node
+    std::string separator_;            // the backslash's weights
     std::vector<uint32_t> folderNode_;             // by row folder
 
     // The walk's order of row folders' nodes; same_[i]: equal to the one before.
