@@ -56,14 +56,14 @@ CFolderOrder::SlotTable::~SlotTable() {
 }
 
 void CFolderOrder::Take(const std::vector<const CVolumeIndex*>& volumes, const uint16_t* volumeOf,
-                        const uint32_t* slotOf, size_t begin, size_t end) {
+                        const uint32_t* slotOf, size_t begin, size_t end, unsigned shares) {
     if (taken_.size() < volumes.size()) taken_.resize(volumes.size());
     for (size_t v = 0; v < volumes.size(); ++v) {
         // Sized once: slots added while the sort runs are left to GetFullPath.
         if (!taken_[v] && volumes[v]) taken_[v].reset(new SlotTable(volumes[v]->RecordCount()));
     }
     Taking t{this, &volumes, volumeOf, slotOf, begin, end, 0};
-    workers_.Run(&CFolderOrder::TakeShare, &t, shares_);
+    workers_.Run(&CFolderOrder::TakeShare, &t, std::max(1u, std::min(shares, shares_)));
 }
 
 // Follows each folder's chain up until a folder some share took already; the
@@ -197,8 +197,8 @@ void CFolderOrder::SortChildren(void* context, unsigned /*share*/) {
             Block* blocks = o.blocks_.data() + 2 * size_t{o.childStart_[i]};
             size_t n = 0;
             for (const uint32_t* c = first; c != valid; ++c) {
-                if (o.nodes_[*c].folder != kNone) blocks[n++] = Block{*c, 1};
-                if (o.nodes_[*c].open) blocks[n++] = Block{*c, 0};
+                if (o.nodes_[*c].folder != kNone) blocks[n++] = Block{*c, 1, 1};
+                if (o.nodes_[*c].open) blocks[n++] = Block{*c, 0, 1};
             }
             o.blockEnd_[i] = static_cast<uint32_t>(2 * size_t{o.childStart_[i]} + n);
             if (n > 1) {
@@ -206,6 +206,14 @@ void CFolderOrder::SortChildren(void* context, unsigned /*share*/) {
                     const int c = o.CompareBlocks(a, b);
                     return c != 0 ? c < 0 : a.node != b.node ? a.node < b.node : a.terminal > b.terminal;
                 });
+                // Runs of blocks that start with their run's first: those
+                // that start with a block follow it in this order.
+                for (size_t k = 0; k < n;) {
+                    size_t after = k + 1;
+                    while (after < n && o.BlockStarts(blocks[after], blocks[k])) blocks[after++].run = 0;
+                    blocks[k].run = static_cast<uint32_t>(after - k);
+                    k = after;
+                }
             }
         }
     }
@@ -384,6 +392,8 @@ CFolderOrder::Outcome CFolderOrder::Walk() {
     };
     order_.clear();
     same_.clear();
+    order_.reserve(folderNode_.size());
+    same_.reserve(folderNode_.size());
     const uint32_t top = static_cast<uint32_t>(nodes_.size() - 1);
     std::vector<Frame> stack = {Frame{2 * childStart_[top], blockEnd_[top]}};
     size_t steps = 0;
@@ -394,12 +404,10 @@ CFolderOrder::Outcome CFolderOrder::Walk() {
             stack.pop_back();
             continue;
         }
-        const uint32_t first = frame.next, end = frame.end;
-        uint32_t after = first + 1;
-        while (after < end && BlockStarts(blocks_[after], blocks_[first])) ++after;
-        frame.next = after;
-        if (after - first > 1) {
-            const Outcome o = OrderGroup(blocks_.data() + first, after - first);
+        const uint32_t first = frame.next, run = blocks_[first].run;
+        frame.next = first + run;
+        if (run > 1) {
+            const Outcome o = OrderGroup(blocks_.data() + first, run);
             if (o != Outcome::Ranked) return o;
             continue;
         }

@@ -43,8 +43,10 @@ public:
     // Adds the folders [begin, end) of the rows' folders (distinct (volume,
     // slot) pairs; a volume is an index into `volumes`) and every folder above
     // them to the tree. Reads records: call under the record lock.
+    // `shares` (at most the constructor's) is for one short round: only
+    // processors idle now are worth waking for it.
     void Take(const std::vector<const CVolumeIndex*>& volumes, const uint16_t* volumeOf, const uint32_t* slotOf,
-              size_t begin, size_t end);
+              size_t begin, size_t end, unsigned shares);
 
     // Links what was taken into a tree, once every folder was taken. Names and
     // volumes stay where they are while a sort runs, so no lock is needed
@@ -102,6 +104,7 @@ private:
     struct Block {
         uint32_t node;
         uint32_t terminal;
+        uint32_t run;  // blocks from here whose weights start with this one's (0 within such a run)
     };
     size_t BlockLength(const Block& b) const;
     unsigned char BlockByte(const Block& b, size_t k) const;

@@ -826,9 +826,9 @@ unsigned CIndexManager::SortResults() {
         const CCollationKeys* table = CCollationKeys::Get(*searchWorkers_);
         std::unique_ptr<CFolderOrder> tree;
         if (table) {
-            tree.reset(new CFolderOrder(*table, *searchWorkers_, gatherShares, &g_bSearchAbort));
+            tree.reset(new CFolderOrder(*table, *searchWorkers_, shares, &g_bSearchAbort));
             if (!inStretches(folderCount, gatherShares, [&](size_t begin, size_t end) {
-                    tree->Take(volumes, folderVolume.data(), folderSlot.data(), begin, end);
+                    tree->Take(volumes, folderVolume.data(), folderSlot.data(), begin, end, gatherShares);
                 })) {
                 return 0;
             }
