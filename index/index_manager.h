@@ -180,11 +180,15 @@ public:
         uint32_t NameRef = 0;  // the name the change stored, to spot a later change
         bool Found = false;
         int64_t Size = 0;
+        bool HasNow = false;   // Now holds the time of the lookup
+        FILETIME Now{};
     };
     // Applies the records of one read answer as the poll loop does: in
     // batches, each applied in one short hold of the record lock and finished
-    // in another, with the file-system lookups and traces between. When
-    // `holds` is given, the holds are timed into it (benchmark).
+    // in another, with the file-system lookups and traces between. What a
+    // hold would allocate or ask the system for -- room in the tables, a
+    // name pool, the time -- is had before it. When `holds` is given, the
+    // holds are timed into it (benchmark).
     struct UsnHoldStats {
         double Longest = 0, Total = 0;  // seconds
         int Holds = 0;

@@ -254,11 +254,27 @@ constexpr size_t kUsnBatch = 8;
 void CIndexManager::ApplyUsnAnswer(size_t volumePosition, CUsnReadBuffer& answer, bool& changed,
                                    UsnHoldStats* holds) {
     std::vector<UsnChangeWork> batch;
-    std::vector<std::string> traces;
+    std::vector<ChangeTrace> traces;
+    traces.reserve(2 * kUsnBatch);  // at most two per record: an insert, then its rename or delete
     auto run = [&] {
         if (batch.empty()) return;
+        // Whatever the hold would allocate is allocated now, without the
+        // lock: room in the tables, a name pool, the paths' storage. No other
+        // thread changes the volumes while the journal is followed (a load or
+        // a scan stops it first), so the copies stay true until adopted.
+        uint32_t highest = 0;
+        size_t nameBytes = 0;
+        for (UsnChangeWork& work : batch) {
+            highest = std::max(highest, work.Slot);
+            nameBytes += work.Name.size() + 1;
+            work.Path.reserve(CVolumeIndex::kPathBufferSize);
+        }
+        CVolumeIndex* volume = GetVolume(volumePosition);
+        CVolumeIndex::Room room;  // freed with what it replaced once the lock is let go
+        if (volume) volume->PrepareRoom(highest, nameBytes, room);
         {
             TimedHold hold(recordLock_, holds);
+            if (volume) volume->AdoptRoom(room);
             DeferChangeTraces(&traces);
             for (UsnChangeWork& work : batch) ApplyUsnChange(work, changed);
             DeferChangeTraces(nullptr);
@@ -351,6 +367,7 @@ void CIndexManager::ApplyUsnChange(UsnChangeWork& work, bool changed) {
 
 void CIndexManager::LookUpUsnChange(UsnChangeWork& work) {
     work.Found = !work.Path.empty() && CVolumeIndex::LookUpFileInfo(work.Path.c_str(), &work.Size);
+    work.HasNow = work.Found && CVolumeIndex::LocalNow(&work.Now);
 }
 
 void CIndexManager::FinishUsnChange(const UsnChangeWork& work, bool& changed) {
@@ -358,7 +375,8 @@ void CIndexManager::FinishUsnChange(const UsnChangeWork& work, bool& changed) {
     if (!work.Applied || !volume) return;
     const IndexRecord* record = volume->GetRecord(work.Slot);
     // Stored only while the record still carries the name the change gave it.
-    if (work.Found && record && record->FileName == work.NameRef) volume->StoreFileInfo(work.Slot, work.Size);
+    if (work.Found && record && record->FileName == work.NameRef)
+        volume->StoreFileInfo(work.Slot, work.Size, work.HasNow ? &work.Now : nullptr);
 
     int after = MATCH_REJECT;
     if (!changed) {

@@ -14,18 +14,19 @@ namespace {
 // Longest parent chain walked; every step adds at least two bytes to a path
 // of at most 519, so a longer chain is a loop.
 constexpr int kMaxPathDepth = 260;
-// Names in traces are cut here.
-constexpr int kTraceNameMax = 259;
-
-thread_local std::vector<std::string>* t_deferredTraces = nullptr;
+thread_local std::vector<ChangeTrace>* t_deferredTraces = nullptr;
 
 void TraceChange(const char* what, uint32_t slot, uint32_t fatherId, const char* name, size_t length) {
-    int shown = static_cast<int>(std::min<size_t>(length, kTraceNameMax));
+    int shown = static_cast<int>(std::min<size_t>(length, ChangeTrace::kNameMax));
+    if (!name) shown = 0;
     if (t_deferredTraces) {
-        char line[400];
-        std::snprintf(line, sizeof(line), "%s ID:%d   FatherID:%d FileName:%.*s", what, static_cast<int>(slot),
-                      static_cast<int>(fatherId), shown, name ? name : "");
-        t_deferredTraces->emplace_back(line);
+        t_deferredTraces->emplace_back();
+        ChangeTrace& t = t_deferredTraces->back();
+        t.What = what;
+        t.Slot = slot;
+        t.FatherId = fatherId;
+        t.Length = shown;
+        if (shown) memcpy(t.Name, name, static_cast<size_t>(shown));
         return;
     }
     platform::Trace("%s ID:%d   FatherID:%d FileName:%.*s", what, static_cast<int>(slot),
@@ -41,10 +42,13 @@ size_t NameLength(const char* name, int length) {
 
 volatile LONG g_IndexChangeStamp = 0;
 
-void DeferChangeTraces(std::vector<std::string>* sink) { t_deferredTraces = sink; }
+void DeferChangeTraces(std::vector<ChangeTrace>* sink) { t_deferredTraces = sink; }
 
-void WriteChangeTraces(std::vector<std::string>& traces) {
-    for (const std::string& line : traces) platform::Trace("%s", line.c_str());
+void WriteChangeTraces(std::vector<ChangeTrace>& traces) {
+    for (const ChangeTrace& t : traces) {
+        platform::Trace("%s ID:%d   FatherID:%d FileName:%.*s", t.What, static_cast<int>(t.Slot),
+                        static_cast<int>(t.FatherId), t.Length, t.Name);
+    }
     traces.clear();
 }
 
@@ -152,7 +156,11 @@ uint32_t CVolumeIndex::StoreName(const char* name, size_t length) {
             return 0;
         }
         try {
-            pools_.emplace_back(new char[kPoolSize]());
+            // A pool made beforehand (PrepareRoom) keeps the allocation out of the lock.
+            if (sparePool_)
+                pools_.push_back(std::move(sparePool_));
+            else
+                pools_.emplace_back(new char[kPoolSize]());
         } catch (const std::bad_alloc&) {
             platform::Trace("CVolumeIndex: out of memory for a name pool");
             return 0;
@@ -179,6 +187,50 @@ bool CVolumeIndex::GrowTo(uint32_t slot) {
         return false;
     }
     return true;
+}
+
+void CVolumeIndex::PrepareRoom(uint32_t highestSlot, size_t nameBytes, Room& room) const {
+    room.Tables = room.PoolList = false;
+    room.Stamp = g_IndexChangeStamp;
+    try {
+        const size_t needed = highestSlot < records_.size() ? 0 : static_cast<size_t>(highestSlot) + kGrowStep;
+        if (needed > records_.capacity() || needed > keys_.capacity()) {
+            // Room for a good many more, so that copies stay rare.
+            const size_t capacity = needed + std::max<size_t>(needed / 8, 1024);
+            room.Records.clear();
+            room.Records.reserve(capacity);
+            room.Records.assign(records_.begin(), records_.end());
+            room.Keys.clear();
+            room.Keys.reserve(capacity);
+            room.Keys.assign(keys_.begin(), keys_.end());
+            room.Tables = true;
+        }
+        const bool poolFull = pools_.empty() || lastPoolUsed_ + std::min(nameBytes, kPoolSize) > kPoolSize;
+        if (poolFull && !sparePool_ && !room.Pool) room.Pool.reset(new char[kPoolSize]());
+        if ((room.Pool || sparePool_) && pools_.size() == pools_.capacity()) {
+            room.Pools.clear();
+            room.Pools.reserve(std::max<size_t>(16, pools_.size() * 2));
+            room.PoolList = true;
+        }
+    } catch (const std::exception&) {
+        // The hold then allocates what it needs itself.
+        platform::Trace("CVolumeIndex: no memory to prepare room in %s", root_.c_str());
+        room.Tables = room.PoolList = false;
+    }
+}
+
+void CVolumeIndex::AdoptRoom(Room& room) {
+    if (room.Tables && room.Stamp == g_IndexChangeStamp && room.Records.size() == records_.size()) {
+        records_.swap(room.Records);
+        keys_.swap(room.Keys);
+    }
+    room.Tables = false;
+    if (room.PoolList && room.Pools.empty() && room.Pools.capacity() > pools_.size()) {
+        for (auto& pool : pools_) room.Pools.push_back(std::move(pool));
+        pools_.swap(room.Pools);
+    }
+    room.PoolList = false;
+    if (room.Pool && !sparePool_) sparePool_ = std::move(room.Pool);
 }
 
 bool CVolumeIndex::InsertIndex(uint32_t slot, uint32_t fatherId, const char* name, int length, uint8_t flags, bool refreshNow) {
@@ -256,14 +308,22 @@ bool CVolumeIndex::LookUpFileInfo(const char* path, int64_t* size) {
 }
 
 void CVolumeIndex::StoreFileInfo(uint32_t slot, int64_t size) {
+    FILETIME now;
+    StoreFileInfo(slot, size, LocalNow(&now) ? &now : nullptr);
+}
+
+void CVolumeIndex::StoreFileInfo(uint32_t slot, int64_t size, const FILETIME* now) {
     ::InterlockedIncrement(&g_IndexChangeStamp);
     IndexRecord* r = MutableRecord(slot);
     if (!r) return;
     r->Size = size;
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    FILETIME ft;
-    if (::SystemTimeToFileTime(&now, &ft)) r->Time2 = ft;
+    if (now) r->Time2 = *now;
+}
+
+bool CVolumeIndex::LocalNow(FILETIME* now) {
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    return ::SystemTimeToFileTime(&local, now) != FALSE;
 }
 
 void CVolumeIndex::Clear() {
@@ -276,6 +336,7 @@ void CVolumeIndex::Clear() {
     namesAligned_ = false;
     pools_.clear();
     lastPoolUsed_ = 0;
+    sparePool_.reset();
 }
 
 void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> names, size_t nameSize) {
@@ -312,5 +373,5 @@ void CVolumeIndex::AdoptLoaded(RecordArray records, std::unique_ptr<char[]> name
 size_t CVolumeIndex::MemoryUsage() const {
     return records_.capacity() * sizeof(IndexRecord) + keys_.capacity() * sizeof(SlotKey) +
            (names_ ? nameCapacity_ + 1 : 0) +
-           pools_.size() * kPoolSize;
+           (pools_.size() + (sparePool_ ? 1 : 0)) * kPoolSize;
 }

@@ -45,6 +45,7 @@ struct SlotKey {
 };
 #pragma pack(pop)
 static_assert(sizeof(SlotKey) == 5, "SlotKey is packed");
+using SlotKeyArray = std::vector<SlotKey, DefaultInitAllocator<SlotKey>>;
 
 class CVolumeIndex {
 public:
@@ -103,6 +104,31 @@ public:
     // path, which needs no lock, and storing its size with "now".
     static bool LookUpFileInfo(const char* path, int64_t* size);
     void StoreFileInfo(uint32_t slot, int64_t size);
+    // The same with "now" read beforehand (LocalNow), so that a holder of the
+    // record lock does not ask the system for the time; null keeps the time.
+    void StoreFileInfo(uint32_t slot, int64_t size, const FILETIME* now);
+    static bool LocalNow(FILETIME* now);
+
+    // Storage that the changes of one batch need, made before the record lock
+    // is taken so that the hold neither allocates nor copies a table: copies
+    // of the record and key tables with room past `highestSlot`, a fresh name
+    // pool when the current one cannot take `nameBytes` more, a longer list
+    // for the pools. Only the one thread that changes this volume may prepare
+    // while others read; it adopts with AdoptRoom while holding the lock.
+    struct Room {
+        RecordArray Records;
+        SlotKeyArray Keys;
+        std::vector<std::unique_ptr<char[]>> Pools;
+        std::unique_ptr<char[]> Pool;
+        bool Tables = false, PoolList = false;
+        LONG Stamp = 0;  // g_IndexChangeStamp when the copies were made
+    };
+    void PrepareRoom(uint32_t highestSlot, size_t nameBytes, Room& room) const;
+    // Takes what was prepared; copies made before a change by anyone are
+    // dropped (the change then grows the tables itself). The replaced storage
+    // is left in `room`, to be freed after the lock is let go.
+    void AdoptRoom(Room& room);
+    size_t RecordCapacity() const { return records_.capacity(); }
 
     // Drops all records, the name buffer and the pools.
     void Clear();
@@ -155,18 +181,31 @@ private:
     size_t nameCapacity_ = 0;  // bytes of names_ before its closing NUL
     bool namesAligned_ = false;
     RecordArray records_;
-    std::vector<SlotKey, DefaultInitAllocator<SlotKey>> keys_;
+    SlotKeyArray keys_;
     // Names added at run time; never moved or freed while the volume lives.
     std::vector<std::unique_ptr<char[]>> pools_;
     size_t lastPoolUsed_ = 0;
+    std::unique_ptr<char[]> sparePool_;  // made by PrepareRoom, taken by StoreName
+};
+
+// One record change kept for its trace line: the name is copied (cut as the
+// line cuts it), the line is formatted only when written.
+struct ChangeTrace {
+    static constexpr int kNameMax = 259;
+    const char* What;
+    uint32_t Slot, FatherId;
+    int Length;
+    char Name[kNameMax];
 };
 
 // While a sink is set on a thread, the traces of that thread's record
 // changes are kept there instead of written: writing one costs tens of
 // microseconds, which a holder of the record lock writes after releasing it
-// (WriteChangeTraces). Null writes them at once again.
-void DeferChangeTraces(std::vector<std::string>* sink);
-void WriteChangeTraces(std::vector<std::string>& traces);
+// (WriteChangeTraces). Keeping one neither formats nor allocates while the
+// sink has room, so a holder reserves room before taking the lock. Null
+// writes them at once again.
+void DeferChangeTraces(std::vector<ChangeTrace>* sink);
+void WriteChangeTraces(std::vector<ChangeTrace>& traces);
 
 // The ANSI marker put in place of a folder that cannot be named.
 const std::string& LostFolderMarker();

@@ -136,6 +136,62 @@ TEST(VolumeIndexChanges, InsertRenameAndDeleteKeepTheRestAndNamesFillPools) {
     EXPECT_EQ(w.GetFileName(100), first);  // earlier names are never moved
 }
 
+// Room made before the lock: the copies carry every record, key and name;
+// the changes that follow then neither move the tables nor allocate a pool;
+// copies made before some other change are dropped, never adopted.
+TEST(VolumeIndexChanges, PreparedRoomKeepsEveryRecordAndIsDroppedAfterAnotherChange) {
+    Builder b;
+    for (uint32_t s = 5; s < 300; ++s) b.Set(s, 5, "n" + std::to_string(s), s % 3 ? kFile : kDir);
+    CVolumeIndex v(L'C');
+    b.Into(v);
+    ASSERT_TRUE(v.ReNameIndex(7, 5, "pooled", 6));  // a name in a pool, kept across the copy
+    const size_t pools = v.PoolCount();
+
+    CVolumeIndex::Room room;
+    v.PrepareRoom(5000, 4096, room);  // beyond the table's room; a pool cannot take that much
+    ASSERT_EQ(v.RecordCount(), 300u) << "preparing changes nothing";
+    v.AdoptRoom(room);
+    EXPECT_GE(v.RecordCapacity(), 5100u);
+    EXPECT_EQ(v.PoolCount(), pools);
+    for (uint32_t s = 0; s < 300; ++s) {
+        const IndexRecord& r = *v.GetRecord(s);
+        ASSERT_EQ(std::make_tuple(r.FatherID, r.Flags), std::make_tuple(b.records[s].FatherID, b.records[s].Flags)) << s;
+        ASSERT_EQ(v.Keys()[s].NameRef, v.GetRecord(s)->FileName) << s;
+        ASSERT_EQ(v.Keys()[s].Flags, v.GetRecord(s)->Flags) << s;
+        if (s >= 5) {
+            ASSERT_EQ(v.GetFileName(s), s == 7 ? "pooled" : "n" + std::to_string(s)) << s;
+        }
+    }
+    const IndexRecord* table = v.Records();
+    const SlotKey* keys = v.Keys();
+    ASSERT_TRUE(v.InsertIndex(5000, 5, "far.txt", 7, kFile, false));
+    ASSERT_TRUE(v.ReNameIndex(4000, 5, "middle.txt", 10, false));
+    EXPECT_EQ(v.Records(), table) << "the table moved after room was made for it";
+    EXPECT_EQ(v.Keys(), keys);
+    EXPECT_EQ(v.RecordCount(), 5100u);
+    EXPECT_EQ(std::make_pair(v.GetFileName(5000), v.GetFileName(4000)), std::make_pair(std::string("far.txt"), std::string("middle.txt")));
+    EXPECT_EQ(v.Keys()[5000].NameRef, v.GetRecord(5000)->FileName);
+
+    // Copies made before a change by someone else would lose it.
+    CVolumeIndex::Room stale;
+    v.PrepareRoom(20000, 8, stale);
+    ASSERT_TRUE(v.DeleteIndex(9));
+    v.AdoptRoom(stale);
+    EXPECT_EQ(v.Records(), table);
+    EXPECT_LT(v.RecordCapacity(), 20100u);
+    EXPECT_FALSE(v.GetRecord(9)->Flags & IRF_EXISTS);
+    ASSERT_TRUE(v.InsertIndex(20000, 5, "grown.txt", 9, kFile, false));  // grows by itself
+    EXPECT_EQ(v.GetFileName(20000), "grown.txt");
+    EXPECT_FALSE(v.GetRecord(9)->Flags & IRF_EXISTS);
+    EXPECT_EQ(v.GetFileName(5000), "far.txt");
+
+    // Nothing beyond the table: no copies, only a pool when names need one.
+    CVolumeIndex::Room small;
+    v.PrepareRoom(10, 8, small);
+    EXPECT_FALSE(small.Tables);
+    EXPECT_TRUE(small.Records.empty());
+}
+
 TEST(VolumeIndexChanges, RefreshTakesSizeFromTheFileSystemAndTimeFromNow) {
     ASSERT_EQ(testing_support::MapDriveToTempFolder(L'T'), L"T:\\");
     {

@@ -13,6 +13,7 @@
 #include "index/search_messages.h"
 #include "index/search_query.h"
 #include "platform/handle.h"
+#include "platform/thread.h"
 #include "tests/journal/memory_usn_journal.h"
 #include "tests/support/test_support.h"
 
@@ -450,6 +451,102 @@ TEST_F(JournalMonitorTest, EachRecordKindUpdatesTheTableAndMatchesBeforeOrAfter)
     // An empty pattern with a size filter: the filter alone makes the after-match.
     Search(L"", SQS_ALL, SQF_SIZE_RANGE);
     EXPECT_TRUE(Apply(Change(kListedSlot, 5, L"sized.md", kCreated)));
+}
+
+// A reader of drive T's table as a search round reads it: under the record
+// lock it takes the table and key pointers once and walks every slot.
+struct TableReader {
+    CIndexManager* manager = nullptr;
+    volatile LONG stop = 0;
+    LONG passes = 0, faults = 0;
+};
+
+unsigned __stdcall ReadTableUntilStopped(void* arg) {
+    auto& r = *static_cast<TableReader*>(arg);
+    while (!r.stop) {
+        platform::ScopedLock lock(r.manager->RecordLock());
+        for (size_t position = 0; position < r.manager->VolumeCount(); ++position) {
+            const CVolumeIndex& v = *r.manager->GetVolume(position);
+            if (v.Letter() != kDrive) continue;
+            const IndexRecord* table = v.Records();
+            const SlotKey* keys = v.Keys();
+            for (uint32_t s = 0; s < v.RecordCount(); ++s) {
+                const char* name = v.GetName(keys[s]);
+                const bool grown = s >= kRecordCount && (table[s].Flags & IRF_EXISTS);
+                if (keys[s].NameRef != table[s].FileName || keys[s].Flags != table[s].Flags ||
+                    (grown && (!name || std::strncmp(name, "grown_", 6) != 0)))
+                    ++r.faults;
+            }
+            // The table must not move while the lock is held.
+            if (v.Records() != table || v.Keys() != keys) ++r.faults;
+        }
+        ++r.passes;
+        lock.Unlock();
+        ::Sleep(0);
+    }
+    return 0;
+}
+
+// Creates far beyond the table make it grow again and again while readers
+// and searches hold pointers into it under the lock: every pass sees a whole
+// table, and every record lands.
+TEST_F(JournalMonitorTest, TableGrowsUnderReadersWithoutLosingARecord) {
+    size_t position = 0;
+    while (manager_->GetVolume(position)->Letter() != kDrive) ++position;
+    const uint32_t firstCapacity = static_cast<uint32_t>(Volume()->RecordCapacity());
+
+    constexpr int kCreates = 600;
+    auto slotOf = [&](int i) { return firstCapacity + static_cast<uint32_t>(i) * 150; };  // each beyond the last growth
+    std::vector<std::string> answers;
+    std::string current;
+    USN usn = 0x100;
+    for (int i = 0; i < kCreates; ++i) {
+        std::string record = EncodeUsnRecord(Change(slotOf(i), kDocsSlot, L"grown_" + std::to_wstring(i) + L".txt", kCreated), usn);
+        if (i % 5 == 4) record += EncodeUsnRecord(Change(kReadmeSlot, 5, L"readme_" + std::to_wstring(i) + L".md", kRenamed), usn);
+        if (sizeof(USN) + current.size() + record.size() > usn::kReadBufferBytes) {
+            answers.push_back(std::string(reinterpret_cast<const char*>(&usn), sizeof(usn)) + current);
+            current.clear();
+        }
+        current += record;
+        usn += static_cast<USN>(record.size());
+    }
+    answers.push_back(std::string(reinterpret_cast<const char*>(&usn), sizeof(usn)) + current);
+
+    TableReader reader;
+    reader.manager = manager_.get();
+    platform::Thread readers[2];
+    for (platform::Thread& t : readers) ASSERT_TRUE(t.Start(&ReadTableUntilStopped, &reader));
+    UsnReadStorage buffer;
+    for (size_t a = 0; a < answers.size(); ++a) {
+        if (a % 4 == 0) {
+            CSearchQuery q;
+            q.Pattern = L"grown";
+            manager_->StartSearch(q);
+        }
+        std::memcpy(buffer.bytes, answers[a].data(), answers[a].size());
+        CUsnReadBuffer answer(buffer.bytes, static_cast<DWORD>(answers[a].size()));
+        bool changed = false;
+        manager_->ApplyUsnAnswer(position, answer, changed);
+    }
+    ::InterlockedExchange(&reader.stop, 1);
+    for (platform::Thread& t : readers) t.Join();
+
+    EXPECT_GT(reader.passes, 0);
+    EXPECT_EQ(reader.faults, 0);
+    EXPECT_GT(Volume()->RecordCapacity(), slotOf(kCreates - 1));
+    EXPECT_EQ(CountOf(), slotOf(kCreates - 1) + CVolumeIndex::kGrowStep);
+    for (int i = 0; i < kCreates; ++i) {
+        ASSERT_EQ(NameOf(slotOf(i)), "grown_" + std::to_string(i) + ".txt") << i;
+        ASSERT_EQ(RecordOf(slotOf(i)).FatherID, kDocsSlot) << i;
+    }
+    EXPECT_EQ(NameOf(kReadmeSlot), "readme_" + std::to_string(kCreates - 1) + ".md");
+    EXPECT_EQ(NameOf(kListedSlot), "x_old.txt");
+    // The answers of the searches started above are still queued: drain
+    // them before the search whose count is checked.
+    Search(L"grown_");
+    PumpMessages(50);
+    Search(L"grown_");
+    EXPECT_EQ(g_received.resultCount, static_cast<WPARAM>(kCreates));
 }
 
 TEST_F(JournalMonitorTest, EntryWithoutItsVolumeAppliesNothing) {
