@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <unordered_map>
 
 #include "index/collation.h"
 #include "index/index_record.h"
