@@ -71,10 +71,8 @@ void CFolderOrder::TakeShare(void* context, unsigned share) {
     Taking& t = *static_cast<Taking*>(context);
     CFolderOrder& o = *t.order;
     std::vector<Node>& mine = o.shareNodes_[share];
-    for (;;) {
-        const size_t from = t.begin + static_cast<size_t>(::InterlockedExchangeAdd(&t.next, kGrain));
-        if (from >= t.end) break;
-        const size_t to = std::min(t.end, from + static_cast<size_t>(kGrain));
+    size_t from, to;
+    while (NextGrain(t.next, t.begin, t.end, kGrain, &from, &to)) {
         for (size_t f = from; f < to; ++f) {
             const uint16_t v = t.volumeOf[f];
             const CVolumeIndex* volume = v < t.volumes->size() ? (*t.volumes)[v] : nullptr;
@@ -184,10 +182,8 @@ void CFolderOrder::SortChildren(void* context, unsigned /*share*/) {
     Linking& l = *static_cast<Linking*>(context);
     CFolderOrder& o = *l.order;
     const size_t count = o.nodes_.size();
-    for (;;) {
-        const size_t from = static_cast<size_t>(::InterlockedExchangeAdd(&l.next, 4 * kGrain));
-        if (from >= count) break;
-        const size_t to = std::min(count, from + static_cast<size_t>(4 * kGrain));
+    size_t from, to;
+    while (NextGrain(l.next, 0, count, 4 * kGrain, &from, &to)) {
         for (size_t i = from; i < to; ++i) {
             uint32_t* first = o.children_.data() + o.childStart_[i];
             uint32_t* last = o.children_.data() + o.childStart_[i + 1];

@@ -7,6 +7,8 @@
 // rounds of one search, when jobs follow each other closely.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "platform/handle.h"
@@ -78,3 +80,13 @@ private:
     PartJob volatile job_ = nullptr;
     void* volatile context_ = nullptr;
 };
+
+// Hands out [begin, end) `grain` items at a time to whichever share of a job
+// asks next, through `taken` (0 when the job starts): a share the system
+// holds back leaves its part to the others. False when nothing is left.
+inline bool NextGrain(volatile LONG& taken, size_t begin, size_t end, LONG grain, size_t* from, size_t* to) {
+    *from = begin + static_cast<size_t>(::InterlockedExchangeAdd(&taken, grain));
+    if (*from >= end) return false;
+    *to = std::min(end, *from + static_cast<size_t>(grain));
+    return true;
+}

@@ -45,6 +45,17 @@ constexpr size_t kLongKeyBytes = 96;
 
 const char kNoExtension[] = "\x01";
 
+// Set once a key from the table differed from the system's: from then on
+// every key comes from the system, and the path sort keys folders whole.
+volatile LONG g_tableDisproved = 0;
+
+// The folder of a row whose full path GetFullPath wrote: what stands before
+// its last 0x5C byte.
+size_t FolderPartOf(const char* path) {
+    const char* slash = std::strrchr(path, '\\');
+    return slash ? static_cast<size_t>(slash - path) : 0;
+}
+
 const char* ExtensionOf(const char* name) {
     const char* dot = name ? std::strrchr(name, '.') : nullptr;
     if (!dot || dot[1] == 0) return kNoExtension;
@@ -139,10 +150,8 @@ void ComposeFolders(void* context, unsigned share) {
     FolderCompose& c = *static_cast<FolderCompose*>(context);
     std::string& block = (*c.blocks)[share];
     std::vector<std::pair<const char*, size_t>> chain;
-    for (;;) {
-        const size_t from = c.begin + static_cast<size_t>(::InterlockedExchangeAdd(&c.taken, kGatherGrain));
-        if (from >= c.end) break;
-        const size_t to = std::min(c.end, from + static_cast<size_t>(kGatherGrain));
+    size_t from, to;
+    while (NextGrain(c.taken, c.begin, c.end, kGatherGrain, &from, &to)) {
         for (size_t f = from; f < to; ++f) {
             const uint16_t v = c.volumeOf[f];
             const CVolumeIndex* volume = v < c.volumes->size() ? (*c.volumes)[v] : nullptr;
@@ -436,9 +445,8 @@ RankOutcome ConfirmOrder(Ranking& r, CSearchWorkers& workers);
 // Orders the texts to be ranked on their keys (ties by text number) and
 // confirms the order with lstrcmpiA.
 RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
-    static volatile LONG tableDisproved = 0;
     const TextSet& texts = *r.texts;
-    r.table = tableDisproved ? nullptr : CCollationKeys::Get(workers);
+    r.table = g_tableDisproved ? nullptr : CCollationKeys::Get(workers);
     r.locale = r.table ? r.table->Locale() : ::GetThreadLocale();
     const size_t n = r.Count();
     // Few texts are keyed and checked faster than helpers wake up.
@@ -462,7 +470,7 @@ RankOutcome OrderTexts(Ranking& r, CSearchWorkers& workers, unsigned shares) {
             CCollationKeys::AppendSystemKey(r.locale, texts.Text(t), texts.length[t], system);
             if (system.size() != r.keyLength[t] || std::memcmp(system.data(), r.Key(t), system.size()) != 0) {
                 platform::Trace("SortThreadProc: a table key differs from the system's; keys from the system from now on");
-                ::InterlockedExchange(&tableDisproved, 1);
+                ::InterlockedExchange(&g_tableDisproved, 1);
                 return OrderTexts(r, workers, shares);
             }
         }
@@ -625,50 +633,46 @@ struct RowGather {
 
 void GatherRows(void* context, unsigned /*share*/) {
     RowGather& g = *static_cast<RowGather*>(context);
-    // Rows are taken a grain at a time, so that a share the system holds
-    // back leaves its part to the others.
-    for (;;) {
-    const size_t from = g.begin + static_cast<size_t>(::InterlockedExchangeAdd(&g.taken, kGatherGrain));
-    if (from >= g.end) break;
-    const size_t to = std::min(g.end, from + static_cast<size_t>(kGatherGrain));
-    for (size_t i = from; i < to; ++i) {
-        const SearchResult entry = g.results[i];
-        const CVolumeIndex* volume = entry.Volume < g.volumes->size() ? (*g.volumes)[entry.Volume] : nullptr;
-        const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
-        const char* name = record ? volume->GetName(*record) : nullptr;
-        if (!name) record = nullptr;  // a row without a record sorts as an empty one
-        switch (g.key) {
-        case SORT_BY_NAME:
-            g.names->pointer[i] = name ? name : "";
-            g.names->length[i] = name ? static_cast<uint32_t>(std::strlen(name)) : 0;
-            break;
-        case SORT_BY_TYPE:
-            g.directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
-            g.extension[i] = ExtensionOf(name);
-            break;
-        case SORT_BY_PATH:
-            if (!record) {
-                g.kind[i] = kRowWithoutRecord;
-                g.pairs[i] = SortPair{~uint64_t{0}, static_cast<uint32_t>(i)};
+    size_t from, to;
+    while (NextGrain(g.taken, g.begin, g.end, kGatherGrain, &from, &to)) {
+        for (size_t i = from; i < to; ++i) {
+            const SearchResult entry = g.results[i];
+            const CVolumeIndex* volume = entry.Volume < g.volumes->size() ? (*g.volumes)[entry.Volume] : nullptr;
+            const IndexRecord* record = volume ? volume->GetRecord(entry.Slot) : nullptr;
+            const char* name = record ? volume->GetName(*record) : nullptr;
+            if (!name) record = nullptr;  // a row without a record sorts as an empty one
+            switch (g.key) {
+            case SORT_BY_NAME:
+                g.names->pointer[i] = name ? name : "";
+                g.names->length[i] = name ? static_cast<uint32_t>(std::strlen(name)) : 0;
+                break;
+            case SORT_BY_TYPE:
+                g.directory[i] = record && (record->Flags & IRF_DIRECTORY) != 0;
+                g.extension[i] = ExtensionOf(name);
+                break;
+            case SORT_BY_PATH:
+                if (!record) {
+                    g.kind[i] = kRowWithoutRecord;
+                    g.pairs[i] = SortPair{~uint64_t{0}, static_cast<uint32_t>(i)};
+                    break;
+                }
+                g.nameLength[i] = static_cast<uint32_t>(std::strlen(name));
+                g.father[i] = record->FatherID;
+                // A name holding a 0x5C byte (a trail byte) moves the cut.
+                g.kind[i] = std::memchr(name, '\\', g.nameLength[i]) ? kRowPathNeeded : kRowInFolder;
+                g.pairs[i] = SortPair{(uint64_t{entry.Volume} << 32) | record->FatherID, static_cast<uint32_t>(i)};
+                break;
+            case SORT_BY_SIZE:
+                g.pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
+                break;
+            case SORT_BY_TIME: {
+                // Newest first: the larger the time, the smaller the number.
+                const FILETIME time = record ? record->Time2 : FILETIME{};
+                g.pairs[i] = SortPair{~FileTimeValue(time), static_cast<uint32_t>(i)};
                 break;
             }
-            g.nameLength[i] = static_cast<uint32_t>(std::strlen(name));
-            g.father[i] = record->FatherID;
-            // A name holding a 0x5C byte (a trail byte) moves the cut.
-            g.kind[i] = std::memchr(name, '\\', g.nameLength[i]) ? kRowPathNeeded : kRowInFolder;
-            g.pairs[i] = SortPair{(uint64_t{entry.Volume} << 32) | record->FatherID, static_cast<uint32_t>(i)};
-            break;
-        case SORT_BY_SIZE:
-            g.pairs[i] = SortPair{record ? static_cast<uint64_t>(record->Size) : 0, static_cast<uint32_t>(i)};
-            break;
-        case SORT_BY_TIME: {
-            // Newest first: the larger the time, the smaller the number.
-            const FILETIME time = record ? record->Time2 : FILETIME{};
-            g.pairs[i] = SortPair{~FileTimeValue(time), static_cast<uint32_t>(i)};
-            break;
+            }
         }
-        }
-    }
     }
 }
 
@@ -823,7 +827,7 @@ unsigned CIndexManager::SortResults() {
         const size_t folderCount = folderSlot.size();
         // The order comes from the folder tree where it can: no folder's
         // text is composed or keyed whole unless it has to be.
-        const CCollationKeys* table = CCollationKeys::Get(*searchWorkers_);
+        const CCollationKeys* table = g_tableDisproved ? nullptr : CCollationKeys::Get(*searchWorkers_);
         std::unique_ptr<CFolderOrder> tree;
         if (table) {
             tree.reset(new CFolderOrder(*table, *searchWorkers_, shares, &g_bSearchAbort));
@@ -853,8 +857,7 @@ unsigned CIndexManager::SortResults() {
                     if (kind[i] != kRowWithoutRecord) {
                         const CVolumeIndex* volume = GetVolume(ResultList[i].Volume);
                         const char* path = volume ? volume->GetFullPath(ResultList[i].Slot, pathBuffer) : "";
-                        const char* slash = std::strrchr(path, '\\');
-                        text.assign(path, slash ? static_cast<size_t>(slash - path) : 0);
+                        text.assign(path, FolderPartOf(path));
                     }
                     auto found = otherOf.emplace(text, static_cast<uint32_t>(others.size()));
                     if (found.second) others.push_back(text);
@@ -924,8 +927,7 @@ unsigned CIndexManager::SortResults() {
                     const SearchResult entry = ResultList[i];
                     const CVolumeIndex* volume = GetVolume(entry.Volume);
                     const char* path = volume ? volume->GetFullPath(entry.Slot, pathBuffer) : "";
-                    const char* slash = std::strrchr(path, '\\');
-                    text = texts.AddCopy(path, slash ? static_cast<size_t>(slash - path) : 0);
+                    text = texts.AddCopy(path, FolderPartOf(path));
                 }
                 textOf[i] = rowText(text);
             }
