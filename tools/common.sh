@@ -17,8 +17,15 @@ run_arch() {
 configure_and_build() { # arch [targets...]
   local arch="$1"; shift
   local dir="$BUILD_ROOT/$arch"
+  # ccache, where installed, keeps rebuilds of an unchanged tree short; paths
+  # under the tree are hashed relative to it, so other checkouts share hits.
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR="$ROOT"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
   if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$dir" -G "Unix Makefiles" \
+    cmake -S "$ROOT" -B "$dir" -G "Unix Makefiles" "${launcher[@]}" \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DLUMSEK_DEPS_DIR="${LUMSEK_DEPS:-$BUILD_ROOT/deps}" >/dev/null
   else

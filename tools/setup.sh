@@ -62,7 +62,14 @@ install_packages() {
     return 0
   fi
   log "installing: $(echo $missing)"
-  as_root apt-get update -qq
+  # A mirror caught mid-sync fails one list now and then: try again, and go on
+  # to the install when only some lists failed (it fails itself if it must).
+  local i
+  for i in 1 2 3; do
+    as_root apt-get update -qq && break
+    log "apt-get update failed (try $i of 3)"
+    sleep 10
+  done
   # shellcheck disable=SC2086
   [ -z "$missing" ] || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends $missing
 }
