@@ -88,3 +88,33 @@ start_xvfb() { # work-dir
   [ -s "$1/display" ] || { echo "Xvfb did not start"; cat "$1/xvfb.log"; return 1; }
   export DISPLAY=":$(head -n1 "$1/display")"
 }
+
+# Starts the desktop a user has on <work-dir>'s display: the openbox window
+# manager and the xcompmgr compositor; sets DESKTOP_PIDS. Waits until the
+# window manager has taken the screen, so the first window is managed.
+start_desktop() { # work-dir
+  local i
+  DESKTOP_PIDS=""
+  openbox --sm-disable >"$1/openbox.log" 2>&1 &
+  DESKTOP_PIDS="$!"
+  for ((i = 0; i < 100; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  xcompmgr >"$1/xcompmgr.log" 2>&1 &
+  DESKTOP_PIDS="$DESKTOP_PIDS $!"
+}
+
+stop_desktop() {
+  local p
+  for p in ${DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  DESKTOP_PIDS=""
+}
+
+# Lets Wine manage the prefix's windows again (the window manager places
+# and stacks them), undoing the bare-display setting of the test prefix.
+use_managed_windows() { # prefix
+  local reg="$1/user.reg"
+  [ -f "$reg" ] && sed -i '/^"Managed"="N"/d' "$reg"
+  return 0
+}

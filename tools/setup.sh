@@ -13,7 +13,7 @@ APT_PACKAGES=(
   wine wine32:i386 wine64 xvfb xauth cmake make file
   libboost-regex1.81-dev libz-mingw-w64-dev googletest
   ntfs-3g fonts-wqy-microhei dpkg-dev locales python3
-  xdotool x11-apps imagemagick xcompmgr
+  xdotool x11-apps x11-utils imagemagick xcompmgr openbox
 )
 
 log() { printf "[setup] %s\n" "$*" >&2; }

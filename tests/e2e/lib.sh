@@ -25,6 +25,10 @@ e2e_setup() {
   # are not shared with window tests that run at the same time.
   start_xvfb "$E2E_WORK" || return 1
   E2E_XVFB_PID=$XVFB_PID
+  # A user's desktop: a window manager and a compositor, with Wine's windows
+  # managed as they are by default.
+  use_managed_windows "$WINEPREFIX"
+  start_desktop "$E2E_WORK"
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
   install_program "$E2E_BIN" "$WINEPREFIX"
@@ -41,6 +45,7 @@ e2e_setup() {
 e2e_cleanup() {
   e2e_stop
   WINEPREFIX="$E2E_WORK/prefix" wineserver -k 2>/dev/null || true
+  stop_desktop
   if [ -n "${E2E_XVFB_PID:-}" ]; then kill "$E2E_XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$E2E_WORK"
 }
