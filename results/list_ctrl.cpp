@@ -27,9 +27,16 @@ constexpr COLORREF kAccent = RGB(0x33, 0x99, 0xFF);
 constexpr COLORREF kSelected = RGB(0x62, 0xC2, 0xF0);
 constexpr COLORREF kExpanded = RGB(0xED, 0xF6, 0xFC);
 constexpr COLORREF kWarning = RGB(0xFA, 0x13, 0x13);
-constexpr COLORREF kDeleted = RGB(0x9A, 0xA0, 0xA6);
 constexpr COLORREF kDragFill = RGB(0xA8, 0xCA, 0xEC);
 constexpr BYTE kDragFillAlpha = 0x80;
+
+// The list's own text colours, outside the palette: a deleted row in one red,
+// an existing row fading from the name to the time column.
+constexpr COLORREF kDeletedText = RGB(234, 18, 59);
+constexpr COLORREF kColumnText[RESULTCOL_COUNT] = {
+    RGB(0, 0, 0), RGB(98, 98, 85), RGB(150, 155, 151), RGB(182, 182, 178), RGB(213, 213, 208),
+};
+constexpr COLORREF kHeaderText = RGB(120, 120, 120);
 
 struct ActionButton {
     const char* Skin;
@@ -645,7 +652,7 @@ void OListCtrl<TOwner>::PaintRow(HDC dc, int row, int top, int height, int total
             rc.bottom -= kActionBarHeight;
         }
         if (right > 0 && left < clientWidth && !text.empty()) {
-            ::SetTextColor(dc, deleted ? kDeleted : (col == 0 ? kText : kTextSecondary));
+            ::SetTextColor(dc, deleted ? kDeletedText : kColumnText[col]);
             UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
             format |= col < 2 ? DT_LEFT : DT_CENTER;
             ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format);
@@ -701,7 +708,7 @@ void OListCtrl<TOwner>::PaintHeader(HDC dc, int clientWidth) {
         const RECT line = {right - 1, 0, right, kHeaderHeight - 1};
         if (!DrawSkinByName("list_header_horzline", dc, line, 0)) FillSolid(dc, line, kLine);
         RECT text = {left, 0, right, kHeaderHeight};
-        ::SetTextColor(dc, kTextSecondary);
+        ::SetTextColor(dc, kHeaderText);
         const std::wstring& title = columns_[col].Title;
         ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
                     DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

@@ -211,3 +211,38 @@ TEST_F(ListPaint, OwnScrollBarsInThePalette) {
     EXPECT_EQ(track.bottom, list().GetClientRect().bottom);
     EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2), RGB(0xB0, 0xB4, 0xBC));
 }
+
+namespace {
+
+bool HasPixel(const PrintedClient& shot, const RECT& area, COLORREF colour) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (shot.At(x, y) == colour) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(ListPaint, CellTextsAndTitlesInTheListsOwnColours) {
+    // Nothing hovered near the rows checked: row 0 stays expanded.
+    PrintedClient shot(list().Handle());
+    const COLORREF existing[RESULTCOL_COUNT] = {RGB(0, 0, 0), RGB(98, 98, 85), RGB(150, 155, 151),
+                                               RGB(182, 182, 178), RGB(213, 213, 208)};
+    const COLORREF deleted = RGB(234, 18, 59);
+    const COLORREF title = RGB(120, 120, 120);
+    const int plainTop = list().RowTop(2);    // three.txt
+    const int deletedTop = list().RowTop(1);  // two.txt
+    int left = 0;
+    for (int col = 0; col < RESULTCOL_COUNT; ++col) {
+        SCOPED_TRACE(col);
+        const int right = left + list().GetColumnWidth(col);
+        const RECT plain = {left + (col == 0 ? 24 : 4), plainTop + 2, right - 4, plainTop + 22};
+        const RECT gone = {left + (col == 0 ? 24 : 4), deletedTop + 2, right - 4, deletedTop + 22};
+        EXPECT_TRUE(HasPixel(shot, plain, existing[col]));
+        EXPECT_FALSE(HasPixel(shot, plain, deleted));
+        EXPECT_TRUE(HasPixel(shot, gone, deleted));
+        EXPECT_FALSE(HasPixel(shot, gone, existing[col]));
+        EXPECT_TRUE(HasPixel(shot, {left + 2, 3, right - 2, 22}, title));
+        left = right;
+    }
+}
