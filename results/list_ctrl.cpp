@@ -50,6 +50,7 @@ constexpr ActionButton kActions[ROWACTION_COUNT] = {
     {"btn_copyfolder", 72, 64},
     {"btn_recoverdelfile", 97, 65},
 };
+constexpr int kActionLabelLeft = 21;  // right of the 16 px icon the skins draw at x 3
 
 void FillSolid(HDC dc, const RECT& rc, COLORREF color) {
     if (rc.right <= rc.left || rc.bottom <= rc.top) return;
@@ -680,14 +681,19 @@ void OListCtrl<TOwner>::PaintActionBar(HDC dc, int /*top*/) {
         RECT rc;
         if (!GetActionButtonRect(action, &rc)) continue;
         const bool hot = action == hotActionButton_;
-        if (DrawSkinByName(kActions[action].Skin, dc, rc, hot ? 1 : 0)) continue;
-        // Without the skin: a plain button in the palette, so the bar stays usable.
-        FillSolid(dc, rc, hot ? kAccent : kSurface);
-        FrameSolid(dc, rc, hot ? kAccent : kLine);
-        if (LPCWSTR label = BkString::Get(kActions[action].LabelId)) {
+        RECT text = rc;
+        if (DrawSkinByName(kActions[action].Skin, dc, rc, hot ? 1 : 0)) {
+            // The skin's face carries the action's icon; the label goes beside it.
+            text.left += kActionLabelLeft;
+            ::SetTextColor(dc, hot ? kAccent : kText);
+        } else {
+            // Without the skin: a plain button in the palette, so the bar stays usable.
+            FillSolid(dc, rc, hot ? kAccent : kSurface);
+            FrameSolid(dc, rc, hot ? kAccent : kLine);
             ::SetTextColor(dc, hot ? kSurface : kText);
-            ::DrawTextW(dc, label, -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         }
+        if (LPCWSTR label = BkString::Get(kActions[action].LabelId))
+            ::DrawTextW(dc, label, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
     }
 }
 

@@ -863,6 +863,93 @@ def list_header_honver():
     return c
 
 
+# Buttons under the expanded result row: a face with the action's icon at
+# x 3, normal and hot side by side, each frame as wide as its button. The list
+# writes the label right of the icon.
+ACTION_H = 24
+
+
+def icon_page(c, ox, oy, col, b):
+    c.shape(sd_polyline([(ox + 3.25, oy + 1.75), (ox + 9.5, oy + 1.75), (ox + 12.75, oy + 5.0),
+                         (ox + 12.75, oy + 14.25), (ox + 3.25, oy + 14.25)], STROKE, closed=True), col, box=b)
+    c.shape(sd_polyline([(ox + 9.25, oy + 2.0), (ox + 9.25, oy + 5.25), (ox + 12.5, oy + 5.25)], STROKE * 0.8),
+            col, box=b)
+
+
+def icon_open_file(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    icon_page(c, ox, oy, col, b)
+    c.shape(sd_segment(ox + 5.75, oy + 11.75, ox + 9.75, oy + 7.75, STROKE), col, box=b)
+    c.shape(sd_polyline([(ox + 6.75, oy + 7.5), (ox + 10.0, oy + 7.5), (ox + 10.0, oy + 10.75)], STROKE), col, box=b)
+
+
+def icon_open_folder(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_polyline([(ox + 1.75, oy + 3.0), (ox + 6.0, oy + 3.0), (ox + 7.5, oy + 4.75), (ox + 14.25, oy + 4.75),
+                         (ox + 14.25, oy + 13.0), (ox + 1.75, oy + 13.0)], STROKE, closed=True), col, box=b)
+    c.shape(sd_segment(ox + 2.0, oy + 7.25, ox + 14.0, oy + 7.25, STROKE), col, box=b)
+
+
+def icon_copy_file(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    # the page behind shows only above and left of the one in front
+    c.shape(sd_polyline([(ox + 3.5, oy + 11.0), (ox + 1.75, oy + 11.0), (ox + 1.75, oy + 1.75),
+                         (ox + 10.0, oy + 1.75), (ox + 10.0, oy + 3.5)], STROKE), col, box=b)
+    c.shape(sd_ring_box(ox + 5.5, oy + 5.0, ox + 14.25, oy + 14.25, 1.5, STROKE), col, box=b)
+
+
+def sd_capsule_ring(ax, ay, bx, by, r, width):
+    seg = sd_segment(ax, ay, bx, by, 0.0)
+    return lambda x, y: abs(seg(x, y) - r) - width / 2.0
+
+
+def icon_copy_path(c, ox, oy, col):
+    # two links of a chain
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_capsule_ring(ox + 4.25, oy + 11.75, ox + 7.25, oy + 8.75, 2.5, STROKE), col, box=b)
+    c.shape(sd_capsule_ring(ox + 8.75, oy + 7.25, ox + 11.75, oy + 4.25, 2.5, STROKE), col, box=b)
+
+
+def icon_recover(c, ox, oy, col):
+    # a circle turning back on itself: the arc leaves a gap at the upper left,
+    # where the arrow head points into it
+    b = (ox, oy, ox + 16, oy + 16)
+    cx, cy, r = ox + 8.0, oy + 8.5, 5.25
+    ring = sd_ring(cx, cy, r, STROKE)
+
+    def arc(x, y):
+        a = math.degrees(math.atan2(y - cy, x - cx))
+        return ring(x, y) if not (-165.0 < a < -105.0) else 1.0
+    c.shape(arc, col, box=b)
+    tip = (cx + r * math.cos(math.radians(-165.0)), cy + r * math.sin(math.radians(-165.0)))
+    c.shape(sd_polygon([(tip[0] - 2.6, tip[1] - 0.4), (tip[0] + 2.4, tip[1] - 0.9), (tip[0] - 0.3, tip[1] + 3.2)]),
+            col, box=b)
+
+
+def action_button(width, icon):
+    frames = []
+    for state in range(2):
+        c = Canvas(width, ACTION_H)
+        if state == 0:
+            surface(c, 0, 0, width, ACTION_H, RADIUS)
+        else:
+            surface(c, 0, 0, width, ACTION_H, RADIUS, fill="soft", border="accent")
+        icon(c, 3, 4, rgb("secondary") if state == 0 else rgb("accent"))
+        frames.append(c)
+    return strip(frames)
+
+
+ACTIONS = [
+    ("btn_openfile", 4081, 46, icon_open_file),
+    ("btn_openfolder", 4082, 70, icon_open_folder),
+    ("btn_copyfile", 4083, 48, icon_copy_file),
+    ("btn_copyfolder", 4084, 72, icon_copy_path),
+    ("btn_recoverdelfile", 4085, 97, icon_recover),
+]
+for _name, _id, _w, _icon in ACTIONS:
+    SKINS.append((_name, _id, (lambda w=_w, i=_icon: action_button(w, i)), "png", {"subwidth": _w}))
+
+
 # ---------------------------------------------------------------- icon
 
 def logo(size):

@@ -97,6 +97,28 @@ TEST_F(ProgramResources, BarAndPanelItemsAreWhereTheWindowsLookForThem) {
     }
 }
 
+// The result list draws its action buttons from these skins: a face for the
+// normal and the hot state, each exactly as wide as its button and as tall as
+// the bar, so no button falls back to its plain drawing.
+TEST_F(ProgramResources, ActionBarButtonsHaveTheirSkins) {
+    const struct { const char* skin; int width; } buttons[] = {
+        {"btn_openfile", 46}, {"btn_openfolder", 70}, {"btn_copyfile", 48}, {"btn_copyfolder", 72},
+        {"btn_recoverdelfile", 97},
+    };
+    auto skins = SkinTableEntries();
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.skin);
+        ASSERT_EQ(skins.count(b.skin), 1u);
+        const SkinEntry& entry = skins[b.skin];
+        EXPECT_EQ(entry.subwidth, b.width);
+        EXPECT_GE(SubImageCount(entry), 2);
+        Gdiplus::Image* image = BkPngPool::Get(static_cast<UINT>(entry.src));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->GetHeight(), 24u);
+        EXPECT_NE(BkSkin::GetSkin(b.skin), nullptr);
+    }
+}
+
 std::wstring MenuText(HMENU menu, UINT pos) {
     wchar_t text[64] = {};
     ::GetMenuStringW(menu, pos, text, 64, MF_BYPOSITION);
