@@ -135,9 +135,10 @@ CRecoverDlg::CRecoverDlg() : CBkDialogImpl<CRecoverDlg>(124) {
 }
 
 CRecoverDlg::~CRecoverDlg() {
-    // The worker reads this object: it must be gone before the memory is.
+    // The worker reads this object: it must be gone before the memory is. A
+    // run cut short this way (the program quitting) still counts.
     if (stop_) ::SetEvent(stop_.Get());
-    JoinWorker();
+    CollectWorker();
     ReleaseScanner();
 }
 
@@ -194,6 +195,15 @@ void CRecoverDlg::PickTargetDrive() {
 void CRecoverDlg::SetTargetText(const std::wstring& text) {
     if (!edit_) return;
     ::SetWindowTextW(edit_, text.c_str());
+    ShowTargetFromStart();
+}
+
+void CRecoverDlg::ShowTargetFromStart() {
+    // Scrolled to the start first: a text set while the edit was still
+    // small stays scrolled to its end once the edit has grown, showing only
+    // its last characters.
+    ::SendMessageW(edit_, EM_SETSEL, 0, 0);
+    ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
     ::SendMessageW(edit_, EM_SETSEL, 0xFFFF, 0xFFFF);
     ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
 }
@@ -207,12 +217,19 @@ void CRecoverDlg::ShowDriveHint(wchar_t letter) {
 }
 
 LRESULT CRecoverDlg::OnBkNotify(int, NMHDR* header, BOOL& handled) {
+    if (header->code == BKNM_REALWND_MOVED) {
+        // The layout has given the target edit its size.
+        if (reinterpret_cast<BKNMREALWNDRESIZED*>(header)->uItemID == IDC_TARGET_EDIT && edit_) ShowTargetFromStart();
+        handled = FALSE;
+        return 0;
+    }
     if (header->code != BKNM_COMMAND) {
         handled = FALSE;
         return 0;
     }
     switch (reinterpret_cast<BKNMCOMMAND*>(header)->uItemID) {
-    case IDC_CLOSE: StopWorker(); break;
+    case IDC_CLOSE:
+    case IDC_ESCAPE: StopWorker(); break;
     case IDC_BROWSE: BrowseTarget(); break;
     case IDC_PRODUCT_CHOOSE:
     case IDC_PRODUCT_PROGRESS:
@@ -288,8 +305,10 @@ bool CRecoverDlg::ValidateTarget(const std::wstring& path) {
         Message(43);
         return false;
     }
+    // A drive of a known type that does not answer (a card reader without
+    // its card) is as absent as a letter no drive has.
     const UINT type = Drives().DriveType(drive + L"\\");
-    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) {
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN || !Drives().CanOpenVolume(letter)) {
         Message(44);
         return false;
     }
@@ -331,6 +350,7 @@ void CRecoverDlg::StartRecovery() {
     position_ = 0;
     recovered_ = 0;
     done_ = false;
+    runRecorded_ = false;
     SetItemText(IDC_CURRENT_PATH, items_.empty() ? L"" : platform::AnsiToWide(items_[0].Path).c_str());
 
     stop_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -380,8 +400,7 @@ LRESULT CRecoverDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     }
     if (done_) {
         SetItemIntAttribute(IDC_PROGRESS, "value", 100);
-        JoinWorker();
-        if (seams_.Recovered) seams_.Recovered(recovered_.load());
+        CollectWorker();
         ShowReport();
         ::KillTimer(Handle(), IDT_RECOVER_PROGRESS);
         done_ = false;
@@ -405,10 +424,15 @@ void CRecoverDlg::ShowReport() {
     SetItemText(IDC_FOLDER_LINK, target_.c_str());
 }
 
-void CRecoverDlg::JoinWorker() {
-    if (!worker_.IsStarted()) return;
-    worker_.Join();
-    worker_.Close();
+void CRecoverDlg::CollectWorker() {
+    if (worker_.IsStarted()) {
+        worker_.Join();
+        worker_.Close();
+    }
+    // Each run is counted once, however the dialog learns that it ended.
+    if (runRecorded_) return;
+    runRecorded_ = true;
+    if (seams_.Recovered) seams_.Recovered(recovered_.load());
 }
 
 void CRecoverDlg::ReleaseScanner() {
@@ -423,7 +447,7 @@ void CRecoverDlg::StopWorker() {
     if (worker_.IsStarted()) {
         // The dialog stays; the next tick shows what was recovered so far.
         ::SetEvent(stop_.Get());
-        JoinWorker();
+        CollectWorker();
         stop_.Close();
         done_ = true;
         return;
@@ -450,11 +474,17 @@ bool CRecoverDlg::StartRecoveryProduct() {
 
 void CRecoverDlg::LaunchRecoveryProduct() {
     bool started = StartRecoveryProduct();
-    if (!started && seams_.InstallProduct && seams_.InstallProduct(Handle())) {
-        // The module library downloaded and installed it: start what it left.
-        started = StartRecoveryProduct();
+    if (!started) {
+        // The module library downloads and installs it when it can: start
+        // what it left. Whether or not an install was tried, the state says
+        // whether the product runs now.
+        if (seams_.InstallProduct && seams_.InstallProduct(Handle())) started = StartRecoveryProduct();
         if (seams_.SiblingInstallState) seams_.SiblingInstallState(started ? 1 : 0);
     }
     if (seams_.SiblingRun) seams_.SiblingRun();
-    if (started && !worker_.IsStarted()) EndDialog(1);
+    // A worker that has ended but was not collected yet by the timer is
+    // collected here; a running one keeps the dialog open.
+    if (!started || worker_.IsRunning()) return;
+    CollectWorker();
+    EndDialog(1);
 }

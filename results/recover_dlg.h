@@ -62,6 +62,7 @@ struct RecoverDlgSeams {
 class CRecoverDlg : public CBkDialogImpl<CRecoverDlg> {
 public:
     enum : UINT {
+        IDC_ESCAPE = 2,  // Esc and the window's close command, as the view reports them
         IDC_CLOSE = 1002,
         IDC_CHOOSE_PANEL = 5000,
         IDC_TARGET_EDIT = 5003,
@@ -98,6 +99,8 @@ public:
     const std::wstring& Target() const { return target_; }
     unsigned RecoveredCount() const { return recovered_.load(); }
     bool IsWorking() const { return worker_.IsStarted(); }
+    // The worker thread has not ended yet (it may have ended uncollected).
+    bool IsWorkerRunning() const { return worker_.IsRunning(); }
     HWND TargetEdit() const { return edit_; }
 
     // The button handlers (also reached through the view's notifications).
@@ -121,12 +124,15 @@ private:
 
     void PickTargetDrive();
     void SetTargetText(const std::wstring& text);
+    void ShowTargetFromStart();
     void ShowDriveHint(wchar_t letter);
     void ShowReport();
     void Message(UINT stringId, const std::wstring& text);
     void Message(UINT stringId);
     bool OnSourceVolume(const std::wstring& path) const;
-    void JoinWorker();
+    // Waits for the worker, forgets it, and records the run's statistics
+    // once per run.
+    void CollectWorker();
     // Starts the product the registry names, when its file exists.
     bool StartRecoveryProduct();
     void ReleaseScanner();
@@ -145,6 +151,7 @@ private:
     std::atomic<unsigned> recovered_{0};
     std::atomic<size_t> position_{0};
     std::atomic<bool> done_{false};
+    bool runRecorded_ = true;  // no run yet, or its statistics are written
     platform::UniqueHandle stop_;
     platform::Thread worker_;
 

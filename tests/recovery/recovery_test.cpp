@@ -143,6 +143,7 @@ protected:
         drives_.drives[L'R'] = {DRIVE_FIXED, true, 1ull << 34};
         drives_.drives[L'T'] = {DRIVE_CDROM, true, 1ull << 34};
         drives_.drives[L'S'] = {DRIVE_FIXED, true, 1000};
+        drives_.drives[L'U'] = {DRIVE_REMOVABLE, false, 1ull << 34};  // a card reader without its card
     }
 
     // A dialog with two deleted files of drive C and one of drive D.
@@ -150,6 +151,7 @@ protected:
         dlg.GetViewControl().XmlLoad(RecoverLayout());
         dlg.Seams().Drives = &drives_;
         dlg.Seams().Message = [this](HWND, UINT id, const std::wstring&) { messages_.push_back(id); };
+        dlg.Seams().Recovered = [this](unsigned count) { recorded_.push_back(count); };
         dlg.Seams().BindScanner = [this](platform::ModuleHandle* library) -> ISearchFile* {
             library->Reset(::LoadLibraryW(L"kernel32.dll"));
             scanner_.AddRef();
@@ -166,6 +168,7 @@ protected:
     FakeDrives drives_;
     FakeScanner scanner_;
     std::vector<UINT> messages_;
+    std::vector<unsigned> recorded_;  // statistics of each recovery run
     std::wstring work_;
 };
 
@@ -188,6 +191,7 @@ TEST_F(RecoverDlgTest, ProposesAnotherDriveAndRefusesBadTargetsWithOneMessageEac
         {L"d:\\out", 40},
         {L"T:\\out", 43},
         {L"Q:\\out", 44},
+        {L"U:\\out", 44},
         {L"S:\\out", 41},
     };
     for (const auto& r : refused) {
@@ -250,7 +254,9 @@ TEST_F(RecoverDlgTest, TheRecoveryProductStartsOnlyFromTheFileTheRegistryNames) 
     dlg.LaunchRecoveryProduct();  // nothing recorded: only the statistics, the dialog stays
     EXPECT_TRUE(started.empty());
     EXPECT_EQ(runs, 1);
+    EXPECT_EQ(states, std::vector<int>{0});  // not running, whether or not an install was tried
     EXPECT_TRUE(dlg.IsWindow());
+    EXPECT_EQ(dlg.GetEndCode(), 0);
 
     // Named but missing: not started; then installed by the module library.
     const std::wstring program = work_ + L"产品\\recover.exe";
@@ -262,7 +268,7 @@ TEST_F(RecoverDlgTest, TheRecoveryProductStartsOnlyFromTheFileTheRegistryNames) 
     };
     dlg.LaunchRecoveryProduct();
     EXPECT_EQ(started, std::vector<std::wstring>{program});
-    EXPECT_EQ(states, std::vector<int>{1});
+    EXPECT_EQ(states, (std::vector<int>{0, 1}));
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(installs, 2);
     EXPECT_EQ(dlg.GetEndCode(), 1);
@@ -308,6 +314,86 @@ TEST_F(RecoverDlgTest, CloseDuringARecoveryStopsTheWorkerThenEndsTheDialog) {
     EXPECT_EQ(::WaitForSingleObject(gate.Get(), 0), WAIT_OBJECT_0);  // the destructor waited for the worker
     release.join();
     EXPECT_EQ(scanner_.calls, 1);
+}
+
+TEST_F(RecoverDlgTest, TheProposedTargetShowsFromItsStartOnceTheEditHasItsSize) {
+    CRecoverDlg dlg;
+    Open(dlg);
+    dlg.ShowWindow(SW_SHOWNA);
+    testing_support::PumpMessages(50);
+    RECT edit = {};
+    ::GetClientRect(dlg.TargetEdit(), &edit);
+    ASSERT_GT(edit.right, 100);  // placed by the layout
+    EXPECT_EQ(EditText(dlg), L"R:\\MUXR\\");
+    // The first character is in view, not scrolled off to the left.
+    const LRESULT first = ::SendMessageW(dlg.TargetEdit(), EM_POSFROMCHAR, 0, 0);
+    EXPECT_GE(static_cast<short>(LOWORD(first)), 0);
+    EXPECT_LT(static_cast<short>(LOWORD(first)), 10);
+    dlg.StopWorker();
+}
+
+TEST_F(RecoverDlgTest, EscDuringARecoveryStopsItRecordsItAndASecondEscCloses) {
+    platform::UniqueHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    scanner_.gate = gate.Get();
+    CRecoverDlg dlg;
+    Open(dlg);
+    dlg.StartRecovery();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return scanner_.calls == 1; }, 5000));
+    std::thread release([&] { ::Sleep(200); ::SetEvent(gate.Get()); });
+    ::SendMessageW(dlg.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    release.join();
+    // Like the close button: the worker ended after its file, and the run is
+    // in the statistics at once.
+    EXPECT_FALSE(dlg.IsWorking());
+    EXPECT_EQ(scanner_.calls, 1);
+    EXPECT_EQ(recorded_, std::vector<unsigned>{1});
+    ASSERT_TRUE(PumpMessagesUntil([&] { return dlg.IsItemVisible(CRecoverDlg::IDC_REPORT_PANEL); }, 5000));
+    EXPECT_EQ(recorded_, std::vector<unsigned>{1});  // the report's tick does not count it again
+    EXPECT_EQ(dlg.GetEndCode(), 0);
+    ::SendMessageW(dlg.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(dlg.GetEndCode(), 2);
+    EXPECT_EQ(scanner_.refs, 1);
+}
+
+TEST_F(RecoverDlgTest, ARunCutShortByTheDialogsEndIsStillRecorded) {
+    platform::UniqueHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    scanner_.gate = gate.Get();
+    std::thread release;
+    {
+        CRecoverDlg dlg;
+        Open(dlg);
+        dlg.StartRecovery();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return scanner_.calls == 1; }, 5000));
+        release = std::thread([&] { ::Sleep(200); ::SetEvent(gate.Get()); });
+        dlg.DestroyWindow();
+    }
+    release.join();
+    EXPECT_EQ(recorded_, std::vector<unsigned>{1});
+}
+
+TEST_F(RecoverDlgTest, TheProductStartedAfterAnUncollectedRunEndsTheDialogWithOne) {
+    const std::wstring program = work_ + L"product.exe";
+    ASSERT_TRUE(testing_support::WriteFileBytes(program, "MZ"));
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\WelgrinRecovery", L"path", REG_SZ, program.c_str(),
+                                static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+    std::vector<int> states;
+    CRecoverDlg dlg;
+    Open(dlg);
+    dlg.Seams().StartProgram = [](const std::wstring&) { return true; };
+    dlg.Seams().SiblingInstallState = [&](int s) { states.push_back(s); };
+    dlg.Seams().SiblingRun = [] {};
+    Type(dlg, L"R:\\after");
+    dlg.StartRecovery();
+    // The worker ends; no message is pumped, so the timer has not collected it.
+    for (int i = 0; i < 500 && dlg.IsWorkerRunning(); ++i) ::Sleep(10);
+    ASSERT_FALSE(dlg.IsWorkerRunning());
+    ASSERT_TRUE(dlg.IsWorking());
+    dlg.LaunchRecoveryProduct();
+    EXPECT_EQ(dlg.GetEndCode(), 1);
+    EXPECT_FALSE(dlg.IsWorking());
+    EXPECT_EQ(recorded_, std::vector<unsigned>{2});
+    EXPECT_TRUE(states.empty());  // started from the registry's file: nothing installed
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\WelgrinRecovery");
 }
 
 } // namespace
