@@ -126,12 +126,14 @@ int CSearchCtrl::Search(int fullSearch, LPARAM passThrough) {
 
 void CSearchCtrl::OnSearchResults(WPARAM count, LPARAM deletedCount) {
     CIndexManager* engine = Engine();
+    // Without an index there is no count and nothing to switch between; the
+    // drag strip stays, so the panel can still be resized.
     if (IsLoadRunning()) {
         SetStatus(47);
-        SetItemVisible(IDC_DRAG_STRIP, FALSE);
+        SetItemVisible(IDC_VIEW_LINK, FALSE);
     } else if (engine && engine->IsIndexEmpty()) {
         SetStatus(22);
-        SetItemVisible(IDC_DRAG_STRIP, FALSE);
+        SetItemVisible(IDC_VIEW_LINK, FALSE);
     } else {
         if (deletedCount != -1) m_nDeletedCount = static_cast<int>(deletedCount);
         const std::wstring status =
