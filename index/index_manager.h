@@ -113,6 +113,11 @@ public:
     int GetSortKey() const { return SortKey; }
     // A sort thread exists and has not ended.
     bool IsSortRunning() const { return sortThread_.IsRunning(); }
+    // Ends a running search (stop flag, wait without limit); the search
+    // thread stays for the next one. Nothing when none runs.
+    void StopSearch() { StopSearchThread(); }
+    // A search has been started and has not finished.
+    bool IsSearchRunning() const;
 
     // Rows of the result list, read under the record lock. Each answers false
     // when the row, its volume or its slot is out of range or the record has

@@ -56,6 +56,10 @@ void CIndexManager::WaitForSearch() {
     if (searchThread_.IsRunning() && searchIdle_) ::WaitForSingleObject(searchIdle_.Get(), INFINITE);
 }
 
+bool CIndexManager::IsSearchRunning() const {
+    return searchThread_.IsRunning() && searchIdle_ && ::WaitForSingleObject(searchIdle_.Get(), 0) == WAIT_TIMEOUT;
+}
+
 void CIndexManager::StopSearchThread() {
     ::InterlockedExchange(&searchStop_, 1);
     WaitForSearch();

@@ -635,9 +635,12 @@ void CDockWnd::RunExpandedDock() {
     m_bExpandedRunning = false;
     if (!IsWindow()) return;  // quit while the taller bar ran
 
-    // The engine's next search ends whatever the taller bar left running;
-    // its results come to this bar's result window again.
-    if (CIndexManager* engine = Engine()) engine->SetNotifyWindow(m_searchCtrl.ResultHandle());
+    // A search the taller bar left running ends here, so that its results
+    // never reach this bar's result window, which gets the engine back.
+    if (CIndexManager* engine = Engine()) {
+        engine->StopSearch();
+        engine->SetNotifyWindow(m_searchCtrl.ResultHandle());
+    }
     ::ShowWindow(Handle(), SW_SHOWNA);
     StartTimer(IDT_DOCK_WAIT_SCAN, 250);
     if (panelVisible) ShowResultPanel(true);

@@ -2,8 +2,12 @@
 // the strip and back, dragging.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "browser/netsearch_dlg.h"
 #include "index/search_query.h"
+#include "platform/handle.h"
+#include "platform/lock.h"
 #include "results/search_result_wnd.h"
 #include "shell/dock_wnd2.h"
 #include "tests/shell/shell_fixture.h"
@@ -136,6 +140,47 @@ TEST(DockSearch, WebScopeAloneShowsOnlyTheWebPanelUnderTheBar) {
     EXPECT_EQ(web.top, bar.bottom - 8);
     EXPECT_EQ(web.bottom - web.top, 500);
     EXPECT_EQ(dock.LastWebUrl(), L"https://www.baidu.com/s?e=utf-8&wd=x%26y");
+}
+
+TEST(DockSearch, TabDownAndUpInTheEditGoToTheListsFirstOrLastRow) {
+    DockSetup s(60);
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ::SendMessageW(dock.Handle(), WM_SEARCH_SCOPE_CHANGED, SCOPE_EXISTING | SCOPE_DELETED, 0);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"file");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 60; }));
+    testing_support::PumpMessages(100);
+    OListCtrl<CSearchResultWnd>& list = dock.ResultPanel().ResultWnd()->GetList();
+    ASSERT_GT(list.RowTop(59), list.ViewHeight());  // the last row starts out of view
+    auto press = [&](WPARAM key) {
+        dock.FocusEdit();
+        ::PostMessageW(dock.Edit().Handle(), WM_KEYDOWN, key, 1);
+        testing_support::PumpMessages(100);
+    };
+
+    // Up: the last row alone, scrolled up to the bottom of the list.
+    press(VK_UP);
+    EXPECT_EQ(::GetFocus(), list.Handle());
+    EXPECT_EQ(list.GetSelectedCount(), 1);
+    EXPECT_TRUE(list.IsSelected(59));
+    EXPECT_EQ(list.GetCurrentRow(), 59);
+    EXPECT_LE(list.RowTop(59) + list.RowHeight(59), list.ViewHeight());
+    EXPECT_GT(list.RowTop(59) + list.RowHeight(59), list.ViewHeight() - 24);
+
+    // Down and Tab: the first row alone, and the list back at its top.
+    for (WPARAM key : {WPARAM(VK_DOWN), WPARAM(VK_TAB)}) {
+        SCOPED_TRACE(key);
+        press(VK_UP);
+        press(key);
+        EXPECT_EQ(::GetFocus(), list.Handle());
+        EXPECT_EQ(list.GetSelectedCount(), 1);
+        EXPECT_TRUE(list.IsSelected(0));
+        EXPECT_EQ(list.GetCurrentRow(), 0);
+        EXPECT_EQ(list.GetVerticalOffset(), 0);
+    }
+    EXPECT_EQ(dock.Edit().GetText(), L"file");  // the keys left the text alone
 }
 
 TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
@@ -292,4 +337,48 @@ TEST(DockExpanded, TallerBarRunsInThePlaceOfTheBarAndGivesItBack) {
     EXPECT_TRUE(Visible(dock.Handle()));
     EXPECT_TRUE(dock.IsTimerSet(CDockWnd::IDT_DOCK_WAIT_SCAN));  // the index is reloaded after it
     EXPECT_EQ(s.engine->NotifyWindow(), dock.ResultPanel().ResultHandle());
+}
+
+namespace {
+CIndexManager* g_engine = nullptr;
+bool g_searchLeftRunning = false;
+std::thread g_lockHolder;
+// Inside the taller bar's run, once its own start-up load and search are
+// over: starts a search that cannot finish yet (another thread holds the
+// record lock for a while) and closes the taller bar.
+void CALLBACK CloseWithASearchRunning(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_running || !g_running->ExpandedDock()) return;
+    if (!g_engine->IsLoadDone() || g_engine->IsSearchRunning()) return;
+    ::KillTimer(nullptr, id);
+    platform::UniqueHandle locked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE signal = locked.Get();
+    g_lockHolder = std::thread([signal] {
+        platform::ScopedLock hold(g_engine->RecordLock());
+        ::SetEvent(signal);
+        ::Sleep(300);
+    });
+    ::WaitForSingleObject(signal, INFINITE);
+    CSearchQuery query;
+    query.Pattern = L"file";
+    g_engine->StartSearch(query);
+    g_searchLeftRunning = g_engine->IsSearchRunning();
+    g_running->ExpandedDock()->Close();
+}
+}  // namespace
+
+TEST(DockExpanded, ASearchTheTallerBarLeftRunningEndsBeforeTheBarTakesTheEngineBack) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    g_running = &dock;
+    g_engine = s.engine.get();
+    ::SetTimer(nullptr, 0, 300, &CloseWithASearchRunning);
+    Notify(dock.Handle(), BKNM_COMMAND, CDockWnd::IDC_EXPANDED);
+    g_running = nullptr;
+    EXPECT_TRUE(g_searchLeftRunning);
+    EXPECT_FALSE(s.engine->IsSearchRunning());  // stopped and waited for
+    EXPECT_EQ(s.engine->NotifyWindow(), dock.ResultPanel().ResultHandle());
+    if (g_lockHolder.joinable()) g_lockHolder.join();
+    g_engine = nullptr;
 }
