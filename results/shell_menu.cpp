@@ -52,6 +52,17 @@ const VerbRoute kRoutes[] = {
     {"opencontaining", FILECMD_OPENCONTAINING, VerbRoute::kAskFirst},
 };
 
+// The separators at the end of a menu, which would lead to nothing.
+void DropTrailingSeparators(HMENU menu) {
+    for (int last = ::GetMenuItemCount(menu) - 1; last >= 0; --last) {
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE;
+        if (!::GetMenuItemInfoW(menu, static_cast<UINT>(last), TRUE, &info) || !(info.fType & MFT_SEPARATOR)) return;
+        ::DeleteMenu(menu, static_cast<UINT>(last), MF_BYPOSITION);
+    }
+}
+
 HRESULT InvokeOffset(IContextMenu* menu, UINT offset) {
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
@@ -161,18 +172,26 @@ UINT CShellContextMenu::TrackMenu(HMENU menu, HWND owner, int x, int y) {
 int CShellContextMenu::ShowContextMenu(HWND owner, int x, int y) {
     platform::ComPtr<IContextMenu> cm;
     int version = 0;
-    if (!GetContextMenu(&cm, &version)) return 0;
+    const bool fromShell = GetContextMenu(&cm, &version);
+    // Without the shell's items (nothing it could bind) the caller's own
+    // items still show, when it added any.
+    if (!fromShell && !menu_) return 0;
     HMENU menu = GetMenu();
     if (!menu) return 0;
-    cm->QueryContextMenu(menu, static_cast<UINT>(::GetMenuItemCount(menu)), kShellMenuFirstId, kShellMenuLastId,
-                         CMF_EXPLORE);
+    if (fromShell) {
+        cm->QueryContextMenu(menu, static_cast<UINT>(::GetMenuItemCount(menu)), kShellMenuFirstId, kShellMenuLastId,
+                             CMF_EXPLORE);
+    } else {
+        DropTrailingSeparators(menu);
+        if (::GetMenuItemCount(menu) <= 0) return 0;
+    }
 
     CShellContextMenu* previous = g_activeMenu;
     g_activeMenu = this;
     shown_ = cm.Get();
     UINT id = TrackMenu(menu, owner, ClampXToNearestWorkArea(x, y), y);
     int result = static_cast<int>(id);
-    if (id >= kShellMenuFirstId && id <= kShellMenuLastId) result = RunShellItem(cm.Get(), owner, id);
+    if (fromShell && id >= kShellMenuFirstId && id <= kShellMenuLastId) result = RunShellItem(cm.Get(), owner, id);
     shown_ = nullptr;
     g_activeMenu = previous;
     return result;

@@ -53,7 +53,9 @@ public:
 
     // Shows the menu at a screen point. Answers 0 when nothing was chosen or a
     // shell item was handled, E_FAIL when the owner refused the chosen verb,
-    // else the id of one of the caller's own items.
+    // else the id of one of the caller's own items. When the shell has no
+    // menu for the objects, the caller's own items show alone; with none of
+    // those either, nothing shows.
     int ShowContextMenu(HWND owner, int x, int y);
 
     // Runs the shell command at `offset` (its id - kShellMenuFirstId) of the

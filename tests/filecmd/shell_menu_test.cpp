@@ -130,6 +130,45 @@ TEST_F(ShellMenu, CancelledMenuReturnsZeroAndSendsNothing) {
     EXPECT_EQ(result, 7);
 }
 
+// Notes the ids the menu shows and chooses one of them.
+class RecordingMenu : public CShellContextMenu {
+public:
+    std::vector<UINT> shown;
+    UINT choose = 0;
+
+protected:
+    UINT TrackMenu(HMENU menu, HWND, int, int) override {
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i) shown.push_back(::GetMenuItemID(menu, i));
+        return choose;
+    }
+};
+
+TEST_F(ShellMenu, ObjectsTheShellCannotBindStillShowTheOwnersItems) {
+    RecordingMenu menu;
+    menu.SetObjects({P(L"one\\missing.txt")});
+    ASSERT_TRUE(menu.Objects().empty());
+    HMENU popup = menu.GetMenu();
+    ::InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, 0x8007, L"folder");
+    ::InsertMenuW(popup, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    ::InsertMenuW(popup, 1, MF_BYPOSITION | MF_STRING, 0x8009, L"recover");
+    ::InsertMenuW(popup, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    menu.choose = 0x8009;
+    EXPECT_EQ(menu.ShowContextMenu(owner.Handle(), 10, 10), 0x8009);
+    // The separators that led to the shell's items are gone.
+    EXPECT_EQ(menu.shown, (std::vector<UINT>{0x8007, 0x8009}));
+    EXPECT_TRUE(owner.commands.empty());
+
+    // Without items of the caller's either, no menu shows.
+    RecordingMenu bare;
+    bare.SetObjects({P(L"one\\missing.txt")});
+    EXPECT_EQ(bare.ShowContextMenu(owner.Handle(), 10, 10), 0);
+    EXPECT_TRUE(bare.shown.empty());
+    RecordingMenu separatorsOnly;
+    ::AppendMenuW(separatorsOnly.GetMenu(), MF_SEPARATOR, 0, nullptr);
+    EXPECT_EQ(separatorsOnly.ShowContextMenu(owner.Handle(), 10, 10), 0);
+    EXPECT_TRUE(separatorsOnly.shown.empty());
+}
+
 // A shell menu whose items carry given verbs, recording what the shell was asked to run.
 class FakeContextMenu : public IContextMenu {
 public:
