@@ -36,6 +36,9 @@ std::wstring FormatCount(UINT id, int count) {
     return text;
 }
 
+// "The selected files are no longer where they were (N)".
+constexpr UINT kVanishedFilesString = 66;
+
 // The folder part of a path (before its last backslash), or "".
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.rfind(L'\\');
@@ -131,7 +134,7 @@ void CSearchResultWnd::OnHistoryTimer() {
     FILETIME nowTime;
     ::SystemTimeToFileTime(&now, &nowTime);
     const uint64_t elapsed = FileTimeValue(nowTime) - FileTimeValue(queryTime_);
-    if (FileTimeValue(nowTime) >= FileTimeValue(queryTime_) && elapsed < kHistoryDelay) return;
+    if (FileTimeValue(nowTime) >= FileTimeValue(queryTime_) && elapsed < historyDelay_) return;
 
     KillTimer(IDT_RESULT_HISTORY);
     if (lastQuery_.empty() || lastQuery_.size() > kMaxReportedQueryLength || history_.size() >= kMaxHistory) return;
@@ -268,10 +271,16 @@ void CSearchResultWnd::OnItemRightClick(int x, int y) {
         if (command != 0) SendMessage(WM_COMMAND, command, 0);
         return;
     }
-    if (others > 0) {
-        const int answer = MessageBoxWithDock(FormatCount(51, others), MB_OKCANCEL);
-        if (answer == IDOK) RecoverSelection(deleted);
+    if (others == 0) return;
+    if (deleted.empty()) {
+        // Every row is a file that has gone since it was indexed: there is
+        // nothing to open and nothing the index could recover.
+        MessageBoxWithDock(FormatCount(kVanishedFilesString, others), MB_OK);
+        return;
     }
+    // The count is what OK recovers; files gone since indexing are not among them.
+    const int answer = MessageBoxWithDock(FormatCount(51, static_cast<int>(deleted.size())), MB_OKCANCEL);
+    if (answer == IDOK) RecoverSelection(deleted);
 }
 
 int CSearchResultWnd::OnOpenContainingFolderCommand() {

@@ -125,6 +125,9 @@ public:
         reportHook_ = hook;
         reportContext_ = context;
     }
+    // How long (100-ns units) a query must stand before the history takes
+    // it; tests shorten it.
+    void SetHistoryDelay(ULONGLONG delay) { historyDelay_ = delay; }
     // Replaces the recovery dialog (answers its end code).
     using RecoverHook = int (*)(void* context, const std::vector<int>& engineRows);
     void SetRecoverHook(RecoverHook hook, void* context) {
@@ -193,6 +196,7 @@ private:
     std::wstring lastReportedQuery_;
     FILETIME queryTime_ = {0, 0};
     std::vector<std::wstring> history_;
+    ULONGLONG historyDelay_ = kHistoryDelay;
     MessageBoxHook boxHook_ = nullptr;
     void* boxContext_ = nullptr;
     HistoryReportHook reportHook_ = nullptr;

@@ -304,3 +304,32 @@ TEST_F(ListInput, ScrollBarsPageDragAndLeaveTheRowsAlone) {
     ::SendMessageW(h, WM_VSCROLL, SB_PAGEUP, 0);
     EXPECT_EQ(list().GetScrollPos(SB_VERT), list().GetScrollMax(SB_VERT) - page);
 }
+
+TEST_F(ListInput, WheelScrollsThreeRowsAndStopsAtBothEnds) {
+    const HWND h = list().Handle();
+    auto wheel = [&](int delta) { ::SendMessageW(h, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(300, 150)); };
+    wheel(-WHEEL_DELTA);  // towards the user: down by three rows
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 72);
+    EXPECT_EQ(list().GetVerticalOffset(), -72);
+    wheel(-WHEEL_DELTA);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 144);
+    wheel(WHEEL_DELTA);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 72);
+    wheel(WHEEL_DELTA);
+    wheel(WHEEL_DELTA);  // already at the top
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
+    EXPECT_EQ(list().GetVerticalOffset(), 0);
+    // At the bottom the last row stays the last one in view.
+    for (int i = 0; i < 200; ++i) wheel(-WHEEL_DELTA);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), list().GetScrollMax(SB_VERT));
+    EXPECT_LE(list().RowTop(99) + list().RowHeight(99), list().ViewHeight());
+    EXPECT_TRUE(Selected().empty());  // the wheel selects nothing
+
+    // Rows that all fit: the wheel does nothing.
+    ASSERT_TRUE(setup_->Search(L"file1"));  // file1, file10 ... file19
+    ASSERT_EQ(list().GetItemCount(), 11);
+    setup_->Show(600, 600);
+    wheel(-WHEEL_DELTA);
+    EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
+    EXPECT_EQ(list().GetVerticalOffset(), 0);
+}

@@ -288,3 +288,122 @@ TEST(ResultActions, SortConfirmationDoesNotActOnAClosedWindow) {
     ASSERT_EQ(s.owner.Count(WM_DOCK_ENABLE), 2u);
     EXPECT_EQ(s.owner.Last(WM_DOCK_ENABLE)->wp, 0u);
 }
+
+TEST(ResultActions, HistoryHoldsAHundredQueriesAndReportsNoMore) {
+    ResultSetup s;
+    Reports reports;
+    s.wnd->SetHistoryReportHook(&Reports::Report, &reports);
+    s.wnd->SetHistoryDelay(0);  // every query has settled at once
+    ASSERT_TRUE(s.Load(ManyFiles(5, 0)));
+    for (int n = 1; n <= 101; ++n) {
+        ASSERT_TRUE(s.Search(L"query" + std::to_wstring(n)));
+        s.wnd->OnHistoryTimer();
+    }
+    ASSERT_EQ(reports.queries.size(), 100u);
+    EXPECT_EQ(reports.queries.front(), L"query1");
+    EXPECT_EQ(reports.queries.back(), L"query100");
+    EXPECT_EQ(s.wnd->GetHistory().size(), 100u);
+    EXPECT_EQ(s.wnd->GetLastQuery(), L"query101");
+}
+
+TEST(ResultActions, RightClickOnFilesGoneSinceIndexingSaysSoAndRecoversOnlyDeletedRecords) {
+    ASSERT_TRUE(LoadProgramStrings());
+    // Records of existing files whose files are not on disk, and deleted records.
+    ResultSetup s;
+    Boxes boxes;
+    Recoveries recoveries;
+    s.wnd->SetMessageBoxHook(&Boxes::Answer, &boxes);
+    s.wnd->SetRecoverHook(&Recoveries::Recover, &recoveries);
+    ASSERT_TRUE(s.Load({{5, 5, ".", kDir, 0, 0},
+                        {60, 5, "moved1.txt", kFile, 0, 1},
+                        {61, 5, "moved2.txt", kFile, 0, 1},
+                        {62, 5, "removed.txt", kDeletedFile, 0, 50}}));
+    ASSERT_TRUE(s.Search(L".txt"));
+    s.Show(800, 300);
+    List& list = s.wnd->GetList();
+    ASSERT_EQ(list.GetItemCount(), 3);
+    ASSERT_EQ(Name(s, 2), L"removed.txt");
+
+    // Only gone files: a plain notice that says so, and nothing recovered.
+    list.SelectOnly(0);
+    list.SelectItem(1);
+    boxes.answers = {IDOK};
+    s.wnd->OnItemRightClick(10, 10);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].second, static_cast<UINT>(MB_OK));
+    EXPECT_NE(boxes.asked[0].first.find(L"（共2个）"), std::wstring::npos);
+    EXPECT_EQ(boxes.asked[0].first.find(L"已删除文件"), std::wstring::npos);
+    EXPECT_TRUE(recoveries.calls.empty());
+
+    // Gone files with a deleted record: the question counts what OK recovers.
+    list.SelectItem(2);
+    boxes.answers = {IDOK};
+    s.wnd->OnItemRightClick(10, 10);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.asked[1].second, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_NE(boxes.asked[1].first.find(L"（共1个）"), std::wstring::npos);
+    ASSERT_EQ(recoveries.calls.size(), 1u);
+    EXPECT_EQ(recoveries.calls[0], std::vector<int>{2});
+}
+
+TEST(ResultActions, OpenContainingFolderRefusesMoreThanThirtyFourRows) {
+    ASSERT_TRUE(LoadProgramStrings());
+    ResultSetup s;
+    Boxes boxes;
+    s.wnd->SetMessageBoxHook(&Boxes::Answer, &boxes);
+    ASSERT_TRUE(s.Load(ManyFiles(40, 0)));
+    ASSERT_TRUE(s.Search(L"file"));
+    s.Show(800, 300);
+    List& list = s.wnd->GetList();
+    ASSERT_EQ(list.GetItemCount(), 40);
+    s.owner.messages.clear();
+    EXPECT_EQ(s.wnd->OnOpenContainingFolderCommand(), 0);  // no selection: nothing
+    EXPECT_TRUE(boxes.asked.empty());
+
+    list.SelectOnly(0);
+    for (int row = 1; row < 35; ++row) list.SelectItem(row);
+    ASSERT_EQ(list.GetSelectedCount(), 35);
+    EXPECT_EQ(s.wnd->OnOpenContainingFolderCommand(), 0);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].first, BkString::Get(32));
+    EXPECT_EQ(boxes.asked[0].second, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_EQ(s.owner.Count(WM_RESULT_LIST_USED), 0u);
+    // The menu command reaches the same check.
+    ::SendMessageW(s.wnd->Handle(), WM_COMMAND, ID_OPEN_CONTAINING_FOLDER, 0);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.asked[1].first, BkString::Get(32));
+    EXPECT_EQ(s.owner.Count(WM_RESULT_LIST_USED), 0u);
+}
+
+TEST(ResultActions, RecoveryEndingWithOneTellsTheDockTheListWasUsed) {
+    ResultSetup s;
+    struct EndCode {
+        int code;
+        static int Recover(void* context, const std::vector<int>&) { return static_cast<EndCode*>(context)->code; }
+    } end = {1};
+    s.wnd->SetRecoverHook(&EndCode::Recover, &end);
+    ASSERT_TRUE(s.Load(ManyFiles(3, 1)));
+    ASSERT_TRUE(s.Search(L"file"));
+    s.owner.messages.clear();
+    EXPECT_EQ(s.wnd->RecoverSelection({0}), 1);
+    ASSERT_EQ(s.owner.Count(WM_DOCK_ENABLE), 2u);
+    EXPECT_EQ(s.owner.messages[0].wp, 1u);
+    EXPECT_EQ(s.owner.messages[0].lp, 0);
+    EXPECT_EQ(s.owner.Last(WM_DOCK_ENABLE)->wp, 0u);
+    EXPECT_EQ(s.owner.Last(WM_DOCK_ENABLE)->lp, 1);
+
+    // Closed (2): the dock is given back without the used mark.
+    end.code = 2;
+    s.owner.messages.clear();
+    EXPECT_EQ(s.wnd->RecoverSelection({0}), 0);
+    ASSERT_EQ(s.owner.Count(WM_DOCK_ENABLE), 2u);
+    EXPECT_EQ(s.owner.Last(WM_DOCK_ENABLE)->lp, 0);
+
+    // A dock already held by another box is left to it.
+    end.code = 1;
+    s.owner.dockAnswer = 1;
+    s.owner.messages.clear();
+    EXPECT_EQ(s.wnd->RecoverSelection({0}), 1);
+    EXPECT_EQ(s.owner.Count(WM_DOCK_ENABLE), 1u);
+    s.owner.dockAnswer = 0;
+}
