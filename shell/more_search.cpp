@@ -15,6 +15,9 @@
 namespace {
 
 const UINT kPickFolderString = 21;
+// The system image list's image that the picker item shows, with itself as
+// its overlay.
+const int kPickFolderImage = 193;
 
 std::wstring Str(UINT id) {
     LPCWSTR text = BkString::Get(id);
@@ -117,7 +120,8 @@ LRESULT CMoreSearch::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     return TRUE;
 }
 
-int CMoreSearch::AddLocation(const std::wstring& text, int image, int indent, const std::wstring& path) {
+int CMoreSearch::AddLocation(const std::wstring& text, int image, int indent, const std::wstring& path,
+                             int overlay) {
     COMBOBOXEXITEMW item = {};
     item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT;
     item.iItem = -1;
@@ -125,6 +129,10 @@ int CMoreSearch::AddLocation(const std::wstring& text, int image, int indent, co
     item.iImage = image;
     item.iSelectedImage = image;
     item.iIndent = indent;
+    if (overlay >= 0) {
+        item.mask |= CBEIF_OVERLAY;
+        item.iOverlay = overlay;
+    }
     const int index = static_cast<int>(::SendMessageW(location_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (index >= 0) locations_.push_back({index, path});
     return index;
@@ -165,14 +173,10 @@ LRESULT CMoreSearch::OnCreateLocationBox(UINT, WPARAM, LPARAM, BOOL&) {
         for (const wchar_t* root = drives.c_str(); *root; root += wcslen(root) + 1) {
             SHFILEINFOW info = {};
             ::SHGetFileInfoW(root, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_DISPLAYNAME | SHGFI_SMALLICON);
-            AddLocation(info.szDisplayName[0] ? info.szDisplayName : root, info.iIcon, 1, root);
+            AddLocation(info.szDisplayName[0] ? info.szDisplayName : root, info.iIcon, 1, root, info.iIcon);
         }
     }
-    // The picker item shows the plain folder icon.
-    SHFILEINFOW folder = {};
-    ::SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &folder, sizeof(folder),
-                     SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-    pickerItem_ = AddLocation(Str(kPickFolderString), folder.iIcon, 0, L"");
+    pickerItem_ = AddLocation(Str(kPickFolderString), kPickFolderImage, 0, L"", kPickFolderImage);
     SelectLocation(computerItem_);
     GetViewControl().ShowAllRealWindows();
     return 0;
@@ -203,10 +207,16 @@ void CMoreSearch::OnLocationChanged() {
         return;
     }
     std::wstring folder;
-    if (!PickFolder || !PickFolder(&folder) || folder.empty()) {
-        // Cancelled, or an item without a file-system path: the earlier
-        // choice stays, and shows.
+    if (!PickFolder || !PickFolder(&folder)) {
+        // Cancelled: the earlier choice stays, and shows (the picker item
+        // itself carries no path and would search the whole computer).
         SelectLocation(selected_ >= 0 ? selected_ : computerItem_);
+        return;
+    }
+    if (folder.empty()) {
+        // Something without a file-system path was chosen, such as the
+        // computer itself: the whole computer.
+        SelectLocation(computerItem_);
         return;
     }
     // A folder matches as a folder: "Desktop" must not find "Desktop2".

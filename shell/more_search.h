@@ -64,7 +64,8 @@ private:
 
     HWND CreateCombo(UINT id, const std::vector<UINT>& stringIds);
     HWND CreatePicker(UINT id, const SYSTEMTIME& time);
-    int AddLocation(const std::wstring& text, int image, int indent, const std::wstring& path);
+    // Appends a location; an overlay below 0 sets none.
+    int AddLocation(const std::wstring& text, int image, int indent, const std::wstring& path, int overlay = -1);
     void AddShellLocation(int csidl);
     int FindLocation(const std::wstring& path) const;
     void SelectLocation(int item);

@@ -13,6 +13,7 @@
 #include "shell/dock_wnd2.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
+#include "ui/bkstring.h"
 #include "ui/bkwinmanager.h"
 
 namespace {
@@ -162,16 +163,52 @@ TEST_F(MoreSearchTest, LocationsAreDrivesAndPickedFoldersMatchedAsFolders) {
     EXPECT_EQ(more_.LocationCount(), before + 1);
     EXPECT_EQ(Read(more_).prefix, L"C:\\windows\\");
 
-    // Cancelled, or a pick without a file-system path: the choice stays.
+    // Cancelled: the earlier choice stays, and shows.
     chosen = false;
     Select(CMoreSearch::ID_LOCATION_BOX, picker);
     EXPECT_EQ(Read(more_).prefix, L"C:\\windows\\");
+    EXPECT_NE(Selected(), picker);
+    // Chosen, but without a file-system path (the computer itself): the
+    // computer item, which searches everywhere.
     chosen = true;
     answer.clear();
     Select(CMoreSearch::ID_LOCATION_BOX, picker);
-    EXPECT_EQ(Read(more_).prefix, L"C:\\windows\\");
-    EXPECT_NE(Selected(), picker);
+    EXPECT_EQ(Selected(), computer);
+    EXPECT_EQ(Read(more_).mask, 0u);
     EXPECT_EQ(more_.LocationCount(), before + 1);
+}
+
+TEST_F(MoreSearchTest, DrivesAndThePickerItemCarryTheirImagesAsOverlays) {
+    HWND box = more_.Control(CMoreSearch::ID_LOCATION_BOX);
+    const int count = static_cast<int>(::SendMessageW(box, CB_GETCOUNT, 0, 0));
+    ASSERT_GE(count, 5);  // desktop, documents, computer, a drive, the picker
+    auto item = [&](int index) {
+        static wchar_t text[MAX_PATH];
+        COMBOBOXEXITEMW it = {};
+        it.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_OVERLAY | CBEIF_INDENT;
+        it.iItem = index;
+        it.pszText = text;
+        it.cchTextMax = MAX_PATH;
+        text[0] = 0;
+        ::SendMessageW(box, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+        return it;
+    };
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(item(i).iIndent, 0) << i;
+    int drives = 0;
+    for (int i = 3; i < count - 1; ++i) {
+        const COMBOBOXEXITEMW drive = item(i);
+        EXPECT_EQ(drive.iIndent, 1) << i;
+        EXPECT_EQ(drive.iSelectedImage, drive.iImage) << i;
+        EXPECT_EQ(drive.iOverlay, drive.iImage) << i;
+        ++drives;
+    }
+    EXPECT_GE(drives, 1);
+    const COMBOBOXEXITEMW picker = item(count - 1);
+    EXPECT_EQ(std::wstring(picker.pszText), BkString::Get(21));
+    EXPECT_EQ(picker.iImage, 193);
+    EXPECT_EQ(picker.iSelectedImage, 193);
+    EXPECT_EQ(picker.iOverlay, 193);
+    EXPECT_EQ(picker.iIndent, 0);
 }
 
 class Dock2Test : public ::testing::Test {
