@@ -2,9 +2,8 @@
 
 #include <oleauto.h>
 
-#include <cstdio>
-
 #include "platform/gdi.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 
 namespace {
@@ -44,12 +43,11 @@ CKIEFrame::~CKIEFrame() {
 }
 
 std::wstring CKIEFrame::ResourcePageUrl(UINT id) {
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) path[0] = L'\0';
-    wchar_t url[MAX_PATH + 32];
-    std::swprintf(url, sizeof(url) / sizeof(url[0]), L"res://%ls/%u", path, id);
-    return url;
+    return L"res://" + platform::ModuleFileName(nullptr) + L"/" + std::to_wstring(id);
+}
+
+std::wstring CKIEFrame::GetLoadingPageUrl() const {
+    return m_strLoadingUrl.empty() ? ResourcePageUrl(m_uLoadingPage) : m_strLoadingUrl;
 }
 
 HWND CKIEFrame::Create(HWND parent) {
@@ -77,7 +75,7 @@ bool CKIEFrame::CreateBrowser() {
     if (FAILED(m_pSink->Connect(m_spControl.Get()))) platform::Trace("browser events not connected");
 
     m_spControl.QueryInterface(IID_IWebBrowser2, &m_spBrowser);
-    NavigateControl(ResourcePageUrl(m_uLoadingPage), Target::Loading);
+    NavigateControl(GetLoadingPageUrl(), Target::Loading);
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <oleidl.h>
 
 #include <string>
+#include <utility>
 
 #include "browser/browser_events.h"
 #include "browser/ks_ole_client_site.h"
@@ -66,6 +67,11 @@ public:
 
     // "res://<program path>/<id>": a page among the program's resources.
     static std::wstring ResourcePageUrl(UINT id);
+    // The page shown while the first page loads: the program's resource 110
+    // unless the owner keeps pages of its own (the module library's web
+    // window shows its 102). Takes effect at Create.
+    void SetLoadingPageUrl(std::wstring url) { m_strLoadingUrl = std::move(url); }
+    std::wstring GetLoadingPageUrl() const;
 
     HWND GetControlWindow() const { return m_wndControl.Handle(); }
     IUnknown* GetControl() const { return m_spControl.Get(); }
@@ -131,6 +137,7 @@ private:
     COLORREF m_crBackground = RGB(255, 255, 255);
     std::wstring m_strErrorUrl;
     UINT m_uLoadingPage = IDR_PAGE_LOADING;
+    std::wstring m_strLoadingUrl;              // empty: the program's m_uLoadingPage
 
     BrowserControlFactory m_factory;
     Target m_target = Target::None;

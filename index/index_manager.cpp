@@ -3,6 +3,7 @@
 
 #include "index/drive_list.h"
 #include "index/index_files.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 
 volatile LONG g_bSearchAbort = 0;
@@ -10,12 +11,7 @@ volatile LONG g_bSearchAbort = 0;
 namespace {
 
 std::wstring DefaultScannerPath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    size_t slash = folder.find_last_of(L'\\');
-    folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-    return folder + L"\\searchfile.dll";
+    return platform::FolderOfPath(platform::ModuleFileName(nullptr)) + L"\\searchfile.dll";
 }
 
 } // namespace

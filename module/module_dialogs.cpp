@@ -67,9 +67,21 @@ CModuleProgressDialog::CModuleProgressDialog(UINT layout) : CBkDialogImpl<CModul
 }
 
 CModuleProgressDialog::~CModuleProgressDialog() {
-    // However the window went, the worker may not outlive what it uses.
+    // Normally done already (window gone, derived destructor); the members
+    // of this class are the last the worker could touch.
+    StopWorker();
+}
+
+void CModuleProgressDialog::StopWorker() {
+    if (!worker_.IsStarted()) return;
     notify_.Cancel();
     JoinWorker();
+    if (!finished_) {
+        // The result it posted never arrives: the window is going. Kept, but
+        // no box and no restart step for a dialog that was taken away.
+        finished_ = true;
+        result_ = workerResult_;
+    }
 }
 
 void CModuleProgressDialog::JoinWorker() {
@@ -93,6 +105,7 @@ void CModuleProgressDialog::Message(const std::wstring& text, const std::wstring
 unsigned __stdcall CModuleProgressDialog::WorkerProc(void* param) {
     auto* self = static_cast<CModuleProgressDialog*>(param);
     const int result = self->Work();
+    self->workerResult_ = result;
     if (::IsWindow(self->window_)) ::PostMessageW(self->window_, WM_UPDATE_FINISHED, static_cast<WPARAM>(result), 0);
     return 0;
 }
@@ -144,9 +157,19 @@ LRESULT CModuleProgressDialog::OnRestartRequest(UINT, WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
+LRESULT CModuleProgressDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+    // The modal loop may end without the run's end (a WM_QUIT): the worker
+    // goes with the window, while the whole dialog object still exists.
+    StopWorker();
+    handled = FALSE;
+    return 0;
+}
+
 CUpgradeDialog::CUpgradeDialog(const UpdateLocation& location, DWORD productId, std::wstring program)
     : CModuleProgressDialog(IDR_LAYOUT_UPGRADE_DIALOG), launcher_(location, std::move(program)),
       productId_(productId) {}
+
+CUpgradeDialog::~CUpgradeDialog() { StopWorker(); }
 
 void CUpgradeDialog::InitTexts() {
     if (productId_ == PRODUCT_ID_ZOPH || productId_ == PRODUCT_ID_PLIMET) {
@@ -182,6 +205,8 @@ void CUpgradeDialog::RestartStep() {
 
 CInstallDialog::CInstallDialog(PartnerLocation location)
     : CModuleProgressDialog(IDR_LAYOUT_INSTALL_DIALOG), location_(std::move(location)) {}
+
+CInstallDialog::~CInstallDialog() { StopWorker(); }
 
 int CInstallDialog::Work() {
     CPartnerInstallTask task(location_);

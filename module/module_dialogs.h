@@ -52,8 +52,10 @@ private:
 
 // What the two progress dialogs share: a worker thread whose end the dialog
 // waits for. Every way of closing only asks the worker to stop; the dialog
-// ends when the worker has posted its result, and the worker is joined
-// before the dialog goes.
+// ends when the worker has posted its result. The worker runs the derived
+// class's Work() over the derived class's members, so it is joined when the
+// window goes (also when a WM_QUIT ends the modal loop during a run) and at
+// the start of every derived destructor, never after those members are gone.
 class CModuleProgressDialog : public CBkDialogImpl<CModuleProgressDialog> {
 public:
     enum : UINT { IDC_TITLE = 100, IDC_TEXT = 103, IDC_PROGRESS = 104, IDC_CLOSE = 2 };
@@ -74,6 +76,7 @@ public:
         ON_WINDOW_MESSAGE(WM_UPDATE_PROGRESS, OnUpdateProgress)
         ON_WINDOW_MESSAGE(WM_UPDATE_FINISHED, OnUpdateFinished)
         ON_WINDOW_MESSAGE(COPYDATA_RESTART_REQUEST, OnRestartRequest)
+        ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CModuleProgressDialog>)
     WINDOW_MAP_END()
 
@@ -88,6 +91,10 @@ protected:
 
     void Message(const std::wstring& text, const std::wstring& caption);
     void JoinWorker();
+    // Asks the worker to stop and waits for it; a run that ends this way
+    // keeps its result but shows nothing. Every derived destructor calls it
+    // first.
+    void StopWorker();
 
     CUpdateNotify notify_;
     ModuleDialogSeams seams_;
@@ -99,9 +106,11 @@ private:
     LRESULT OnUpdateProgress(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnUpdateFinished(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnRestartRequest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
     platform::Thread worker_;
     HWND window_ = nullptr;  // the worker posts its result here
+    std::atomic<int> workerResult_{0};  // also kept here: a post to a closing window is lost
     int result_ = 0;
     int percent_ = 0;
     bool finished_ = false;
@@ -110,6 +119,7 @@ private:
 class CUpgradeDialog : public CModuleProgressDialog {
 public:
     CUpgradeDialog(const UpdateLocation& location, DWORD productId, std::wstring program = std::wstring());
+    ~CUpgradeDialog() override;
     CUpdateLauncher& Launcher() { return launcher_; }
 
 protected:
@@ -126,6 +136,7 @@ private:
 class CInstallDialog : public CModuleProgressDialog {
 public:
     explicit CInstallDialog(PartnerLocation location);
+    ~CInstallDialog() override;
 
 protected:
     int Work() override;

@@ -136,6 +136,20 @@ HRESULT CUpdateLauncher::LaunchReupdate(const wchar_t* text, int length) {
     args.Set(L"pid", std::to_wstring(::GetCurrentProcessId()));
     if (!escaped.empty()) args.Set(L"cmd", escaped);
 
+    // By its full path, never through a search, and in its own folder. It is
+    // looked for before the list is touched: a list that names a program to
+    // restart but has no re-update program to carry it out would be found at
+    // every start and hold the updates back for good.
+    const std::wstring reupd = location_.Folder + L"reupd.exe";
+    const DWORD attributes = ::GetFileAttributesW(reupd.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const HRESULT hr =
+            attributes == INVALID_FILE_ATTRIBUTES ? LastErrorResult() : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        UpdateLog(L"No re-update program %ls (0x%08lX); nothing written", reupd.c_str(),
+                  static_cast<unsigned long>(hr));
+        return hr;
+    }
+
     const std::wstring program = program_.empty() ? GetModulePath(nullptr) : program_;
     const std::wstring list = location_.Folder + L"update\\pemour.dat";
     if (program.empty() || !WriteDeferredValue(list, L"RUN", L"PATH", program)) {
@@ -143,8 +157,6 @@ HRESULT CUpdateLauncher::LaunchReupdate(const wchar_t* text, int length) {
         return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
     }
 
-    // By its full path, never through a search, and in its own folder.
-    const std::wstring reupd = location_.Folder + L"reupd.exe";
     std::wstring commandLine = L"\"" + reupd + L"\"" + args.Line();
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

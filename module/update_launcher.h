@@ -77,8 +77,9 @@ public:
     int STDMETHODCALLTYPE UpdateWithProgress(IUpdateNotify* notify) override;
     // Writes [RUN] PATH into "update\pemour.dat" and starts "reupd.exe"
     // from the folder with -pid:<this process> [-cmd:<escaped text>].
-    // E_INVALIDARG when the length does not match; the HRESULT of a list
-    // that cannot be written or a program that cannot be started.
+    // E_INVALIDARG when the length does not match; the HRESULT of a missing
+    // "reupd.exe" (looked for first: then nothing is written), of a list
+    // that cannot be written or of a program that cannot be started.
     HRESULT STDMETHODCALLTYPE LaunchReupdate(const wchar_t* text, int length) override;
     // Starts a run on a thread of its own and returns; UPD_E_NO_THREAD when
     // the thread could not start.

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/module_path.h"
 #include "platform/trace.h"
 #include "service/log.h"
 
@@ -14,15 +15,7 @@ HMODULE GetLibraryModule() {
     return self;
 }
 
-std::wstring GetModulePath(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) return path.substr(0, n);
-        path.resize(path.size() * 2);
-    }
-}
+std::wstring GetModulePath(HMODULE module) { return platform::ModuleFileName(module); }
 
 std::wstring GetModuleFolder() {
     HMODULE self = GetLibraryModule();

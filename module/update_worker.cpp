@@ -490,7 +490,9 @@ bool DeleteDirectoryTree(const std::wstring& path) {
 
 bool WriteDeferredValue(const std::wstring& listPath, const wchar_t* section, const wchar_t* key,
                         const std::wstring& value) {
-    const std::wstring temp = listPath + L".tmp";
+    // A name of its own: the worker builds its new list in listPath + ".tmp",
+    // and neither may copy over or rename away the other's half-written file.
+    const std::wstring temp = listPath + L"." + NewGuidText() + L".tmp";
     const bool copied = Exists(listPath) ? ::CopyFileW(listPath.c_str(), temp.c_str(), FALSE) != FALSE
                                          : CreateUnicodeIni(temp);
     if (!copied || !::WritePrivateProfileStringW(section, key, value.c_str(), temp.c_str())) {

@@ -78,6 +78,7 @@ HRESULT ReplaceStagedFileAtReboot(const std::wstring& staged, const std::wstring
 bool DeleteDirectoryTree(const std::wstring& path);
 
 // Writes the ini value into `listPath` by way of a temporary copy renamed
-// over it, so a reader never sees half a list. False on failure (logged).
+// over it, so a reader never sees half a list. The copy has a name of its
+// own, never the worker's listPath + ".tmp". False on failure (logged).
 bool WriteDeferredValue(const std::wstring& listPath, const wchar_t* section, const wchar_t* key,
                         const std::wstring& value);

@@ -33,7 +33,9 @@ std::wstring LibraryPageUrl(UINT id) {
     return L"res://" + GetModulePath(GetLibraryModule()) + L"/" + std::to_wstring(id);
 }
 
+// The library's own pages: the program's 110 and 111 are not in this module.
 constexpr UINT IDR_PAGE_LIBRARY_ERROR = 101;
+constexpr UINT IDR_PAGE_LIBRARY_LOADING = 102;
 
 } // namespace
 
@@ -183,6 +185,7 @@ LRESULT CWebDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
+    frame_.SetLoadingPageUrl(LibraryPageUrl(IDR_PAGE_LIBRARY_LOADING));
     frame_.Create(GetViewControl().Handle());
     if (IUnknown* control = frame_.GetControl()) {
         sink_ = new CNewWindowSink([this](const std::wstring& url) { return OnNewWindow(url); });

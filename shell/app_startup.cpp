@@ -21,8 +21,10 @@ int CheckUpdateAtStartup(const wchar_t* commandLine, const std::wstring& program
         // End only when the re-update program is really on its way; else the
         // user would be left with no program at all.
         if (binding.LaunchReupdate()) return 0;
+        // The list stays for a later start, and the update goes on as if none
+        // were pending: it may bring the missing re-update program back, and
+        // a list that cannot be carried out must not hold updates back for good.
         platform::Trace("deferred update pending but the re-update program was not started; starting normally");
-        return 1;
     }
     binding.StartBackgroundUpdate();
     return 1;

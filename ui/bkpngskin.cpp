@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/module_path.h"
 #include "platform/strconv.h"
 #include "platform/trace.h"
 #include "ui/bkpngpool.h"
@@ -507,11 +508,8 @@ std::wstring CBkNormalSkin::GetAlphaConfigFile()
         return AlphaConfigFile();
     // A bare relative name would send the profile functions to the Windows
     // folder; the file belongs beside the program.
-    wchar_t module[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring folder(module, n < MAX_PATH ? n : 0);
-    size_t slash = folder.find_last_of(L"\\/");
-    folder = slash == std::wstring::npos ? std::wstring(L".") : folder.substr(0, slash);
+    std::wstring folder = platform::FolderOfPath(platform::ModuleFileName(nullptr));
+    if (folder.empty()) folder = L".";
     return folder + L"\\data\\skin\\skincfg.ini";
 }
 

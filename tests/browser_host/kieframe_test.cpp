@@ -203,6 +203,19 @@ TEST(KIEFrame, NavigateBeforeTheWindowExistsIsKeptForCreate) {
     handler->Release();
 }
 
+// An owner with pages of its own (the module library's web window) names
+// its loading page; the program's 110 is then never asked for.
+TEST(KIEFrame, AnOwnersLoadingPageIsShownFirst) {
+    ParentWindow parent;
+    CKIEFrame frame(nullptr);
+    frame.SetControlFactory(&FakeBrowser::Create);
+    EXPECT_EQ(frame.GetLoadingPageUrl(), CKIEFrame::ResourcePageUrl(IDR_PAGE_LOADING));
+    frame.SetLoadingPageUrl(L"res://C:\\lib\\Lumsek.dll/102");
+    ASSERT_NE(frame.Create(parent.hwnd), nullptr);
+    ASSERT_EQ(FakeBrowser::Log().navigations.size(), 1u);
+    EXPECT_EQ(FakeBrowser::Log().navigations[0], L"res://C:\\lib\\Lumsek.dll/102");
+}
+
 TEST(KIEFrame, FactoryFailureLeavesAnEmptyHostThatNavigatesNowhere) {
     ParentWindow parent;
     CKIEFrame frame(nullptr);

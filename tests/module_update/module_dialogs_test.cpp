@@ -11,6 +11,7 @@
 #include "module/registry.h"
 #include "module/web_dialog.h"
 #include "platform/window.h"
+#include "tests/browser_host/fake_browser.h"
 #include "tests/support/test_support.h"
 
 using namespace update_test;
@@ -169,6 +170,72 @@ TEST_F(ModuleDialogs, InstallDialogRunsTheInstallerAndEnds) {
     dialog.DoModal(nullptr);
     EXPECT_EQ(0, dialog.Result());
     EXPECT_NE(std::string::npos, ReadFileBytes(dir_.File(L"zoph\\installed.txt")).find("/S"));
+}
+
+// What a progress dialog's worker did, kept outside the dialog so that it
+// can be read once the dialog is gone.
+struct WorkerRecord {
+    std::atomic<bool> ended{false};
+    int endedWhenMemberWent = -1;  // 1: the worker had ended when the member went
+};
+
+// A member of a derived dialog that the worker relies on; it notes whether
+// the worker was still running when it was destroyed.
+struct WatchedMember {
+    WorkerRecord* record;
+    ~WatchedMember() { record->endedWhenMemberWent = record->ended ? 1 : 0; }
+};
+
+// A run that ends only when asked to stop; it may ask the dialog's thread to
+// quit (as the program's quit does) while it runs.
+class StopOnlyDialog : public CModuleProgressDialog {
+public:
+    StopOnlyDialog(WorkerRecord& record, DWORD quitThread)
+        : CModuleProgressDialog(IDR_LAYOUT_INSTALL_DIALOG), member_{&record}, quitThread_(quitThread) {}
+    ~StopOnlyDialog() override { StopWorker(); }
+
+protected:
+    int Work() override {
+        WorkerRecord* record = member_.record;
+        if (quitThread_) ::PostThreadMessageW(quitThread_, WM_QUIT, 0, 0);
+        while (!CancelRequested()) ::Sleep(10);
+        record->ended = true;
+        return UPD_S_CANCELLED;
+    }
+    void Finish(int) override { EndDialog(IDOK); }
+
+private:
+    WatchedMember member_;
+    DWORD quitThread_;
+};
+
+TEST_F(ModuleDialogs, TheWorkerIsJoinedBeforeWhatItUsesGoes) {
+    {
+        // A quit during the run ends the modal loop; the window goes, and
+        // the worker with it, while the whole dialog still exists.
+        WorkerRecord record;
+        StopOnlyDialog dialog(record, ::GetCurrentThreadId());
+        dialog.DoModal(nullptr);
+        EXPECT_FALSE(::IsWindow(dialog.Handle()));
+        EXPECT_TRUE(record.ended);
+        EXPECT_TRUE(dialog.CancelRequested());
+        EXPECT_EQ(UPD_S_CANCELLED, dialog.Result());
+        // The quit is left for the loop outside; this test has none.
+        MSG msg;
+        bool quit = false;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
+        EXPECT_TRUE(quit);
+    }
+    // The dialog object goes while its window and the run live on.
+    WorkerRecord record;
+    HWND window = nullptr;
+    {
+        StopOnlyDialog dialog(record, 0);
+        window = dialog.Create(nullptr);
+        ASSERT_NE(nullptr, window);
+    }
+    EXPECT_EQ(1, record.endedWhenMemberWent);
+    ::DestroyWindow(window);
 }
 
 class ProxyDialog : public ModuleDialogs {
@@ -357,6 +424,30 @@ TEST_F(ModuleDialogs, WebDialogScriptAndNewWindows) {
     EXPECT_TRUE(::IsWindow(dialog.Frame().Handle()));
     testing_support::PumpMessagesUntil([&] { return !::IsWindow(dialog.Frame().Handle()); }, 5000);
     EXPECT_FALSE(::IsWindow(dialog.Frame().Handle()));
+    ::DestroyWindow(dialog.Handle());
+}
+
+// The web window starts on the library's own pages, never on the program's
+// (this module has no resource 110 or 111).
+TEST_F(ModuleDialogs, WebDialogShowsTheLibrarysOwnLoadingAndErrorPages) {
+    CKIEFrame::SetDefaultControlFactory(&FakeBrowser::Create);
+    CWebDialog dialog(L"http://page.example/a", L"pay.example");
+    ASSERT_NE(nullptr, dialog.Create(nullptr));
+    CKIEFrame::SetDefaultControlFactory(nullptr);
+    ASSERT_NE(nullptr, FakeBrowser::Last());
+    const std::wstring library = GetModulePath(GetLibraryModule());
+    ASSERT_FALSE(library.empty());
+    ASSERT_FALSE(FakeBrowser::Log().navigations.empty());
+    EXPECT_EQ(L"res://" + library + L"/102", FakeBrowser::Log().navigations[0]);
+    EXPECT_EQ(L"res://" + library + L"/102", dialog.Frame().GetLoadingPageUrl());
+    EXPECT_EQ(L"res://" + library + L"/101", dialog.Frame().GetErrorUrl());
+
+    // The page itself follows; when it fails, the library's error page.
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([] { return FakeBrowser::Log().navigations.size() >= 2; }, 5000));
+    EXPECT_EQ(L"http://page.example/a", FakeBrowser::Log().navigations[1]);
+    FakeBrowser::Last()->FireNavigateError(L"http://page.example/a");
+    ASSERT_EQ(3u, FakeBrowser::Log().navigations.size());
+    EXPECT_EQ(L"res://" + library + L"/101", FakeBrowser::Log().navigations[2]);
     ::DestroyWindow(dialog.Handle());
 }
 

@@ -189,6 +189,58 @@ TEST_F(UpdateRun, LockedAndRestartEntriesGoToTheReupdateProgram) {
     EXPECT_TRUE(FAILED(launcher.LaunchReupdate(nullptr, 0)));
 }
 
+// The re-update program is looked for before the list is touched: a list
+// naming the program to restart with nothing to carry it out would be found
+// at every start and hold the updates back for good.
+TEST_F(UpdateRun, LaunchWithoutTheReupdateProgramWritesNothing) {
+    ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), Installed(L"prog.exe").c_str(), FALSE));
+    CUpdateLauncher launcher(Location(), Installed(L"prog.exe"));
+    const std::wstring list = Installed(L"update\\pemour.dat");
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), launcher.LaunchReupdate(L"reupdate:0", 10));
+    EXPECT_FALSE(PathExists(Installed(L"update")));
+
+    // A list an earlier run left stays exactly as it was.
+    const std::string pending = "[file0]\r\nDES=a\r\nFROM=b\r\n";
+    ASSERT_TRUE(WriteFileBytes(list, pending));
+    EXPECT_TRUE(FAILED(launcher.LaunchReupdate(L"reupdate:0", 10)));
+    EXPECT_EQ(pending, ReadFileBytes(list));
+    // A folder of that name is no program either.
+    ASSERT_TRUE(::CreateDirectoryW(Installed(L"reupd.exe").c_str(), nullptr));
+    EXPECT_TRUE(FAILED(launcher.LaunchReupdate(nullptr, 0)));
+    EXPECT_EQ(pending, ReadFileBytes(list));
+    ASSERT_TRUE(::RemoveDirectoryW(Installed(L"reupd.exe").c_str()));
+    EXPECT_FALSE(PathExists(Installed(L"reupd_args.txt")));
+}
+
+// The launcher and the worker never share a temporary file: while the
+// worker writes its new list (held here as the worker would hold it), the
+// launch still names the program and leaves the worker's file alone.
+TEST_F(UpdateRun, LaunchLeavesTheWorkersHalfWrittenListAlone) {
+    ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), Installed(L"reupd.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(StubProgram().c_str(), Installed(L"prog.exe").c_str(), FALSE));
+    const std::wstring list = Installed(L"update\\pemour.dat");
+    ASSERT_TRUE(WriteFileBytes(list + L".tmp", "worker"));
+    CUpdateLauncher launcher(Location(), Installed(L"prog.exe"));
+    {
+        platform::FileHandle held(::CreateFileW((list + L".tmp").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.IsValid());
+        ASSERT_EQ(S_OK, launcher.LaunchReupdate(L"reupdate:0", 10));
+    }
+    ASSERT_TRUE(WaitForFile(Installed(L"restarted.txt")));
+    EXPECT_EQ("worker", ReadFileBytes(list + L".tmp"));
+    // The launcher's own copy is gone once its list is in place.
+    WIN32_FIND_DATAW found = {};
+    std::vector<std::wstring> temps;
+    HANDLE find = ::FindFirstFileW(Installed(L"update\\*.tmp").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do temps.push_back(found.cFileName);
+        while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"pemour.dat.tmp"}, temps);
+}
+
 TEST_F(UpdateRun, CyclicAndEndlessIndexTreesEndWithAnError) {
     // An index that lists its own folder.
     Publish(Channel() + "indexlumsek.dat", Pack(SubList({{"./", std::string(32, 'a')}})));

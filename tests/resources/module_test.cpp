@@ -42,10 +42,8 @@ TEST_F(ProgramResources, ModuleIconAndBrowserPages) {
     HICON icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(icon, nullptr);
     if (icon) ::DestroyIcon(icon);
-    for (UINT page : {101u, 102u}) {
-        std::string html;
-        EXPECT_TRUE(BkResManager::LoadFromModule(page, MAKEINTRESOURCEW(23), html)) << page;
-    }
+    // The web window's own pages: 102 while a page loads, 101 when it fails.
+    ExpectBrowserPages(102, 101);
 }
 
 // Ordinary windows: every pixel of each dialog is drawn.

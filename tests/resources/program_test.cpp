@@ -158,11 +158,7 @@ TEST_F(ProgramResources, MenusIconAndPages) {
         ::DestroyIcon(icon);
     }
     // The browser's own pages, as res:// addresses them (type 23, HTML).
-    for (UINT page : {IDR_HTML_LOADING, IDR_HTML_ERROR}) {
-        std::string html;
-        EXPECT_TRUE(BkResManager::LoadFromModule(page, MAKEINTRESOURCEW(23), html)) << page;
-        EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos) << page;
-    }
+    ExpectBrowserPages(IDR_HTML_LOADING, IDR_HTML_ERROR);
 }
 
 } // namespace

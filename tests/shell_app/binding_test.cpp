@@ -126,13 +126,22 @@ TEST_F(ModuleBindingTest, StartupUpdateCheck) {
     EXPECT_EQ(1, state_->launchCalls);
     EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(state_->updateDone, 0));
 
-    // A launch that fails, a missing method or library: start normally.
+    // A launch that fails, a missing method or library: start normally, and
+    // the pending list does not hold the background update back.
     state_->launchResult = E_FAIL;
     EXPECT_EQ(1, CheckUpdateAtStartup(L"lumsek.exe", pending, binding));
     EXPECT_EQ(2, state_->launchCalls);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(state_->updateDone, 10000));
+    ::ResetEvent(state_->updateDone);
+    state_->supportedMask = ~(1u << 7);
+    EXPECT_EQ(1, CheckUpdateAtStartup(L"lumsek.exe", pending, binding));
+    EXPECT_EQ(2, state_->launchCalls);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(state_->updateDone, 10000));
+    ::ResetEvent(state_->updateDone);
     state_->supportedMask = 0;
     EXPECT_EQ(1, CheckUpdateAtStartup(L"lumsek.exe", pending, binding));
     EXPECT_EQ(2, state_->launchCalls);
+    EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(state_->updateDone, 0));
     CModuleBinding none(L"C:\\nowhere\\Lumsek.dll");
     EXPECT_EQ(1, CheckUpdateAtStartup(L"lumsek.exe", pending, none));
 

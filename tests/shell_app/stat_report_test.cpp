@@ -27,16 +27,31 @@ std::wstring Value(const std::wstring& file, const wchar_t* section, const wchar
     return text;
 }
 
-std::wstring NewFolder(const wchar_t* name) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + name + L"\\";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
+// A folder of its own for each run: a file left by an earlier run in the
+// same prefix would be rotated as if it were this run's.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        wchar_t temp[MAX_PATH] = {}, name[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        if (::GetTempFileNameW(temp, L"srp", 0, name) && ::DeleteFileW(name) && ::CreateDirectoryW(name, nullptr))
+            path_ = std::wstring(name) + L"\\";
+    }
+    ~ScratchFolder() {
+        if (path_.empty()) return;
+        for (const wchar_t* file : {L"report.ini", L"report_post.ini"}) ::DeleteFileW((path_ + file).c_str());
+        ::RemoveDirectoryW(path_.c_str());
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
 
 TEST(StatReport, SectionsCountersAndRotation) {
-    const std::wstring folder = NewFolder(L"stat_report");
+    ScratchFolder scratch;
+    ASSERT_FALSE(scratch.Path().empty());
+    const std::wstring folder = scratch.Path();
     const std::wstring posted = folder + L"report_post.ini";
 
     // First run: nothing to rotate, the poster is started all the same.
@@ -47,7 +62,7 @@ TEST(StatReport, SectionsCountersAndRotation) {
     EXPECT_EQ(folder + L"report.ini", first.Path());
 
     const long long before = _time64(nullptr);
-    first.AddSearch(L"报告 a&b");
+    first.AddSearch(L"\u62a5\u544a a&b");
     first.AddSearch(L"second");
     first.AddRecovery(7);
     first.SetSiblingInstallState(-3);
@@ -56,7 +71,8 @@ TEST(StatReport, SectionsCountersAndRotation) {
     first.WriteExit();
     const std::wstring ini = first.Path();
     EXPECT_EQ(L"2", Value(ini, L"search", L"count"));
-    EXPECT_EQ(L"报告 a&b", Value(ini, L"search0", L"text"));
+    // Kept exactly whatever the code page (this test runs under 936 and 1252).
+    EXPECT_EQ(L"\u62a5\u544a a&b", Value(ini, L"search0", L"text"));
     EXPECT_EQ(L"second", Value(ini, L"search1", L"text"));
     EXPECT_EQ(L"<absent>", Value(ini, L"search2", L"text"));
     EXPECT_EQ(L"1", Value(ini, L"recov", L"recovtime"));
