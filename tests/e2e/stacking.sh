@@ -22,19 +22,30 @@ x_tree() {
 # topmost first in Wine's order.
 wine_x_windows() { probe x-windows; }
 
-# Position from the top of the X stack (0 = topmost) of the root child that
-# holds Wine window <hwnd>; empty when it has no mapped X window.
+# The root's children that are on the screen (mapped), top of the stack first.
+x_viewable_tops() {
+  local top
+  for top in $(x_tree | awk '$1 != last { print $1; last = $1 }'); do
+    xwininfo -id "$top" 2>/dev/null | grep -q 'IsViewable' && echo "$top"
+  done
+}
+
+# Position from the top of the X stack (0 = topmost), among the windows on
+# the screen, of the root child that holds Wine window <hwnd>; fails when
+# the window has no X window on the screen.
 x_rank() { # hwnd
-  local xid
-  xid="$(wine_x_windows | awk -F'|' -v h="$1" '$1 == h { print $2; exit }')"
+  local xid top rank
+  xid="$(wine_x_windows | awk -F'|' -v h="$1" '$1 == h && !n++ { print $2 }')"
   [ -n "$xid" ] && [ "$xid" != 0x0 ] || return 1
-  x_tree | awk -v x="$xid" '
-    $1 != last { rank++; last = $1 }
-    $2 == x { print rank - 1; exit }'
+  top="$(x_tree | awk -v x="$xid" '$2 == x && !n++ { print $1 }')"
+  [ -n "$top" ] || return 1
+  rank="$(x_viewable_tops | awk -v t="$top" '$1 == t && !n++ { print NR - 1 }')"
+  [ -n "$rank" ] || return 1
+  echo "$rank"
 }
 
 # The handle of the first visible Wine window whose rectangle is <rect> and,
 # when given, whose class is <class>.
 wine_window_with_rect() { # "l t r b" [class]
-  wine_x_windows | awk -F'|' -v r="$1" -v c="${2-}" '$5 == r && (c == "" || $3 == c) { print $1; exit }'
+  wine_x_windows | awk -F'|' -v r="$1" -v c="${2-}" '$5 == r && (c == "" || $3 == c) && !n++ { print $1 }'
 }
