@@ -1,5 +1,7 @@
 #include "shell/scope_popup.h"
 
+#include "platform/trace.h"
+
 namespace {
 
 const char kSkinChecked[] = "btn_menu_gou";
@@ -11,7 +13,11 @@ bool IsSingleBit(int mask) { return mask == 1 || mask == 2 || mask == 4; }
 
 } // namespace
 
+CKSettingDlg* CKSettingDlg::s_watching = nullptr;
+
 CKSettingDlg::CKSettingDlg() : CBkDialogImpl<CKSettingDlg>(125) {}
+
+CKSettingDlg::~CKSettingDlg() { WatchClicks(false); }
 
 void CKSettingDlg::SetMask(int mask) {
     if (mask >= 1 && mask <= SCOPE_ALL) mask_ = mask;
@@ -29,9 +35,48 @@ void CKSettingDlg::ShowRows() {
 
 void CKSettingDlg::Popup(LPARAM cookie, int x, int y) {
     ShowRows();
-    ::SetWindowPos(Handle(), HWND_TOPMOST, x, y, 112, 86, SWP_SHOWWINDOW);
+    // Shown without the activation: the bar keeps it, and the popup is
+    // raised over every other window of ours, the result list included.
+    ::SetWindowPos(Handle(), HWND_TOPMOST, x, y, 112, 86, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     shown_ = true;
     cookie_ = cookie;
+    WatchClicks(true);
+}
+
+void CKSettingDlg::WatchClicks(bool watch) {
+    if (!watch) {
+        if (s_watching == this) s_watching = nullptr;
+        hook_.reset();
+        return;
+    }
+    if (hook_) return;
+    hook_.reset(::SetWindowsHookExW(WH_MOUSE, &CKSettingDlg::OnMouseHook, nullptr, ::GetCurrentThreadId()));
+    if (!hook_) platform::TraceLastError("SetWindowsHookExW(WH_MOUSE)");
+    else s_watching = this;
+}
+
+LRESULT CALLBACK CKSettingDlg::OnMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+    CKSettingDlg* popup = s_watching;
+    if (code == HC_ACTION && popup && popup->shown_ && lParam) {
+        switch (wParam) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_NCMBUTTONDOWN: {
+            // A press outside the popup closes it; the press itself goes on
+            // to the window it was meant for.
+            const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+            HWND root = mouse->hwnd ? ::GetAncestor(mouse->hwnd, GA_ROOT) : nullptr;
+            if (root != popup->Handle()) popup->CloseWith(static_cast<WPARAM>(-1));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CKSettingDlg::OnItemClick(UINT id) {
@@ -51,6 +96,7 @@ void CKSettingDlg::OnItemClick(UINT id) {
 
 void CKSettingDlg::CloseWith(WPARAM mask, bool deferHide) {
     shown_ = false;
+    WatchClicks(false);
     if (deferHide) ::PostMessageW(Handle(), kHideMessage, 0, 0);
     else ShowWindow(SW_HIDE);
     if (owner_ && ::IsWindow(owner_)) ::SendMessageW(owner_, WM_SEARCH_SCOPE_CHANGED, mask, cookie_);
@@ -67,6 +113,20 @@ LRESULT CKSettingDlg::OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     // over its edit and kept the click); it hides once that is done.
     CloseWith(static_cast<WPARAM>(-1), true);
     return TRUE;
+}
+
+LRESULT CKSettingDlg::OnActivateApp(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    // Another program took the activation: the popup goes like a menu does.
+    if (!wParam && shown_) CloseWith(static_cast<WPARAM>(-1));
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT CKSettingDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+    WatchClicks(false);
+    shown_ = false;
+    handled = FALSE;
+    return 0;
 }
 
 LRESULT CKSettingDlg::OnHide(UINT, WPARAM, LPARAM, BOOL&) {

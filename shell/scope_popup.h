@@ -2,7 +2,15 @@
 // The scope popup under the search bar: three check rows that choose whether
 // a search covers existing files, deleted files and web results. The last
 // chosen row cannot be cleared, so the scope is never empty.
+//
+// Like a drop-down list it never takes the activation (the bar keeps the
+// keyboard, and a window manager leaves the popup to us, so it stands over
+// the result list): a click anywhere else in the program, or the program
+// losing the activation, closes it.
 #include <windows.h>
+
+#include <memory>
+#include <type_traits>
 
 #include "ui/bkdlgimpl.h"
 
@@ -32,8 +40,13 @@ public:
     void Popup(LPARAM cookie, int x, int y);
     void OnItemClick(UINT id);
 
+    ~CKSettingDlg() override;
+
     WINDOW_MAP_BEGIN(CKSettingDlg)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
+        ON_WINDOW_MESSAGE(WM_ACTIVATEAPP, OnActivateApp)
+        ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
         ON_WINDOW_MESSAGE(kHideMessage, OnHide)
@@ -45,6 +58,12 @@ private:
     static const UINT kHideMessage = WM_APP + 0x125;
 
     LRESULT OnNcActivate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM, BOOL&) { return MA_NOACTIVATE; }
+    LRESULT OnActivateApp(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    // Watches the thread's mouse presses while the popup is shown.
+    static LRESULT CALLBACK OnMouseHook(int code, WPARAM wParam, LPARAM lParam);
+    void WatchClicks(bool watch);
     LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     // Skins from the mask; the row of a lone bit is locked.
@@ -53,6 +72,11 @@ private:
     // Answers the owner. `deferHide` hides the window only once the
     // activation that took it away is done (see OnNcActivate).
     void CloseWith(WPARAM mask, bool deferHide = false);
+
+    using HookHandle = std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&::UnhookWindowsHookEx)>;
+    HookHandle hook_{nullptr, &::UnhookWindowsHookEx};
+    // The shown popup whose hook runs (one at a time on the UI thread).
+    static CKSettingDlg* s_watching;
 
     int mask_ = SCOPE_ALL;
     bool shown_ = false;

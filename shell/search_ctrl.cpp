@@ -119,7 +119,9 @@ int CSearchCtrl::Search(int fullSearch, LPARAM passThrough) {
     SetStatus(engine && engine->IsIndexEmpty() ? 22 : 23);
     SetItemVisible(IDC_VIEW_LINK, FALSE);
     Repaint();
-    if (IsWindow() && IsWindowVisible() && m_pResultWnd->IsWindow())
+    // Shown once: showing it again would raise it over a popup of the bar
+    // (the scope popup) that stands over the list.
+    if (IsWindow() && IsWindowVisible() && m_pResultWnd->IsWindow() && !m_pResultWnd->IsWindowVisible())
         ::ShowWindow(m_pResultWnd->Handle(), SW_SHOWNA);
     return 0;
 }

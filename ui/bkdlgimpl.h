@@ -83,6 +83,7 @@ public:
         ON_WINDOW_MESSAGE(WM_SIZE, OnShadowFollow)
         ON_WINDOW_MESSAGE(WM_PAINT, OnShadowFollow)
         ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShadowFollow)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnShadowFollow)
         ON_WINDOW_MESSAGE(WM_MOVING, OnShadowFollow)
         ON_WINDOW_MESSAGE(WM_EXITSIZEMOVE, OnShadowFollow)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnAnswerOne)

@@ -195,6 +195,13 @@ BOOL CBkDialogView::XmlLoad(const std::string& strXml) {
         else m_dwDlgExStyle |= WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
         if (IntAttribute(root, "nomove")) m_bMovable = FALSE;
         if (IntAttribute(root, "popup")) m_dwDlgStyle |= WS_POPUP;
+        // A drop-down that never takes the activation: without a system
+        // menu a window manager leaves it unmanaged too, so it can stand
+        // over the other popups of the program.
+        if (IntAttribute(root, "noactivate")) {
+            m_dwDlgStyle &= ~WS_SYSMENU;
+            m_dwDlgExStyle |= WS_EX_NOACTIVATE;
+        }
     }
 
     char pos[48];

@@ -63,12 +63,18 @@ BOOL CShadowWnd::Create(HWND owner) {
     if (platform::RegisterWindowClass(spec) == 0) return FALSE;
 
     if (m_hShadow == nullptr || !::IsWindow(m_hShadow)) {
-        m_hShadow = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, kClassName, nullptr, WS_POPUPWINDOW, 0, 0,
-                                      0, 0, owner, nullptr, platform::CurrentModule(), nullptr);
+        // Owned by the window's own owner, not by the window: an owned
+        // window would always stand above it. No system menu and no
+        // activation, so that a window manager leaves it to us.
+        const DWORD exStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE |
+                              (::GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        m_hShadow = ::CreateWindowExW(exStyle, kClassName, nullptr, WS_POPUP, 0, 0, 0, 0,
+                                      ::GetWindow(owner, GW_OWNER), nullptr, platform::CurrentModule(), nullptr);
         if (m_hShadow == nullptr) {
             platform::TraceLastError("CreateWindowExW(BkShadowWndClass)");
             return FALSE;
         }
+        m_szRegion = {0, 0};
     }
     if (m_hOwner == nullptr || !::IsWindow(m_hOwner)) m_hOwner = owner;
     m_dwStatus = SHADOW_ENABLED;
@@ -82,6 +88,44 @@ bool CShadowWnd::HasWindows() const {
 
 void CShadowWnd::Hide() {
     if (m_hShadow && ::IsWindow(m_hShadow)) ::ShowWindow(m_hShadow, SW_HIDE);
+}
+
+bool CShadowWnd::IsManagedByDesktop(HWND window) {
+    // Wine marks the windows it hands to the window manager with this
+    // property; Windows has no such thing.
+    return window && ::GetPropW(window, L"__wine_x11_managed") != nullptr;
+}
+
+void CShadowWnd::Appear() {
+    if (IsManagedByDesktop(m_hOwner)) {
+        Hide();
+        return;
+    }
+    Redraw();
+    ::ShowWindow(m_hShadow, SW_SHOWNA);
+    PlaceUnderOwner();
+}
+
+void CShadowWnd::PlaceUnderOwner() {
+    if (m_bPlacing || !HasWindows() || !::IsWindowVisible(m_hShadow)) return;
+    m_bPlacing = TRUE;
+    const bool topmost = (::GetWindowLongPtrW(m_hOwner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    // Is the owner the first visible window (its shadow aside)?
+    HWND above = ::GetWindow(m_hOwner, GW_HWNDPREV);
+    while (above && (above == m_hShadow || !::IsWindowVisible(above))) above = ::GetWindow(above, GW_HWNDPREV);
+    if (above == nullptr) {
+        // Under an X server Wine only ever raises a window to the very top,
+        // when it becomes the first of all: the shadow goes up first and
+        // the window after it, so that there too the shadow ends up
+        // directly under its window.
+        ::SetWindowPos(m_hShadow, topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+        ::SetWindowPos(m_hOwner, topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+    } else {
+        ::SetWindowPos(m_hShadow, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    }
+    ::SetWindowPos(m_hShadow, m_hOwner, 0, 0, 0, 0, flags);
+    m_bPlacing = FALSE;
 }
 
 BOOL CShadowWnd::FollowOwner(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -126,8 +170,7 @@ BOOL CShadowWnd::FollowOwner(UINT msg, WPARAM wParam, LPARAM lParam) {
             m_dwStatus |= SHADOW_OWNER_VISIBLE;
             if (!IsShown()) {
                 m_dwStatus |= SHADOW_SHOWN;
-                Redraw();
-                ::ShowWindow(m_hShadow, SW_SHOWNA);
+                Appear();
             } else if (lParam != m_lLastSize) {
                 // A layered owner paints itself and never sees WM_PAINT, so
                 // waiting for one would leave the shadow at the old size.
@@ -146,6 +189,21 @@ BOOL CShadowWnd::FollowOwner(UINT msg, WPARAM wParam, LPARAM lParam) {
             m_dwStatus &= ~(SHADOW_SHOWN | SHADOW_OWNER_VISIBLE);
         }
         break;
+    case WM_WINDOWPOSCHANGED: {
+        // SetWindowPos shows and hides without WM_SHOWWINDOW, and raising
+        // the owner must take its shadow along.
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        if (pos == nullptr || m_bPlacing) break;
+        if (pos->flags & SWP_HIDEWINDOW) {
+            Hide();
+            m_dwStatus &= ~(SHADOW_SHOWN | SHADOW_OWNER_VISIBLE);
+        } else if ((pos->flags & SWP_SHOWWINDOW) && !IsShown() && !m_bDragging) {
+            ShowShadow();
+        } else if (IsShown() && (!(pos->flags & SWP_NOZORDER) || (pos->flags & SWP_SHOWWINDOW))) {
+            PlaceUnderOwner();
+        }
+        break;
+    }
     case WM_MOVING:
         if (!m_bDragging) {
             Hide();
@@ -174,12 +232,8 @@ void CShadowWnd::ShowShadow() {
         m_dwStatus |= SHADOW_OWNER_VISIBLE;
         if (!::IsIconic(m_hOwner)) m_dwStatus |= SHADOW_SHOWN;
     }
-    if (IsShown()) {
-        Redraw();
-        ::ShowWindow(m_hShadow, SW_SHOWNA);
-    } else {
-        Hide();
-    }
+    if (IsShown()) Appear();
+    else Hide();
 }
 
 void CShadowWnd::Redraw() {
@@ -199,6 +253,20 @@ void CShadowWnd::Redraw() {
     platform::SelectObjectScope select(dc, dib.Get());
     DrawShadowImage(dc, size);
     ::GdiFlush();
+
+    if (size.cx != m_szRegion.cx || size.cy != m_szRegion.cy) {
+        // Only the ring round the window belongs to the shadow: nothing of
+        // it ever lies over the window, and a display server that reports
+        // the shadow uncovered never takes that for the window's place.
+        platform::Region ring(::CreateRectRgn(0, 0, size.cx, size.cy));
+        platform::Region inner(
+            ::CreateRectRgn(kShadowSize, kShadowSize, size.cx - kShadowSize, size.cy - kShadowSize));
+        if (ring && inner && ::CombineRgn(ring.Get(), ring.Get(), inner.Get(), RGN_DIFF) != ERROR &&
+            ::SetWindowRgn(m_hShadow, ring.Get(), FALSE)) {
+            ring.Detach();  // the window owns it now
+            m_szRegion = size;
+        }
+    }
 
     POINT pos = {owner.left - kShadowSize, owner.top - kShadowSize};
     POINT src = {0, 0};

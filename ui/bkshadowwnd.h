@@ -1,9 +1,15 @@
 #pragma once
 // The drop shadow of a top-level skinned window: a layered, click-through
-// popup owned by the window, 4 pixels larger on every side, painted from the
-// nine-part skin "dlg_shadow" with per-pixel alpha. It follows the owner by
-// watching the owner's messages (FollowOwner), and hides while the owner is
-// dragged.
+// popup 4 pixels larger on every side, painted from the nine-part skin
+// "dlg_shadow" with per-pixel alpha, kept directly under the window it
+// shadows. It follows that window (called the owner here) by watching its
+// messages (FollowOwner), and hides while the owner is dragged.
+//
+// The shadow is not owned by the window it shadows: an owned window always
+// stands above its owner, so it would cover the window. It shares the
+// window's own owner and topmost state instead, never takes the activation,
+// and is put under the window after every show and every change of the
+// window's place in the stacking order.
 #include <windows.h>
 
 // Nine-part placement of a skin of size `skin` over a rectangle of size
@@ -45,8 +51,9 @@ public:
     // owner is not a window or the shadow window cannot be made.
     BOOL Create(HWND owner);
     // Reacts to one of the owner's messages (WM_DESTROY, WM_MOVE, WM_SIZE,
-    // WM_PAINT, WM_SHOWWINDOW, WM_MOVING, WM_EXITSIZEMOVE). Never consumes
-    // the message: always FALSE, so the owner's own handling goes on.
+    // WM_PAINT, WM_SHOWWINDOW, WM_WINDOWPOSCHANGED, WM_MOVING,
+    // WM_EXITSIZEMOVE). Never consumes the message: always FALSE, so the
+    // owner's own handling goes on.
     BOOL FollowOwner(UINT msg, WPARAM wParam, LPARAM lParam);
     // Shows the shadow when the owner is visible and not minimised (redrawn
     // at the owner's place), else hides it.
@@ -65,10 +72,21 @@ public:
     HWND GetShadowWindow() const { return m_hShadow; }
     HWND GetOwnerWindow() const { return m_hOwner; }
 
+    // True when the desktop's window manager manages the window (Wine on an
+    // X desktop): it then stacks the window itself and draws it without its
+    // alpha, so no shadow of ours can stand under it; such a window has none.
+    static bool IsManagedByDesktop(HWND window);
+
 private:
     bool HasWindows() const;
     void Hide();
     void Redraw();
+    // Redraws, shows and places the shadow under the owner (hides it when
+    // the owner is managed by the desktop).
+    void Appear();
+    // Puts the shadow directly under the owner, in the system's stacking
+    // order and in the display server's.
+    void PlaceUnderOwner();
 
     // Null when none; every use checks IsWindow, so a window destroyed behind
     // our back is simply absent.
@@ -79,5 +97,7 @@ private:
     DWORD m_dwStatus = 0;
     LPARAM m_lLastSize = 0;
     BOOL m_bRedrawPending = FALSE;
+    BOOL m_bPlacing = FALSE;  // PlaceUnderOwner is moving the owner
+    SIZE m_szRegion = {0, 0};  // the size the window region was cut for
     CShadowDrawer* m_pDrawer = nullptr;
 };

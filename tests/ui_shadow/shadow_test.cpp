@@ -147,6 +147,57 @@ TEST(Shadow, FollowsTheOwnerThroughResizeMinimiseAndHideAndDiesWithIt) {
     owner.shadow.ShowShadow();  // acts on nothing
 }
 
+// The first visible window below `w`.
+HWND NextVisible(HWND w) {
+    HWND next = ::GetWindow(w, GW_HWNDNEXT);
+    while (next && !::IsWindowVisible(next)) next = ::GetWindow(next, GW_HWNDNEXT);
+    return next;
+}
+
+TEST(Shadow, StandsDirectlyUnderItsWindowNeverAboveIt) {
+    // A topmost window owned by another, as the program's popups and
+    // dialogs are: the shadow shares the owner and the topmost state, and
+    // after every show and raise it is the very next window down.
+    CountingDrawer drawer;
+    platform::Window group(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr,
+                                             nullptr, nullptr, nullptr));
+    Owner owner;
+    RECT rc = {100, 100, 300, 250};
+    ASSERT_NE(owner.Create(group, &rc, L"owner", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW), nullptr);
+    owner.shadow.SetDrawer(&drawer);
+    ASSERT_TRUE(owner.shadow.Create(owner.Handle()));
+    HWND shadow = owner.shadow.GetShadowWindow();
+    EXPECT_EQ(::GetWindow(shadow, GW_OWNER), group.Handle());
+    EXPECT_TRUE(::GetWindowLongPtrW(shadow, GWL_EXSTYLE) & WS_EX_NOACTIVATE);
+    EXPECT_FALSE(::GetWindowLongPtrW(shadow, GWL_STYLE) & WS_SYSMENU);  // nothing for a window manager
+
+    platform::Window other(::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 400, 100,
+                                             50, 50, nullptr, nullptr, nullptr, nullptr));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        // Shown the way the scope popup shows itself: SetWindowPos alone.
+        owner.SetWindowPos(HWND_TOPMOST, 100, 100, 200, 150, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        testing_support::PumpMessages(30);
+        EXPECT_TRUE(::IsWindowVisible(shadow));
+        EXPECT_TRUE(::GetWindowLongPtrW(shadow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_EQ(NextVisible(owner.Handle()), shadow);
+        // Another window comes up over both, then the window is raised again.
+        ::SetWindowPos(other, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        EXPECT_EQ(NextVisible(other), owner.Handle());
+        owner.SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        EXPECT_EQ(NextVisible(owner.Handle()), shadow);
+        // Hidden by SetWindowPos, which sends no WM_SHOWWINDOW: the shadow goes too.
+        owner.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW);
+        EXPECT_FALSE(::IsWindowVisible(shadow));
+        EXPECT_FALSE(owner.shadow.IsShown());
+        ::ShowWindow(other, SW_HIDE);
+    }
+    owner.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(shadow));
+    other.DestroyWindow();
+    group.DestroyWindow();
+}
+
 TEST(Shadow, RefusesAMissingOwnerAndLeavesAShadowDestroyedElsewhereAlone) {
     CShadowWnd shadow;
     EXPECT_FALSE(shadow.Create(nullptr));
