@@ -6,7 +6,6 @@
 #include <ctime>
 
 #include "index/app_context.h"
-#include "platform/handle.h"
 #include "platform/trace.h"
 
 namespace {
@@ -42,22 +41,7 @@ void CStatReport::StartPoster(const std::wstring& posterPath) {
 }
 
 void CStatReport::Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) {
-    CreateUnicodeFile();
     ::WritePrivateProfileStringW(section, key, value.c_str(), path_.c_str());
-}
-
-void CStatReport::CreateUnicodeFile() {
-    // A file the profile functions make themselves is in the ANSI code page,
-    // where a query in another script becomes question marks. Begun as
-    // UTF-16LE, it keeps every query whatever the code page. A file that is
-    // already there (the rotation failed) is written as it is.
-    platform::FileHandle file(
-        ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    const unsigned char bom[2] = {0xFF, 0xFE};
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), bom, sizeof(bom), &written, nullptr) || written != sizeof(bom))
-        platform::TraceLastError("starting report.ini");
 }
 
 void CStatReport::WriteTime(const wchar_t* section) {

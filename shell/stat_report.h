@@ -1,7 +1,7 @@
 #pragma once
 // The usage statistics of one run, written into "report.ini" in the program
-// folder through the profile functions (a new file is begun as UTF-16LE, so
-// queries keep their characters under any code page). The first use in a run hands the
+// folder through the profile functions, in the system code page that the
+// poster reads. The first use in a run hands the
 // previous run's file to the outside poster "post.exe" (renamed to
 // "report_post.ini") and starts the poster. UI thread only.
 #include <windows.h>
@@ -36,8 +36,6 @@ protected:
 
 private:
     void RotateFile();
-    // A missing file is begun as UTF-16LE before the first write.
-    void CreateUnicodeFile();
     void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value);
     void WriteTime(const wchar_t* section);
 
