@@ -55,7 +55,7 @@ std::string ReadWhole(const std::wstring& path) {
 }
 
 // Runs a Linux shell command and waits for the marker file it leaves at the
-// end (Wine's handle of a Linux process does not report its end reliably).
+// end (Wine gives no usable handle of a Linux process to wait on).
 int RunUnix(const std::string& work, const std::string& command) {
     static int counter = 0;
     std::string marker = work + "/bench-cmd-" + std::to_string(++counter) + ".rc";
@@ -68,10 +68,11 @@ int RunUnix(const std::string& work, const std::string& command) {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // Wine leaves pi's handles uninitialised for a Linux program: stale values
+    // that may be our own handles, so they are never closed or resumed.
+    if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", buf.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                          nullptr, nullptr, &si, &pi))
         return -1;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
     std::wstring markerW = UnixToWindows(marker);
     for (int waited = 0; waited < 600000; waited += 5) {
         std::string rc = ReadWhole(markerW);

@@ -43,9 +43,9 @@ std::string UnixWorkFolder() { return EnvA("LUMSEK_TEST_WORK"); }
 
 int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
     // Wine starts Linux programs through CreateProcess, but it splits their
-    // command line by Windows rules and their process handle does not report
-    // the end reliably. So the command goes to sh in a script file, and the
-    // script leaves its exit code in a marker file that we poll.
+    // command line by Windows rules and gives no usable process handle to
+    // wait on. So the command goes to sh in a script file, and the script
+    // leaves its exit code in a marker file that we poll.
     static LONG counter = 0;
     std::string work = UnixWorkFolder();
     if (work.empty()) return -1;
@@ -62,11 +62,15 @@ int RunUnixCommand(const std::string& command, DWORD timeoutMs) {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", buf.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &si, &pi)) {
+    // For a Linux program Wine reports success but leaves pi.hProcess and
+    // pi.hThread uninitialised: stale stack values that can equal handles this
+    // program holds (its standard output, say). They are never closed, and
+    // CREATE_SUSPENDED keeps CreateProcess from resuming the stale "thread";
+    // a Linux program cannot be held suspended, so it starts at once anyway.
+    if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", buf.data(), nullptr, nullptr, FALSE,
+                          CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
         return -1;
     }
-    platform::UniqueHandle process(pi.hProcess), thread(pi.hThread);
     std::wstring markerW = UnixToWindowsPath(marker);
     int result = -1;
     for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
