@@ -295,6 +295,8 @@ void CKIEFrame::PaintNoEngine(HDC dc, const RECT& rc) {
 
 LRESULT CKIEFrame::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
     FitControl();
+    // The line stands centred: a new size moves all of it.
+    if (m_bNoEngine) Invalidate(false);
     return 0;
 }
 
