@@ -5,10 +5,15 @@
 #include "platform/gdi.h"
 #include "platform/module_path.h"
 #include "platform/trace.h"
+#include "ui/bkfontpool.h"
+#include "ui/bkstring.h"
 
 namespace {
 
 BrowserControlFactory g_defaultFactory = nullptr;
+
+// The HTML document object ("htmlfile"), the engine the control renders with.
+const CLSID kClsidHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
 bool IsKeyboardMessage(UINT msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
 
@@ -30,6 +35,19 @@ HRESULT CreateSystemBrowserControl(IUnknown** control) {
     CLSID clsid = CLSID_WebBrowser;
     ::CLSIDFromProgID(L"Shell.Explorer", &clsid);
     return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(control));
+}
+
+bool IsSystemPageEngineAvailable() {
+    // The HTML document object is the engine the control renders with; the
+    // control itself may be registered without it.
+    platform::ComPtr<IUnknown> document;
+    const HRESULT hr = ::CoCreateInstance(kClsidHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                          reinterpret_cast<void**>(document.Receive()));
+    if (FAILED(hr) || !document) {
+        platform::Trace("no HTML engine (0x%08lx)", static_cast<unsigned long>(hr));
+        return false;
+    }
+    return true;
 }
 
 void CKIEFrame::SetDefaultControlFactory(BrowserControlFactory factory) {
@@ -56,12 +74,26 @@ HWND CKIEFrame::Create(HWND parent) {
     HWND hwnd = WindowImpl<CKIEFrame>::Create(parent, &rc, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                               kBrowserHostId);
     if (hwnd == nullptr) return nullptr;
-    if (!CreateBrowser()) platform::Trace("browser control not available; the web view stays empty");
+    m_bNoEngine = !PageEngineAvailable();
+    if (m_bNoEngine) {
+        // The control would stay blank, or show black where it cannot draw:
+        // the host says in its own drawing that pages cannot be shown.
+        platform::Trace("no page engine; the web view says so");
+    } else if (!CreateBrowser()) {
+        platform::Trace("browser control not available; the web view says so");
+        Teardown();
+        m_bNoEngine = true;
+    }
     m_pLoop = platform::MessageLoop::Current();
     if (m_pLoop) m_pLoop->AddMessageFilter(this);
     // A page asked for before the window existed is navigated to now.
     if (!m_strUrl.empty()) SetTimer(IDT_BROWSER_NAVIGATE, kBrowserNavigateDelayMs);
     return hwnd;
+}
+
+bool CKIEFrame::PageEngineAvailable() const {
+    if (m_engineCheck) return m_engineCheck();
+    return m_factory ? true : IsSystemPageEngineAvailable();
 }
 
 bool CKIEFrame::CreateBrowser() {
@@ -225,18 +257,46 @@ BOOL CKIEFrame::PreTranslateMessage(MSG* pMsg) {
 
 LRESULT CKIEFrame::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
     platform::PaintDC dc(Handle());
-    // Until the control shows a page, the host shows its background.
-    if (dc.Get() != nullptr && (!m_wndControl.IsWindow() || !m_wndControl.IsWindowVisible())) {
-        RECT rc = GetClientRect();
-        COLORREF old = ::SetBkColor(dc, m_crBackground);
-        ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-        ::SetBkColor(dc, old);
-    }
+    if (dc.Get() != nullptr) PaintBackground(dc);
     return 0;
+}
+
+LRESULT CKIEFrame::OnPrintClient(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    if (wParam) PaintBackground(reinterpret_cast<HDC>(wParam));
+    return 0;
+}
+
+// Until the control shows a page, the host shows its background; without a
+// page engine, with the line saying so.
+void CKIEFrame::PaintBackground(HDC dc) {
+    if (m_wndControl.IsWindow() && m_wndControl.IsWindowVisible()) return;
+    RECT rc = GetClientRect();
+    COLORREF old = ::SetBkColor(dc, m_crBackground);
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(dc, old);
+    if (m_bNoEngine) PaintNoEngine(dc, rc);
+}
+
+// One quiet line in the secondary text colour, centred in the view.
+void CKIEFrame::PaintNoEngine(HDC dc, const RECT& rc) {
+    LPCWSTR text = BkString::Get(IDS_BROWSER_NO_ENGINE);
+    if (text == nullptr || *text == 0) return;
+    RECT box = rc;
+    ::InflateRect(&box, -8, -8);
+    if (box.right <= box.left || box.bottom <= box.top) return;
+    HFONT font = BkFontPool::GetFont(0);
+    platform::SelectObjectScope select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColor = ::SetTextColor(dc, kNoEngineTextColor);
+    ::DrawTextW(dc, text, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    ::SetTextColor(dc, oldColor);
+    ::SetBkMode(dc, oldMode);
 }
 
 LRESULT CKIEFrame::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
     FitControl();
+    // The line stands centred: a new size moves all of it.
+    if (m_bNoEngine) Invalidate(false);
     return 0;
 }
 

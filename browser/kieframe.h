@@ -31,6 +31,11 @@
 typedef HRESULT (*BrowserControlFactory)(IUnknown** control);
 // The system's WebBrowser control ("Shell.Explorer").
 HRESULT CreateSystemBrowserControl(IUnknown** control);
+// Whether the system can render pages at all: the WebBrowser control exists
+// without its HTML engine on some systems (Wine without its Gecko package),
+// and then shows nothing, or black, whatever it is sent to.
+typedef bool (*PageEngineCheck)();
+bool IsSystemPageEngineAvailable();
 
 const UINT IDT_BROWSER_NAVIGATE = 1;
 const UINT kBrowserNavigateDelayMs = 500;
@@ -40,6 +45,9 @@ const UINT IDR_PAGE_LOADING = 110;     // HTML resources of the program
 const UINT IDR_PAGE_ERROR = 111;
 // Times the error page is tried again when it fails to load itself.
 const int kErrorPageRetries = 2;
+// The line the host draws when no page can be shown (a string of 60002).
+const UINT IDS_BROWSER_NO_ENGINE = 120;
+const COLORREF kNoEngineTextColor = RGB(0x5F, 0x63, 0x68);  // the design's secondary text
 
 class CKIEFrame : public platform::WindowImpl<CKIEFrame>,
                   public IBrowserEventTarget,
@@ -53,6 +61,10 @@ public:
     // The factory every new frame starts with (null: the system control).
     static void SetDefaultControlFactory(BrowserControlFactory factory);
     void SetControlFactory(BrowserControlFactory factory) { m_factory = factory; }
+    // How Create asks whether pages can be shown. Null (the default): the
+    // system's engine is asked when the control is the system's; a control
+    // from a factory of the caller's renders its own pages.
+    void SetPageEngineCheck(PageEngineCheck check) { m_engineCheck = check; }
 
     // Creates the host window (WS_CHILD | WS_VISIBLE, id 10000) over the
     // parent's client area and the control in it, and starts on the loading
@@ -76,6 +88,9 @@ public:
     HWND GetControlWindow() const { return m_wndControl.Handle(); }
     IUnknown* GetControl() const { return m_spControl.Get(); }
     bool IsNavigateError() const { return m_bNavigateError; }
+    // No page can be shown (no engine or no control): the host draws a line
+    // saying so instead of a blank or black area.
+    bool IsPageEngineMissing() const { return m_bNoEngine; }
     const std::wstring& GetUrl() const { return m_strUrl; }
     const std::wstring& GetErrorUrl() const { return m_strErrorUrl; }
     COLORREF GetBackgroundColor() const { return m_crBackground; }
@@ -89,6 +104,7 @@ public:
 
     WINDOW_MAP_BEGIN(CKIEFrame)
         ON_WINDOW_MESSAGE(WM_PAINT, OnPaint)
+        ON_WINDOW_MESSAGE(WM_PRINTCLIENT, OnPrintClient)
         ON_WINDOW_MESSAGE(WM_ERASEBKGND, OnEraseBkgnd)
         ON_WINDOW_MESSAGE(WM_SIZE, OnSize)
         ON_WINDOW_MESSAGE(WM_TIMER, OnTimer)
@@ -119,7 +135,12 @@ private:
     bool IsTopLevel(IDispatch* browser) const;
     bool TranslateKey(MSG* pMsg);
 
+    bool PageEngineAvailable() const;
+    void PaintNoEngine(HDC dc, const RECT& rc);
+    void PaintBackground(HDC dc);
+
     LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnPrintClient(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
@@ -140,6 +161,8 @@ private:
     std::wstring m_strLoadingUrl;              // empty: the program's m_uLoadingPage
 
     BrowserControlFactory m_factory;
+    PageEngineCheck m_engineCheck = nullptr;
+    bool m_bNoEngine = false;
     Target m_target = Target::None;
     int m_nErrorPageTries = 0;
     platform::MessageLoop* m_pLoop = nullptr;  // where this frame is a filter

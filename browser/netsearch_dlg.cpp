@@ -125,7 +125,10 @@ LRESULT CNetSearchDlg::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT CNetSearchDlg::OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
-    if (wParam) PostMessage(WM_LAYERED_REFRESH);
+    if (wParam) {
+        m_bRaiseView = true;
+        PostMessage(WM_LAYERED_REFRESH);
+    }
     FollowVisibility(wParam != 0);
     bHandled = FALSE;
     return 0;
@@ -135,6 +138,7 @@ LRESULT CNetSearchDlg::OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& bHa
     // SetWindowPos shows and hides without WM_SHOWWINDOW.
     const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
     if (pos && (pos->flags & SWP_SHOWWINDOW)) {
+        m_bRaiseView = true;
         PostMessage(WM_LAYERED_REFRESH);
         FollowVisibility(true);
     } else if (pos && (pos->flags & SWP_HIDEWINDOW)) {
@@ -146,7 +150,25 @@ LRESULT CNetSearchDlg::OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& bHa
 
 LRESULT CNetSearchDlg::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) {
     BkUpdateLayeredView(Handle(), m_richView);
+    KeepViewAbovePanel();
     return 0;
+}
+
+// An owned window should stand above its owner, and in the system's order
+// the view does; but under an X server Wine restacks a window only when it
+// becomes the first of all, and a show or a layered update of the panel can
+// leave the panel over its view there, the view hidden under the panel's
+// white skin. After a show (posted: during WM_SHOWWINDOW nothing is stacked
+// yet) the panel goes to the top first and the view after it.
+void CNetSearchDlg::KeepViewAbovePanel() {
+    if (!m_bRaiseView) return;
+    m_bRaiseView = false;
+    if (!IsWindow() || !IsWindowVisible() || !m_webView.IsWindow() || !m_webView.IsWindowVisible()) return;
+    const bool topmost = (GetExStyle() & WS_EX_TOPMOST) != 0;
+    const HWND top = topmost ? HWND_TOPMOST : HWND_TOP;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    SetWindowPos(top, 0, 0, 0, 0, flags);
+    m_webView.SetWindowPos(top, 0, 0, 0, 0, flags);
 }
 
 LRESULT CNetSearchDlg::OnEdgeButtonDown(int, NMHDR* pnmh, BOOL& bHandled) {

@@ -128,6 +128,7 @@ private:
     void OnDragEnd();
     void CancelDrag();
     void FollowVisibility(bool shown);
+    void KeepViewAbovePanel();
 
     CNetSearchCtrl m_webView;
     bool m_bDragging = false;
@@ -141,4 +142,5 @@ private:
     int m_nTopLimit = 0;
     int m_nBottomLimit = 0;
     HWND m_hWndOwner = nullptr;
+    bool m_bRaiseView = false;     // a show waits for the view to go over the panel
 };

@@ -250,12 +250,16 @@ bool OListCtrl<TOwner>::GetScrollBarRects(int bar, RECT* track, RECT* thumb) con
     if (!vertical && (bar != SB_HORZ || !HorzBarShown())) return false;
     const int viewWidth = ViewWidth();
     const int viewHeight = ViewHeight();
-    *track = vertical ? RECT{viewWidth, 0, clientWidth, viewHeight} : RECT{0, viewHeight, viewWidth, clientHeight};
+    // The vertical track runs beside the rows only: the header row never
+    // scrolls, so no thumb stands in it (not even when the list is empty and
+    // shorter than its header).
+    *track = vertical ? RECT{viewWidth, std::min(static_cast<int>(kHeaderHeight), viewHeight), clientWidth, viewHeight}
+                      : RECT{0, viewHeight, viewWidth, clientHeight};
     *thumb = {0, 0, 0, 0};
     const int length = vertical ? track->bottom - track->top : track->right - track->left;
     const int64_t total = ScrollTotal(bar);
     const int64_t page = ScrollPage(bar);
-    if (total <= page || length <= 0) return true;
+    if (total <= page || length <= 0 || (vertical && rowCount_ == 0)) return true;
     // 64-bit arithmetic: two million rows are 48 million pixels.
     const int thumbLength = static_cast<int>(std::max<int64_t>(std::min(kMinThumb, length), length * page / total));
     const int64_t room = length - thumbLength;
@@ -737,11 +741,14 @@ void OListCtrl<TOwner>::PaintScrollBars(HDC dc) {
     for (int bar : {SB_VERT, SB_HORZ}) {
         RECT track, thumb;
         if (!GetScrollBarRects(bar, &track, &thumb)) continue;
+        if (bar == SB_VERT) track.top = 0;  // the strip beside the header row too, without a thumb
         FillSolid(dc, track, kSurfaceQuiet);
         if (bar == SB_VERT) FillSolid(dc, {track.left, track.top, track.left + 1, track.bottom}, kLine);
         else FillSolid(dc, {track.left, track.top, track.right, track.top + 1}, kLine);
+        // Secondary text on the quiet surface reads at a glance; the accent
+        // while dragged.
         const bool dragged = scrollPress_ == bar + 1 && scrollThumb_;
-        FillSolid(dc, thumb, dragged ? kTextSecondary : kTextDisabled);
+        FillSolid(dc, thumb, dragged ? kAccent : kTextSecondary);
     }
     if (HorzBarShown()) FillSolid(dc, {ViewWidth(), ViewHeight(), ClientWidth(), ClientHeight()}, kSurfaceQuiet);
 }

@@ -52,7 +52,7 @@ public:
     // The list draws its own flat scroll bars inside the client area.
     static constexpr int kScrollBarSize = 12;
     static constexpr int kMinThumb = 24;
-    static constexpr int kThumbInset = 3;
+    static constexpr int kThumbInset = 2;
 
     OListCtrl();
     ~OListCtrl() override;

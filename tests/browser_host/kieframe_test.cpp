@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "browser/kieframe.h"
+#include "platform/gdi.h"
 #include "tests/browser_host/fake_browser.h"
+#include "ui/bkstring.h"
 #include "tests/support/test_support.h"
 
 using testing_support::PumpMessages;
@@ -37,6 +39,38 @@ public:
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return S_OK; }
     ULONG refs = 0;
 };
+
+// The host's client area as WM_PRINT draws it: how many pixels are not the
+// white background, and how many of those lie in the middle third (the
+// text's line) and anywhere else.
+struct InkCount {
+    int middle = 0, elsewhere = 0, black = 0;
+};
+InkCount CountInk(HWND hwnd) {
+    InkCount ink;
+    RECT rc;
+    ::GetClientRect(hwnd, &rc);
+    if (rc.right <= 0 || rc.bottom <= 0) return ink;
+    void* bits = nullptr;
+    platform::Bitmap dib(platform::CreateDib32(rc.right, rc.bottom, &bits));
+    platform::MemoryDC dc(nullptr);
+    if (!dib || !dc || !bits) return ink;
+    {
+        platform::SelectObjectScope select(dc, dib.Get());
+        ::SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
+        ::GdiFlush();
+    }
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x) {
+            const DWORD px = p[y * rc.right + x] & 0xFFFFFF;
+            if (px == 0xFFFFFF) continue;
+            if (px == 0) ++ink.black;
+            const bool middle = y >= rc.bottom / 3 && y < rc.bottom * 2 / 3;
+            ++(middle ? ink.middle : ink.elsewhere);
+        }
+    return ink;
+}
 
 class KIEFrameTest : public ::testing::Test {
 protected:
@@ -216,17 +250,62 @@ TEST(KIEFrame, AnOwnersLoadingPageIsShownFirst) {
     EXPECT_EQ(FakeBrowser::Log().navigations[0], L"res://C:\\lib\\Lumsek.dll/102");
 }
 
-TEST(KIEFrame, FactoryFailureLeavesAnEmptyHostThatNavigatesNowhere) {
+TEST(KIEFrame, FactoryFailureLeavesAHostThatNavigatesNowhereAndSaysSo) {
+    ASSERT_TRUE(BkString::Load());
     ParentWindow parent;
     CKIEFrame frame(nullptr);
     frame.SetControlFactory([](IUnknown** out) -> HRESULT { *out = nullptr; return REGDB_E_CLASSNOTREG; });
     ASSERT_NE(frame.Create(parent.hwnd), nullptr);
     EXPECT_EQ(frame.GetControl(), nullptr);
+    EXPECT_TRUE(frame.IsPageEngineMissing());
+    EXPECT_FALSE(::IsWindow(frame.GetControlWindow()));
     frame.Navigate(L"http://a.example/", nullptr);
     PumpMessages(700);
-    ::UpdateWindow(frame.Handle());  // paints the background without a control
+    const InkCount ink = CountInk(frame.Handle());
+    EXPECT_GT(ink.middle, 20) << "the line saying pages cannot be shown";
+    EXPECT_EQ(ink.elsewhere, 0);
+    EXPECT_EQ(ink.black, 0);
     frame.Destroy();
     EXPECT_EQ(ksOleClientSite::LiveCount(), 0);
+}
+
+// The control exists but nothing can render its pages (Wine without its
+// HTML engine): no control is made or shown, nothing is navigated, and the
+// host draws its line of text in the secondary text colour instead of a
+// blank or black area.
+TEST(KIEFrame, WithoutAPageEngineTheHostDrawsItsLineNotABlankArea) {
+    ASSERT_TRUE(BkString::Load());
+    const std::wstring line = BkString::Get(IDS_BROWSER_NO_ENGINE);
+    EXPECT_NE(line.find(L"\u7f51\u9875"), std::wstring::npos) << "names the web pages";  // 网页
+    ParentWindow parent;
+    CKIEFrame frame(nullptr);
+    FakeBrowser::Log() = FakeBrowserLog();
+    frame.SetControlFactory(&FakeBrowser::Create);
+    frame.SetPageEngineCheck([] { return false; });
+    frame.Navigate(L"http://a.example/", nullptr);
+    ASSERT_NE(frame.Create(parent.hwnd), nullptr);
+    EXPECT_TRUE(frame.IsPageEngineMissing());
+    EXPECT_EQ(frame.GetControl(), nullptr);
+    PumpMessages(700);
+    EXPECT_TRUE(FakeBrowser::Log().navigations.empty());
+    EXPECT_EQ(FakeBrowser::Log().refs, 0);
+
+    const InkCount ink = CountInk(frame.Handle());
+    EXPECT_GT(ink.middle, 20);
+    EXPECT_EQ(ink.elsewhere, 0);
+    EXPECT_EQ(ink.black, 0);
+    // The same frame with an engine draws a plain background until its page shows.
+    CKIEFrame withEngine(nullptr);
+    withEngine.SetControlFactory(&FakeBrowser::Create);
+    withEngine.SetPageEngineCheck([] { return true; });
+    ParentWindow parent2;
+    ASSERT_NE(withEngine.Create(parent2.hwnd), nullptr);
+    EXPECT_FALSE(withEngine.IsPageEngineMissing());
+    EXPECT_NE(withEngine.GetControl(), nullptr);
+    const InkCount blank = CountInk(withEngine.Handle());
+    EXPECT_EQ(blank.middle + blank.elsewhere, 0);
+    withEngine.Destroy();
+    frame.Destroy();
 }
 
 TEST(KIEFrame, SystemBrowserIsCreatedSitedAndDestroyedWithoutLeaks) {
@@ -235,6 +314,8 @@ TEST(KIEFrame, SystemBrowserIsCreatedSitedAndDestroyedWithoutLeaks) {
         ParentWindow parent;
         CountingDispatch external;
         CKIEFrame frame(&external);
+        // Sited whether or not this system renders pages.
+        frame.SetPageEngineCheck([] { return true; });
         ASSERT_NE(frame.Create(parent.hwnd), nullptr);
         ASSERT_NE(frame.GetControl(), nullptr);
         IOleObject* object = nullptr;

@@ -86,6 +86,9 @@ TEST_F(NetSearchTest, WebViewIsOwnedPlacedShownAndHiddenWithThePanel) {
     EXPECT_TRUE(panel->GetExStyle() & WS_EX_LAYERED);
     EXPECT_TRUE(view.IsWindowVisible());
     EXPECT_EQ(view.GetWindowRect(), (RECT{118, 222, 732, 774}));
+    // Shown, the view stands directly above the panel: under it the panel's
+    // skin would hide it.
+    EXPECT_EQ(::GetWindow(panel->Handle(), GW_HWNDPREV), view.Handle());
     // The browser host fills the web view through its placeholder.
     HWND host = view.GetBrowserFrame().Handle();
     EXPECT_EQ(::GetParent(host), view.GetViewControl().Handle());
@@ -96,6 +99,8 @@ TEST_F(NetSearchTest, WebViewIsOwnedPlacedShownAndHiddenWithThePanel) {
     EXPECT_FALSE(view.IsWindowVisible());
     panel->SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     EXPECT_TRUE(view.IsWindowVisible());
+    PumpMessages(50);
+    EXPECT_EQ(::GetWindow(panel->Handle(), GW_HWNDPREV), view.Handle());
     panel->MoveWindow(RECT{0, 100, 650, 690});
     EXPECT_EQ(view.GetWindowRect(), (RECT{18, 122, 632, 674}));
 

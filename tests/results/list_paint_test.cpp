@@ -19,6 +19,7 @@ constexpr COLORREF kSelected = RGB(0x62, 0xC2, 0xF0);
 constexpr COLORREF kExpanded = RGB(0xED, 0xF6, 0xFC);
 constexpr COLORREF kMarker = RGB(0xFA, 0x13, 0x13);
 constexpr COLORREF kAccent = RGB(0x33, 0x99, 0xFF);
+constexpr COLORREF kThumb = RGB(0x5F, 0x63, 0x68);
 
 using List = OListCtrl<CSearchResultWnd>;
 
@@ -202,14 +203,38 @@ TEST_F(ListPaint, OwnScrollBarsInThePalette) {
     setup_->Show(500, 120);
     ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb));
     ASSERT_FALSE(::IsRectEmpty(&thumb));
-    EXPECT_EQ(thumb.top, 0);
+    // The track starts under the header row, which never scrolls.
+    EXPECT_EQ(track.top, 25);
+    EXPECT_EQ(thumb.top, 25);
+    // 8 px wide in the secondary text colour: clearly seen on the quiet track.
+    EXPECT_EQ(thumb.right - thumb.left, 8);
     PrintedClient small(list().Handle());
-    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, thumb.top + 2), RGB(0xB0, 0xB4, 0xBC));
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, thumb.top + 2), kThumb);
     EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, thumb.bottom + 2), kHeader);
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, 12), kHeader) << "the strip beside the header row";
     ASSERT_TRUE(list().GetScrollBarRects(SB_HORZ, &track, &thumb));
     EXPECT_EQ(track.top, list().ViewHeight());
     EXPECT_EQ(track.bottom, list().GetClientRect().bottom);
-    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2), RGB(0xB0, 0xB4, 0xBC));
+    EXPECT_EQ(small.At((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2), kThumb);
+}
+
+// A search that finds nothing leaves the header row alone in the list, and
+// the panel may make the list no taller than that row: no thumb anywhere in
+// the bar, the header row's strip included.
+TEST_F(ListPaint, EmptyListDrawsNoThumbInTheHeaderRow) {
+    ASSERT_TRUE(setup_->Search(L"nothing-is-called-this"));
+    ASSERT_EQ(list().GetItemCount(), 0);
+    for (int height : {20, 24, 30, 300}) {
+        setup_->Show(800, height);
+        RECT track, thumb;
+        ASSERT_TRUE(list().GetScrollBarRects(SB_VERT, &track, &thumb)) << height;
+        EXPECT_TRUE(::IsRectEmpty(&thumb)) << height;
+        PrintedClient shot(list().Handle());
+        const RECT bar = {list().ViewWidth() + 1, 0, shot.Width(), list().ViewHeight()};
+        for (int y = bar.top; y < bar.bottom; ++y)
+            for (int x = bar.left; x < bar.right; ++x)
+                ASSERT_EQ(shot.At(x, y), kHeader) << "height " << height << " at " << x << "," << y;
+    }
 }
 
 namespace {
