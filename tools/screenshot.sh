@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes a picture of the search bar with results for the README: the real
-# lumsek.exe in a throwaway prefix on a private Xvfb display, a drive of
-# sample files, a query typed with xdotool, the screen read with xwd and cut
-# to the bar and its result panel with ImageMagick.
+# lumsek.exe in a throwaway prefix on a private Xvfb display with a desktop's
+# window manager (openbox) and compositor (xcompmgr), in the program's locale
+# and font as tools/run.sh starts it, a drive of sample files, a query typed
+# with xdotool, the screen read with xwd and cut to the bar and its result
+# panel with ImageMagick.
 #
 #   bash tools/screenshot.sh [query] [output.png]     (default: report, docs/screenshot.png)
 set -euo pipefail
@@ -17,29 +19,26 @@ bin="$BUILD_ROOT/$arch/bin"
 wine="$(wine_loader "$arch")"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-shot.XXXXXX")"
-xvfb_pid=""
-xcompmgr_pid=""
+XVFB_PID=""
 cleanup() {
-  [ -n "$xcompmgr_pid" ] && kill "$xcompmgr_pid" 2>/dev/null || true
+  stop_desktop
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+use_program_locale
 start_xvfb "$work"
-xvfb_pid=$XVFB_PID
-# A compositor blends the layered windows' per-pixel alpha (the bar's
-# rounded edges, the panel, the shadows) as a desktop does; without one X
-# shows their transparent pixels black.
-xcompmgr >"$work/xcompmgr.log" 2>&1 &
-xcompmgr_pid=$!
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# The compositor blends the layered windows' per-pixel alpha (the bar's
+# rounded edges, the panel, the shadows); without one X shows their
+# transparent pixels black.
+start_desktop "$work"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 make_prefix "$WINEPREFIX" "$wine"
-# No window manager here: unmanaged windows show at once.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
+use_managed_windows "$WINEPREFIX"
+use_program_font "$WINEPREFIX" "$wine"
 rm -f "$WINEPREFIX/dosdevices/z:"
 install_program "$bin" "$WINEPREFIX"
 cp "$bin/e2e_probe.exe" "$WINEPREFIX/drive_c/"

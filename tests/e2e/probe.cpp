@@ -314,6 +314,12 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"font") {  // face height text: family|width|missing glyphs
         return FontReport(arg(2, L""), static_cast<int>(std::wcstol(arg(3, L"-12"), nullptr, 10)), arg(4, L""));
     }
+    if (command == L"clipboard-clear") {
+        for (int i = 0; i < 50 && !::OpenClipboard(nullptr); ++i) ::Sleep(100);
+        const BOOL emptied = ::EmptyClipboard();
+        ::CloseClipboard();
+        return emptied ? 0 : Fail(L"clipboard not emptied");
+    }
     if (command == L"clipboard-text") return Clipboard(false);
     if (command == L"clipboard-files") return Clipboard(true);
     if (command == L"clipboard-effect") return ClipboardDropEffect();
