@@ -98,7 +98,10 @@ use_program_locale() {
 
 # Makes Wine draw the skins' face with the installed CJK font, through the
 # prefix's font replacements (a face that is not installed takes the
-# replacement's glyphs and metrics). Programs started after it see them.
+# replacement's glyphs and metrics). Call it once the drives are mapped and
+# $DISPLAY is set: a Wine session it starts lives on into the program's
+# start, and a session sees only the drives mapped when it began and keeps
+# the display its desktop began with.
 use_program_font() { # prefix wine-loader
   local face
   if ! fc-list : family 2>/dev/null | grep -F "$PROGRAM_FONT" >/dev/null; then

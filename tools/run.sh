@@ -52,8 +52,6 @@ export WINEPREFIX="${WINEPREFIX:-$BUILD_ROOT/wine-run}" WINEDEBUG="${WINEDEBUG:-
   WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 make_prefix "$WINEPREFIX" "$wine"
 use_managed_windows "$WINEPREFIX"
-use_program_font "$WINEPREFIX" "$wine"
-install_program "$bin" "$WINEPREFIX"
 for spec in "${drives[@]}"; do
   letter="${spec%%=*}" folder="${spec#*=}"
   case "$letter" in [A-Ya-y]) ;; *) echo "bad drive letter in --drive $spec" >&2; exit 2 ;; esac
@@ -68,25 +66,29 @@ else
   rm -f "$WINEPREFIX/dosdevices/z:"
 fi
 
+# No display: a private one with the desktop a user has.
+if [ -z "${DISPLAY:-}" ]; then
+  work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-run.XXXXXX")"
+  XVFB_PID=""
+  cleanup() {
+    stop_desktop
+    wineserver -k 2>/dev/null || true
+    [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$work"
+  }
+  trap cleanup EXIT
+  start_xvfb "$work"
+  start_desktop "$work"
+  echo "no DISPLAY: running on the private Xvfb display $DISPLAY (openbox, xcompmgr)"
+fi
+use_program_font "$WINEPREFIX" "$wine"
+install_program "$bin" "$WINEPREFIX"
+
 program="C:\\Program Files\\Lumsek\\lumsek.exe"
 cd "$(program_folder "$WINEPREFIX")"
-if [ -n "${DISPLAY:-}" ]; then
+if [ -z "${work:-}" ]; then
   exec "$wine" "$program" "$@"
 fi
-
-# No display: a private one with the desktop a user has.
-work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-run.XXXXXX")"
-XVFB_PID=""
-cleanup() {
-  stop_desktop
-  wineserver -k 2>/dev/null || true
-  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_xvfb "$work"
-start_desktop "$work"
-echo "no DISPLAY: running on the private Xvfb display $DISPLAY (openbox, xcompmgr)"
 status=0
 "$wine" "$program" "$@" || status=$?
 exit "$status"

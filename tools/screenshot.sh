@@ -38,19 +38,19 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 
 make_prefix "$WINEPREFIX" "$wine"
 use_managed_windows "$WINEPREFIX"
-use_program_font "$WINEPREFIX" "$wine"
 rm -f "$WINEPREFIX/dosdevices/z:"
 install_program "$bin" "$WINEPREFIX"
 cp "$bin/e2e_probe.exe" "$WINEPREFIX/drive_c/"
 
-# A small drive of sample files.
+# A small drive of sample files, of sizes from bytes to megabytes.
 files="$work/files"
 mkdir -p "$files/项目资料/2024" "$files/Documents" "$files/Pictures"
-for f in "项目资料/季度报告.docx" "项目资料/2024/年度报告.pdf" "Documents/quarterly report.xlsx" \
-         "Documents/report-draft.txt" "Documents/expense report 2024.csv" "Pictures/report cover.png"; do
-  printf 'sample' >"$files/$f"
+for f in "项目资料/季度报告.docx:24576" "项目资料/2024/年度报告.pdf:1310720" "Documents/quarterly report.xlsx:49152" \
+         "Documents/report-draft.txt:3300" "Documents/expense report 2024.csv:1048566" "Pictures/report cover.png:2464153"; do
+  truncate -s "${f##*:}" "$files/${f%:*}"
 done
 map_drive "$WINEPREFIX" D "$files"
+use_program_font "$WINEPREFIX" "$wine"
 
 (cd "$(program_folder "$WINEPREFIX")" && exec "$wine" 'C:\Program Files\Lumsek\lumsek.exe') >"$work/lumsek.log" 2>&1 &
 "$wine" 'C:\e2e_probe.exe' wait-shell 60 >/dev/null || { echo "lumsek.exe did not start"; cat "$work/lumsek.log"; exit 1; }
