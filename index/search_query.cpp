@@ -435,6 +435,9 @@ bool CSearchQuery::DatePasses(ULONGLONG time2, bool* tested) const {
     if (!(m & (SQF_TODAY | SQF_THIS_WEEK | SQF_THIS_MONTH | SQF_DATE_RANGE))) return true;
     *tested = true;
     if (!(m & (SQF_TODAY | SQF_THIS_WEEK | SQF_THIS_MONTH))) {
+        // The bar's date-range button sets the bit before any range is
+        // chosen; a range with neither bound set restricts nothing.
+        if (!HasDateRange()) return true;
         return FileTimeValue(DateFrom) < time2 && time2 < FileTimeValue(DateTo);
     }
     FILETIME ft;

@@ -139,6 +139,11 @@ public:
     const NamePrefilter& Prefilter() const { return prefilter_; }
     // True when the pattern is empty, so every name matches.
     bool MatchesEveryName() const { return mode_ == NameMode::Empty; }
+    // True when a date range was chosen (either bound set); SQF_DATE_RANGE
+    // without one lets every date through.
+    bool HasDateRange() const {
+        return DateFrom.dwLowDateTime || DateFrom.dwHighDateTime || DateTo.dwLowDateTime || DateTo.dwHighDateTime;
+    }
 
     // Fields set by the caller.
     std::wstring Pattern;

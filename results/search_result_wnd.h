@@ -21,8 +21,10 @@ struct IndexRecord;
 
 class CSearchResultWnd : public platform::WindowImpl<CSearchResultWnd> {
 public:
-    // Column widths (px) and the sort thresholds of the header clicks.
-    static constexpr int kColumnWidths[RESULTCOL_COUNT] = {206, 303, 50, 70, 117};
+    // Column widths (px). Type, size and time fit their widest texts in the
+    // default face ("markdown", "1023.99 MB", "2088-08-28 08:08" with 8 px
+    // on each side); the path column gives up the room.
+    static constexpr int kColumnWidths[RESULTCOL_COUNT] = {206, 256, 76, 84, 124};
     static constexpr UINT kColumnTitleIds[RESULTCOL_COUNT] = {26, 27, 28, 29, 30};
     static constexpr size_t kMaxHistory = 100;
     static constexpr size_t kMaxReportedQueryLength = 20;

@@ -76,6 +76,47 @@ make_prefix() { # prefix wine-loader
   WINEPREFIX="$1" wineserver -w
 }
 
+# Lumsek is made for the Chinese code page (936): the names in its index are
+# ANSI texts of that code page, and its skins draw with the face "微软雅黑"
+# (Microsoft YaHei). Wine takes the code page from the Linux locale, so the
+# program runs in zh_CN.UTF-8 whatever the caller's locale is (under C.UTF-8
+# Chinese names would become '?' and the UI's text boxes).
+PROGRAM_LOCALE=zh_CN.UTF-8
+# The installed CJK font (fonts-wqy-microhei) that draws that face.
+PROGRAM_FONT="WenQuanYi Micro Hei"
+
+use_program_locale() {
+  # grep reads to the end (no -q): under pipefail an early exit would fail
+  # the pipe.
+  if ! locale -a 2>/dev/null | tr 'A-Z' 'a-z' | grep -x 'zh_cn.utf8' >/dev/null; then
+    echo "the locale $PROGRAM_LOCALE is not installed (tools/setup.sh generates it)" >&2
+    return 1
+  fi
+  export LANG="$PROGRAM_LOCALE" LC_ALL="$PROGRAM_LOCALE"
+  unset LANGUAGE
+}
+
+# Makes Wine draw the skins' face with the installed CJK font, through the
+# prefix's font replacements (a face that is not installed takes the
+# replacement's glyphs and metrics). Call it once the drives are mapped and
+# $DISPLAY is set: a Wine session it starts lives on into the program's
+# start, and a session sees only the drives mapped when it began and keeps
+# the display its desktop began with.
+use_program_font() { # prefix wine-loader
+  local face
+  if ! fc-list : family 2>/dev/null | grep -F "$PROGRAM_FONT" >/dev/null; then
+    echo "the font $PROGRAM_FONT is not installed (tools/setup.sh installs fonts-wqy-microhei)" >&2
+    return 1
+  fi
+  # Wine keeps the names in user.reg as \x escapes: 微软雅黑 is \x5fae\x8f6f\x96c5\x9ed1.
+  grep -qF "\"\\x5fae\\x8f6f\\x96c5\\x9ed1\"=\"$PROGRAM_FONT\"" "$1/user.reg" 2>/dev/null && return 0
+  for face in "微软雅黑" "Microsoft YaHei"; do
+    # The face name reaches Wine through the command line: a UTF-8 locale.
+    LC_ALL="$PROGRAM_LOCALE" WINEPREFIX="$1" WINEDEBUG=-all "$2" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+      /v "$face" /d "$PROGRAM_FONT" /f >/dev/null 2>&1 || { echo "could not set the font replacement of $face" >&2; return 1; }
+  done
+}
+
 # Starts a private Xvfb display (1280x1024, 24 bits) that picks its own free
 # number; sets XVFB_PID and exports DISPLAY. Files go to <work-dir>.
 start_xvfb() { # work-dir

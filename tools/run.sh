@@ -1,45 +1,57 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Lumsek, installs it into a Wine prefix of its
 # own (C:\Program Files\Lumsek, as an installation lays it out) and starts
-# lumsek.exe -- on $DISPLAY when set, else on a private Xvfb display.
+# lumsek.exe -- on $DISPLAY when set, else on a private Xvfb display with a
+# desktop's window manager (openbox) and compositor (xcompmgr).
 #
-#   bash tools/run.sh [--drive L=/folder]... [--whole-tree] [-- program options]
+#   bash tools/run.sh [--drive L=/folder]... [--whole-tree] [--bin DIR] [-- program options]
 #
 # Lumsek indexes the drives of its prefix: C: (the prefix's own drive_c) and
 # the drives mapped here. By default D: is your home folder; each --drive
 # maps a letter to a folder of yours instead (e.g. --drive E=/srv/photos).
 # The whole Linux tree (Wine's usual Z:) is indexed only with --whole-tree.
+# --bin runs the programs of a build folder (its bin/) as they are, without
+# the set-up and the build.
+#
+# The program runs in the zh_CN.UTF-8 locale whatever yours is (it is made
+# for the Chinese code page), with WenQuanYi Micro Hei drawing its face.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 drives=()
 whole_tree=0
+bin=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --drive) drives+=("$2"); shift 2 ;;
     --drive=*) drives+=("${1#--drive=}"); shift ;;
     --whole-tree) whole_tree=1; shift ;;
+    --bin) bin="$2"; shift 2 ;;
+    --bin=*) bin="${1#--bin=}"; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 [ ${#drives[@]} -gt 0 ] || drives=("D=$HOME")
 
-bash "$ROOT/tools/setup.sh"
 arch="$(run_arch)"
-configure_and_build "$arch"
-bin="$BUILD_ROOT/$arch/bin"
+if [ -z "$bin" ]; then
+  bash "$ROOT/tools/setup.sh"
+  configure_and_build "$arch"
+  bin="$BUILD_ROOT/$arch/bin"
+fi
 if [ ! -f "$bin/lumsek.exe" ]; then
   echo "lumsek.exe was not built" >&2
   exit 1
 fi
 wine="$(wine_loader "$arch")"
+use_program_locale
 
 # No Mono and no Gecko: Wine would offer to download them.
 export WINEPREFIX="${WINEPREFIX:-$BUILD_ROOT/wine-run}" WINEDEBUG="${WINEDEBUG:--all}" \
   WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 make_prefix "$WINEPREFIX" "$wine"
-install_program "$bin" "$WINEPREFIX"
+use_managed_windows "$WINEPREFIX"
 for spec in "${drives[@]}"; do
   letter="${spec%%=*}" folder="${spec#*=}"
   case "$letter" in [A-Ya-y]) ;; *) echo "bad drive letter in --drive $spec" >&2; exit 2 ;; esac
@@ -54,10 +66,29 @@ else
   rm -f "$WINEPREFIX/dosdevices/z:"
 fi
 
+# No display: a private one with the desktop a user has.
+if [ -z "${DISPLAY:-}" ]; then
+  work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-run.XXXXXX")"
+  XVFB_PID=""
+  cleanup() {
+    stop_desktop
+    wineserver -k 2>/dev/null || true
+    [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+    rm -rf "$work"
+  }
+  trap cleanup EXIT
+  start_xvfb "$work"
+  start_desktop "$work"
+  echo "no DISPLAY: running on the private Xvfb display $DISPLAY (openbox, xcompmgr)"
+fi
+use_program_font "$WINEPREFIX" "$wine"
+install_program "$bin" "$WINEPREFIX"
+
 program="C:\\Program Files\\Lumsek\\lumsek.exe"
 cd "$(program_folder "$WINEPREFIX")"
-if [ -z "${DISPLAY:-}" ]; then
-  echo "no DISPLAY: running on a private Xvfb display"
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$program" "$@"
+if [ -z "${work:-}" ]; then
+  exec "$wine" "$program" "$@"
 fi
-exec "$wine" "$program" "$@"
+status=0
+"$wine" "$program" "$@" || status=$?
+exit "$status"

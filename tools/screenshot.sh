@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes a picture of the search bar with results for the README: the real
-# lumsek.exe in a throwaway prefix on a private Xvfb display, a drive of
-# sample files, a query typed with xdotool, the screen read with xwd and cut
-# to the bar and its result panel with ImageMagick.
+# lumsek.exe in a throwaway prefix on a private Xvfb display with a desktop's
+# window manager (openbox) and compositor (xcompmgr), in the program's locale
+# and font as tools/run.sh starts it, a drive of sample files, a query typed
+# with xdotool, the screen read with xwd and cut to the bar and its result
+# panel with ImageMagick.
 #
 #   bash tools/screenshot.sh [query] [output.png]     (default: report, docs/screenshot.png)
 set -euo pipefail
@@ -17,41 +19,38 @@ bin="$BUILD_ROOT/$arch/bin"
 wine="$(wine_loader "$arch")"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumsek-shot.XXXXXX")"
-xvfb_pid=""
-xcompmgr_pid=""
+XVFB_PID=""
 cleanup() {
-  [ -n "$xcompmgr_pid" ] && kill "$xcompmgr_pid" 2>/dev/null || true
+  stop_desktop
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+use_program_locale
 start_xvfb "$work"
-xvfb_pid=$XVFB_PID
-# A compositor blends the layered windows' per-pixel alpha (the bar's
-# rounded edges, the panel, the shadows) as a desktop does; without one X
-# shows their transparent pixels black.
-xcompmgr >"$work/xcompmgr.log" 2>&1 &
-xcompmgr_pid=$!
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# The compositor blends the layered windows' per-pixel alpha (the bar's
+# rounded edges, the panel, the shadows); without one X shows their
+# transparent pixels black.
+start_desktop "$work"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 make_prefix "$WINEPREFIX" "$wine"
-# No window manager here: unmanaged windows show at once.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
+use_managed_windows "$WINEPREFIX"
 rm -f "$WINEPREFIX/dosdevices/z:"
 install_program "$bin" "$WINEPREFIX"
 cp "$bin/e2e_probe.exe" "$WINEPREFIX/drive_c/"
 
-# A small drive of sample files.
+# A small drive of sample files, of sizes from bytes to megabytes.
 files="$work/files"
 mkdir -p "$files/项目资料/2024" "$files/Documents" "$files/Pictures"
-for f in "项目资料/季度报告.docx" "项目资料/2024/年度报告.pdf" "Documents/quarterly report.xlsx" \
-         "Documents/report-draft.txt" "Documents/expense report 2024.csv" "Pictures/report cover.png"; do
-  printf 'sample' >"$files/$f"
+for f in "项目资料/季度报告.docx:24576" "项目资料/2024/年度报告.pdf:1310720" "Documents/quarterly report.xlsx:49152" \
+         "Documents/report-draft.txt:3300" "Documents/expense report 2024.csv:1048566" "Pictures/report cover.png:2464153"; do
+  truncate -s "${f##*:}" "$files/${f%:*}"
 done
 map_drive "$WINEPREFIX" D "$files"
+use_program_font "$WINEPREFIX" "$wine"
 
 (cd "$(program_folder "$WINEPREFIX")" && exec "$wine" 'C:\Program Files\Lumsek\lumsek.exe') >"$work/lumsek.log" 2>&1 &
 "$wine" 'C:\e2e_probe.exe' wait-shell 60 >/dev/null || { echo "lumsek.exe did not start"; cat "$work/lumsek.log"; exit 1; }

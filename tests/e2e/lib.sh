@@ -29,7 +29,8 @@ e2e_setup() {
   # managed as they are by default.
   use_managed_windows "$WINEPREFIX"
   start_desktop "$E2E_WORK"
-  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  # The program's locale, as tools/run.sh sets it.
+  use_program_locale || return 1
   E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
   install_program "$E2E_BIN" "$WINEPREFIX"
   cp "$E2E_BIN/e2e_probe.exe" "$WINEPREFIX/drive_c/e2e_probe.exe"

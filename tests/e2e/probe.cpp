@@ -127,6 +127,60 @@ int MessageBoxText(const wchar_t* title, DWORD ms) {
     return 0;
 }
 
+// The family name (name id 1) of the font file behind a DC's selected font,
+// from its 'name' table; empty when the table cannot be read. Tells which
+// installed font Wine really draws a face name with.
+std::wstring FontFileFamily(HDC dc) {
+    const DWORD tag = 'n' | ('a' << 8) | ('m' << 16) | ('e' << 24);
+    const DWORD size = ::GetFontData(dc, tag, 0, nullptr, 0);
+    if (size == GDI_ERROR || size < 6) return std::wstring();
+    std::vector<unsigned char> table(size);
+    if (::GetFontData(dc, tag, 0, table.data(), size) != size) return std::wstring();
+    auto u16 = [&](size_t at) { return at + 2 <= table.size() ? (table[at] << 8) | table[at + 1] : 0; };
+    const size_t count = u16(2), strings = u16(4);
+    std::wstring family;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t rec = 6 + i * 12;
+        if (rec + 12 > table.size()) break;
+        const int platform = u16(rec), language = u16(rec + 4), nameId = u16(rec + 6);
+        const size_t length = u16(rec + 8), offset = u16(rec + 10);
+        // Windows platform (3), UTF-16BE strings; the US English name wins.
+        if (platform != 3 || nameId != 1 || strings + offset + length > table.size()) continue;
+        std::wstring name;
+        for (size_t k = 0; k + 1 < length; k += 2) name += static_cast<wchar_t>(u16(strings + offset + k));
+        if (language == 0x409) return name;
+        if (family.empty()) family = name;
+    }
+    return family;
+}
+
+// What Wine makes of a face name: "family|width of text|glyphs of text the
+// font itself lacks" (a fallback face draws CJK text only through linked
+// fonts, or as boxes).
+int FontReport(const wchar_t* face, int height, const wchar_t* text) {
+    LOGFONTW lf = {};
+    lf.lfHeight = height;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    HFONT font = ::CreateFontIndirectW(&lf);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!font || !dc) return Fail(L"no font");
+    HGDIOBJ old = ::SelectObject(dc, font);
+    const int length = lstrlenW(text);
+    SIZE extent = {};
+    ::GetTextExtentPoint32W(dc, text, length, &extent);
+    std::vector<WORD> glyphs(length + 1);
+    int missing = 0;
+    if (::GetGlyphIndicesW(dc, text, length, glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+        for (int i = 0; i < length; ++i) missing += glyphs[i] == 0xFFFF;
+    }
+    Print(FontFileFamily(dc) + L"|" + std::to_wstring(extent.cx) + L"|" + std::to_wstring(missing));
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::DeleteObject(font);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -273,6 +327,15 @@ int wmain(int argc, wchar_t** argv) {
         ::SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
         Print(ClassOf(w) + L"|" + text);
         return 0;
+    }
+    if (command == L"font") {  // face height text: family|width|missing glyphs
+        return FontReport(arg(2, L""), static_cast<int>(std::wcstol(arg(3, L"-12"), nullptr, 10)), arg(4, L""));
+    }
+    if (command == L"clipboard-clear") {
+        for (int i = 0; i < 50 && !::OpenClipboard(nullptr); ++i) ::Sleep(100);
+        const BOOL emptied = ::EmptyClipboard();
+        ::CloseClipboard();
+        return emptied ? 0 : Fail(L"clipboard not emptied");
     }
     if (command == L"clipboard-text") return Clipboard(false);
     if (command == L"clipboard-files") return Clipboard(true);

@@ -23,7 +23,7 @@ wait_until 10 result_shown || fail "no result list after typing"
 read -r rl rt rr rb < <(result_rect)
 log "result list at $rl $rt $rr $rb"
 
-# Clicks a column's header (25 px high; name 206 px wide, then path 303 px).
+# Clicks a column's header (25 px high; name 206 px wide, then path 256 px).
 click_header() { # x-offset
   click_at $((rl + $1)) $((rt + 12))
   sleep 1

@@ -67,7 +67,7 @@ TEST_F(ListPaint, HeaderAndExpandedExistingRow) {
     // Header band, a divider at each column's right edge, and its titles.
     EXPECT_EQ(shot.At(3, 3), kHeader);
     EXPECT_EQ(shot.At(205, 8), kLine);
-    EXPECT_EQ(shot.At(206 + 303 - 1, 8), kLine);
+    EXPECT_EQ(shot.At(206 + CSearchResultWnd::kColumnWidths[RESULTCOL_DIRECTORY] - 1, 8), kLine);
     EXPECT_EQ(shot.At(3, 24), kLine);
     EXPECT_TRUE(AnyPixelUnlike(shot, {60, 4, 150, 21}, kHeader)) << "column title";
 

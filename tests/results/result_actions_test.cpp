@@ -129,7 +129,8 @@ TEST(ResultActions, ColumnClickSortsAfterConfirmationAndReversesOnSecondClick) {
     // Size never asks and sorts ascending; a new search shows engine order.
     const size_t asked = boxes.asked.size();
     before = s.owner.Count(WM_SEARCH_RESULTS);
-    ClickHeader(list, 206 + 303 + 50 + 30);
+    const int* widths = CSearchResultWnd::kColumnWidths;
+    ClickHeader(list, widths[RESULTCOL_NAME] + widths[RESULTCOL_DIRECTORY] + widths[RESULTCOL_TYPE] + 30);
     ASSERT_TRUE(WaitSorted(s, before));
     EXPECT_EQ(boxes.asked.size(), asked);
     EXPECT_EQ(s.wnd->GetAppliedSortKey(), SORT_BY_SIZE);

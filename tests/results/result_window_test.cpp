@@ -2,8 +2,10 @@
 // the row mapping.
 #include <gtest/gtest.h>
 
+#include "platform/gdi.h"
 #include "platform/strconv.h"
 #include "tests/results/result_fixture.h"
+#include "ui/bkfontpool.h"
 #include "tests/support/test_support.h"
 
 using namespace results_test;
@@ -74,4 +76,35 @@ TEST(ResultWindow, FoldersRootFilesAndSizes) {
         {1101004, L"1.05 MB"}, {5368709120ULL, L"5 GB"}, {4294967296ULL, L"4 GB"}, {1073741824, L"1024 MB"},
     };
     for (const auto& size : sizes) EXPECT_EQ(CSearchResultWnd::FormatSize(size.first), size.second) << size.first;
+}
+
+TEST(ResultWindow, DefaultColumnsFitTheirWidestTexts) {
+    // Measured in the face the program sets at start-up and paints cells
+    // with; a cell's text has 8 px of room taken on either side.
+    BkFontPool::SetDefaultFont(L"\x5FAE\x8F6F\x96C5\x9ED1", -12);  // 微软雅黑
+    platform::MemoryDC dc;
+    ASSERT_TRUE(dc);
+    platform::SelectObjectScope font(dc, BkFontPool::GetFont(0));
+    const std::wstring widestKB = CSearchResultWnd::FormatSize(1048566);
+    const std::wstring widestMB = CSearchResultWnd::FormatSize(1073731010);
+    ASSERT_EQ(widestKB, L"1023.99 KB");
+    ASSERT_EQ(widestMB, L"1023.99 MB");
+    const std::pair<int, std::wstring> widest[] = {
+        {RESULTCOL_SIZE, widestKB},
+        {RESULTCOL_SIZE, widestMB},
+        {RESULTCOL_SIZE, CSearchResultWnd::FormatSize(1099500000000ULL)},  // "1023.99 GB"
+        {RESULTCOL_TYPE, L"manifest"},
+        {RESULTCOL_TYPE, L"markdown"},
+        {RESULTCOL_MODIFIED, CSearchResultWnd::FormatTime(LocalTime(2088, 8, 28, 8, 8))},
+    };
+    for (const auto& cell : widest) {
+        SIZE extent = {};
+        ASSERT_TRUE(::GetTextExtentPoint32W(dc, cell.second.c_str(), static_cast<int>(cell.second.size()), &extent));
+        EXPECT_LE(extent.cx + 16, CSearchResultWnd::kColumnWidths[cell.first]) << "cut: " << platform::WideToUtf8(cell.second);
+    }
+    // The path column gives up what the others need: the columns still fill
+    // the list of the 800 px panel as before.
+    int total = 0;
+    for (int width : CSearchResultWnd::kColumnWidths) total += width;
+    EXPECT_EQ(total, 746);
 }

@@ -284,6 +284,22 @@ TEST(SearchQuery, DateRangeIsExclusive) {
     EXPECT_EQ(Match(q, "a", kExists, to - 1), MATCH_FULL);
 }
 
+TEST(SearchQuery, DateRangeWithoutBoundsRestrictsNothing) {
+    // The bar's date-range button sets the bit with no range chosen: every
+    // date passes, the other filters still apply.
+    CSearchQuery q = Query(L"", SQF_DATE_RANGE);
+    EXPECT_EQ(Match(q, "a", kExists, LocalTime(2026, 6, 20)), MATCH_FULL);
+    EXPECT_EQ(Match(q, "a", kExists, 0), MATCH_FULL);
+    EXPECT_EQ(Match(q, "dir", kExists | kDirectory), MATCH_REJECT);  // filters still drop folders
+    CSearchQuery doc = Query(L"rep", SQF_DATE_RANGE | SQF_DOCUMENT);
+    EXPECT_EQ(Match(doc, "report.docx", kExists, LocalTime(2026, 6, 20)), MATCH_FULL);
+    EXPECT_EQ(Match(doc, "report.txt", kExists, LocalTime(2026, 6, 20)), MATCH_REJECT);
+    // One bound set is a range: the other bound, zero, lets nothing through.
+    ULONGLONG from = LocalTime(2026, 1, 1);
+    q.DateFrom = {static_cast<DWORD>(from), static_cast<DWORD>(from >> 32)};
+    EXPECT_EQ(Match(q, "a", kExists, LocalTime(2026, 6, 20)), MATCH_REJECT);
+}
+
 TEST(SearchQuery, SizeBoundsAndCombinedFilters) {
     CSearchQuery q = Query(L"", SQF_SIZE_RANGE);
     q.SizeMin = 0;
