@@ -440,7 +440,14 @@ LRESULT CBkDialogView::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 
 LRESULT CBkDialogView::OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
-LRESULT CBkDialogView::OnSetCursor(UINT, WPARAM, LPARAM, BOOL&) {
+LRESULT CBkDialogView::OnSetCursor(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    // Asked by a child window the pointer is over: no control of the view
+    // is under the pointer any more, and the child sets its own cursor.
+    if (reinterpret_cast<HWND>(wParam) != Handle()) {
+        DropHover();
+        bHandled = FALSE;
+        return 0;
+    }
     CBkWindow* hover = CBkWindow::FromHandle(m_hHover);
     if (hover == nullptr) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
@@ -621,6 +628,19 @@ void CBkDialogView::OnMouseLeave() {
         id = pushed->GetCmdID();
     }
     m_hPushed = 0;
+    NotifyParent(BKNM_MOUSELEAVE, id, nullptr);
+}
+
+void CBkDialogView::DropHover() {
+    CBkWindow* hover = CBkWindow::FromHandle(m_hHover);
+    m_hHover = 0;
+    if (hover == nullptr) return;
+    UINT id = hover->GetCmdID();
+    if (IsEnabledControl(hover)) {
+        SetControlState(hover->GetBkHwnd(), 0, BKSTATE_HOVER);
+        hover->SendMessageToSelf(WM_MOUSELEAVE);
+    }
+    UpdateToolTip(nullptr);
     NotifyParent(BKNM_MOUSELEAVE, id, nullptr);
 }
 

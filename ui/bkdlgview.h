@@ -115,6 +115,10 @@ public:
     // While suspended the tooltip is hidden and shows no item's tip: a popup
     // or menu opened by an item stands where the tip would come up.
     void SuspendToolTip(BOOL bSuspend);
+    // The pointer went onto a real window over or inside the view (an edit,
+    // a list): the hovered control loses its hover as on leaving the view.
+    // The view itself may get no WM_MOUSELEAVE for that.
+    void DropHover();
     BOOL IsToolTipSuspended() const { return m_bToolTipSuspended; }
 
     WINDOW_MAP_BEGIN(CBkDialogView)

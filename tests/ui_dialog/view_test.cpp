@@ -93,6 +93,44 @@ TEST_F(ViewTest, MouseSequencesGiveTheirNotificationsAndStates) {
     EXPECT_EQ(dlg.sysCommands, (std::vector<WPARAM>{0xF012}));
 }
 
+// The pointer goes straight from a control onto a real window: one laid over
+// the view (a sibling, as the search edit is) or one inside it. The system
+// asks the window under the pointer for its cursor, and an edit passes that
+// question to its parent first; the view itself sees no mouse message.
+TEST_F(ViewTest, PointerOntoARealWindowDropsTheHover) {
+    struct Case { const char* name; bool insideView; };
+    for (const Case& c : {Case{"sibling over the view", false}, Case{"child of the view", true}}) {
+        SCOPED_TRACE(c.name);
+        HWND parent = c.insideView ? view : dlg.Handle();
+        HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 70, 40, 50, 30, parent, nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        if (!c.insideView) ::SetWindowPos(edit, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+        Mouse(WM_MOUSEMOVE, 20, 50);
+        ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+        // The view's own cursor question keeps the hover.
+        ::SendMessageW(view, WM_SETCURSOR, reinterpret_cast<WPARAM>(view), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+
+        dlg.notes.clear();
+        ::SendMessageW(edit, WM_SETCURSOR, reinterpret_cast<WPARAM>(edit), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(StateOf(10) & BKSTATE_HOVER, 0u);
+        EXPECT_EQ(dlg.GetViewControl().GetHoverControl(), 0u);
+        EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSELEAVE, 10, "(null)"}}));
+        // The edit keeps its own cursor: the view set none for it.
+        EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_IBEAM));
+
+        // Back on the view, the control under the pointer is hovered again.
+        dlg.notes.clear();
+        Mouse(WM_MOUSEMOVE, 20, 50);
+        EXPECT_TRUE(StateOf(10) & BKSTATE_HOVER);
+        EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 10, "(null)"}}));
+        Mouse(WM_MOUSELEAVE, 0, 0);
+        ::DestroyWindow(edit);
+    }
+}
+
 TEST_F(ViewTest, HandlerMayReloadTheControlsOrDestroyTheWindow) {
     dlg.onNotify = [&](const Notified& n) {
         if (n.code == BKNM_LBUTTONDOWN)
