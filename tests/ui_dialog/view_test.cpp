@@ -131,6 +131,37 @@ TEST_F(ViewTest, PointerOntoARealWindowDropsTheHover) {
     }
 }
 
+// An owned popup over the view (the search edit is one) passes nothing to
+// the view, and the view may be told nothing either: while a control is
+// hovered the view checks the window under the pointer.
+TEST_F(ViewTest, PointerOntoAPopupOverTheViewDropsTheHover) {
+    RECT rcView = {};
+    ASSERT_TRUE(::GetWindowRect(view, &rcView));
+    HWND popup = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"EDIT", L"",
+                                   WS_POPUP | WS_VISIBLE, rcView.left + 70, rcView.top + 40, 50, 30, dlg.Handle(),
+                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(popup, nullptr);
+
+    // Over the hovered control: the hover stays.
+    ASSERT_TRUE(::SetCursorPos(rcView.left + 20, rcView.top + 50));
+    Mouse(WM_MOUSEMOVE, 20, 50);
+    ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+    ASSERT_EQ(::WindowFromPoint(POINT{rcView.left + 20, rcView.top + 50}), view);
+    dlg.GetViewControl().CheckHoverUnderPointer();
+    EXPECT_TRUE(StateOf(10) & BKSTATE_HOVER);
+
+    // Straight onto the popup: no message reaches the view, the check drops it.
+    dlg.notes.clear();
+    ASSERT_TRUE(::SetCursorPos(rcView.left + 90, rcView.top + 50));
+    ASSERT_EQ(::WindowFromPoint(POINT{rcView.left + 90, rcView.top + 50}), popup);
+    dlg.GetViewControl().CheckHoverUnderPointer();
+    EXPECT_EQ(StateOf(10) & BKSTATE_HOVER, 0u);
+    EXPECT_EQ(StateOf(11) & BKSTATE_HOVER, 0u);
+    EXPECT_EQ(dlg.GetViewControl().GetHoverControl(), 0u);
+    EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSELEAVE, 10, "(null)"}}));
+    ::DestroyWindow(popup);
+}
+
 TEST_F(ViewTest, HandlerMayReloadTheControlsOrDestroyTheWindow) {
     dlg.onNotify = [&](const Notified& n) {
         if (n.code == BKNM_LBUTTONDOWN)
