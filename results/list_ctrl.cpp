@@ -578,6 +578,16 @@ LRESULT OListCtrl<TOwner>::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 template <class TOwner>
+LRESULT OListCtrl<TOwner>::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    // The whole list is drawn already while erasing: an erase that left the
+    // area alone would show what lies behind the window until the paint
+    // (see-through under a compositor when the list first shows), and a
+    // plain white one would flash the rows away.
+    if (HDC dc = reinterpret_cast<HDC>(wParam)) DoPaint(dc);
+    return 1;
+}
+
+template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnPrintClient(UINT, WPARAM wParam, LPARAM, BOOL&) {
     DoPaint(reinterpret_cast<HDC>(wParam));
     return 0;

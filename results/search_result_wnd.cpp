@@ -91,6 +91,17 @@ LRESULT CSearchResultWnd::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
+LRESULT CSearchResultWnd::OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+    // A window that has just been shown has nothing drawn until its paint
+    // messages come round, and a compositor shows what lies behind it until
+    // then. The window and its list paint before the caller goes on.
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+    if (pos && (pos->flags & SWP_SHOWWINDOW))
+        ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    handled = FALSE;
+    return 0;
+}
+
 LRESULT CSearchResultWnd::OnSwallowCommand(WORD code, WORD, HWND, BOOL& handled) {
     // Enter and Esc never end the window.
     if (code != 0) handled = FALSE;

@@ -35,6 +35,9 @@ public:
 
     // A fixed class name, so tools and tests can find the window.
     static const wchar_t* WindowClassName() { return L"LumsekSearchResult"; }
+    // The list's own white: any part the list does not cover yet is never
+    // left unpainted (see-through under a compositor).
+    static HBRUSH WindowClassBackground() { return static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)); }
 
     // The result panel; every private message goes there.
     void SetOwner(HWND owner) { owner_ = owner; }
@@ -142,6 +145,7 @@ public:
         ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
         ON_WINDOW_MESSAGE(WM_SIZE, OnSize)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
         ON_WINDOW_COMMAND(IDOK, OnSwallowCommand)
         ON_WINDOW_COMMAND(IDCANCEL, OnSwallowCommand)
         ON_WINDOW_COMMAND(ID_OPEN_CONTAINING_FOLDER, OnOpenContainingFolder)
@@ -163,6 +167,7 @@ private:
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNcActivate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSwallowCommand(WORD code, WORD id, HWND, BOOL& handled);
     LRESULT OnOpenContainingFolder(WORD, WORD, HWND, BOOL&);
     LRESULT OnRecoverDeleted(WORD, WORD, HWND, BOOL&);

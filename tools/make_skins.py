@@ -251,10 +251,11 @@ def icon_movi(c, ox, oy, col):
 
 
 def icon_music(c, ox, oy, col):
+    # a quaver: an outlined head, its stem and a flag
     b = (ox, oy, ox + 16, oy + 16)
-    c.shape(sd_segment(ox + 10.25, oy + 2.5, ox + 10.25, oy + 11.5, STROKE), col, box=b)
-    c.shape(sd_polyline([(ox + 10.25, oy + 2.5), (ox + 13.5, oy + 4.0), (ox + 13.5, oy + 5.5)], STROKE), col, box=b)
-    c.shape(sd_circle(ox + 8.0, oy + 11.75, 2.4), col, box=b)
+    c.shape(sd_ring(ox + 6.0, oy + 11.75, 2.25, STROKE), col, box=b)
+    c.shape(sd_segment(ox + 8.25, oy + 11.5, ox + 8.25, oy + 2.0, STROKE), col, box=b)
+    c.shape(sd_polyline([(ox + 8.25, oy + 2.0), (ox + 12.5, oy + 4.25), (ox + 12.5, oy + 7.0)], STROKE), col, box=b)
 
 
 def icon_document(c, ox, oy, col):
@@ -317,18 +318,21 @@ def icon_funnel(c, ox, oy, col):
                          (ox + 6.5, oy + 11.5), (ox + 6.5, oy + 8.5)], STROKE, closed=True), col, box=b)
 
 
-def icon_gear(c, ox, oy, col):
-    cx, cy = ox + 8.0, oy + 8.0
+def gear_outline(cx, cy, teeth=6, r_out=6.75, r_in=4.75):
+    """Corner points of a gear's outline: flat teeth a little narrower at the tip."""
+    pts = []
+    step = 2 * math.pi / teeth
+    for i in range(teeth):
+        a = i * step - math.pi / 2
+        for da, r in ((-0.30, r_in), (-0.17, r_out), (0.17, r_out), (0.30, r_in)):
+            pts.append((cx + r * math.cos(a + da * step * 1.6), cy + r * math.sin(a + da * step * 1.6)))
+    return pts
 
-    def gear(x, y):
-        dx, dy = x - cx, y - cy
-        d = math.hypot(dx, dy)
-        a = math.atan2(dy, dx)
-        # eight teeth: the outline swings between 4.6 and 6.8 px
-        tooth = math.cos(a * 8.0)
-        r = 5.7 + 1.1 * max(-1.0, min(1.0, tooth * 2.2))
-        return max(d - r, 2.1 - d)
-    c.shape(gear, col, box=(ox, oy, ox + 16, oy + 16))
+
+def icon_gear(c, ox, oy, col):
+    b = (ox, oy, ox + 16, oy + 16)
+    c.shape(sd_polyline(gear_outline(ox + 8.0, oy + 8.0), STROKE, closed=True), col, box=b)
+    c.shape(sd_ring(ox + 8.0, oy + 8.0, 2.0, STROKE), col, box=b)
 
 
 def icon_drive(c, ox, oy, col):
@@ -454,13 +458,21 @@ def btn_setting():
     return button_states(24, 20, lambda c, s: icon_gear(c, 4, 2, state_colour(s)))
 
 
+def lumsek_mark(c, s=1.0, ox=0.0, oy=0.0):
+    """The product mark, drawn in a 26 px square scaled by s: an L whose foot
+    runs into a lens, in the accent colours on no face of its own, so that it
+    reads as the product's sign and not as a button."""
+    w = max(3.0 * s, 1.6)
+    c.shape(sd_polyline([(ox + 6.0 * s, oy + 3.5 * s), (ox + 6.0 * s, oy + 20.0 * s), (ox + 12.0 * s, oy + 20.0 * s)],
+                        w), rgb("accent"))
+    c.shape(sd_ring(ox + 17.0 * s, oy + 17.0 * s, 4.5 * s, max(2.2 * s, 1.3)), rgb("strong"))
+    c.shape(sd_segment(ox + 20.4 * s, oy + 20.4 * s, ox + 23.0 * s, oy + 23.0 * s, w), rgb("strong"))
+
+
 @skin("right_logo", 4006)
 def right_logo():
-    # The product mark: a magnifier in white on an accent tile.
     c = Canvas(26, 26)
-    c.shape(sd_round_box(0, 0, 26, 26, 6), rgb("accent"))
-    c.shape(sd_ring(11.0, 11.0, 5.5, 2.2), rgb("surface"))
-    c.shape(sd_segment(15.2, 15.2, 19.5, 19.5, 3.0), rgb("surface"))
+    lumsek_mark(c)
     return c
 
 
@@ -767,9 +779,40 @@ def proxy():
     return c
 
 
+@skin("dlg_footer", 4057, tile_stretch=1, left=1, top=1, margin_bottom=1)
+def dlg_footer():
+    # The quiet footer under a dialog's body, where its buttons sit: a line
+    # on top, the quiet surface below.
+    c = Canvas(3, 3)
+    c.shape(lambda x, y: -1.0, rgb("quiet"))
+    for x in range(3):
+        c.blend(x, 0, rgb("line"), 1.0)
+    return c
+
+
 # Scope popup rows: the whole row is the button (a check box at the left,
 # the row's text laid over it); four states as image buttons use them.
 MENU_ROW_W, MENU_ROW_H = 104, 24
+
+
+CHECK_SIZE = 14
+
+
+def check_mark(c, x0, y0, checked, state, round_mark=False):
+    """One check box (or radio mark) of CHECK_SIZE px at (x0, y0) in one of the
+    four image-button states: the scope popup and the dialogs share it."""
+    x1, y1 = x0 + CHECK_SIZE, y0 + CHECK_SIZE
+    r = CHECK_SIZE / 2.0 if round_mark else 3
+    if checked and not round_mark:
+        c.shape(sd_round_box(x0, y0, x1, y1, r), rgb("disabled") if state == 3 else rgb("accent"))
+        c.shape(sd_polyline([(x0 + 3.5, y0 + 7.0), (x0 + 6.3, y0 + 9.8), (x0 + 10.8, y0 + 4.2)], 1.8),
+                rgb("surface"))
+        return
+    border = rgb("accent") if state in (1, 2) or (checked and state != 3) else rgb("disabled")
+    surface_colours(c, x0, y0, x1, y1, r, rgb("quiet") if state == 3 else rgb("surface"), border)
+    if checked:
+        c.shape(sd_circle(x0 + CHECK_SIZE / 2.0, y0 + CHECK_SIZE / 2.0, 3.5),
+                rgb("disabled") if state == 3 else rgb("accent"))
 
 
 def menu_row(checked):
@@ -779,15 +822,39 @@ def menu_row(checked):
         if state in (1, 2):
             c.shape(sd_round_box(0, 0, MENU_ROW_W, MENU_ROW_H, RADIUS),
                     rgb("soft") if state == 1 else mix(rgb("soft"), rgb("strong"), 0.35))
-        box = (6, 5, 20, 19)
-        if checked:
-            c.shape(sd_round_box(*box, 3), rgb("disabled") if state == 3 else rgb("accent"))
-            c.shape(sd_polyline([(9.5, 12.0), (12.3, 14.8), (16.8, 9.2)], 1.8), rgb("surface"))
-        else:
-            border = rgb("accent") if state in (1, 2) else rgb("disabled")
-            surface_colours(c, *box, 3, rgb("surface"), border)
+        check_mark(c, 6, 5, checked, state)
         frames.append(c)
     return strip(frames)
+
+
+def mark_box(checked, round_mark=False):
+    frames = []
+    for state in range(4):
+        c = Canvas(CHECK_SIZE, CHECK_SIZE)
+        check_mark(c, 0, 0, checked, state, round_mark)
+        frames.append(c)
+    return strip(frames)
+
+
+# The dialogs' check boxes and radio buttons, in the scope popup's style.
+@skin("cmn_checkbox", 4060, subwidth=CHECK_SIZE)
+def cmn_checkbox():
+    return mark_box(False)
+
+
+@skin("cmn_checkbox_check", 4061, subwidth=CHECK_SIZE)
+def cmn_checkbox_check():
+    return mark_box(True)
+
+
+@skin("cmn_radio", 4062, subwidth=CHECK_SIZE)
+def cmn_radio():
+    return mark_box(False, True)
+
+
+@skin("cmn_radio_check", 4063, subwidth=CHECK_SIZE)
+def cmn_radio_check():
+    return mark_box(True, True)
 
 
 @skin("btn_menu_gou", 4039, subwidth=MENU_ROW_W)
@@ -953,11 +1020,11 @@ for _name, _id, _w, _icon in ACTIONS:
 # ---------------------------------------------------------------- icon
 
 def logo(size):
+    # The program icon: the bar's mark on a white tile.
     c = Canvas(size, size)
     s = size / 26.0
-    c.shape(sd_round_box(0.5 * s, 0.5 * s, 25.5 * s, 25.5 * s, 6 * s), rgb("accent"))
-    c.shape(sd_ring(11.0 * s, 11.0 * s, 5.5 * s, max(2.2 * s, 1.4)), rgb("surface"))
-    c.shape(sd_segment(15.2 * s, 15.2 * s, 19.5 * s, 19.5 * s, max(3.0 * s, 1.6)), rgb("surface"))
+    surface(c, 0.5 * s, 0.5 * s, 25.5 * s, 25.5 * s, 6 * s)
+    lumsek_mark(c, s * 0.84, 2.0 * s, 2.0 * s)
     return c
 
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/bkctrl_group.h"
+#include "ui/bkskin.h"
 #include "ui/bkstyle.h"
 #include "ui/bkthemeapi.h"
 #include "ui/bkvalue.h"
@@ -90,7 +91,7 @@ BOOL CBkMarkBox::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
         SIZE* size = reinterpret_cast<SIZE*>(lParam);
         if (size == nullptr) return TRUE;
         OnNcCalcSize(static_cast<BOOL>(wParam), size);
-        size->cx += m_nTextOffset;
+        size->cx += GetTextOffset();
         size->cy = std::max<LONG>(size->cy, m_nMarkSize);
         return TRUE;
     }
@@ -107,17 +108,53 @@ BOOL CBkMarkBox::HandleMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
 void CBkMarkBox::OnMarkPaint(HDC hdc) {
     if (hdc == nullptr) return;
     RECT rcMark = GetMarkRect();
-    if (m_hTheme == nullptr) m_hTheme = BkThemeApi::OpenThemeData(nullptr, L"BUTTON");
-    bool drawn = false;
-    if (m_hTheme != nullptr)
+    // The skin's mark when the skin table has one, so that dialogs show the
+    // same check box as the skinned popups; the system's look otherwise.
+    bool drawn = DrawSkinMark(hdc);
+    if (!drawn && m_hTheme == nullptr) m_hTheme = BkThemeApi::OpenThemeData(nullptr, L"BUTTON");
+    if (!drawn && m_hTheme != nullptr)
         drawn = SUCCEEDED(BkThemeApi::DrawThemeBackground(m_hTheme, hdc, m_nPart, GetThemeState(), &rcMark, nullptr));
     if (!drawn) ::DrawFrameControl(hdc, &rcMark, DFC_BUTTON, GetClassicFlags());
 
     // The text sits beside the mark, centred on it vertically.
     m_uTextFormat = (GetStyle().m_nTextAlign & ~static_cast<UINT>(DT_BOTTOM)) | DT_VCENTER;
-    m_rcWindow.left += m_nTextOffset;
+    const int offset = GetTextOffset();
+    m_rcWindow.left += offset;
     OnPaint(hdc);
-    m_rcWindow.left -= m_nTextOffset;
+    m_rcWindow.left -= offset;
+}
+
+DWORD CBkMarkBox::GetSkinState() const {
+    if (IsDisabled(TRUE)) return 3;
+    if (m_dwState & BKSTATE_PUSHED) return 2;
+    if (m_dwState & BKSTATE_HOVER) return 1;
+    return 0;
+}
+
+CBkSkinBase* CBkMarkBox::FindMarkSkin() const {
+    const std::string& name = (m_dwState & BKSTATE_CHECKED) ? m_strSkinCheck : m_strSkin;
+    CBkSkinBase* skin = name.empty() ? nullptr : BkSkin::GetSkin(name);
+    if (skin == nullptr) return nullptr;
+    SIZE size = skin->GetSkinSize();
+    return size.cx > 0 && size.cy > 0 ? skin : nullptr;
+}
+
+int CBkMarkBox::GetTextOffset() const {
+    CBkSkinBase* skin = FindMarkSkin();
+    return skin ? std::max<int>(m_nTextOffset, skin->GetSkinSize().cx + 4) : m_nTextOffset;
+}
+
+bool CBkMarkBox::DrawSkinMark(HDC hdc) {
+    CBkSkinBase* skin = FindMarkSkin();
+    if (skin == nullptr) return false;
+    SIZE size = skin->GetSkinSize();
+    // Centred on the height, as the text beside it is.
+    RECT rc = m_rcWindow;
+    rc.top += (m_rcWindow.bottom - m_rcWindow.top - size.cy) / 2;
+    rc.right = rc.left + size.cx;
+    rc.bottom = rc.top + size.cy;
+    skin->Draw(hdc, rc, GetSkinState());
+    return true;
 }
 
 CBkCheckBox::CBkCheckBox()

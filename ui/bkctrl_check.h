@@ -1,13 +1,16 @@
 #pragma once
-// Check box ("check") and radio box ("radio"): the system's check or radio
-// mark (themed "BUTTON" class, else the classic frame control) with the
-// inner text beside it. Radio boxes select within a group of the process-
+// Check box ("check") and radio box ("radio"): the skin's mark (skins
+// "cmn_checkbox"/"cmn_checkbox_check", "cmn_radio"/"cmn_radio_check" unless
+// the layout names others), else the system's (themed "BUTTON" class, else
+// the classic frame control), with the inner text beside it. Radio boxes select within a group of the process-
 // wide group map; radios without a group share the group of the empty name.
 #include <string>
 #include <windows.h>
 #include <uxtheme.h>
 
 #include "ui/bkwnd.h"
+
+class CBkSkinBase;
 
 // What the two marks share: the theme handle, the kept attributes and the
 // drawing of mark and text.
@@ -23,6 +26,12 @@ public:
     int GetThemeState() const;
     UINT GetClassicFlags() const;
     RECT GetMarkRect() const;
+    // Image index of the skin's mark: normal, hover, pushed, disabled.
+    DWORD GetSkinState() const;
+    // The skin for the current check state, when the skin table has it.
+    CBkSkinBase* FindMarkSkin() const;
+    // Where the text starts: past the skin's mark, or the system mark's offset.
+    int GetTextOffset() const;
     HTHEME GetTheme() const { return m_hTheme; }
 
     int GetCheckAttribute() const { return m_nCheck; }
@@ -35,6 +44,7 @@ protected:
                const char* lpszSkinCheck);
     virtual void OnClick(LPARAM lParam) = 0;
     void OnMarkPaint(HDC hdc);
+    bool DrawSkinMark(HDC hdc);
 
     HTHEME m_hTheme = nullptr;
     int m_nCheck = 0;

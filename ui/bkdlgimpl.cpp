@@ -286,6 +286,16 @@ LRESULT CBkDialogHost::OnOkCancel(WORD, WORD wID, HWND, BOOL&) {
     return 0;
 }
 
+LRESULT CBkDialogHost::OnSetCursor(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    // A real window laid over the view (the search edit) asks its parent
+    // first: the pointer left the view's controls without the view seeing
+    // it go, so their hover is dropped here.
+    HWND under = reinterpret_cast<HWND>(wParam);
+    if (m_richView.IsWindow() && under != m_richView.Handle()) m_richView.DropHover();
+    bHandled = FALSE;
+    return 0;
+}
+
 LRESULT CBkDialogHost::OnMouseWheel(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     HWND target = ::WindowFromPoint(pt);

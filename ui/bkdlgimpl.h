@@ -100,6 +100,7 @@ public:
         ON_WINDOW_MESSAGE(WM_SETFOCUS, OnSetFocus)
         ON_WINDOW_MESSAGE(WM_ENTERSIZEMOVE, OnEnterSizeMove)
         ON_WINDOW_MESSAGE(WM_EXITSIZEMOVE, OnExitSizeMove)
+        ON_WINDOW_MESSAGE(WM_SETCURSOR, OnSetCursor)
     WINDOW_MAP_END()
 
 protected:
@@ -119,6 +120,7 @@ protected:
     LRESULT OnSetFocus(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnEnterSizeMove(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnExitSizeMove(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnSetCursor(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     UINT m_uResID;
     int m_nEndCode = 0;

@@ -440,7 +440,14 @@ LRESULT CBkDialogView::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 
 LRESULT CBkDialogView::OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
-LRESULT CBkDialogView::OnSetCursor(UINT, WPARAM, LPARAM, BOOL&) {
+LRESULT CBkDialogView::OnSetCursor(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    // Asked by a child window the pointer is over: no control of the view
+    // is under the pointer any more, and the child sets its own cursor.
+    if (reinterpret_cast<HWND>(wParam) != Handle()) {
+        DropHover();
+        bHandled = FALSE;
+        return 0;
+    }
     CBkWindow* hover = CBkWindow::FromHandle(m_hHover);
     if (hover == nullptr) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
@@ -603,12 +610,14 @@ void CBkDialogView::OnMouseMove(WPARAM wParam, LPARAM lParam) {
     CBkWindow* wnd = CBkWindow::FromHandle(hit);
     if (wnd != nullptr && IsEnabledControl(wnd)) SetControlState(hit, BKSTATE_HOVER, 0);
     m_hHover = wnd ? hit : 0;
+    if (m_hHover != 0) ::SetTimer(Handle(), kHoverCheckTimer, kHoverCheckPeriod, nullptr);
     UpdateToolTip(wnd);
 }
 
 void CBkDialogView::OnMouseLeave() {
     ::PostMessageW(::GetParent(Handle()), WM_MOUSELEAVE, 0, 0);
     m_bTracking = FALSE;
+    ::KillTimer(Handle(), kHoverCheckTimer);
     UINT id = 0;
     if (CBkWindow* hover = CBkWindow::FromHandle(m_hHover)) {
         SetControlState(m_hHover, 0, BKSTATE_HOVER);
@@ -621,6 +630,46 @@ void CBkDialogView::OnMouseLeave() {
         id = pushed->GetCmdID();
     }
     m_hPushed = 0;
+    NotifyParent(BKNM_MOUSELEAVE, id, nullptr);
+}
+
+LRESULT CBkDialogView::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam != kHoverCheckTimer) {
+        bHandled = FALSE;
+        return 0;
+    }
+    CheckHoverUnderPointer();
+    return 0;
+}
+
+void CBkDialogView::CheckHoverUnderPointer() {
+    if (m_hHover == 0) {
+        ::KillTimer(Handle(), kHoverCheckTimer);
+        return;
+    }
+    // While captured the view gets every move and follows them itself.
+    if (m_bCaptured) return;
+    POINT pt = {};
+    RECT rc = {};
+    if (!::GetCursorPos(&pt) || !::GetWindowRect(Handle(), &rc)) return;
+    HWND under = ::WindowFromPoint(pt);
+    // The view itself or a window it lies in (the frame) still counts as
+    // over the view; anything else (a popup over it, a child) does not.
+    const bool overView = ::PtInRect(&rc, pt) && under != nullptr && (under == Handle() || ::IsChild(under, Handle()));
+    if (!overView) DropHover();
+}
+
+void CBkDialogView::DropHover() {
+    if (Handle() != nullptr) ::KillTimer(Handle(), kHoverCheckTimer);
+    CBkWindow* hover = CBkWindow::FromHandle(m_hHover);
+    m_hHover = 0;
+    if (hover == nullptr) return;
+    UINT id = hover->GetCmdID();
+    if (IsEnabledControl(hover)) {
+        SetControlState(hover->GetBkHwnd(), 0, BKSTATE_HOVER);
+        hover->SendMessageToSelf(WM_MOUSELEAVE);
+    }
+    UpdateToolTip(nullptr);
     NotifyParent(BKNM_MOUSELEAVE, id, nullptr);
 }
 

@@ -115,6 +115,17 @@ public:
     // While suspended the tooltip is hidden and shows no item's tip: a popup
     // or menu opened by an item stands where the tip would come up.
     void SuspendToolTip(BOOL bSuspend);
+    // The pointer went onto a real window over or inside the view (an edit,
+    // a list): the hovered control loses its hover as on leaving the view.
+    // The view itself may get no WM_MOUSELEAVE for that.
+    void DropHover();
+    // While a control is hovered the view looks every kHoverCheckPeriod ms
+    // whether the pointer is still over it: a window laid over the view
+    // (an owned popup such as the search edit) takes the pointer without
+    // the view being told. Drops the hover when it is not.
+    void CheckHoverUnderPointer();
+    static const UINT_PTR kHoverCheckTimer = 0x4B48;
+    static const UINT kHoverCheckPeriod = 100;
     BOOL IsToolTipSuspended() const { return m_bToolTipSuspended; }
 
     WINDOW_MAP_BEGIN(CBkDialogView)
@@ -126,6 +137,7 @@ public:
         ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
         ON_WINDOW_MESSAGE(WM_ERASEBKGND, OnEraseBkgnd)
         ON_WINDOW_MESSAGE(WM_SETCURSOR, OnSetCursor)
+        ON_WINDOW_MESSAGE(WM_TIMER, OnTimer)
         ON_WINDOW_MESSAGE(WM_GETDLGCODE, OnGetDlgCode)
         ON_WINDOW_MESSAGE(WM_SETFOCUS, OnSetFocus)
         ON_WINDOW_MESSAGE(WM_NOTIFY, OnNotify)
@@ -143,6 +155,7 @@ private:
     LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnEraseBkgnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnSetCursor(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnGetDlgCode(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnSetFocus(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnNotify(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);

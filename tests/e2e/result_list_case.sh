@@ -61,7 +61,9 @@ log "clipboard files: $got"
 pixel() { # x y
   xwd -root -silent | convert xwd:- -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n1
 }
-thumb_at() { [ "$(pixel "$1" "$2")" = "#B0B4BC" ]; }
+thumb_at() { [ "$(pixel "$1" "$2")" = "#5F6368" ]; }
+# The thumb runs beside the rows only: its top lies under the 25 px header row.
+head_row=25
 
 log "the list's own scroll bar: its thumb dragged to the bottom shows the last row"
 click_at $((left + 200)) 40
@@ -70,12 +72,12 @@ xdotool type --delay 60 dll
 read -r rl rt rr rb < <(result_rect)
 bar=$((rr - 6))
 # Enough rows to scroll (Wine's own DLLs on C:): the thumb shows at the top.
-wait_until 30 thumb_at "$bar" $((rt + 8)) || fail "no thumb at the top of the bar: $(pixel "$bar" $((rt + 8)))"
+wait_until 30 thumb_at "$bar" $((rt + head_row + 6)) || fail "no thumb at the top of the bar: $(pixel "$bar" $((rt + head_row + 6)))"
 # The panel grows with the rows.
 sleep 1
 read -r rl rt rr rb < <(result_rect)
 log "result list at $rl $rt $rr $rb"
-xdotool mousemove --sync "$bar" $((rt + 8)) mousedown 1
+xdotool mousemove --sync "$bar" $((rt + head_row + 6)) mousedown 1
 for y in $((rt + 60)) $((rt + 160)) $(((rt + rb) / 2)) $((rb - 20)) $((rb + 80)); do
   xdotool mousemove --sync "$bar" "$y"
   sleep 0.1
@@ -83,7 +85,7 @@ done
 xdotool mouseup 1
 sleep 0.5
 thumb_at "$bar" $((rb - 6)) || fail "the thumb did not follow to the bottom: $(pixel "$bar" $((rb - 6)))"
-[ "$(pixel "$bar" $((rt + 8)))" = "#F6F6FB" ] || fail "the track's top still shows the thumb"
+[ "$(pixel "$bar" $((rt + head_row + 6)))" = "#F6F6FB" ] || fail "the track's top still shows the thumb"
 # The row at the bottom is the last one: clicking it copies what End selects.
 click_at $((rl + 500)) $((rb - 10))
 xdotool key ctrl+c

@@ -271,3 +271,45 @@ TEST_F(ListPaint, CellTextsAndTitlesInTheListsOwnColours) {
         left = right;
     }
 }
+
+// A window that has just been shown draws only when its paint messages come
+// round; until then a compositor shows the desktop through it. The result
+// window and its list are painted by the time showing them returns, and the
+// list's erase leaves the rows on the screen rather than blank.
+TEST(ListFirstShow, PaintedBeforeShowingReturns) {
+    ASSERT_TRUE(LoadProgramStrings());
+    ResultSetup setup;
+    ASSERT_TRUE(setup.Load({{5, 5, ".", kDir, 0, 0}, {60, 5, "one.txt", kFile, 0, 10}}));
+    ASSERT_TRUE(setup.Search(L"one"));
+    HWND wnd = setup.wnd->Handle();
+    HWND list = setup.wnd->GetList().Handle();
+    // Placed and laid out while hidden, as the panel does before a search.
+    ::SetWindowPos(wnd, HWND_TOP, 0, 0, 800, 300, SWP_NOACTIVATE);
+    setup.wnd->ResizeList();
+    ASSERT_FALSE(::IsWindowVisible(wnd));
+
+    MessageSpy spy(list, WM_PAINT, WM_ERASEBKGND);
+    ::ShowWindow(wnd, SW_SHOWNA);
+    // No message pumped in between: nothing may be left to paint.
+    EXPECT_FALSE(::GetUpdateRect(wnd, nullptr, FALSE));
+    EXPECT_FALSE(::GetUpdateRect(list, nullptr, FALSE));
+    bool painted = false;
+    for (const Message& m : spy.messages) painted = painted || m.msg == WM_PAINT;
+    EXPECT_TRUE(painted);
+
+    // An erase alone (a redraw asked with erasing) already draws the list.
+    PrintedClient before(list);
+    ASSERT_GT(before.Width(), 700);
+    ASSERT_EQ(before.At(3, 3), kHeader);
+    {
+        HDC dc = ::GetDC(list);
+        ASSERT_NE(dc, nullptr);
+        RECT all = {0, 0, before.Width(), before.Height()};
+        HBRUSH black = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+        ::FillRect(dc, &all, black);
+        ::SendMessageW(list, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        EXPECT_EQ(::GetPixel(dc, 3, 3), kHeader);
+        EXPECT_EQ(::GetPixel(dc, 700, 25 + 58 + 10), kWhite);
+        ::ReleaseDC(list, dc);
+    }
+}

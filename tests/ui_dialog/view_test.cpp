@@ -93,6 +93,75 @@ TEST_F(ViewTest, MouseSequencesGiveTheirNotificationsAndStates) {
     EXPECT_EQ(dlg.sysCommands, (std::vector<WPARAM>{0xF012}));
 }
 
+// The pointer goes straight from a control onto a real window: one laid over
+// the view (a sibling, as the search edit is) or one inside it. The system
+// asks the window under the pointer for its cursor, and an edit passes that
+// question to its parent first; the view itself sees no mouse message.
+TEST_F(ViewTest, PointerOntoARealWindowDropsTheHover) {
+    struct Case { const char* name; bool insideView; };
+    for (const Case& c : {Case{"sibling over the view", false}, Case{"child of the view", true}}) {
+        SCOPED_TRACE(c.name);
+        HWND parent = c.insideView ? view : dlg.Handle();
+        HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 70, 40, 50, 30, parent, nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        if (!c.insideView) ::SetWindowPos(edit, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+        Mouse(WM_MOUSEMOVE, 20, 50);
+        ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+        // The view's own cursor question keeps the hover.
+        ::SendMessageW(view, WM_SETCURSOR, reinterpret_cast<WPARAM>(view), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+
+        dlg.notes.clear();
+        ::SendMessageW(edit, WM_SETCURSOR, reinterpret_cast<WPARAM>(edit), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(StateOf(10) & BKSTATE_HOVER, 0u);
+        EXPECT_EQ(dlg.GetViewControl().GetHoverControl(), 0u);
+        EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSELEAVE, 10, "(null)"}}));
+        // The edit keeps its own cursor: the view set none for it.
+        EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_IBEAM));
+
+        // Back on the view, the control under the pointer is hovered again.
+        dlg.notes.clear();
+        Mouse(WM_MOUSEMOVE, 20, 50);
+        EXPECT_TRUE(StateOf(10) & BKSTATE_HOVER);
+        EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSEHOVER, 10, "(null)"}}));
+        Mouse(WM_MOUSELEAVE, 0, 0);
+        ::DestroyWindow(edit);
+    }
+}
+
+// An owned popup over the view (the search edit is one) passes nothing to
+// the view, and the view may be told nothing either: while a control is
+// hovered the view checks the window under the pointer.
+TEST_F(ViewTest, PointerOntoAPopupOverTheViewDropsTheHover) {
+    RECT rcView = {};
+    ASSERT_TRUE(::GetWindowRect(view, &rcView));
+    HWND popup = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"EDIT", L"",
+                                   WS_POPUP | WS_VISIBLE, rcView.left + 70, rcView.top + 40, 50, 30, dlg.Handle(),
+                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(popup, nullptr);
+
+    // Over the hovered control: the hover stays.
+    ASSERT_TRUE(::SetCursorPos(rcView.left + 20, rcView.top + 50));
+    Mouse(WM_MOUSEMOVE, 20, 50);
+    ASSERT_TRUE(StateOf(10) & BKSTATE_HOVER);
+    ASSERT_EQ(::WindowFromPoint(POINT{rcView.left + 20, rcView.top + 50}), view);
+    dlg.GetViewControl().CheckHoverUnderPointer();
+    EXPECT_TRUE(StateOf(10) & BKSTATE_HOVER);
+
+    // Straight onto the popup: no message reaches the view, the check drops it.
+    dlg.notes.clear();
+    ASSERT_TRUE(::SetCursorPos(rcView.left + 90, rcView.top + 50));
+    ASSERT_EQ(::WindowFromPoint(POINT{rcView.left + 90, rcView.top + 50}), popup);
+    dlg.GetViewControl().CheckHoverUnderPointer();
+    EXPECT_EQ(StateOf(10) & BKSTATE_HOVER, 0u);
+    EXPECT_EQ(StateOf(11) & BKSTATE_HOVER, 0u);
+    EXPECT_EQ(dlg.GetViewControl().GetHoverControl(), 0u);
+    EXPECT_EQ(dlg.notes, (std::vector<Notified>{{BKNM_MOUSELEAVE, 10, "(null)"}}));
+    ::DestroyWindow(popup);
+}
+
 TEST_F(ViewTest, HandlerMayReloadTheControlsOrDestroyTheWindow) {
     dlg.onNotify = [&](const Notified& n) {
         if (n.code == BKNM_LBUTTONDOWN)
