@@ -2,6 +2,9 @@
 // library.
 #include "index/index_manager.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "index/drive_list.h"
 #include "index/index_files.h"
 #include "platform/com_ptr.h"
@@ -51,6 +54,9 @@ unsigned CIndexManager::ScanDrives() {
         // keeps a load that runs at the same time from reading a list in change.
         platform::ScopedLock lock(recordLock_);
         monitors_.clear();
+        // Drives that are gone take their unsaved index with them.
+        for (wchar_t letter : std::wstring(memoryOnly_))
+            if (std::find(letters.begin(), letters.end(), letter) == letters.end()) ForgetUnsavedScan(letter);
     }
 
     platform::ModuleHandle library;
@@ -71,12 +77,28 @@ unsigned CIndexManager::ScanDrives() {
                              scannerPath_.c_str(), ::GetLastError());
             return 0;  // scanner released and library unloaded by their owners
         }
-        if (wcscmp(fileSystem, L"NTFS") != 0) continue;
+        if (wcscmp(fileSystem, L"NTFS") != 0) {
+            platform::ScopedLock lock(recordLock_);
+            ForgetUnsavedScan(letter);
+            continue;
+        }
 
         ScanVolumeResult* answer = nullptr;
         const std::string rootAnsi = platform::WideToAnsi(root);
         scanner->ScanVolume(rootAnsi.c_str(), &answer);
-        if (answer && answer->Records.Count() > 0 && WriteScanResult(indexFolder_, letter, *answer)) {
+        if (answer && PrepareScanAnswer(*answer)) {
+            DWORD error = 0;
+            const bool saved = SaveScanAnswer(indexFolder_, letter, *answer, &error);
+            std::unique_ptr<CVolumeIndex> unsaved;
+            if (!saved) {
+                // The scan's work is not lost: its answer becomes the drive's
+                // volume for this run, as loading the files would have made
+                // it, and the next start scans the drive again.
+                platform::Trace("ScanFiles: the index of %c: could not be saved (error %lu); kept in memory",
+                                static_cast<char>(letter), error);
+                unsaved.reset(new CVolumeIndex(letter));
+                if (!unsaved->LoadScanAnswer(*answer)) unsaved.reset();
+            }
             UsnMonitorEntry entry;
             entry.Letter = letter;
             // A drive whose journal cannot be followed is still listed, so the
@@ -86,6 +108,14 @@ unsigned CIndexManager::ScanDrives() {
                 platform::Trace("ScanFiles: no change journal on %c:, drive not followed", static_cast<char>(letter));
             platform::ScopedLock lock(recordLock_);
             monitors_.push_back(std::move(entry));
+            if (saved)
+                ForgetUnsavedScan(letter);
+            else
+                KeepUnsavedScan(letter, std::move(unsaved));
+        } else {
+            // Not indexed this time: nothing of an earlier unsaved scan stays.
+            platform::ScopedLock lock(recordLock_);
+            ForgetUnsavedScan(letter);
         }
         scanner.Reset();
         library.Reset();
