@@ -149,8 +149,10 @@ bool ReachedDirectly(const std::wstring& path, HANDLE handle) {
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) return false;
     std::wstring expected = FinalPath(folder.Get());
+    // A file system that resolves no path at all has no links to follow either.
+    if (expected.empty()) return true;
     const std::wstring actual = FinalPath(handle);
-    if (expected.empty() || actual.empty()) return false;
+    if (actual.empty()) return false;
     if (expected.back() != L'\\') expected += L'\\';
     expected += name;
     return ::CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()), actual.c_str(),
@@ -207,6 +209,19 @@ const char* OccupantText(Occupant kind) {
     return "?";
 }
 
+// Runs `step` again for a moment while it fails because someone else has the
+// file open: virus scanners and indexers open fresh files briefly.
+template <typename Step>
+bool RetryWhileInUse(Step step, bool deniedToo) {
+    for (int attempt = 0;; ++attempt) {
+        if (step()) return true;
+        const DWORD error = ::GetLastError();
+        const bool inUse = error == ERROR_SHARING_VIOLATION || (deniedToo && error == ERROR_ACCESS_DENIED);
+        if (!inUse || attempt == 9) return false;
+        ::Sleep(100);
+    }
+}
+
 // Whether the pair may go to a final name: nothing is there, or a file of
 // ours that is neither read-only nor open anywhere (replacing an open file
 // fails half-way, after the other file of the pair has gone). `exists` tells
@@ -226,7 +241,11 @@ bool CanTakeFinalName(const std::wstring& path, bool* exists, DWORD* error) {
         platform::TraceW(L"SaveIndex: %ls is read-only: left as it is", path.c_str());
         return false;
     }
-    platform::FileHandle alone(::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    platform::FileHandle alone;
+    RetryWhileInUse([&] {
+        alone.Reset(::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return alone.IsValid();
+    }, false);
     if (!alone) {
         *error = ::GetLastError();
         platform::TraceW(L"SaveIndex: %ls cannot be replaced now (error %lu)", path.c_str(), *error);
@@ -400,12 +419,16 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
     // The old pair goes by its name file first: an index file alone is
     // never loaded, so no moment shows the records of one scan with the
     // names of another, even if the program stops in between.
-    if (hadName && !::DeleteFileW(name.c_str())) return fail("delete name");
-    if (!::MoveFileExW(newIndex.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return fail("move indexnew");
+    auto move = [](const std::wstring& from, const std::wstring& to) {
+        return RetryWhileInUse([&] {
+            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        }, true);
+    };
+    if (hadName && !RetryWhileInUse([&] { return ::DeleteFileW(name.c_str()) != FALSE; }, true))
+        return fail("delete name");
+    if (!move(newIndex, index)) return fail("move indexnew");
     ownIndex = false;  // now the drive's index file, unusable without names
-    if (!::MoveFileExW(newName.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return fail("move namenew");
+    if (!move(newName, name)) return fail("move namenew");
     return true;
 }
 

@@ -31,10 +31,11 @@ bool PrepareScanAnswer(ScanVolumeResult& answer);
 // name file), never the records of one scan with the names of another. Left
 // in place and never written through: anything at the two final names that
 // is not a writable file of ours (a folder, a link, a pipe, a read-only or
-// open file). Removed before writing where the system allows: an empty
-// folder, a pipe or a device at the temporary names, and leftovers of ours.
-// On failure only the temporary files of this save are removed; false then,
-// with the Win32 error in *error.
+// open file). At the temporary names, what is in the way goes where that is
+// safe: leftovers of ours, an empty folder, a link as itself; a folder with
+// files, a pipe or a device stays (a link to a device looks like the device)
+// and the save fails. On failure only the temporary files of this save are
+// removed; false then, with the Win32 error in *error.
 bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolumeResult& answer, DWORD* error);
 
 // PrepareScanAnswer, then SaveScanAnswer.
