@@ -158,18 +158,20 @@ std::wstring CIndexManager::TakeUnsavedDrives() {
     return drives;
 }
 
-void CIndexManager::KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume) {
-    ForgetUnsavedScan(letter);
+std::unique_ptr<CVolumeIndex> CIndexManager::KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume) {
+    std::unique_ptr<CVolumeIndex> dropped = ForgetUnsavedScan(letter);
     if (volume) {
         unsavedScans_.push_back(std::move(volume));
         memoryOnly_ += letter;
     }
     if (unsavedTold_.find(letter) == std::wstring::npos && unsavedToTell_.find(letter) == std::wstring::npos)
         unsavedToTell_ += letter;
+    return dropped;
 }
 
-void CIndexManager::ForgetUnsavedScan(wchar_t letter) {
-    TakeVolume(unsavedScans_, letter);
+std::unique_ptr<CVolumeIndex> CIndexManager::ForgetUnsavedScan(wchar_t letter) {
+    std::unique_ptr<CVolumeIndex> dropped = TakeVolume(unsavedScans_, letter);
     unsavedScans_.erase(std::remove(unsavedScans_.begin(), unsavedScans_.end(), nullptr), unsavedScans_.end());
     memoryOnly_.erase(std::remove(memoryOnly_.begin(), memoryOnly_.end(), letter), memoryOnly_.end());
+    return dropped;
 }

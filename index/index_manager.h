@@ -213,9 +213,10 @@ private:
     // Bookkeeping of drives whose scan could not be saved (record lock held):
     // Keep hands over the volume built from the scan (or none, when that
     // failed too) for the next load; Forget drops what a drive had, once its
-    // files are current again or it is no longer indexed.
-    void KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume);
-    void ForgetUnsavedScan(wchar_t letter);
+    // files are current again or it is no longer indexed. Both answer the
+    // volume they replaced, for the caller to free after letting go of the lock.
+    std::unique_ptr<CVolumeIndex> KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume);
+    std::unique_ptr<CVolumeIndex> ForgetUnsavedScan(wchar_t letter);
     // Plain flag, wait without limit, close the handle, clear the flag.
     static void StopThread(platform::Thread& thread, volatile LONG& stopFlag);
     // Stop flag, wait for the running search to end, clear the flag; the

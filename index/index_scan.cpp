@@ -49,6 +49,9 @@ unsigned CIndexManager::ScanDrives() {
     ::OutputDebugStringW(L"ScanFiles");
     std::vector<wchar_t> letters;
     if (!ListIndexableDrives(letters)) return 0;
+    // Volumes of earlier unsaved scans that no drive needs any more; freed
+    // without holding the record lock.
+    std::vector<std::unique_ptr<CVolumeIndex>> dropped;
     {
         // The journal thread is not running (StartScan stopped it); the lock
         // keeps a load that runs at the same time from reading a list in change.
@@ -56,8 +59,10 @@ unsigned CIndexManager::ScanDrives() {
         monitors_.clear();
         // Drives that are gone take their unsaved index with them.
         for (wchar_t letter : std::wstring(memoryOnly_))
-            if (std::find(letters.begin(), letters.end(), letter) == letters.end()) ForgetUnsavedScan(letter);
+            if (std::find(letters.begin(), letters.end(), letter) == letters.end())
+                dropped.push_back(ForgetUnsavedScan(letter));
     }
+    dropped.clear();
 
     platform::ModuleHandle library;
     platform::ComPtr<ISearchFile> scanner;
@@ -78,8 +83,9 @@ unsigned CIndexManager::ScanDrives() {
             return 0;  // scanner released and library unloaded by their owners
         }
         if (wcscmp(fileSystem, L"NTFS") != 0) {
+            std::unique_ptr<CVolumeIndex> gone;
             platform::ScopedLock lock(recordLock_);
-            ForgetUnsavedScan(letter);
+            gone = ForgetUnsavedScan(letter);
             continue;
         }
 
@@ -106,16 +112,15 @@ unsigned CIndexManager::ScanDrives() {
             // entries without a volume handle.
             if (!OpenVolumeJournal(entry))
                 platform::Trace("ScanFiles: no change journal on %c:, drive not followed", static_cast<char>(letter));
+            std::unique_ptr<CVolumeIndex> replaced;
             platform::ScopedLock lock(recordLock_);
             monitors_.push_back(std::move(entry));
-            if (saved)
-                ForgetUnsavedScan(letter);
-            else
-                KeepUnsavedScan(letter, std::move(unsaved));
+            replaced = saved ? ForgetUnsavedScan(letter) : KeepUnsavedScan(letter, std::move(unsaved));
         } else {
             // Not indexed this time: nothing of an earlier unsaved scan stays.
+            std::unique_ptr<CVolumeIndex> gone;
             platform::ScopedLock lock(recordLock_);
-            ForgetUnsavedScan(letter);
+            gone = ForgetUnsavedScan(letter);
         }
         scanner.Reset();
         library.Reset();
