@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -18,12 +19,27 @@ namespace {
 // Larger files are not provided for: offsets are 32-bit.
 constexpr uint64_t kMaxFileSize = 0xFFFFFFFEull;
 constexpr DWORD kIoChunk = 64u << 20;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 platform::FileHandle OpenForRead(const std::wstring& path) {
-    // Shared for deleting too, so a scan may replace the file while it is read.
-    return platform::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Loading never writes: files the user may only read load as well.
+    // Shared for writing and deleting too, so a scan may replace the file
+    // while it is read.
+    platform::FileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        if (!IsMissing(::GetLastError())) platform::TraceLastError("open an index file for reading");
+        return file;
+    }
+    // A pipe or a device under the name is no index file, and reading it
+    // could wait for ever.
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        platform::TraceW(L"%ls is not a file on disk: not loaded", path.c_str());
+        file.Close();
+    }
+    return file;
 }
 
 // Reads up to `size` bytes; returns how many were read.
@@ -49,6 +65,7 @@ bool WriteAll(HANDLE file, const void* buffer, size_t size) {
         DWORD want = static_cast<DWORD>(std::min<size_t>(size, kIoChunk));
         DWORD put = 0;
         if (!::WriteFile(file, p, want, &put, nullptr) || put != want) {
+            if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_WRITE_FAULT);
             platform::TraceLastError("WriteFile");
             return false;
         }
@@ -70,10 +87,219 @@ bool UsableSize(HANDLE file, size_t& size) {
     return true;
 }
 
-platform::FileHandle CreateNew(const std::wstring& path) {
-    return platform::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+// Record storage for `count` records with a little room past the last slot:
+// the journal adds records beyond the table under the record lock, and
+// growing a table of millions of records there would copy all of it while
+// searches and windows wait. Storage that is large enough already is kept.
+void ReserveRecords(RecordArray& records, size_t count) {
+    const size_t headroom = std::max<size_t>(count / 32, 1024);
+    if (records.capacity() < count + headroom) {
+        RecordArray().swap(records);
+        records.reserve(count + headroom);
+    }
+}
+
+// --- What lies where an index file goes ---------------------------------
+
+enum class Occupant {
+    None,       // nothing
+    OwnFile,    // a file on disk reached by this very name
+    OwnFolder,  // a folder of this very name
+    Device,     // a pipe or a device, or a link to one: they look the same
+    LinkEntry,  // a link to a file, which the system removes as itself
+    Foreign,    // a link to something elsewhere, or what cannot be looked at
+};
+
+struct PathState {
+    Occupant Kind = Occupant::None;
+    DWORD Attributes = 0;
+    DWORD Error = 0;  // why it could not be looked at, when known
+};
+
+// The path an open handle resolves to ("\\?\C:\dir\name"), or empty.
+std::wstring FinalPath(HANDLE handle) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD length = ::GetFinalPathNameByHandleW(handle, &path[0], static_cast<DWORD>(path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.assign(length + 1, L'\0');
+    }
+    return std::wstring();
+}
+
+// True when `handle`, opened through `path`, is the entry of that name
+// itself and not what a link there leads to. Some systems do not mark links
+// to files as links at all; the resolved path still tells them apart.
+bool ReachedDirectly(const std::wstring& path, HANDLE handle) {
+    wchar_t* part = nullptr;
+    DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return false;
+    std::wstring full(length, L'\0');
+    length = ::GetFullPathNameW(path.c_str(), length, &full[0], &part);
+    if (length == 0 || length >= full.size() || !part) return false;
+    full.resize(length);
+    const std::wstring name = part;
+    const std::wstring folderPath = full.substr(0, full.size() - name.size());
+    platform::FileHandle folder(::CreateFileW(folderPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return false;
+    std::wstring expected = FinalPath(folder.Get());
+    // A file system that resolves no path at all has no links to follow either.
+    if (expected.empty()) return true;
+    const std::wstring actual = FinalPath(handle);
+    if (actual.empty()) return false;
+    if (expected.back() != L'\\') expected += L'\\';
+    expected += name;
+    return ::CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()), actual.c_str(),
+                                  static_cast<int>(actual.size()), TRUE) == CSTR_EQUAL;
+}
+
+PathState Inspect(const std::wstring& path) {
+    PathState state;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool known = ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+    if (!known) {
+        const DWORD error = ::GetLastError();
+        if (IsMissing(error)) return state;
+        state.Error = error;  // something is there; opening it tells more
+    } else {
+        state.Attributes = data.dwFileAttributes;
+        if (state.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // Removing a link to a folder may remove what it leads to on
+            // some systems: such a link is never touched.
+            state.Kind = (state.Attributes & FILE_ATTRIBUTE_DIRECTORY) ? Occupant::Foreign : Occupant::LinkEntry;
+            return state;
+        }
+    }
+    platform::FileHandle handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) {
+        state.Kind = Occupant::Foreign;
+        state.Error = ::GetLastError();
+        return state;
+    }
+    if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
+        state.Kind = Occupant::Device;
+        return state;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle.Get(), &info) || !ReachedDirectly(path, handle.Get())) {
+        state.Kind = Occupant::Foreign;
+        return state;
+    }
+    if (!known) state.Attributes = info.dwFileAttributes;
+    state.Kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Occupant::OwnFolder : Occupant::OwnFile;
+    return state;
+}
+
+const char* OccupantText(Occupant kind) {
+    switch (kind) {
+    case Occupant::None: return "nothing";
+    case Occupant::OwnFile: return "a file";
+    case Occupant::OwnFolder: return "a folder";
+    case Occupant::Device: return "a pipe or a device";
+    case Occupant::LinkEntry: return "a link";
+    case Occupant::Foreign: return "a link or what cannot be opened";
+    }
+    return "?";
+}
+
+// Runs `step` again for a moment while it fails because someone else has the
+// file open: virus scanners and indexers open fresh files briefly.
+template <typename Step>
+bool RetryWhileInUse(Step step, bool deniedToo) {
+    for (int attempt = 0;; ++attempt) {
+        if (step()) return true;
+        const DWORD error = ::GetLastError();
+        const bool inUse = error == ERROR_SHARING_VIOLATION || (deniedToo && error == ERROR_ACCESS_DENIED);
+        if (!inUse || attempt == 9) return false;
+        ::Sleep(100);
+    }
+}
+
+// Whether the pair may go to a final name: nothing is there, or a file of
+// ours that is neither read-only nor open anywhere (replacing an open file
+// fails half-way, after the other file of the pair has gone). `exists` tells
+// which.
+bool CanTakeFinalName(const std::wstring& path, bool* exists, DWORD* error) {
+    const PathState state = Inspect(path);
+    *exists = state.Kind != Occupant::None;
+    if (state.Kind == Occupant::None) return true;
+    if (state.Kind != Occupant::OwnFile) {
+        *error = state.Error ? state.Error : ERROR_ACCESS_DENIED;
+        platform::TraceW(L"SaveIndex: %ls is %hs, not a file of ours: left as it is", path.c_str(),
+                         OccupantText(state.Kind));
+        return false;
+    }
+    if (state.Attributes & FILE_ATTRIBUTE_READONLY) {
+        *error = ERROR_ACCESS_DENIED;
+        platform::TraceW(L"SaveIndex: %ls is read-only: left as it is", path.c_str());
+        return false;
+    }
+    platform::FileHandle alone;
+    RetryWhileInUse([&] {
+        alone.Reset(::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return alone.IsValid();
+    }, false);
+    if (!alone) {
+        *error = ::GetLastError();
+        platform::TraceW(L"SaveIndex: %ls cannot be replaced now (error %lu)", path.c_str(), *error);
+        return false;
+    }
+    return true;
+}
+
+// Clears a temporary name for a new file: what lies there goes when it is
+// ours to remove -- a leftover of an interrupted save, an empty folder, a
+// link as itself. Pipes and devices stay: a link to a device cannot be told
+// from the device itself. False, with the error, when something stays.
+bool ClearTemporaryName(const std::wstring& path, DWORD* error) {
+    const PathState state = Inspect(path);
+    BOOL removed = FALSE;
+    switch (state.Kind) {
+    case Occupant::None:
+        return true;
+    case Occupant::OwnFile:
+        if (state.Attributes & FILE_ATTRIBUTE_READONLY)
+            ::SetFileAttributesW(path.c_str(), state.Attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        removed = ::DeleteFileW(path.c_str());
+        break;
+    case Occupant::OwnFolder:
+        removed = ::RemoveDirectoryW(path.c_str());  // only when empty
+        break;
+    case Occupant::LinkEntry:
+        removed = ::DeleteFileW(path.c_str());
+        break;
+    case Occupant::Device:
+    case Occupant::Foreign:
+        ::SetLastError(state.Error ? state.Error : ERROR_ACCESS_DENIED);
+        break;
+    }
+    if (removed) {
+        platform::TraceW(L"SaveIndex: removed %hs at %ls", OccupantText(state.Kind), path.c_str());
+        return true;
+    }
+    *error = ::GetLastError();
+    platform::TraceW(L"SaveIndex: %ls holds %hs that cannot be removed (error %lu)", path.c_str(),
+                     OccupantText(state.Kind), *error);
+    return false;
+}
+
+// Creates a temporary file that did not exist: whatever appeared at the name
+// since it was cleared is not written through.
+platform::FileHandle CreateTemporary(const std::wstring& path) {
+    platform::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file && ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        file.Close();
+        ::SetLastError(ERROR_ACCESS_DENIED);
+    }
+    return file;
 }
 
 } // namespace
@@ -111,63 +337,137 @@ uint32_t ScanNameToFileOffset(uint32_t field, char* const* pools, size_t poolCou
 #endif
 }
 
-bool WriteScanResult(const std::wstring& folder, wchar_t letter, ScanVolumeResult& answer) {
+bool PrepareScanAnswer(ScanVolumeResult& answer) {
     const size_t count = answer.Records.Count();
     if (count == 0) return false;
     const size_t poolCount = answer.Pools.Count();
     char* const* pools = answer.Pools.First;
     if (static_cast<uint64_t>(count) * sizeof(IndexRecord) > kMaxFileSize ||
         static_cast<uint64_t>(poolCount) * kScanPoolSize > kMaxFileSize) {
-        platform::Trace("WriteScanResult: answer for %c: too large", static_cast<char>(letter));
+        platform::Trace("PrepareScanAnswer: answer of %lu records and %lu name pools is too large",
+                        static_cast<unsigned long>(count), static_cast<unsigned long>(poolCount));
         return false;
     }
-
     IndexRecord* records = answer.Records.First;
     for (size_t i = 0; i < count; ++i)
         records[i].FileName = ScanNameToFileOffset(records[i].FileName, pools, poolCount);
+    return true;
+}
 
+bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolumeResult& answer, DWORD* error) {
+    DWORD ignored = 0;
+    DWORD& failure = error ? *error : ignored;
+    failure = ERROR_SUCCESS;
+    const size_t count = answer.Records.Count();
+    if (count == 0) {
+        failure = ERROR_INVALID_DATA;
+        return false;
+    }
+    const size_t poolCount = answer.Pools.Count();
+    char* const* pools = answer.Pools.First;
     const std::wstring newIndex = IndexFileName(folder, L"indexnew_%c", letter);
     const std::wstring newName = IndexFileName(folder, L"namenew_%c", letter);
     const std::wstring index = IndexFileName(folder, L"index_%c", letter);
     const std::wstring name = IndexFileName(folder, L"name_%c", letter);
 
-    bool ok = false;
+    // Both final names must take the new pair before anything is written:
+    // a step that fails half-way through the swap leaves no usable pair.
+    bool hadIndex = false, hadName = false;
+    if (!CanTakeFinalName(index, &hadIndex, &failure) || !CanTakeFinalName(name, &hadName, &failure)) return false;
+    if (!ClearTemporaryName(newIndex, &failure) || !ClearTemporaryName(newName, &failure)) return false;
+
+    // From here on, files this save created are its own to remove again.
+    bool ownIndex = false, ownName = false;
+    auto fail = [&](const char* step) {
+        failure = ::GetLastError();
+        if (failure == ERROR_SUCCESS) failure = ERROR_WRITE_FAULT;
+        platform::Trace("SaveIndex %c: %s failed, error %lu", static_cast<char>(letter), step, failure);
+        if (ownIndex) ::DeleteFileW(newIndex.c_str());
+        if (ownName) ::DeleteFileW(newName.c_str());
+        ::SetLastError(failure);
+        return false;
+    };
     {
-        platform::FileHandle file = CreateNew(newIndex);
-        if (!file) platform::TraceLastError("create indexnew");
-        ok = file && WriteAll(file.Get(), records, count * sizeof(IndexRecord));
+        platform::FileHandle file = CreateTemporary(newIndex);
+        if (!file) return fail("create indexnew");
+        ownIndex = true;
+        // Flushed before the old pair goes, so that a stop of the machine
+        // after the moves never finds the new pair cut short.
+        if (!WriteAll(file.Get(), answer.Records.First, count * sizeof(IndexRecord)) ||
+            !::FlushFileBuffers(file.Get()))
+            return fail("write indexnew");
     }
-    if (ok) {
-        platform::FileHandle file = CreateNew(newName);
-        if (!file) platform::TraceLastError("create namenew");
-        ok = bool(file);
+    {
+        platform::FileHandle file = CreateTemporary(newName);
+        if (!file) return fail("create namenew");
+        ownName = true;
         // Pool by pool: the same bytes as one buffer of all pools, without
         // needing that much memory at once. A missing pool stays zero-filled
         // so the offsets of later pools hold.
-        static const std::vector<char> zeros(kScanPoolSize, 0);
-        for (size_t p = 0; ok && p < poolCount; ++p)
-            ok = WriteAll(file.Get(), pools[p] ? pools[p] : zeros.data(), kScanPoolSize);
+        std::vector<char> zeros;
+        for (size_t p = 0; p < poolCount; ++p) {
+            const char* pool = pools[p];
+            if (!pool) {
+                if (zeros.empty()) zeros.assign(kScanPoolSize, 0);
+                pool = zeros.data();
+            }
+            if (!WriteAll(file.Get(), pool, kScanPoolSize)) return fail("write namenew");
+        }
+        if (!::FlushFileBuffers(file.Get())) return fail("write namenew");
     }
-    if (!ok) {
-        ::DeleteFileW(newIndex.c_str());
-        ::DeleteFileW(newName.c_str());
+
+    // The old pair goes by its name file first: an index file alone is
+    // never loaded, so no moment shows the records of one scan with the
+    // names of another, even if the program stops in between.
+    auto move = [](const std::wstring& from, const std::wstring& to) {
+        return RetryWhileInUse([&] {
+            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        }, true);
+    };
+    if (hadName && !RetryWhileInUse([&] { return ::DeleteFileW(name.c_str()) != FALSE; }, true))
+        return fail("delete name");
+    if (!move(newIndex, index)) return fail("move indexnew");
+    ownIndex = false;  // now the drive's index file, unusable without names
+    if (!move(newName, name)) return fail("move namenew");
+    return true;
+}
+
+bool WriteScanResult(const std::wstring& folder, wchar_t letter, ScanVolumeResult& answer, DWORD* error) {
+    if (!PrepareScanAnswer(answer)) {
+        if (error) *error = ERROR_INVALID_DATA;
         return false;
     }
-    // Each move replaces the old file in one step.
-    if (!::MoveFileExW(newIndex.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        platform::TraceLastError("move indexnew");
-        ::DeleteFileW(newIndex.c_str());
-        ::DeleteFileW(newName.c_str());
+    return SaveScanAnswer(folder, letter, answer, error);
+}
+
+bool CVolumeIndex::LoadScanAnswer(const ScanVolumeResult& answer) {
+    Clear();
+    const size_t count = answer.Records.Count();
+    const size_t poolCount = answer.Pools.Count();
+    const uint64_t nameSize = static_cast<uint64_t>(poolCount) * kScanPoolSize;
+    if (count == 0 || poolCount == 0 || nameSize > kMaxFileSize) return false;
+    RecordArray records;
+    try {
+        ReserveRecords(records, count);
+        records.assign(answer.Records.First, answer.Records.First + count);
+    } catch (const std::exception&) {
+        platform::Trace("LoadScanAnswer: no memory for %lu records", static_cast<unsigned long>(count));
         return false;
     }
-    if (!::MoveFileExW(newName.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        // The new records must not be read against the old names: drop them,
-        // so the next load sees the drive without records until the next scan.
-        platform::TraceLastError("move namenew");
-        ::DeleteFileW(index.c_str());
-        ::DeleteFileW(newName.c_str());
+    // The name buffer is the name file as a save would have written it.
+    std::unique_ptr<char[]> names(new (std::nothrow) char[static_cast<size_t>(nameSize) + 1]);
+    if (!names) {
+        platform::Trace("LoadScanAnswer: no memory for %lu name pools", static_cast<unsigned long>(poolCount));
         return false;
     }
+    for (size_t p = 0; p < poolCount; ++p) {
+        char* target = names.get() + p * kScanPoolSize;
+        if (answer.Pools.First[p])
+            memcpy(target, answer.Pools.First[p], kScanPoolSize);
+        else
+            memset(target, 0, kScanPoolSize);
+    }
+    AdoptLoaded(std::move(records), std::move(names), static_cast<size_t>(nameSize));
     return true;
 }
 
@@ -270,16 +570,8 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
     size_t indexSize = 0;
     if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
         try {
-            // Keep a little room past the last slot: the journal adds records
-            // beyond the table under the record lock, and growing a table of
-            // millions of records there would copy all of it while searches
-            // and windows wait.
             const size_t count = indexSize / sizeof(IndexRecord);
-            const size_t headroom = std::max<size_t>(count / 32, 1024);
-            if (records.capacity() < count + headroom) {
-                RecordArray().swap(records);
-                records.reserve(count + headroom);
-            }
+            ReserveRecords(records, count);
             records.resize(count);  // uninitialised; a partial last record is dropped
         } catch (const std::exception&) {
             platform::Trace("LoadFiles: no memory for %lu bytes of records", static_cast<unsigned long>(indexSize));
@@ -299,5 +591,15 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
     if (!records.empty()) records.resize(read[1] / sizeof(IndexRecord));
     AdoptLoaded(std::move(records), std::move(names), read[0]);
     nameCapacity_ = std::max(capacity, nameSize);
+    if (!NamesStartAligned()) {
+        // Every name the scanner lays out starts right after the end of the
+        // one before it, and each record names the start of one. A record
+        // pointing into the middle of a name means the two files come from
+        // different scans (an older save stopped between its two moves):
+        // such names would be wrong, so the drive waits for its next scan.
+        platform::TraceW(L"%ls and %ls are not one pair: not loaded", indexPath.c_str(), namePath.c_str());
+        Clear();
+        return false;
+    }
     return true;
 }

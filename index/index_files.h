@@ -19,12 +19,27 @@ uint32_t FindPoolOffset(uintptr_t address, char* const* pools, size_t poolCount)
 // Name-file offset of a FileName field of the scanner's answer.
 uint32_t ScanNameToFileOffset(uint32_t field, char* const* pools, size_t poolCount);
 
-// Writes the answer as "indexnew_%c"/"namenew_%c" in `folder` (empty: the
-// current directory) and moves them over "index_%c"/"name_%c". FileName
-// fields of the answer are rewritten to file offsets in place. On any failure
-// the temporary files are removed and the old pair stays; false then. An
-// answer without records writes nothing and answers false.
-bool WriteScanResult(const std::wstring& folder, wchar_t letter, ScanVolumeResult& answer);
+// Makes a scanner's answer ready to be saved or kept: its FileName fields
+// become name-file offsets, in place. False (nothing changed) when the answer
+// holds no record or is too large for the file format.
+bool PrepareScanAnswer(ScanVolumeResult& answer);
+
+// Saves a prepared answer as "index_%c"/"name_%c" in `folder` (empty: the
+// current directory). Both are written in full under their temporary names
+// first; only then does the old pair go. So the folder holds, at any moment,
+// the old pair, the new pair, or no usable pair (an index file without its
+// name file), never the records of one scan with the names of another. Left
+// in place and never written through: anything at the two final names that
+// is not a writable file of ours (a folder, a link, a pipe, a read-only or
+// open file). At the temporary names, what is in the way goes where that is
+// safe: leftovers of ours, an empty folder, a link as itself; a folder with
+// files, a pipe or a device stays (a link to a device looks like the device)
+// and the save fails. On failure only the temporary files of this save are
+// removed; false then, with the Win32 error in *error.
+bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolumeResult& answer, DWORD* error);
+
+// PrepareScanAnswer, then SaveScanAnswer.
+bool WriteScanResult(const std::wstring& folder, wchar_t letter, ScanVolumeResult& answer, DWORD* error = nullptr);
 
 // "<folder>\<pattern with the letter>", or the bare name for an empty folder.
 std::wstring IndexFileName(const std::wstring& folder, const wchar_t* pattern, wchar_t letter);

@@ -1,6 +1,8 @@
 // Index manager: construction, destruction, thread control and the load.
 #include "index/index_manager.h"
 
+#include <algorithm>
+
 #include "index/drive_list.h"
 #include "index/index_files.h"
 #include "platform/module_path.h"
@@ -12,6 +14,13 @@ namespace {
 
 std::wstring DefaultScannerPath() {
     return platform::FolderOfPath(platform::ModuleFileName(nullptr)) + L"\\searchfile.dll";
+}
+
+// Takes the volume of drive `letter` out of `volumes`, or null.
+std::unique_ptr<CVolumeIndex> TakeVolume(std::vector<std::unique_ptr<CVolumeIndex>>& volumes, wchar_t letter) {
+    for (auto& v : volumes)
+        if (v && v->Letter() == letter) return std::move(v);
+    return nullptr;
 }
 
 } // namespace
@@ -40,6 +49,7 @@ CIndexManager::~CIndexManager() {
         platform::ScopedLock lock(recordLock_);
         for (auto& v : volumes_) v->Clear();
         volumes_.clear();
+        unsavedScans_.clear();
         monitors_.clear();
     }
 }
@@ -100,8 +110,11 @@ unsigned CIndexManager::LoadIndex() {
         old.swap(volumes_);
     }
     // The drives come from the monitor list, which a scan rebuilds; the first
-    // load fills it from the drive list.
+    // load fills it from the drive list. Drives whose scan could not be saved
+    // come from memory instead of their files.
     std::vector<wchar_t> letters;
+    std::vector<std::unique_ptr<CVolumeIndex>> scanned;
+    std::wstring memoryOnly;
     {
         platform::ScopedLock lock(recordLock_);
         if (monitors_.empty()) {
@@ -113,20 +126,48 @@ unsigned CIndexManager::LoadIndex() {
             }
         }
         for (const UsnMonitorEntry& e : monitors_) letters.push_back(e.Letter);
+        scanned.swap(unsavedScans_);
+        memoryOnly = memoryOnly_;
     }
     for (wchar_t letter : letters) {
-        std::unique_ptr<CVolumeIndex> volume;
-        for (auto& v : old) {
-            if (v && v->Letter() == letter) {
-                volume = std::move(v);
-                break;
-            }
+        // A scan's answer that could not be saved is the drive's index; after
+        // that, the volume made from it stays as the journal has kept it.
+        std::unique_ptr<CVolumeIndex> volume = TakeVolume(scanned, letter);
+        if (!volume && memoryOnly.find(letter) != std::wstring::npos) volume = TakeVolume(old, letter);
+        if (!volume) {
+            volume = TakeVolume(old, letter);
+            if (!volume) volume.reset(new CVolumeIndex(letter));
+            if (!volume->LoadFiles(IndexFilePath(L"index_%c", letter), IndexFilePath(L"name_%c", letter)))
+                continue;  // without names the drive is not indexed
         }
-        if (!volume) volume.reset(new CVolumeIndex(letter));
-        if (!volume->LoadFiles(IndexFilePath(L"index_%c", letter), IndexFilePath(L"name_%c", letter)))
-            continue;  // without names the drive is not indexed
         platform::ScopedLock lock(recordLock_);
         volumes_.push_back(std::move(volume));
     }
     return 1;
+}
+
+std::wstring CIndexManager::TakeUnsavedDrives() {
+    platform::ScopedLock lock(recordLock_);
+    std::wstring drives;
+    drives.swap(unsavedToTell_);
+    unsavedTold_ += drives;
+    return drives;
+}
+
+std::unique_ptr<CVolumeIndex> CIndexManager::KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume) {
+    std::unique_ptr<CVolumeIndex> dropped = ForgetUnsavedScan(letter);
+    if (volume) {
+        unsavedScans_.push_back(std::move(volume));
+        memoryOnly_ += letter;
+    }
+    if (unsavedTold_.find(letter) == std::wstring::npos && unsavedToTell_.find(letter) == std::wstring::npos)
+        unsavedToTell_ += letter;
+    return dropped;
+}
+
+std::unique_ptr<CVolumeIndex> CIndexManager::ForgetUnsavedScan(wchar_t letter) {
+    std::unique_ptr<CVolumeIndex> dropped = TakeVolume(unsavedScans_, letter);
+    unsavedScans_.erase(std::remove(unsavedScans_.begin(), unsavedScans_.end(), nullptr), unsavedScans_.end());
+    memoryOnly_.erase(std::remove(memoryOnly_.begin(), memoryOnly_.end(), letter), memoryOnly_.end());
+    return dropped;
 }

@@ -89,6 +89,11 @@ public:
     // lock), never while the journal thread runs.
     const std::vector<UsnMonitorEntry>& MonitorEntries() const { return monitors_; }
 
+    // Drives whose last scan could not be saved (their index lives in memory
+    // until the next start), not yet told to the user, as letters in drive
+    // order. Each drive is answered once a run: the answer marks it told.
+    std::wstring TakeUnsavedDrives();
+
     // Window that receives the engine's WM_SEARCH_RESULTS / WM_SEARCH_CHANGED.
     void SetNotifyWindow(HWND window) { notifyWnd_ = window; }
     HWND NotifyWindow() const { return notifyWnd_; }
@@ -210,6 +215,13 @@ private:
     // ===================================================================
     unsigned LoadIndex();
     unsigned ScanDrives();
+    // Bookkeeping of drives whose scan could not be saved (record lock held):
+    // Keep hands over the volume built from the scan (or none, when that
+    // failed too) for the next load; Forget drops what a drive had, once its
+    // files are current again or it is no longer indexed. Both answer the
+    // volume they replaced, for the caller to free after letting go of the lock.
+    std::unique_ptr<CVolumeIndex> KeepUnsavedScan(wchar_t letter, std::unique_ptr<CVolumeIndex> volume);
+    std::unique_ptr<CVolumeIndex> ForgetUnsavedScan(wchar_t letter);
     // Plain flag, wait without limit, close the handle, clear the flag.
     static void StopThread(platform::Thread& thread, volatile LONG& stopFlag);
     // Stop flag, wait for the running search to end, clear the flag; the
@@ -227,6 +239,16 @@ private:
 
     std::vector<UsnMonitorEntry> monitors_;
     std::vector<std::unique_ptr<CVolumeIndex>> volumes_;
+    // Drives whose scan succeeded but whose files could not be saved, all
+    // under the record lock. The scan leaves the volume built from its answer
+    // in unsavedScans_; the next load takes it instead of the files. Letters
+    // in memoryOnly_ have no current files: a load keeps their volume as it
+    // is, journal changes included. unsavedToTell_/unsavedTold_: the user is
+    // told of each such drive once.
+    std::vector<std::unique_ptr<CVolumeIndex>> unsavedScans_;
+    std::wstring memoryOnly_;
+    std::wstring unsavedToTell_;
+    std::wstring unsavedTold_;
 
     // Worker threads; a handle is empty (never started), running, or ended
     // but not yet closed. Every start first checks the old one.

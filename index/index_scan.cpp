@@ -2,6 +2,9 @@
 // library.
 #include "index/index_manager.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "index/drive_list.h"
 #include "index/index_files.h"
 #include "platform/com_ptr.h"
@@ -46,12 +49,20 @@ unsigned CIndexManager::ScanDrives() {
     ::OutputDebugStringW(L"ScanFiles");
     std::vector<wchar_t> letters;
     if (!ListIndexableDrives(letters)) return 0;
+    // Volumes of earlier unsaved scans that no drive needs any more; freed
+    // without holding the record lock.
+    std::vector<std::unique_ptr<CVolumeIndex>> dropped;
     {
         // The journal thread is not running (StartScan stopped it); the lock
         // keeps a load that runs at the same time from reading a list in change.
         platform::ScopedLock lock(recordLock_);
         monitors_.clear();
+        // Drives that are gone take their unsaved index with them.
+        for (wchar_t letter : std::wstring(memoryOnly_))
+            if (std::find(letters.begin(), letters.end(), letter) == letters.end())
+                dropped.push_back(ForgetUnsavedScan(letter));
     }
+    dropped.clear();
 
     platform::ModuleHandle library;
     platform::ComPtr<ISearchFile> scanner;
@@ -71,12 +82,29 @@ unsigned CIndexManager::ScanDrives() {
                              scannerPath_.c_str(), ::GetLastError());
             return 0;  // scanner released and library unloaded by their owners
         }
-        if (wcscmp(fileSystem, L"NTFS") != 0) continue;
+        if (wcscmp(fileSystem, L"NTFS") != 0) {
+            std::unique_ptr<CVolumeIndex> gone;
+            platform::ScopedLock lock(recordLock_);
+            gone = ForgetUnsavedScan(letter);
+            continue;
+        }
 
         ScanVolumeResult* answer = nullptr;
         const std::string rootAnsi = platform::WideToAnsi(root);
         scanner->ScanVolume(rootAnsi.c_str(), &answer);
-        if (answer && answer->Records.Count() > 0 && WriteScanResult(indexFolder_, letter, *answer)) {
+        if (answer && PrepareScanAnswer(*answer)) {
+            DWORD error = 0;
+            const bool saved = SaveScanAnswer(indexFolder_, letter, *answer, &error);
+            std::unique_ptr<CVolumeIndex> unsaved;
+            if (!saved) {
+                // The scan's work is not lost: its answer becomes the drive's
+                // volume for this run, as loading the files would have made
+                // it, and the next start scans the drive again.
+                platform::Trace("ScanFiles: the index of %c: could not be saved (error %lu); kept in memory",
+                                static_cast<char>(letter), error);
+                unsaved.reset(new CVolumeIndex(letter));
+                if (!unsaved->LoadScanAnswer(*answer)) unsaved.reset();
+            }
             UsnMonitorEntry entry;
             entry.Letter = letter;
             // A drive whose journal cannot be followed is still listed, so the
@@ -84,8 +112,15 @@ unsigned CIndexManager::ScanDrives() {
             // entries without a volume handle.
             if (!OpenVolumeJournal(entry))
                 platform::Trace("ScanFiles: no change journal on %c:, drive not followed", static_cast<char>(letter));
+            std::unique_ptr<CVolumeIndex> replaced;
             platform::ScopedLock lock(recordLock_);
             monitors_.push_back(std::move(entry));
+            replaced = saved ? ForgetUnsavedScan(letter) : KeepUnsavedScan(letter, std::move(unsaved));
+        } else {
+            // Not indexed this time: nothing of an earlier unsaved scan stays.
+            std::unique_ptr<CVolumeIndex> gone;
+            platform::ScopedLock lock(recordLock_);
+            gone = ForgetUnsavedScan(letter);
         }
         scanner.Reset();
         library.Reset();

@@ -11,6 +11,8 @@
 
 #include "index/index_record.h"
 
+struct ScanVolumeResult;
+
 // Leaves new elements uninitialised unless a value is given: a loaded table
 // is read straight into its storage without clearing it first.
 template <typename T>
@@ -134,12 +136,19 @@ public:
     void Clear();
 
     // Reads "index_X" and "name_X" into this volume, replacing what it held.
-    // False (and the volume empty) when the name file is missing, empty or
-    // unreadable: the drive is then not indexed. Never trusts the files:
-    // offsets beyond the name file give no name. Storage of an earlier load is
-    // reused when large enough: first touches of fresh memory are most of the
-    // cost of a large load.
+    // The files are only read, so read-only files load too. False (and the
+    // volume empty) when the name file is missing, empty, unreadable or no
+    // file on disk, or when a record points into the middle of a name (the
+    // files are not one pair): the drive is then not indexed. Never trusts
+    // the files: offsets beyond the name file give no name. Storage of an
+    // earlier load is reused when large enough: first touches of fresh memory
+    // are most of the cost of a large load.
     bool LoadFiles(const std::wstring& indexPath, const std::wstring& namePath);
+    // Builds this volume from a scanner's answer made ready for saving
+    // (PrepareScanAnswer), exactly as loading the saved pair would: for a
+    // drive whose files could not be saved. The answer is only read. False
+    // (and the volume empty) without records or names, or without memory.
+    bool LoadScanAnswer(const ScanVolumeResult& answer);
 
     // Takes over loaded records (FileName holding name-file offsets or
     // 0xFFFFFFFF) and the name file's bytes; rewrites every FileName into a

@@ -45,6 +45,19 @@ std::wstring FormatTwoCounts(const std::wstring& pattern, long long first, long 
     return out;
 }
 
+// Puts the drive letters ("D、F") in place of the first "%s" of the pattern.
+std::wstring FormatDrives(const std::wstring& pattern, const std::wstring& letters) {
+    std::wstring drives;
+    for (wchar_t letter : letters) {
+        if (!drives.empty()) drives += L"\x3001";  // 、
+        drives += letter;
+    }
+    std::wstring out = pattern;
+    const size_t at = out.find(L"%s");
+    if (at != std::wstring::npos) out.replace(at, 2, drives);
+    return out;
+}
+
 std::string FormatPos(int a, int b, int c, int d) {
     char pos[64];
     std::snprintf(pos, sizeof(pos), "%d,%d,%d,%d", a, b, c, d);
@@ -126,6 +139,14 @@ int CSearchCtrl::Search(int fullSearch, LPARAM passThrough) {
     return 0;
 }
 
+std::wstring CSearchCtrl::TakeUnsavedNotice() {
+    // Told only where the user sees it; otherwise it waits for the next results.
+    CIndexManager* engine = Engine();
+    if (!engine || !IsWindow() || !IsWindowVisible()) return std::wstring();
+    const std::wstring drives = engine->TakeUnsavedDrives();
+    return drives.empty() ? std::wstring() : FormatDrives(Text(kUnsavedIndexText), drives);
+}
+
 void CSearchCtrl::OnSearchResults(WPARAM count, LPARAM deletedCount) {
     CIndexManager* engine = Engine();
     // Without an index there is no count and nothing to switch between; the
@@ -134,12 +155,20 @@ void CSearchCtrl::OnSearchResults(WPARAM count, LPARAM deletedCount) {
         SetStatus(47);
         SetItemVisible(IDC_VIEW_LINK, FALSE);
     } else if (engine && engine->IsIndexEmpty()) {
-        SetStatus(22);
+        // A drive that could not be saved is told of rather than a first
+        // scan that seems never to end.
+        const std::wstring unsaved = TakeUnsavedNotice();
+        if (unsaved.empty())
+            SetStatus(22);
+        else
+            SetItemText(IDC_STATUS, unsaved.c_str());
         SetItemVisible(IDC_VIEW_LINK, FALSE);
     } else {
         if (deletedCount != -1) m_nDeletedCount = static_cast<int>(deletedCount);
-        const std::wstring status =
-            FormatTwoCounts(Text(58), static_cast<long long>(count), static_cast<long long>(m_nDeletedCount));
+        // A drive whose index could not be saved is told once, in place of the counts.
+        std::wstring status = TakeUnsavedNotice();
+        if (status.empty())
+            status = FormatTwoCounts(Text(58), static_cast<long long>(count), static_cast<long long>(m_nDeletedCount));
         SIZE extent = {0, 0};
         if (IsWindow()) {
             platform::WindowDC dc(Handle());

@@ -25,6 +25,8 @@ class CSearchCtrl : public CBkDialogImpl<CSearchCtrl> {
 public:
     static const UINT kLayout = 117;
     static const UINT_PTR IDT_SEARCHCTRL_SORT_WAIT = 1;
+    // String of the status line when a drive's index could not be saved.
+    static const UINT kUnsavedIndexText = 92;
     // Items of layout 117.
     enum : UINT {
         IDC_BUSY_BACK = 200,
@@ -125,6 +127,9 @@ private:
     void OnDragEnd();
     void CancelDrag();
     void SetStatus(UINT stringId);
+    // The status text telling of drives whose index could not be saved, once,
+    // while the panel is shown; empty when there is nothing to tell.
+    std::wstring TakeUnsavedNotice();
 
     std::unique_ptr<CSearchResultWnd> m_pResultWnd;
     HWND m_hOwner = nullptr;

@@ -229,6 +229,20 @@ int wmain(int argc, wchar_t** argv) {
         ::Sleep(waitMs);
         return 0;
     }
+    if (command == L"hold-files") {  // seconds path...: holds the files open for reading meanwhile
+        // As another program that reads them and lets others only read:
+        // no one may write, replace or delete them while it runs.
+        std::vector<HANDLE> held;
+        for (int i = 3; i < argc; ++i) {
+            HANDLE file = ::CreateFileW(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) return Fail((L"cannot open " + std::wstring(argv[i])).c_str());
+            held.push_back(file);
+        }
+        Print(L"held");
+        ::Sleep(waitMs);
+        for (HANDLE file : held) ::CloseHandle(file);
+        return 0;
+    }
     if (command == L"message-box") {  // title seconds
         return MessageBoxText(arg(2, L""), static_cast<DWORD>(std::wcstoul(arg(3, L"0"), nullptr, 10)) * 1000);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "index/index_files.h"
 #include "index/volume_index.h"
 #include "platform/handle.h"
+#include "platform/strconv.h"
 #include "scanner/scan_answer.h"
 #include "tests/support/test_support.h"
 
@@ -26,6 +28,39 @@ IndexRecord Rec(uint32_t father, uint32_t nameOffset, uint8_t flags) {
     return IndexRecord{father, nameOffset, flags, {}, {}, {}, 0, 0};
 }
 
+// A scan answer of the root folder and one file per name, in slots 50, 51...
+std::unique_ptr<scanner::ScanAnswer> MakeAnswer(const std::vector<std::string>& names) {
+    std::unique_ptr<scanner::ScanAnswer> answer(new scanner::ScanAnswer);
+    IndexRecord fields = Rec(kRootSlot, 0, IRF_EXISTS | IRF_DIRECTORY);
+    EXPECT_TRUE(answer->SetRecord(kRootSlot, fields, ".", 1));
+    fields.Flags = IRF_EXISTS;
+    for (size_t i = 0; i < names.size(); ++i) {
+        fields.Size = static_cast<int64_t>(i);
+        EXPECT_TRUE(answer->SetRecord(kFirstUserSlot + static_cast<uint32_t>(i), fields, names[i].data(),
+                                      names[i].size()));
+    }
+    return answer;
+}
+
+// A handle on a file as another program holds it: reading, and letting
+// others read only -- no one may write or delete it meanwhile.
+platform::FileHandle Hold(const std::wstring& path, DWORD share = FILE_SHARE_READ) {
+    return platform::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// What a test puts where an index file goes.
+enum class Obstacle { EmptyFolder, FullFolder, Pipe, DeviceLink };
+
+const char* ObstacleName(Obstacle o) {
+    switch (o) {
+    case Obstacle::EmptyFolder: return "an empty folder";
+    case Obstacle::FullFolder: return "a folder with a file";
+    case Obstacle::Pipe: return "a pipe";
+    case Obstacle::DeviceLink: return "a link to a device";
+    }
+    return "?";
+}
+
 class IndexFiles : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -34,13 +69,76 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
     }
     std::wstring Path(const wchar_t* pattern, wchar_t letter = L'X') { return IndexFileName(folder_, pattern, letter); }
+    std::string UnixPath(const wchar_t* pattern, wchar_t letter) {
+        const std::string folder = testing_support::WindowsToUnixPath(folder_);
+        return folder.empty() ? folder : folder + "/" + platform::WideToUtf8(IndexFileName(L"", pattern, letter));
+    }
     void Write(const wchar_t* pattern, const std::string& bytes) {
         ASSERT_TRUE(testing_support::WriteFileBytes(Path(pattern), bytes));
     }
-    bool Load(CVolumeIndex& v) { return v.LoadFiles(Path(L"index_%c"), Path(L"name_%c")); }
+    bool Load(CVolumeIndex& v, wchar_t letter = L'X') {
+        return v.LoadFiles(Path(L"index_%c", letter), Path(L"name_%c", letter));
+    }
+    bool Save(const std::vector<std::string>& names, wchar_t letter = L'X', DWORD* error = nullptr) {
+        return WriteScanResult(folder_, letter, *MakeAnswer(names)->Result(), error);
+    }
+    // The file names a load of drive `letter` gives, or {"<not loaded>"}.
+    std::vector<std::string> Loaded(wchar_t letter = L'X') {
+        CVolumeIndex v(letter);
+        if (!Load(v, letter)) return {"<not loaded>"};
+        std::vector<std::string> names;
+        for (uint32_t slot = kFirstUserSlot; slot < v.RecordCount(); ++slot)
+            if (v.GetName(slot)) names.push_back(v.GetFileName(slot));
+        return names;
+    }
+    // Both files of drive `letter` as they are on disk.
+    std::pair<std::string, std::string> Pair(wchar_t letter) {
+        return {ReadFileBytes(Path(L"index_%c", letter)), ReadFileBytes(Path(L"name_%c", letter))};
+    }
+    void Place(Obstacle obstacle, const wchar_t* pattern, wchar_t letter) {
+        const std::wstring path = Path(pattern, letter);
+        const std::string unix = testing_support::ShellQuote(UnixPath(pattern, letter));
+        switch (obstacle) {
+        case Obstacle::EmptyFolder:
+            ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+            break;
+        case Obstacle::FullFolder:
+            ASSERT_TRUE(testing_support::WriteFileBytes(path + L"\\keep.txt", "the user's"));
+            break;
+        case Obstacle::Pipe:
+            ASSERT_EQ(testing_support::RunUnixCommand("mkfifo " + unix), 0);
+            break;
+        case Obstacle::DeviceLink:
+            ASSERT_EQ(testing_support::RunUnixCommand("ln -s /dev/null " + unix), 0);
+            break;
+        }
+    }
+    // The obstacle is still there as it was put, and so is what it leads to.
+    bool StillThere(Obstacle obstacle, const wchar_t* pattern, wchar_t letter) {
+        const std::wstring path = Path(pattern, letter);
+        const std::string unix = testing_support::ShellQuote(UnixPath(pattern, letter));
+        switch (obstacle) {
+        case Obstacle::EmptyFolder:
+            return ::GetFileAttributesW(path.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
+        case Obstacle::FullFolder:
+            return ReadFileBytes(path + L"\\keep.txt") == "the user's";
+        case Obstacle::Pipe:
+            return testing_support::RunUnixCommand("test -p " + unix) == 0;
+        case Obstacle::DeviceLink:
+            return testing_support::RunUnixCommand("test -L " + unix + " && test \"$(readlink " + unix +
+                                                   ")\" = /dev/null && test -c /dev/null") == 0;
+        }
+        return false;
+    }
+    bool NoTemporaryFiles(wchar_t letter) {
+        return !PathExists(Path(L"indexnew_%c", letter)) && !PathExists(Path(L"namenew_%c", letter));
+    }
 
     std::wstring folder_;
 };
+
+const std::vector<std::string> kOld = {"old-aa.txt", "old-b.txt"};
+const std::vector<std::string> kNew = {"new-a.txt", "new-bb.txt", "new-c.txt"};
 
 } // namespace
 
@@ -80,7 +178,7 @@ TEST_F(IndexFiles, WholeRecordsLoadNamesAreNeededAndReloadsLeaveNothingStale) {
     EXPECT_EQ(v.PoolCount(), 0u);
     // Larger again.
     Write(L"index_%c", RecordBytes({Rec(5, 4990, IRF_EXISTS)}));
-    Write(L"name_%c", std::string(5000, 'e') + '\0');
+    Write(L"name_%c", std::string(4989, 'f') + '\0' + std::string(10, 'e') + '\0');
     ASSERT_TRUE(Load(v));
     EXPECT_STREQ(v.GetName(0u), "eeeeeeeeee");
     // Without a name file the volume ends up empty.
@@ -105,6 +203,8 @@ TEST_F(IndexFiles, CorruptAndTruncatedFilesLoadWithoutReadingOutOfBounds) {
         for (size_t i = 0; i < records.size(); i += 3) {
             records[i].FileName = static_cast<uint32_t>(names.size() - random() % 5);  // the end itself too
             memcpy(&index[i * 45], &records[i], 45);
+            // Each names the start of a name, as every file of the scanner does.
+            if (records[i].FileName > 0 && records[i].FileName < names.size()) names[records[i].FileName - 1] = 0;
         }
         Write(L"index_%c", index);
         Write(L"name_%c", names);
@@ -189,12 +289,192 @@ TEST_F(IndexFiles, WritingMovesTheNewPairIntoPlaceOrKeepsTheOld) {
     EXPECT_FALSE(WriteScanResult(folder_, L'X', *empty.Result()));
     EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), "old index");
 
-    // The name file cannot be created: the new index must not be moved in.
-    ASSERT_TRUE(::CreateDirectoryW(Path(L"namenew_%c").c_str(), nullptr));
-    EXPECT_FALSE(WriteScanResult(folder_, L'X', *result));
+    // The name file cannot be created (a folder of someone's files holds its
+    // name): the new index must not be moved in.
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"namenew_%c") + L"\\mine.txt", "mine"));
+    EXPECT_FALSE(Save(kNew));
     EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), "old index");
     EXPECT_EQ(ReadFileBytes(Path(L"name_%c")), "old names");
     EXPECT_FALSE(PathExists(Path(L"indexnew_%c")));
+}
+
+TEST_F(IndexFiles, AReadOnlyPairLoadsAndIsLeftAsItIs) {
+    ASSERT_TRUE(Save(kOld));
+    const auto pair = Pair(L'X');
+    // Read-only, and held by a reader that lets no one else write it: the
+    // system refuses every opening for writing, as for files the user may
+    // read but not write.
+    for (const wchar_t* pattern : {L"index_%c", L"name_%c"})
+        ASSERT_TRUE(::SetFileAttributesW(Path(pattern).c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        platform::FileHandle index = Hold(Path(L"index_%c")), names = Hold(Path(L"name_%c"));
+        ASSERT_TRUE(index && names);
+        EXPECT_EQ(Loaded(), kOld);
+
+        // A scan cannot replace it: it stays whole, nothing of the save is left.
+        DWORD error = 0;
+        EXPECT_FALSE(Save(kNew, L'X', &error));
+        EXPECT_NE(error, 0u);
+        EXPECT_EQ(Pair(L'X'), pair);
+        EXPECT_TRUE(NoTemporaryFiles(L'X'));
+    }
+    // Read-only alone keeps it too.
+    DWORD error = 0;
+    EXPECT_FALSE(Save(kNew, L'X', &error));
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Pair(L'X'), pair);
+    EXPECT_EQ(Loaded(), kOld);
+    // Writable again: the next save replaces it.
+    for (const wchar_t* pattern : {L"index_%c", L"name_%c"})
+        ASSERT_TRUE(::SetFileAttributesW(Path(pattern).c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(Save(kNew));
+    EXPECT_EQ(Loaded(), kNew);
+}
+
+TEST_F(IndexFiles, WhatLiesAtATemporaryNameGoesOnlyWhenItCanGoSafely) {
+    wchar_t letter = L'A';
+    for (const wchar_t* pattern : {L"indexnew_%c", L"namenew_%c"}) {
+        for (Obstacle obstacle : {Obstacle::EmptyFolder, Obstacle::FullFolder, Obstacle::Pipe, Obstacle::DeviceLink}) {
+            SCOPED_TRACE(std::string(ObstacleName(obstacle)) + " at " + platform::WideToUtf8(pattern));
+            ++letter;
+            ASSERT_TRUE(Save(kOld, letter));
+            const auto pair = Pair(letter);
+            Place(obstacle, pattern, letter);
+            DWORD error = 0;
+            const bool saved = Save(kNew, letter, &error);
+            if (obstacle == Obstacle::EmptyFolder) {
+                // An empty folder holds nothing of anyone's: it gives way.
+                EXPECT_TRUE(saved);
+                EXPECT_EQ(Loaded(letter), kNew);
+            } else {
+                // What cannot go safely stays as it was, and so does the old pair.
+                EXPECT_FALSE(saved);
+                EXPECT_NE(error, 0u);
+                EXPECT_TRUE(StillThere(obstacle, pattern, letter));
+                EXPECT_EQ(Pair(letter), pair);
+                EXPECT_EQ(Loaded(letter), kOld);
+            }
+            // The save's own files never stay behind.
+            const wchar_t* other = std::wstring(pattern) == L"indexnew_%c" ? L"namenew_%c" : L"indexnew_%c";
+            EXPECT_FALSE(PathExists(Path(other, letter)));
+        }
+    }
+}
+
+TEST_F(IndexFiles, WhatLiesAtAFinalNameIsNeverWrittenThroughOrRemoved) {
+    wchar_t letter = L'A';
+    for (const wchar_t* pattern : {L"index_%c", L"name_%c"}) {
+        for (Obstacle obstacle : {Obstacle::EmptyFolder, Obstacle::Pipe, Obstacle::DeviceLink}) {
+            SCOPED_TRACE(std::string(ObstacleName(obstacle)) + " at " + platform::WideToUtf8(pattern));
+            ++letter;
+            ASSERT_TRUE(Save(kOld, letter));
+            const std::wstring kept = std::wstring(pattern) == L"index_%c" ? Path(L"name_%c", letter)
+                                                                          : Path(L"index_%c", letter);
+            const std::string keptBytes = ReadFileBytes(kept);
+            ASSERT_TRUE(::DeleteFileW(Path(pattern, letter).c_str()));
+            Place(obstacle, pattern, letter);
+
+            DWORD error = 0;
+            EXPECT_FALSE(Save(kNew, letter, &error));
+            EXPECT_NE(error, 0u);
+            EXPECT_TRUE(StillThere(obstacle, pattern, letter));
+            // The other file of the pair is left alone, the good index file too.
+            EXPECT_EQ(ReadFileBytes(kept), keptBytes);
+            EXPECT_TRUE(NoTemporaryFiles(letter));
+            // A load neither waits on the pipe nor reads the device: without a
+            // name file the drive is not loaded, without an index file it has no records.
+            if (std::wstring(pattern) == L"name_%c") {
+                EXPECT_EQ(Loaded(letter), std::vector<std::string>{"<not loaded>"});
+            } else {
+                CVolumeIndex v(letter);
+                EXPECT_TRUE(Load(v, letter));
+                EXPECT_EQ(v.RecordCount(), 0u);
+            }
+        }
+    }
+}
+
+TEST_F(IndexFiles, AMoveThatWouldFailLeavesTheOldPairWhole) {
+    ASSERT_TRUE(Save(kOld));
+    const auto pair = Pair(L'X');
+    {
+        // Another program reads the name file, sharing it for everything: it
+        // cannot be replaced while open, so the new index file must not go in
+        // either.
+        platform::FileHandle reader = Hold(Path(L"name_%c"), FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        ASSERT_TRUE(reader);
+        DWORD error = 0;
+        EXPECT_FALSE(Save(kNew, L'X', &error));
+        EXPECT_NE(error, 0u);
+        EXPECT_TRUE(NoTemporaryFiles(L'X'));
+    }
+    EXPECT_EQ(Pair(L'X'), pair);
+    EXPECT_EQ(Loaded(), kOld);
+    // The same with the index file held.
+    {
+        platform::FileHandle reader = Hold(Path(L"index_%c"), FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        EXPECT_FALSE(Save(kNew));
+    }
+    EXPECT_EQ(Pair(L'X'), pair);
+    EXPECT_TRUE(Save(kNew));
+    EXPECT_EQ(Loaded(), kNew);
+}
+
+TEST_F(IndexFiles, AnInterruptedSaveIsNeverLoadedAsAMixedPair) {
+    ASSERT_TRUE(Save(kOld));
+    const auto oldPair = Pair(L'X');
+    ASSERT_TRUE(Save(kNew, L'Y'));
+    const auto newPair = Pair(L'Y');
+
+    // Stopped while writing: the new files lie cut short under their
+    // temporary names, read-only even. Loads take the old pair; the next save
+    // clears them away.
+    Write(L"indexnew_%c", newPair.first);
+    Write(L"namenew_%c", newPair.second.substr(0, 7));
+    ASSERT_TRUE(::SetFileAttributesW(Path(L"namenew_%c").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Loaded(), kOld);
+    EXPECT_TRUE(Save(kNew));
+    EXPECT_TRUE(NoTemporaryFiles(L'X'));
+    EXPECT_EQ(Pair(L'X'), newPair);
+
+    // Stopped between two moves of an older save: the new records beside the
+    // old names. One of them points into the middle of an old name ("new-a.txt"
+    // is shorter than "old-aa.txt"): not one pair.
+    Write(L"index_%c", newPair.first);
+    Write(L"name_%c", oldPair.second);
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"<not loaded>"});
+    // The new index alone (its name file not yet moved in): not loaded either.
+    ::DeleteFileW(Path(L"name_%c").c_str());
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"<not loaded>"});
+    // A pair of one scan whose name file was cut short: its own names only.
+    Write(L"name_%c", newPair.second.substr(0, 14));  // ".\0new-a.txt\0" and "ne" of "new-bb.txt"
+    EXPECT_EQ(Loaded(), (std::vector<std::string>{"new-a.txt", "ne"}));
+}
+
+TEST_F(IndexFiles, AnAnswerKeptInMemoryIsWhatItsSavedFilesWouldLoad) {
+    auto answer = MakeAnswer({"kept.txt", std::string(300, 'n'), "\xB1\xA8\xB8\xE6.doc"});  // 报告.doc in code page 936
+    ScanVolumeResult* result = answer->Result();
+    ASSERT_TRUE(PrepareScanAnswer(*result));
+    CVolumeIndex memory(L'X');
+    ASSERT_TRUE(memory.LoadScanAnswer(*result));
+    ASSERT_TRUE(SaveScanAnswer(folder_, L'X', *result, nullptr));
+    CVolumeIndex saved(L'X');
+    ASSERT_TRUE(Load(saved));
+    ASSERT_EQ(memory.RecordCount(), saved.RecordCount());
+    EXPECT_EQ(memory.NameBufferSize(), saved.NameBufferSize());
+    EXPECT_TRUE(memory.NamesStartAligned());
+    for (uint32_t slot = 0; slot < saved.RecordCount(); ++slot) {
+        ASSERT_EQ(memory.GetFullPath(slot), saved.GetFullPath(slot)) << slot;
+        ASSERT_EQ(memcmp(memory.GetRecord(slot), saved.GetRecord(slot), sizeof(IndexRecord)), 0) << slot;
+    }
+    EXPECT_EQ(memory.GetFullPath(kFirstUserSlot + 2), "X:\\\xB1\xA8\xB8\xE6.doc");
+    // The journal's changes go on top, as on a loaded volume.
+    ASSERT_TRUE(memory.InsertIndex(kFirstUserSlot + 10, kRootSlot, "later.txt", 9, IRF_EXISTS, false));
+    EXPECT_EQ(memory.GetFullPath(kFirstUserSlot + 10), "X:\\later.txt");
+    // An answer without records gives no volume.
+    scanner::ScanAnswer empty;
+    EXPECT_FALSE(memory.LoadScanAnswer(*empty.Result()));
+    EXPECT_EQ(memory.RecordCount(), 0u);
 }
 
 TEST(ScanNameFields, OnlyAddressesInsidePoolsBecomeOffsets) {

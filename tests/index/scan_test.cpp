@@ -192,6 +192,129 @@ TEST_F(IndexScan, SecondStartWhileScanningChangesNothingAndDestructionStopsTheSc
     ExpectNoNewFiles();
 }
 
+namespace {
+
+// The names of the files and folders of drive `letter` in the loaded index,
+// or {"<not loaded>"}.
+std::set<std::string> LoadedNames(CIndexManager& m, wchar_t letter) {
+    platform::ScopedLock lock(m.RecordLock());
+    for (size_t i = 0; i < m.VolumeCount(); ++i) {
+        CVolumeIndex* v = m.GetVolume(i);
+        if (v->Letter() != letter) continue;
+        std::set<std::string> names;
+        for (uint32_t slot = kFirstUserSlot; slot < v->RecordCount(); ++slot)
+            if (v->GetName(slot)) names.insert(v->GetFileName(slot));
+        return names;
+    }
+    return {"<not loaded>"};
+}
+
+bool Has(const std::set<std::string>& names, const char* name) { return names.count(name) != 0; }
+
+} // namespace
+
+TEST_F(IndexScan, ADriveWhoseIndexCannotBeSavedIsSearchedFromMemoryAndToldOnce) {
+    MakeTree();
+    // No file can be made under the temporary name: a folder of someone's
+    // files lies there, which is not ours to remove.
+    ASSERT_TRUE(testing_support::WriteFileBytes(Path(L"indexnew_%c") + L"\\keep.txt", "the user's"));
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    ScanAndWait(m);
+    EXPECT_FALSE(PathExists(Path(L"index_%c")) || PathExists(Path(L"name_%c")));
+    EXPECT_EQ(ReadFileBytes(Path(L"indexnew_%c") + L"\\keep.txt"), "the user's");
+    EXPECT_TRUE(PathExists(Path(L"index_%c", L'C')));  // other drives are saved as usual
+    // Still followed, in drive order.
+    std::wstring letters;
+    for (const UsnMonitorEntry& e : m.MonitorEntries()) letters += e.Letter;
+    EXPECT_EQ(letters, L"CT");
+    EXPECT_TRUE(m.IsLoadDone());
+
+    // The reload brings the scan's answer in from memory.
+    LoadAndWait(m);
+    std::set<std::string> names = LoadedNames(m, L'T');
+    EXPECT_TRUE(Has(names, "a.txt") && Has(names, "x y.bin") && Has(names, "empty"));
+    {
+        platform::ScopedLock lock(m.RecordLock());
+        CVolumeIndex* v = VolumeOf(m, L'T');
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->GetFullPath(v->RecordCount() - 1).compare(0, 3, "T:\\"), 0);
+        // A change from the journal, as the monitor applies it.
+        ASSERT_TRUE(v->InsertIndex(v->RecordCount() + 7, kRootSlot, "journal.txt", 11, IRF_EXISTS, false));
+    }
+    // Told once.
+    EXPECT_EQ(m.TakeUnsavedDrives(), L"T");
+    EXPECT_EQ(m.TakeUnsavedDrives(), L"");
+
+    // A reload without a scan keeps the volume as the journal left it: its
+    // files are not there to be read.
+    LoadAndWait(m);
+    EXPECT_TRUE(Has(LoadedNames(m, L'T'), "journal.txt"));
+    EXPECT_TRUE(Has(LoadedNames(m, L'T'), "a.txt"));
+
+    // Failing again later in the run: the new answer, not told again.
+    ScanAndWait(m);
+    LoadAndWait(m);
+    names = LoadedNames(m, L'T');
+    EXPECT_TRUE(Has(names, "a.txt"));
+    EXPECT_FALSE(Has(names, "journal.txt"));
+    EXPECT_EQ(m.TakeUnsavedDrives(), L"");
+
+    // Once the folder takes files again, the drive is saved and loaded from them.
+    ASSERT_TRUE(::DeleteFileW((Path(L"indexnew_%c") + L"\\keep.txt").c_str()));
+    ASSERT_TRUE(::RemoveDirectoryW(Path(L"indexnew_%c").c_str()));
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\later.txt", "new"));
+    ScanAndWait(m);
+    EXPECT_TRUE(PathExists(Path(L"name_%c")));
+    ExpectNoNewFiles();
+    LoadAndWait(m);
+    EXPECT_TRUE(Has(LoadedNames(m, L'T'), "later.txt"));
+    // And a reload reads the files again.
+    ASSERT_TRUE(::DeleteFileW(Path(L"name_%c").c_str()));
+    LoadAndWait(m);
+    EXPECT_EQ(LoadedNames(m, L'T'), std::set<std::string>{"<not loaded>"});
+}
+
+TEST_F(IndexScan, AReadOnlyIndexLoadsAndTheScanStillCounts) {
+    MakeTree();
+    {
+        CIndexManager first;
+        first.SetIndexFolder(folder_);
+        ScanAndWait(first);
+    }
+    const std::string index = ReadFileBytes(Path(L"index_%c")), names = ReadFileBytes(Path(L"name_%c"));
+    ASSERT_GT(index.size(), 0u);
+    // Read-only, and held open by a reader that lets no one else write them.
+    std::vector<platform::FileHandle> held;
+    for (const wchar_t* pattern : {L"index_%c", L"name_%c"}) {
+        ASSERT_TRUE(::SetFileAttributesW(Path(pattern).c_str(), FILE_ATTRIBUTE_READONLY));
+        held.emplace_back(::CreateFileW(Path(pattern).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+        ASSERT_TRUE(held.back());
+    }
+    ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\later.txt", "new"));
+
+    CIndexManager m;
+    m.SetIndexFolder(folder_);
+    LoadAndWait(m);
+    std::set<std::string> loaded = LoadedNames(m, L'T');
+    EXPECT_TRUE(Has(loaded, "a.txt"));
+    EXPECT_FALSE(Has(loaded, "later.txt"));  // from the files of the last run
+
+    // The scan cannot replace them; its answer is searched all the same.
+    ScanAndWait(m);
+    EXPECT_EQ(ReadFileBytes(Path(L"index_%c")), index);
+    EXPECT_EQ(ReadFileBytes(Path(L"name_%c")), names);
+    ExpectNoNewFiles();
+    LoadAndWait(m);
+    loaded = LoadedNames(m, L'T');
+    EXPECT_TRUE(Has(loaded, "a.txt") && Has(loaded, "later.txt"));
+    EXPECT_EQ(m.TakeUnsavedDrives(), L"T");
+    held.clear();
+    for (const wchar_t* pattern : {L"index_%c", L"name_%c"})
+        ::SetFileAttributesW(Path(pattern).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(SearchFileLibrary, OperationsSitInTheirSlots) {
     ASSERT_EQ(testing_support::MapDriveToTempFolder(L'T'), L"T:\\");
     ASSERT_TRUE(testing_support::WriteFileBytes(L"T:\\b\\c.txt", "12345"));

@@ -12,6 +12,9 @@
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "shell/dock_wnd.h"
+#include "platform/strconv.h"
+#include "shell/search_ctrl.h"
+#include "ui/bkstring.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -99,6 +102,51 @@ TEST(DockEngineChain, LoadThenScanThenReloadThenJournalAndAgainOnAVolumeChange) 
         header.dbch_devicetype = DBT_DEVTYP_PORT;
         ::SendMessageW(dock.Handle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&header));
         EXPECT_EQ(EngineTimers(dock), "-");
+        dock.DestroyPanels();
+    }
+    GetAppContext()->IndexManager = nullptr;
+    testing_support::UnmapDrive(L'T');
+}
+
+TEST(DockEngineChain, ADriveWhoseIndexCannotBeSavedIsSearchedAndToldOnceInTheStatusLine) {
+    MakeDrive();
+    shell_test::LoadProgramTables();
+    const std::wstring folder = L"C:\\shell-unsaved-" + std::to_wstring(::GetCurrentProcessId());
+    // A folder of someone's files lies under the temporary name: the drive's
+    // index cannot be written there.
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder + L"\\indexnew_T\\keep.txt", "the user's"));
+    CIndexManager engine;
+    engine.SetIndexFolder(folder);
+    engine.SetScannerPath(L"searchfile.dll");
+    GetAppContext()->IndexManager = &engine;
+    engine.StartLoad();
+    {
+        CDockWnd dock;
+        dock.ResetState();
+        RECT rc = {100, 20, 900, 93};
+        ASSERT_TRUE(dock.Create(nullptr, rc));
+        ::KillTimer(dock.Handle(), CDockWnd::IDT_DOCK_AUTOHIDE);
+        CSearchCtrl& panel = dock.ResultPanel();
+        ::ShowWindow(panel.Handle(), SW_SHOWNA);  // the user has typed
+        panel.Query = L"zebra";
+        // The chain ends with a search over the reloaded index, which holds
+        // drive T: from memory.
+        EXPECT_EQ(FollowChain(dock), (std::vector<std::string>{"0", "2", "6", "-"}));
+        EXPECT_FALSE(testing_support::PathExists(folder + L"\\index_T"));
+        ASSERT_TRUE(shell_test::WaitFor([&] { return panel.RowCount() == 1; }));
+
+        // Told in the status line instead of the counts, once.
+        const wchar_t* pattern = BkString::Get(CSearchCtrl::kUnsavedIndexText);
+        ASSERT_NE(pattern, nullptr);
+        std::wstring told = pattern;
+        ASSERT_NE(told.find(L"%s"), std::wstring::npos);
+        told.replace(told.find(L"%s"), 2, L"T");
+        EXPECT_TRUE(shell_test::WaitFor([&] { return shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS) == told; }))
+            << platform::WideToUtf8(shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS));
+        panel.Search(1, 1);
+        EXPECT_TRUE(shell_test::WaitFor([&] {
+            return shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS).compare(0, 4, L"\u627E\u52301\u4E2A") == 0;  // 找到1个
+        })) << platform::WideToUtf8(shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS));
         dock.DestroyPanels();
     }
     GetAppContext()->IndexManager = nullptr;

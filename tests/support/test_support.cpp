@@ -39,6 +39,20 @@ std::wstring UnixToWindowsPath(const std::string& unixPath) {
     return w;
 }
 
+std::string WindowsToUnixPath(const std::wstring& path) {
+    using Convert = char*(CDECL*)(LPCWSTR);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert) return std::string();
+    char* unix = convert(path.c_str());
+    if (!unix) return std::string();
+    std::string result = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return result;
+}
+
+std::string ShellQuote(const std::string& text) { return Quote(text); }
+
 std::string UnixWorkFolder() { return EnvA("LUMSEK_TEST_WORK"); }
 
 int RunUnixCommand(const std::string& command, DWORD timeoutMs) {

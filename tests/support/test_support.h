@@ -16,6 +16,11 @@ int RunUnixCommand(const std::string& command, DWORD timeoutMs = 30000);
 std::string UnixWorkFolder();
 // The Windows name of a Linux path ("\\?\unix\...").
 std::wstring UnixToWindowsPath(const std::string& unixPath);
+// The Linux path of a Windows path, by Wine's own conversion; empty when
+// there is none.
+std::string WindowsToUnixPath(const std::wstring& path);
+// A text quoted for the Linux shell.
+std::string ShellQuote(const std::string& text);
 
 // Maps drive `letter` to a Linux folder (created if missing) and waits until
 // the drive answers. The drive also shows in GetLogicalDrives.
