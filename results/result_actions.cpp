@@ -193,10 +193,7 @@ void CSearchResultWnd::OpenFiles(const std::vector<std::wstring>& paths) {
         ConfirmBox(StringOf(33));
         return;
     }
-    for (const std::wstring& path : paths)
-        if (::PathFileExistsW(path.c_str()))
-            ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    MarkListUsed();
+    OpenResultWindowFiles(*this, paths);
 }
 
 void CSearchResultWnd::OnItemDoubleClick() {
@@ -302,11 +299,7 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
         const std::wstring path = GetResultPathW(engineRow);
         switch (action) {
         case ROWACTION_OPEN:
-            if (::PathFileExistsW(path.c_str())) {
-                MarkListUsed();
-                ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-                MarkListUsed();
-            }
+            OpenResultWindowFiles(*this, {path});
             break;
         case ROWACTION_OPEN_FOLDER: {
             const std::wstring folder = FolderOf(path);
@@ -339,12 +332,9 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
             ConfirmBox(StringOf(33));
             break;
         }
-        for (int selected : rows) {
-            const std::wstring path = GetResultPathW(MapRow(selected));
-            if (!path.empty() && ::PathFileExistsW(path.c_str()))
-                ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        }
-        MarkListUsed();
+        std::vector<std::wstring> paths;
+        for (int selected : rows) paths.push_back(GetResultPathW(MapRow(selected)));
+        OpenResultWindowFiles(*this, paths);
         break;
     }
     case ROWACTION_OPEN_FOLDER:

@@ -229,8 +229,11 @@ LRESULT CDockWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     case IDT_DOCK_SLIDE: {
         RECT bar = GetWindowRect();
         if (::EqualRect(&bar, &m_rcCreate)) {
+            // Not the user's move: a bar asked for from the tray stays open.
+            const BOOL keepOpen = m_bKeepOpen;
             ::SetWindowPos(Handle(), nullptr, bar.left, 0, bar.right - bar.left, bar.bottom - bar.top,
                            SWP_NOZORDER | SWP_NOACTIVATE);
+            m_bKeepOpen = keepOpen;
             Repaint();
         }
         StopTimer(IDT_DOCK_SLIDE);
@@ -557,6 +560,11 @@ void CDockWnd::OnSearchResults(LPARAM lParam) {
         ShowResultPanel(false);
         OpenWebPanel(kWebPanelHeight);
     }
+    // The user moved into the list (Tab, Down, a click): results arriving
+    // later (a sort, the reload after a scan) leave the keyboard there.
+    HWND focus = ::GetFocus();
+    HWND results = m_searchCtrl.ResultHandle();
+    if (focus && results && (focus == results || ::IsChild(results, focus))) return;
     if (m_edit.IsWindow() && m_edit.IsWindowVisible()) {
         ::SetActiveWindow(m_edit.Handle());
         ::SetFocus(m_edit.Handle());

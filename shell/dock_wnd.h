@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/activation.h"
 #include "shell/drag_box_dlg.h"
 #include "shell/mini_dock.h"
 #include "shell/scope_popup.h"
@@ -122,6 +123,7 @@ public:
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
         ON_WINDOW_MESSAGE(WM_ACTIVATE, OnActivate)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         ON_WINDOW_MESSAGE(kKeepEditAboveMessage, OnKeepEditAbove)
         ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
@@ -153,6 +155,11 @@ private:
     LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
     LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
     LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    // A window manager handing the newly shown bar the focus would take it
+    // from the edit; a click on the bar still activates it.
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(lParam, bHandled);
+    }
     LRESULT OnKeepEditAbove(UINT, WPARAM, LPARAM, BOOL&) {
         KeepEditAbove();
         return 0;
