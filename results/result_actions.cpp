@@ -104,7 +104,7 @@ void CSearchResultWnd::OnColumnClick(int column) {
     CIndexManager* engine = Engine();
     if (!engine || destroying_) return;
 
-    list_.EnableWindow(false);  // the engine's completion enables it again
+    DisableListWhileEngineWorks();  // the engine's completion enables it again
     bool started;
     if (key == sortKey_) {
         // Reversing costs no sort: the engine only re-posts the count.
@@ -116,7 +116,7 @@ void CSearchResultWnd::OnColumnClick(int column) {
         sortKey_ = key;
     }
     if (!started) {
-        list_.EnableWindow(true);
+        EnableListWithResults();
         return;
     }
     if (rows > limits.busy) SendToOwner(WM_SORT_STARTED, 0, 0);

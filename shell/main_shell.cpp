@@ -163,7 +163,7 @@ void CMainShell::RegisterShellHotKey() {
     if (!m_hotKeyRegistered) {
         const wchar_t* text = BkString::Get(14);
         const wchar_t* caption = BkString::Get(1);
-        m_system->ShowHotKeyConflict(text ? text : L"", caption ? caption : L"");
+        m_system->ShowHotKeyConflict(Handle(), text ? text : L"", caption ? caption : L"");
     }
 }
 

@@ -72,6 +72,46 @@ TEST(DockSearch, TypingRunsOneSearchAfterThePauseAndClearingHidesThePanels) {
     EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
 }
 
+TEST(DockSearch, TabMovesIntoTheListAndResultsArrivingLaterLeaveItThere) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"le1");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(400);
+    ASSERT_EQ(dock.SearchRuns(), 1);
+    HWND list = dock.ResultPanel().ListHandle();
+    ASSERT_TRUE(list);
+
+    // Tab as the keyboard sends it: the key, then its character, which
+    // changes no text and so starts no search.
+    ::PostMessageW(dock.Edit().Handle(), WM_KEYDOWN, VK_TAB, 1);
+    ::PostMessageW(dock.Edit().Handle(), WM_CHAR, L'\t', 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), list);
+    EXPECT_EQ(dock.SearchRuns(), 1);
+    EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
+    EXPECT_EQ(dock.Edit().GetText(), L"le1");
+
+    // Results of a later search (the reload after a scan) keep the keyboard
+    // in the list; with the focus in the edit they put it back there.
+    dock.ResultPanel().Search(1, 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), list);
+    ::SetFocus(dock.Edit().Handle());
+    ::SetFocus(dock.Handle());
+    dock.ResultPanel().Search(1, 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), dock.Edit().Handle());
+
+    // Enter and Esc characters are no text either; Esc's key clears it.
+    EXPECT_FALSE(CSearchEdit::ChangesText(L'\r'));
+    EXPECT_FALSE(CSearchEdit::ChangesText(27));
+    EXPECT_TRUE(CSearchEdit::ChangesText(L'a'));
+}
+
 TEST(DockSearch, FilterButtonsSetThePlaceholderAndTheMask) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
