@@ -180,6 +180,10 @@ void CDockWnd::AutoHide() {
     if (!m_bListUsed) {
         POINT pt = {};
         if (::GetCursorPos(&pt)) {
+            if (!::IsRectEmpty(&m_rcScopeLeft)) {
+                if (::PtInRect(&m_rcScopeLeft, pt)) return;
+                ::SetRectEmpty(&m_rcScopeLeft);
+            }
             if (barVisible && CursorNear(pt, GetWindowRect(), 55, 15, 15)) return;
             if (panelVisible &&
                 CursorNear(pt, m_searchCtrl.GetWindowRect(), 35, 15, IsWebPanelVisible() ? 0 : 15)) {

@@ -48,6 +48,7 @@ CDockWnd::CDockWnd()
 CDockWnd::~CDockWnd() { DestroyPanels(); }
 
 void CDockWnd::ResetState() {
+    ::SetRectEmpty(&m_rcScopeLeft);
     m_bKeepOpen = FALSE;
     m_bDisabled = FALSE;
     m_bListUsed = FALSE;
@@ -60,7 +61,11 @@ void CDockWnd::ResetState() {
     m_bDragArmed = false;
     m_bDragFirstMove = true;
     m_bDragMoved = false;
+    // The scope outlives a close to the tray; what the bar shows and what its
+    // footer link offers follow it, not a default of their own.
     m_dwFileState = SQS_ALL;
+    SetFileStateFromScope();
+    m_searchCtrl.SetViewDeleted((m_dwScope & SCOPE_EXISTING) ? FALSE : TRUE);
     m_timers = 0;
 }
 
@@ -515,6 +520,7 @@ LRESULT CDockWnd::OnScopeChangedMsg(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (!m_scopePopup.IsShown()) GetViewControl().SuspendToolTip(FALSE);
     // Once the popup, still on top now, has gone.
     ::PostMessageW(Handle(), kKeepEditAboveMessage, 0, 0);
+    if (m_scopePopup.IsWindow()) m_rcScopeLeft = m_scopePopup.GetWindowRect();
     OnScopeChanged(static_cast<LONG>(wParam), static_cast<BOOL>(lParam));
     return 0;
 }

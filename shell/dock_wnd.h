@@ -256,6 +256,10 @@ private:
     std::wstring m_strLastQuery;
     RECT m_rcEdit = {30, 30, 701, 51};
     RECT m_rcCreate = {0, 0, 0, 0};
+    // Where the scope popup stood when it answered: the pointer, still there
+    // after a click on one of its rows (below the bar), keeps the bar until
+    // it has left that place once.
+    RECT m_rcScopeLeft = {0, 0, 0, 0};
     UINT m_timers = 0;
     int m_nSearchRuns = 0;
     std::wstring m_strLastWebUrl;

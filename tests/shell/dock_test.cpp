@@ -178,6 +178,33 @@ TEST(DockSearch, WebScopeAloneShowsOnlyTheWebPanelUnderTheBar) {
     EXPECT_EQ(dock.LastWebUrl(), L"https://www.baidu.com/s?e=utf-8&wd=x%26y");
 }
 
+TEST(DockSearch, FileViewOfTheFooterLinkSurvivesACloseToTheTray) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.ResultPanel().ToggleFileView();  // the link: deleted files only
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_DELETED));
+    EXPECT_TRUE(dock.ResultPanel().IsViewDeleted());
+
+    // Closed to the tray, then made again as the owner window does it: the
+    // scope is kept, and the files shown and the link's offer follow it.
+    dock.DestroyPanels();
+    dock.ResetState();
+    ASSERT_TRUE(dock.Create(nullptr, RECT{100, 20, 900, 93}));
+    ::ShowWindow(dock.Handle(), SW_SHOW);
+    StopAutoHide(dock);
+    EXPECT_EQ(dock.GetScopeMask(), static_cast<DWORD>(SCOPE_DELETED | SCOPE_WEB));
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_DELETED));
+    EXPECT_TRUE(dock.ResultPanel().IsViewDeleted());
+
+    dock.ResultPanel().ToggleFileView();  // all files again
+    dock.DestroyPanels();
+    dock.ResetState();
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_ALL));
+    EXPECT_FALSE(dock.ResultPanel().IsViewDeleted());
+}
+
 TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
@@ -229,6 +256,35 @@ TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     // Asking the strip again, now that it is not armed, changes nothing.
     ::ShowWindow(dock.Handle(), SW_HIDE);
     dock.RestoreFromMiniDock();
+    EXPECT_FALSE(Visible(dock.Handle()));
+}
+
+TEST(DockAutoHide, ClickOnAScopeRowBelowTheBarKeepsItUntilThePointerMovesOn) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    ASSERT_TRUE(s.WaitForStartChain());
+    ::SetCursorPos(500, 50);  // over the bar: it stays
+    ASSERT_TRUE(WaitFor([&] { return dock.GetWindowRect().top == 0; }));  // slid to the top
+    testing_support::PumpMessages(300);
+    ASSERT_TRUE(Visible(dock.Handle()));
+
+    // The query is empty: no panel hangs under the bar. The popup opens
+    // under its button; its last row lies well below the bar.
+    Notify(dock.Handle(), BKNM_COMMAND, CDockWnd::IDC_SCOPE);
+    ASSERT_TRUE(Visible(dock.ScopePopup().Handle()));
+    const RECT popup = dock.ScopePopup().GetWindowRect();
+    ASSERT_GT(popup.bottom - 10, dock.GetWindowRect().bottom + 15);
+    ::SetCursorPos((popup.left + popup.right) / 2, popup.bottom - 10);
+    Notify(dock.ScopePopup().Handle(), BKNM_COMMAND, CKSettingDlg::IDC_ROW_LAST);  // the web row
+    testing_support::PumpMessages(800);
+    EXPECT_FALSE(Visible(dock.ScopePopup().Handle()));
+    EXPECT_EQ(dock.GetScopeMask(), static_cast<DWORD>(SCOPE_EXISTING | SCOPE_DELETED));
+    EXPECT_TRUE(Visible(dock.Handle()));
+    EXPECT_FALSE(dock.IsMiniDockVisible());
+
+    // Once the pointer moves on, away from the bar, the bar hides as usual.
+    ::SetCursorPos(600, 900);
+    ASSERT_TRUE(WaitFor([&] { return dock.IsMiniDockVisible(); }));
     EXPECT_FALSE(Visible(dock.Handle()));
 }
 
