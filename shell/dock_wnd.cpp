@@ -2,6 +2,8 @@
 
 #include <dbt.h>
 
+#include <algorithm>
+
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "index/search_query.h"
@@ -723,6 +725,7 @@ void CDockWnd::ShowWebPanel() {
 void CDockWnd::OpenWebPanel(int height) {
     if (!EnsureWebPanel()) return;
     const RECT span = PanelSpanUnderBar();
+    height = std::min(height, std::max(0, WorkAreaBottom() - static_cast<int>(span.top)));
     ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_pNetSearch->UpdateLayout(span.top);

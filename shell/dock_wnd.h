@@ -53,6 +53,8 @@ public:
     static const int kPanelFixedPart = 127;
     static const int kPanelEmptyHeight = 77;
     static const int kWebPanelHeight = 500;
+    // A panel with less room than this under the bar is not shown.
+    static const int kMinPanelHeight = 56;
     static const int kNoDragLimit = 1920;
     static const int kDockHeight = 73;
     // WM_PANEL_RESIZE of the web panel's header, which this header keeps out
@@ -232,6 +234,8 @@ private:
     void OnDragEnd();
     void CancelDrag();
     RECT PanelSpanUnderBar() const;
+    // The lowest screen y the panels may reach.
+    int WorkAreaBottom() const;
 
     CSearchEdit m_edit;
     CSearchCtrl m_searchCtrl;

@@ -309,6 +309,44 @@ TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
     EXPECT_TRUE(WaitFor([&] { return Visible(dock.Handle()); }));  // the next tick after it is gone
 }
 
+TEST(DockDrag, PanelsFollowTheBarDownButStayInTheWorkArea) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"le1");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(600);
+    ASSERT_TRUE(Visible(dock.WebPanel().Handle()));  // the web panel fills the rest of the screen
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(dock.Handle(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const int workBottom = monitor.rcWork.bottom;
+    const int panelHeight = dock.ResultPanel().GetWindowRect().bottom - dock.ResultPanel().GetWindowRect().top;
+
+    // The bar lands 500 px further down, as after a drag.
+    const RECT before = dock.GetWindowRect();
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, before.top + 500, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(200);
+    const RECT bar = dock.GetWindowRect(), panel = dock.ResultPanel().GetWindowRect();
+    const RECT web = dock.WebPanel().GetWindowRect();
+    EXPECT_EQ(panel.top, bar.bottom - 8);
+    EXPECT_EQ(panel.bottom - panel.top, panelHeight);  // room enough: its height is kept
+    EXPECT_EQ(web.top, panel.bottom);
+    EXPECT_LE(web.bottom, workBottom);
+    EXPECT_GT(web.bottom, web.top);
+
+    // Further down still: the result panel too is cut at the work area, and
+    // the web panel, left without room, goes.
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, workBottom - 200, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(200);
+    EXPECT_EQ(dock.ResultPanel().GetWindowRect().bottom, workBottom);
+    EXPECT_FALSE(Visible(dock.WebPanel().Handle()));
+}
+
 TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
