@@ -70,7 +70,7 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-        return platform::RefuseOfferedActivation(lParam, bHandled);
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
     }
     void OnSetTitle(BkJson::Document& params, BkJson::Document& result);
 
@@ -132,7 +132,7 @@ private:
     LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL& bHandled);
     LRESULT OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-        return platform::RefuseOfferedActivation(lParam, bHandled);
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
     }
 
     void OnDragMove(int x, int y);

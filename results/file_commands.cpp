@@ -283,14 +283,18 @@ LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellAct
         std::wstring target = ResolveShortcutTarget(paths.front());
         return Exists(target) ? 0 : static_cast<LRESULT>(E_FAIL);
     }
-    case FILECMD_PROPERTIES:
+    case FILECMD_PROPERTIES: {
+        // The list counts as used only when a sheet came up; the shell's
+        // error box leaves the bar where it was.
+        bool shown = false;
         site.HoldBar(true);
         for (const auto& p : paths) {
-            if (Exists(p)) shell.ShowProperties(site.CommandWindow(), p);
+            if (Exists(p) && shell.ShowProperties(site.CommandWindow(), p)) shown = true;
         }
         site.HoldBar(false);
-        site.MarkListUsed();
+        if (shown) site.MarkListUsed();
         return 0;
+    }
     default:
         return 0;
     }

@@ -160,7 +160,7 @@ private:
     // A window manager handing the newly shown bar the focus would take it
     // from the edit; a click on the bar still activates it.
     LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-        return platform::RefuseOfferedActivation(lParam, bHandled);
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
     }
     LRESULT OnKeepEditAbove(UINT, WPARAM, LPARAM, BOOL&) {
         KeepEditAbove();

@@ -144,6 +144,10 @@ TEST_F(FileCommands, OpenAtMost34AndPropertiesPerExistingFile) {
     EXPECT_EQ(shell.owners, std::vector<HWND>(2, owner.Handle()));
     EXPECT_EQ(site->holds, L"+-");
     EXPECT_EQ(site->used, 1);
+    shell.propertiesFail = true;  // the shell could show no sheet (it said so)
+    Run({P(L"a.txt")}, FILECMD_PROPERTIES);
+    EXPECT_EQ(site->used, 0);
+    shell.propertiesFail = false;
 
     // No rows, or a code out of range: nothing at all.
     EXPECT_EQ(Run({}, FILECMD_OPEN), 0);

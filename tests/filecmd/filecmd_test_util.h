@@ -55,7 +55,7 @@ private:
 };
 
 // Opening and property sheets recorded instead of run, with the window that
-// owns what the shell would show; opening fails while `openFails` is set.
+// owns what the shell would show; each fails while its flag is set.
 class RecordingShell : public ShellActions {
 public:
     bool Open(HWND owner, const std::wstring& path) override {
@@ -66,11 +66,11 @@ public:
     bool ShowProperties(HWND owner, const std::wstring& path) override {
         properties.push_back(path);
         owners.push_back(owner);
-        return true;
+        return !propertiesFail;
     }
     std::vector<std::wstring> opened, properties;
     std::vector<HWND> owners;
-    bool openFails = false;
+    bool openFails = false, propertiesFail = false;
 };
 
 struct ClipboardFiles {
