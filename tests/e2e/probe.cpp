@@ -235,14 +235,6 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
-    if (command == L"all-windows") {  // DEBUG
-        for (HWND w : TopLevelWindows()) {
-            wchar_t h[32];
-            std::swprintf(h, 32, L"%p", w);
-            Print(std::wstring(h) + L" " + ClassOf(w) + L"|" + TextOf(w) + L"|" + RectOf(w) + (::IsWindowVisible(w) ? L" visible" : L" hidden"));
-        }
-        return 0;
-    }
     if (command == L"focus") {  // the window with the keyboard focus in the foreground thread
         GUITHREADINFO info = {};
         info.cbSize = sizeof(info);
