@@ -17,13 +17,16 @@
 //   m_netSearch.DestroyPanel();
 // After an edge drag the panel sends WM_PANEL_RESIZE (its new top, 0) to the
 // owner. The panel needs the program's COM apartment (start-up's
-// single-threaded initialisation); it starts none of its own.
+// single-threaded initialisation); it starts none of its own. Neither window
+// takes the keyboard when a window manager offers it (a newly shown window
+// may be handed the focus): the search edit keeps it while the user types.
 #include <windows.h>
 
 #include <string>
 
 #include "browser/kieframe.h"
 #include "browser/kjsdispatcher.h"
+#include "platform/activation.h"
 #include "ui/bkdlgimpl.h"
 #include "ui/bkdragbox.h"
 #include "ui/bklayered.h"
@@ -59,12 +62,16 @@ public:
     WINDOW_MAP_BEGIN(CNetSearchCtrl)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
         ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         WINDOW_MAP_CHAIN(CBkDialogViewImpl<CNetSearchCtrl>)
     WINDOW_MAP_END()
 
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
+    }
     void OnSetTitle(BkJson::Document& params, BkJson::Document& result);
 
     CKIEFrame m_frame;
@@ -108,6 +115,7 @@ public:
         ON_WINDOW_MESSAGE(WM_MOUSEMOVE, OnMouseMove)
         ON_WINDOW_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
         ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         WINDOW_MAP_CHAIN(CBkDialogViewImpl<CNetSearchDlg>)
     WINDOW_MAP_END()
 
@@ -123,6 +131,9 @@ private:
     LRESULT OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL& bHandled);
     LRESULT OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
+    }
 
     void OnDragMove(int x, int y);
     void OnDragEnd();

@@ -172,15 +172,26 @@ std::wstring ResolveShortcutTarget(const std::wstring& path) {
     return target;
 }
 
-bool ShellActions::Open(const std::wstring& path) {
-    HINSTANCE r = ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(r) > 32;
+bool ShellActions::Open(HWND owner, const std::wstring& path) {
+    // The shell's own interface stays on: for a file with no program it asks
+    // for one or says why it cannot open it, in a box owned by `owner`.
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOASYNC;
+    info.hwnd = owner;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (::ShellExecuteExW(&info)) return true;
+    platform::TraceLastError("opening a file");
+    return false;
 }
 
-bool ShellActions::ShowProperties(const std::wstring& path) {
+bool ShellActions::ShowProperties(HWND owner, const std::wstring& path) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.hwnd = owner;
     info.lpVerb = L"properties";
     info.lpFile = path.c_str();
     info.lpParameters = L"";
@@ -215,6 +226,20 @@ ShellActions& DefaultShellActions() {
     return actions;
 }
 
+int OpenFiles(FileCommandSite& site, const std::vector<std::wstring>& paths, ShellActions& shell) {
+    int opened = 0;
+    site.HoldBar(true);
+    for (const auto& p : paths) {
+        if (!Exists(p)) continue;
+        if (!shell.Open(site.CommandWindow(), p)) continue;
+        ++opened;
+        site.MarkListUsed();
+    }
+    site.HoldBar(false);
+    if (opened > 0) site.MarkListUsed();
+    return opened;
+}
+
 LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellActions& shell) {
     if (code > FILECMD_PROPERTIES) return 0;
     // Selecting all rows needs no selection to start from.
@@ -232,12 +257,7 @@ LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellAct
             site.ConfirmBox(text ? text : L"");
             return 0;
         }
-        for (const auto& p : paths) {
-            if (!Exists(p)) continue;
-            site.MarkListUsed();
-            shell.Open(p);
-        }
-        site.MarkListUsed();
+        OpenFiles(site, paths, shell);
         return 0;
     }
     case FILECMD_CUT:
@@ -263,12 +283,18 @@ LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode, ShellAct
         std::wstring target = ResolveShortcutTarget(paths.front());
         return Exists(target) ? 0 : static_cast<LRESULT>(E_FAIL);
     }
-    case FILECMD_PROPERTIES:
+    case FILECMD_PROPERTIES: {
+        // The list counts as used only when a sheet came up; the shell's
+        // error box leaves the bar where it was.
+        bool shown = false;
+        site.HoldBar(true);
         for (const auto& p : paths) {
-            if (Exists(p)) shell.ShowProperties(p);
+            if (Exists(p) && shell.ShowProperties(site.CommandWindow(), p)) shown = true;
         }
-        site.MarkListUsed();
+        site.HoldBar(false);
+        if (shown) site.MarkListUsed();
         return 0;
+    }
     default:
         return 0;
     }

@@ -49,7 +49,8 @@ std::wstring ResolveShortcutTarget(const std::wstring& path);
 class FileCommandSite {
 public:
     virtual ~FileCommandSite() = default;
-    // The window that owns the clipboard data and the shell's dialogs.
+    // The window that owns the clipboard data and the shell's dialogs (one
+    // of the bar's always-on-top windows, so they come above the bar).
     virtual HWND CommandWindow() = 0;
     // Full paths of the rows the command works on, in ascending row order,
     // deleted rows included (the commands test existence themselves).
@@ -58,6 +59,9 @@ public:
     virtual void MarkListUsed() = 0;
     // The window's OK/Cancel box; answers the button.
     virtual int ConfirmBox(const wchar_t* text) = 0;
+    // Keeps the bar open (true) while the shell may show a dialog of its
+    // own, or lets it go again (false): an error box must not lose its bar.
+    virtual void HoldBar(bool hold) = 0;
     virtual void SelectAllRows() = 0;
     // Files were deleted: show the rows as the engine knows them now instead
     // of trusting the deleted ones.
@@ -65,12 +69,14 @@ public:
 };
 
 // The shell calls behind the commands. Tests replace opening and property
-// sheets, which would start other programs and windows.
+// sheets, which would start other programs and windows. What the shell shows
+// when it cannot do it (no program for the file, an error) is owned by
+// `owner`.
 class ShellActions {
 public:
     virtual ~ShellActions() = default;
-    virtual bool Open(const std::wstring& path);
-    virtual bool ShowProperties(const std::wstring& path);
+    virtual bool Open(HWND owner, const std::wstring& path);
+    virtual bool ShowProperties(HWND owner, const std::wstring& path);
     // SHFileOperationW FO_DELETE of the paths; the shell asks first.
     virtual bool Delete(HWND owner, const std::vector<std::wstring>& paths, bool toRecycleBin);
 };
@@ -81,7 +87,16 @@ ShellActions& DefaultShellActions();
 LRESULT RunFileCommand(FileCommandSite& site, WPARAM code, LPARAM mode,
                        ShellActions& shell = DefaultShellActions());
 
+// Opens each existing file of `paths` with the shell, the bar held open
+// meanwhile; the list counts as used once for each file that opened and
+// once more after them, so the bar stays when nothing did (the shell has
+// said why). Returns how many opened. No limit on the count.
+int OpenFiles(FileCommandSite& site, const std::vector<std::wstring>& paths,
+              ShellActions& shell = DefaultShellActions());
+
 class CSearchResultWnd;
 // The result window's commands: its selected rows, mapped to engine rows, or
 // the files of the shell menu while that menu routes a verb.
 LRESULT RunResultWindowFileCommand(CSearchResultWnd& wnd, WPARAM code, LPARAM mode);
+// OpenFiles for the result window (double clicks, the action bar).
+int OpenResultWindowFiles(CSearchResultWnd& wnd, const std::vector<std::wstring>& paths);

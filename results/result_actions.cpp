@@ -107,7 +107,7 @@ void CSearchResultWnd::OnColumnClick(int column) {
     CIndexManager* engine = Engine();
     if (!engine || destroying_) return;
 
-    list_.EnableWindow(false);  // the engine's completion enables it again
+    DisableListWhileEngineWorks();  // the engine's completion enables it again
     bool started;
     if (key == sortKey_) {
         // Reversing costs no sort: the engine only re-posts the count.
@@ -119,7 +119,7 @@ void CSearchResultWnd::OnColumnClick(int column) {
         sortKey_ = key;
     }
     if (!started) {
-        list_.EnableWindow(true);
+        EnableListWithResults();
         return;
     }
     if (rows > limits.busy) SendToOwner(WM_SORT_STARTED, 0, 0);
@@ -196,10 +196,7 @@ void CSearchResultWnd::OpenFiles(const std::vector<std::wstring>& paths) {
         ConfirmBox(StringOf(33));
         return;
     }
-    for (const std::wstring& path : paths)
-        if (::PathFileExistsW(path.c_str()))
-            ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    MarkListUsed();
+    OpenResultWindowFiles(*this, paths);
 }
 
 void CSearchResultWnd::OnItemDoubleClick() {
@@ -311,11 +308,7 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
         const std::wstring path = GetResultPathW(engineRow);
         switch (action) {
         case ROWACTION_OPEN:
-            if (::PathFileExistsW(path.c_str())) {
-                MarkListUsed();
-                ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-                MarkListUsed();
-            }
+            OpenResultWindowFiles(*this, {path});
             break;
         case ROWACTION_OPEN_FOLDER: {
             const std::wstring folder = FolderOf(path);
@@ -348,12 +341,9 @@ void CSearchResultWnd::OnRowAction(int row, int action, int single) {
             ConfirmBox(StringOf(33));
             break;
         }
-        for (int selected : rows) {
-            const std::wstring path = GetResultPathW(MapRow(selected));
-            if (!path.empty() && ::PathFileExistsW(path.c_str()))
-                ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        }
-        MarkListUsed();
+        std::vector<std::wstring> paths;
+        for (int selected : rows) paths.push_back(GetResultPathW(MapRow(selected)));
+        OpenResultWindowFiles(*this, paths);
         break;
     }
     case ROWACTION_OPEN_FOLDER:

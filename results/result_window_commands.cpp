@@ -31,6 +31,19 @@ public:
 
     int ConfirmBox(const wchar_t* text) override { return wnd_.ConfirmBox(text); }
 
+    void HoldBar(bool hold) override {
+        HWND owner = wnd_.GetOwnerWindow();
+        if (!owner || !::IsWindow(owner)) return;
+        if (hold) {
+            previous_ = ::SendMessageW(owner, WM_DOCK_HOLD, 1, 0);
+            held_ = true;
+        } else if (held_) {
+            // Put back what was there: an open menu keeps its own hold.
+            ::SendMessageW(owner, WM_DOCK_HOLD, previous_ ? 1 : 0, 0);
+            held_ = false;
+        }
+    }
+
     void SelectAllRows() override { wnd_.GetList().SelectAll(); }
 
     // The rows are painted again from what the engine knows; the change
@@ -39,6 +52,8 @@ public:
 
 private:
     CSearchResultWnd& wnd_;
+    bool held_ = false;
+    LRESULT previous_ = 0;
 };
 
 } // namespace
@@ -46,4 +61,9 @@ private:
 LRESULT RunResultWindowFileCommand(CSearchResultWnd& wnd, WPARAM code, LPARAM mode) {
     ResultWindowSite site(wnd);
     return RunFileCommand(site, code, mode);
+}
+
+int OpenResultWindowFiles(CSearchResultWnd& wnd, const std::vector<std::wstring>& paths) {
+    ResultWindowSite site(wnd);
+    return OpenFiles(site, paths);
 }

@@ -174,9 +174,24 @@ int CSearchResultWnd::StartSearch(const std::wstring& query, const FILETIME& dat
     // Nothing can be clicked while the engine works.
     list_.SetItemCount(0);
     deletedRows_ = -1;
-    if (list_.IsWindow()) list_.EnableWindow(false);
+    DisableListWhileEngineWorks();
     if (CIndexManager* engine = Engine()) engine->StartSearch(search);
     return 1;
+}
+
+void CSearchResultWnd::DisableListWhileEngineWorks() {
+    if (!list_.IsWindow()) return;
+    // Disabling the list takes the keyboard from it.
+    if (::GetFocus() == list_.Handle()) listHadFocus_ = true;
+    list_.EnableWindow(false);
+}
+
+void CSearchResultWnd::EnableListWithResults() {
+    if (!list_.IsWindow()) return;
+    list_.EnableWindow(true);
+    // Back to the list, unless the user has put the keyboard elsewhere since.
+    if (listHadFocus_ && ::GetFocus() == nullptr && ::GetActiveWindow() == Handle()) ::SetFocus(list_.Handle());
+    listHadFocus_ = false;
 }
 
 void CSearchResultWnd::OnSearchResults(WPARAM count, LPARAM deleted) {
@@ -185,7 +200,7 @@ void CSearchResultWnd::OnSearchResults(WPARAM count, LPARAM deleted) {
     const int rows = count > static_cast<WPARAM>(INT_MAX) ? INT_MAX : static_cast<int>(count);
     list_.SetItemCount(rows);
     if (deletedRows_ > rows) deletedRows_ = -1;
-    if (list_.IsWindow()) list_.EnableWindow(true);
+    EnableListWithResults();
     SendToOwner(WM_SEARCH_RESULTS, count, deleted);
 }
 

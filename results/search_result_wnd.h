@@ -185,6 +185,10 @@ private:
     LRESULT SendToOwner(UINT msg, WPARAM wp, LPARAM lp);
     // Opens files with the shell; refused with string 33 above the limit.
     void OpenFiles(const std::vector<std::wstring>& paths);
+    // The list cannot be used while the engine searches or sorts; the
+    // keyboard it held comes back to it with the results.
+    void DisableListWhileEngineWorks();
+    void EnableListWithResults();
 
     HWND owner_ = nullptr;
     OListCtrl<CSearchResultWnd> list_;
@@ -195,6 +199,7 @@ private:
     int descending_ = 0;
     int deletedRows_ = -1;
     bool destroying_ = false;
+    bool listHadFocus_ = false;
     // Shared with code waiting in a modal box; false once this object is gone.
     std::shared_ptr<bool> alive_;
     std::vector<std::wstring> driveRoots_;

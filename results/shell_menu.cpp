@@ -63,9 +63,12 @@ void DropTrailingSeparators(HMENU menu) {
     }
 }
 
-HRESULT InvokeOffset(IContextMenu* menu, UINT offset) {
+// `owner` owns whatever the shell shows for the verb (an error, a question),
+// so it comes above the bar and its panels.
+HRESULT InvokeOffset(IContextMenu* menu, UINT offset, HWND owner = nullptr) {
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
+    info.hwnd = owner;
     info.lpVerb = MAKEINTRESOURCEA(offset);
     info.nShow = SW_SHOWNORMAL;
     return menu->InvokeCommand(&info);
@@ -218,7 +221,7 @@ int CShellContextMenu::RunShellItem(IContextMenu* menu, HWND owner, UINT id) {
         if (::lstrcmpiA(verb, r.verb) == 0) route = &r;
     }
     auto invoke = [&] {
-        HRESULT hr = InvokeOffset(menu, offset);
+        HRESULT hr = InvokeOffset(menu, offset, owner);
         if (FAILED(hr)) platform::Trace("shell menu: verb \"%s\" failed, 0x%08lx", verb, static_cast<unsigned long>(hr));
     };
     if (!route) {

@@ -62,6 +62,17 @@ int CDockWnd::ResultPanelHeight(int rows, int panelTop, int screenHeight, int ta
     return std::max(kPanelEmptyHeight, std::min(capped * kRowHeight + kPanelFixedPart, maximum));
 }
 
+int CDockWnd::WorkAreaBottom() const {
+    // The screen above the taskbar, and within the work area of the bar's
+    // monitor (other desktops reserve strips of their own).
+    int bottom = ::GetSystemMetrics(SM_CYSCREEN) - TaskbarHeight();
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = ::MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST);
+    if (monitor && ::GetMonitorInfoW(monitor, &info)) bottom = std::min<int>(bottom, info.rcWork.bottom);
+    return bottom;
+}
+
 RECT CDockWnd::PanelSpanUnderBar() const {
     RECT bar = const_cast<CDockWnd*>(this)->GetWindowRect();
     return RECT{bar.left, bar.bottom - kPanelOverlap, bar.right, bar.bottom - kPanelOverlap};
@@ -70,11 +81,12 @@ RECT CDockWnd::PanelSpanUnderBar() const {
 void CDockWnd::LayoutResultPanel() {
     if (!m_searchCtrl.IsWindow()) return;
     const int screen = ::GetSystemMetrics(SM_CYSCREEN);
-    const int taskbar = TaskbarHeight();
+    const int workBottom = WorkAreaBottom();
     const RECT span = PanelSpanUnderBar();
     // Measured from where the bar stands, not from the screen top.
-    const int free = std::max<int>(0, screen - taskbar - span.top);
-    const int height = ResultPanelHeight(m_searchCtrl.RowCount(), span.top, screen, taskbar);
+    const int free = std::max<int>(0, workBottom - span.top);
+    const int height =
+        std::min(ResultPanelHeight(m_searchCtrl.RowCount(), span.top, screen, screen - workBottom), std::max(free, 0));
     ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_searchCtrl.UpdateLayout(span.top + free - 64);
@@ -115,19 +127,26 @@ void CDockWnd::OnMove(int x, int y) {
                        m_rcEdit.bottom - m_rcEdit.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (m_searchCtrl.IsWindow()) {
+        // The panels keep their heights as far as the work area below the
+        // bar allows: they never reach past its bottom.
+        const int room = std::max<int>(0, WorkAreaBottom() - PanelSpanUnderBar().top);
         if (IsLocalScope()) {
             EnableWebItems(true);
             RECT panel = m_searchCtrl.GetWindowRect();
             const RECT span = PanelSpanUnderBar();
-            const int height = panel.bottom - panel.top;
+            const int height = std::min<int>(panel.bottom - panel.top, room);
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                            SWP_NOZORDER | SWP_NOACTIVATE);
             if (m_pNetSearch->IsWindow()) {
                 const RECT web = m_pNetSearch->GetWindowRect();
-                const int webHeight = web.bottom - web.top;
-                ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top + height, span.right - span.left,
-                               webHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-                if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(span.top + height + webHeight - 64);
+                const int webHeight = std::min<int>(web.bottom - web.top, room - height);
+                if (webHeight >= kMinPanelHeight) {
+                    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top + height,
+                                   span.right - span.left, webHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+                    if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(span.top + height + webHeight - 64);
+                } else {
+                    HideWebPanel();  // no room left for it under the result panel
+                }
                 m_pNetSearch->UpdateLayout(y + 64);
             }
         } else {
@@ -135,9 +154,13 @@ void CDockWnd::OnMove(int x, int y) {
             if (m_pNetSearch->IsWindow()) {
                 const RECT web = m_pNetSearch->GetWindowRect();
                 const RECT span = PanelSpanUnderBar();
-                const int height = IsWebPanelVisible() ? web.bottom - web.top : kWebPanelHeight;
-                ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
-                               SWP_NOZORDER | SWP_NOACTIVATE);
+                const int height = std::min<int>(IsWebPanelVisible() ? web.bottom - web.top : kWebPanelHeight, room);
+                if (height >= kMinPanelHeight) {
+                    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left,
+                                   height, SWP_NOZORDER | SWP_NOACTIVATE);
+                } else {
+                    HideWebPanel();
+                }
                 m_pNetSearch->UpdateLayout(span.top);
             }
             EnableWebItems(false);
@@ -180,6 +203,10 @@ void CDockWnd::AutoHide() {
     if (!m_bListUsed) {
         POINT pt = {};
         if (::GetCursorPos(&pt)) {
+            if (!::IsRectEmpty(&m_rcScopeLeft)) {
+                if (::PtInRect(&m_rcScopeLeft, pt)) return;
+                ::SetRectEmpty(&m_rcScopeLeft);
+            }
             if (barVisible && CursorNear(pt, GetWindowRect(), 55, 15, 15)) return;
             if (panelVisible &&
                 CursorNear(pt, m_searchCtrl.GetWindowRect(), 35, 15, IsWebPanelVisible() ? 0 : 15)) {

@@ -2,6 +2,8 @@
 
 #include <dbt.h>
 
+#include <algorithm>
+
 #include "index/app_context.h"
 #include "index/index_manager.h"
 #include "index/search_query.h"
@@ -48,6 +50,7 @@ CDockWnd::CDockWnd()
 CDockWnd::~CDockWnd() { DestroyPanels(); }
 
 void CDockWnd::ResetState() {
+    ::SetRectEmpty(&m_rcScopeLeft);
     m_bKeepOpen = FALSE;
     m_bDisabled = FALSE;
     m_bListUsed = FALSE;
@@ -60,7 +63,11 @@ void CDockWnd::ResetState() {
     m_bDragArmed = false;
     m_bDragFirstMove = true;
     m_bDragMoved = false;
+    // The scope outlives a close to the tray; what the bar shows and what its
+    // footer link offers follow it, not a default of their own.
     m_dwFileState = SQS_ALL;
+    SetFileStateFromScope();
+    m_searchCtrl.SetViewDeleted((m_dwScope & SCOPE_EXISTING) ? FALSE : TRUE);
     m_timers = 0;
 }
 
@@ -229,8 +236,11 @@ LRESULT CDockWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     case IDT_DOCK_SLIDE: {
         RECT bar = GetWindowRect();
         if (::EqualRect(&bar, &m_rcCreate)) {
+            // Not the user's move: a bar asked for from the tray stays open.
+            const BOOL keepOpen = m_bKeepOpen;
             ::SetWindowPos(Handle(), nullptr, bar.left, 0, bar.right - bar.left, bar.bottom - bar.top,
                            SWP_NOZORDER | SWP_NOACTIVATE);
+            m_bKeepOpen = keepOpen;
             Repaint();
         }
         StopTimer(IDT_DOCK_SLIDE);
@@ -512,6 +522,7 @@ LRESULT CDockWnd::OnScopeChangedMsg(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (!m_scopePopup.IsShown()) GetViewControl().SuspendToolTip(FALSE);
     // Once the popup, still on top now, has gone.
     ::PostMessageW(Handle(), kKeepEditAboveMessage, 0, 0);
+    if (m_scopePopup.IsWindow()) m_rcScopeLeft = m_scopePopup.GetWindowRect();
     OnScopeChanged(static_cast<LONG>(wParam), static_cast<BOOL>(lParam));
     return 0;
 }
@@ -557,6 +568,11 @@ void CDockWnd::OnSearchResults(LPARAM lParam) {
         ShowResultPanel(false);
         OpenWebPanel(kWebPanelHeight);
     }
+    // The user moved into the list (Tab, Down, a click): results arriving
+    // later (a sort, the reload after a scan) leave the keyboard there.
+    HWND focus = ::GetFocus();
+    HWND results = m_searchCtrl.ResultHandle();
+    if (focus && results && (focus == results || ::IsChild(results, focus))) return;
     if (m_edit.IsWindow() && m_edit.IsWindowVisible()) {
         ::SetActiveWindow(m_edit.Handle());
         ::SetFocus(m_edit.Handle());
@@ -712,6 +728,7 @@ void CDockWnd::ShowWebPanel() {
 void CDockWnd::OpenWebPanel(int height) {
     if (!EnsureWebPanel()) return;
     const RECT span = PanelSpanUnderBar();
+    height = std::min(height, std::max(0, WorkAreaBottom() - static_cast<int>(span.top)));
     ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_pNetSearch->UpdateLayout(span.top);

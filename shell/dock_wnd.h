@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/activation.h"
 #include "shell/drag_box_dlg.h"
 #include "shell/mini_dock.h"
 #include "shell/scope_popup.h"
@@ -52,6 +53,8 @@ public:
     static const int kPanelFixedPart = 127;
     static const int kPanelEmptyHeight = 77;
     static const int kWebPanelHeight = 500;
+    // A panel with less room than this under the bar is not shown.
+    static const int kMinPanelHeight = 56;
     static const int kNoDragLimit = 1920;
     static const int kDockHeight = 73;
     // WM_PANEL_RESIZE of the web panel's header, which this header keeps out
@@ -122,6 +125,7 @@ public:
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
         ON_WINDOW_MESSAGE(WM_ACTIVATE, OnActivate)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         ON_WINDOW_MESSAGE(kKeepEditAboveMessage, OnKeepEditAbove)
         ON_WINDOW_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
@@ -153,6 +157,11 @@ private:
     LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
     LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
     LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    // A window manager handing the newly shown bar the focus would take it
+    // from the edit; a click on the bar still activates it.
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
+    }
     LRESULT OnKeepEditAbove(UINT, WPARAM, LPARAM, BOOL&) {
         KeepEditAbove();
         return 0;
@@ -225,6 +234,8 @@ private:
     void OnDragEnd();
     void CancelDrag();
     RECT PanelSpanUnderBar() const;
+    // The lowest screen y the panels may reach.
+    int WorkAreaBottom() const;
 
     CSearchEdit m_edit;
     CSearchCtrl m_searchCtrl;
@@ -249,6 +260,10 @@ private:
     std::wstring m_strLastQuery;
     RECT m_rcEdit = {30, 30, 701, 51};
     RECT m_rcCreate = {0, 0, 0, 0};
+    // Where the scope popup stood when it answered: the pointer, still there
+    // after a click on one of its rows (below the bar), keeps the bar until
+    // it has left that place once.
+    RECT m_rcScopeLeft = {0, 0, 0, 0};
     UINT m_timers = 0;
     int m_nSearchRuns = 0;
     std::wstring m_strLastWebUrl;

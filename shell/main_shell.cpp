@@ -163,7 +163,7 @@ void CMainShell::RegisterShellHotKey() {
     if (!m_hotKeyRegistered) {
         const wchar_t* text = BkString::Get(14);
         const wchar_t* caption = BkString::Get(1);
-        m_system->ShowHotKeyConflict(text ? text : L"", caption ? caption : L"");
+        m_system->ShowHotKeyConflict(Handle(), text ? text : L"", caption ? caption : L"");
     }
 }
 
@@ -201,7 +201,12 @@ void CMainShell::ShowTrayMenu() {
 
 void CMainShell::ShowDock() {
     if (!m_dock.IsWindow()) {
+        // Back from the tray: the user asked for the bar, so it stays and
+        // the keyboard goes to its edit, as when it comes out of its strip.
         CreateDock();
+        if (!m_dock.IsWindow()) return;
+        m_dock.SetKeepOpen(TRUE);
+        m_dock.FocusEdit();
         return;
     }
     if (m_dock.IsExpandedDockRunning()) {

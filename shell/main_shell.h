@@ -19,9 +19,10 @@ public:
     virtual BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT key) {
         return ::RegisterHotKey(window, id, modifiers, key);
     }
-    // The hot-key conflict box: no owner, OK only.
-    virtual void ShowHotKeyConflict(const wchar_t* text, const wchar_t* caption) {
-        ::MessageBoxW(nullptr, text, caption, MB_OK);
+    // The hot-key conflict box, OK only, owned by the (always-on-top) owner
+    // window so that it comes above the bar.
+    virtual void ShowHotKeyConflict(HWND owner, const wchar_t* text, const wchar_t* caption) {
+        ::MessageBoxW(owner, text, caption, MB_OK);
     }
     // The tray menu, at `pt`, owned by `owner`; its commands arrive as WM_COMMAND.
     virtual void TrackTrayMenu(HMENU popup, POINT pt, HWND owner) {

@@ -50,8 +50,16 @@ LRESULT CSearchEdit::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     return 0;
 }
 
+bool CSearchEdit::ChangesText(WPARAM ch) {
+    // Tab, Enter and Esc never go into a one-line edit: the keys have done
+    // their work on WM_KEYDOWN. A search started by their characters would
+    // take the focus back from the list that Tab moved into.
+    if (ch == L'\t' || ch == L'\r' || ch == L'\n' || ch == 27) return false;
+    return !(::GetKeyState(VK_CONTROL) & 0x8000) || ch == 26;
+}
+
 LRESULT CSearchEdit::OnChar(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
-    if (!(::GetKeyState(VK_CONTROL) & 0x8000) || wParam == 26) Notify(WM_SEARCH_CHANGED, 0);
+    if (ChangesText(wParam)) Notify(WM_SEARCH_CHANGED, 0);
     bHandled = FALSE;
     return 0;
 }

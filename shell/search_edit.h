@@ -19,6 +19,9 @@ public:
     HWND NotifyOwner() const { return m_hOwner; }
     std::wstring GetText() const;
     void SetText(const wchar_t* text);
+    // Whether the character typed (WM_CHAR) may change the text: then the
+    // owner hears of it.
+    static bool ChangesText(WPARAM ch);
 
     WINDOW_MAP_BEGIN(CSearchEdit)
         ON_WINDOW_MESSAGE(WM_KEYDOWN, OnKeyDown)

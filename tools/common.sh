@@ -132,7 +132,9 @@ start_xvfb() { # work-dir
 
 # Starts the desktop a user has on <work-dir>'s display: the openbox window
 # manager and the xcompmgr compositor; sets DESKTOP_PIDS. Waits until the
-# window manager has taken the screen, so the first window is managed.
+# window manager has taken the screen, so the first window is managed, and
+# until the compositor has made its window, so the first window is drawn
+# through it.
 start_desktop() { # work-dir
   local i
   DESKTOP_PIDS=""
@@ -144,6 +146,10 @@ start_desktop() { # work-dir
   done
   xcompmgr >"$1/xcompmgr.log" 2>&1 &
   DESKTOP_PIDS="$DESKTOP_PIDS $!"
+  for ((i = 0; i < 50; i++)); do
+    xwininfo -root -children 2>/dev/null | grep -q '"xcompmgr"' && break
+    sleep 0.1
+  done
 }
 
 stop_desktop() {

@@ -61,6 +61,9 @@ sleep 0.5
 log "Shift+Delete asks, then deletes the selected file only"
 xdotool key shift+Delete
 probe message-box "确认删除文件" 20 >/dev/null || fail "no delete confirmation"
+# The shell's question stands over the bar and its panels, as X stacks them.
+sleep 1
+expect_box_over_bar 确认删除文件
 xdotool key Return
 wait_until 10 test ! -e "$E2E_FILES/项目资料/季度报告.docx" || fail "the file was not deleted"
 [ -e "$E2E_FILES/项目资料/quarterly_notes.txt" ] && [ -e "$E2E_FILES/photos/holiday.jpg" ] ||

@@ -143,3 +143,48 @@ window_rect() { # class [title]
 click_at() { # x y [button]
   xdotool mousemove --sync "$1" "$2" click "${3:-1}"
 }
+
+# X window id of the first visible Wine window of class <class> (any class
+# when empty) and, when given, title <title>.
+x_window() { # class [title]
+  probe x-windows-top | awk -F'|' -v c="$1" -v t="${2-}" '(c == "" || $1 == c) && (t == "" || $2 == t) { print $3; exit }'
+}
+
+# The window at the top of the X tree (a child of the root) that holds X
+# window <xid>: the window manager's frame of a managed window, the window
+# itself otherwise.
+x_top_level() { # xid
+  local w="$1" root parent
+  root="$(xwininfo -root | awk '/Window id:/ { print $4; exit }')"
+  for _ in 1 2 3 4 5 6 7 8; do
+    parent="$(xwininfo -tree -id "$w" 2>/dev/null | awk '/Parent window id:/ { print $4; exit }')"
+    [ -n "$parent" ] || return 1
+    [ "$parent" = "$root" ] && { echo "$w"; return 0; }
+    w="$parent"
+  done
+  return 1
+}
+
+# Whether X, not Wine, stacks <above> over <below> (both X window ids): the
+# root lists its children from the top down.
+x_stacked_above() { # above below
+  local a b order
+  a="$(x_top_level "$1")" && b="$(x_top_level "$2")" || return 1
+  order="$(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }' | grep -nx -e "$a" -e "$b" | cut -d: -f2 | head -n1)"
+  [ "$a" != "$b" ] && [ "$order" = "$a" ]
+}
+
+# Fails unless the box of title <title> is viewable and X stacks it over each
+# visible window of the bar (the bar, its edit, the panels, the result list).
+expect_box_over_bar() { # title
+  local box w
+  box="$(x_window '#32770' "$1")"
+  [ -n "$box" ] || fail "no box \"$1\""
+  xwininfo -id "$box" | grep -q 'IsViewable' || fail "the box \"$1\" is not viewable"
+  for w in $(probe x-windows-top | awk -F'|' '$1 ~ /^(LumsekWindow|LumsekSearchResult|Edit)/ { print $3 }'); do
+    x_stacked_above "$box" "$w" || fail "the box \"$1\" ($box) lies under the bar's window $w:
+$(probe x-windows-top)
+$(xprop -root _NET_CLIENT_LIST_STACKING)"
+  done
+}
+

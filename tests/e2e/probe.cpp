@@ -309,6 +309,24 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
+    if (command == L"x-windows-top") {  // every visible top-level window: class, text, X window id, topmost
+        for (HWND w : TopLevelWindows()) {
+            if (!::IsWindowVisible(w)) continue;
+            wchar_t id[32];
+            std::swprintf(id, 32, L"0x%lx",
+                          static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(::GetPropW(w, L"__wine_x11_whole_window"))));
+            const bool topmost = (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            Print(ClassOf(w) + L"|" + TextOf(w) + L"|" + id + L"|" + (topmost ? L"topmost" : L"normal"));
+        }
+        return 0;
+    }
+    if (command == L"focus") {  // the window with the keyboard focus in the foreground thread
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (!::GetGUIThreadInfo(0, &info) || !info.hwndFocus) return Fail(L"none");
+        Print(ClassOf(info.hwndFocus) + L"|" + TextOf(info.hwndFocus));
+        return 0;
+    }
     if (command == L"foreground") {
         HWND w = ::GetForegroundWindow();
         Print(w ? ClassOf(w) + L"|" + RectOf(w) : L"none");

@@ -34,6 +34,37 @@ sleep 1
 [ "$(probe count-shells)" = 1 ] || fail "the program did not survive foreign tray messages"
 kill -0 "$E2E_LUMSEK_PID" 2>/dev/null || fail "the program ended on foreign tray messages"
 
+log "close to the tray from the settings menu; a click on the tray icon brings the bar back to stay"
+bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
+xdotool mousemove --sync $((BAR_LEFT + 400)) 1
+wait_until 10 bar_shown || fail "the bar did not come out of its strip"
+sleep 0.5
+click_at $((BAR_LEFT + 776)) 11
+read -r ml mt mr mb < <(probe popup-menu 10) || fail "the settings menu did not open"
+# Two items of equal height: 正则表达式(&R), then 关闭至托盘(&X).
+click_at $(((ml + mr) / 2)) $((mt + (mb - mt) * 3 / 4))
+# The tip about the tray (314 x 200), its button 我知道了 at the bottom right.
+tip_rect() { probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[3] - r[1] == 314 && r[4] - r[2] == 200) { print $3; exit } }'; }
+for _ in $(seq 20); do [ -n "$(tip_rect)" ] && break; sleep 0.5; done
+read -r _ _ tr tb <<<"$(tip_rect)"
+[ -n "${tb:-}" ] || fail "no tip about closing to the tray: $(probe windows)"
+click_at $((tr - 67)) $((tb - 30))
+wait_until 10 eval '! bar_shown' || fail "the bar stayed after closing to the tray"
+read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
+click_at $((tray_x + 8)) $((tray_y + 8))
+wait_until 10 bar_shown || fail "a click on the tray icon did not bring the bar back"
+# Longer than the bar's slide to the top and its auto-hide, with the
+# pointer far from it (on the tray icon).
+sleep 3
+bar_shown || fail "the bar went back into its strip: $(probe windows)"
+got="$(probe focus)"
+[ "${got%%|*}" = Edit ] || fail "the keyboard is at '$got', not in the bar's edit"
+# Wine 8 cannot ask the window manager for the X focus, and openbox gives it
+# to the tray icon that was clicked: a click into the edit brings the keys.
+click_at $((BAR_LEFT + 200)) 40
+xdotool type --delay 60 abc
+[ "$(probe window-at $((BAR_LEFT + 200)) 40)" = "Edit|abc" ] || fail "typing did not reach the edit: $(probe window-at $((BAR_LEFT + 200)) 40)"
+
 log "second instance ends before any window"
 first_pid=$E2E_LUMSEK_PID
 e2e_start

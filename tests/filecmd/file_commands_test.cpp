@@ -121,16 +121,38 @@ TEST_F(FileCommands, OpenAtMost34AndPropertiesPerExistingFile) {
     Run(many, FILECMD_OPEN);
     EXPECT_TRUE(site->boxes.empty());
     EXPECT_EQ(shell.opened.size(), 33u);
-    EXPECT_EQ(site->used, 34);  // before each open and once after
+    EXPECT_EQ(site->used, 34);  // after each open and once after all
+    // The bar is held once around all of them; what the shell shows for a
+    // file belongs to the command window.
+    EXPECT_EQ(site->holds, L"+-");
+    EXPECT_EQ(shell.owners, std::vector<HWND>(33, owner.Handle()));
+
+    // A file the shell cannot open (no program for it): the shell has said
+    // so in its box; the list does not count as used, so the bar stays.
+    shell.opened.clear();
+    shell.owners.clear();
+    shell.openFails = true;
+    Run({P(L"a.txt"), P(kChinese)}, FILECMD_OPEN);
+    EXPECT_EQ(shell.opened.size(), 2u);
+    EXPECT_EQ(site->used, 0);
+    EXPECT_EQ(site->holds, L"+-");
+    shell.openFails = false;
+    shell.owners.clear();
 
     Run({P(L"gone.txt"), P(L"b, c.txt"), P(kChinese)}, FILECMD_PROPERTIES);
     EXPECT_EQ(shell.properties, (std::vector<std::wstring>{P(L"b, c.txt"), P(kChinese)}));
+    EXPECT_EQ(shell.owners, std::vector<HWND>(2, owner.Handle()));
+    EXPECT_EQ(site->holds, L"+-");
     EXPECT_EQ(site->used, 1);
+    shell.propertiesFail = true;  // the shell could show no sheet (it said so)
+    Run({P(L"a.txt")}, FILECMD_PROPERTIES);
+    EXPECT_EQ(site->used, 0);
+    shell.propertiesFail = false;
 
     // No rows, or a code out of range: nothing at all.
     EXPECT_EQ(Run({}, FILECMD_OPEN), 0);
     EXPECT_EQ(Run({P(L"a.txt")}, 8), 0);
-    EXPECT_EQ(shell.opened.size(), 33u);
+    EXPECT_EQ(shell.opened.size(), 2u);
     Run({}, FILECMD_SELECTALL);  // needs no selection
     EXPECT_EQ(site->selectAll, 1);
     Run({P(L"a.txt")}, FILECMD_EDIT);

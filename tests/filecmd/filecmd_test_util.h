@@ -40,23 +40,37 @@ public:
     std::vector<std::wstring> CommandPaths() override { return paths; }
     void MarkListUsed() override { ++used; }
     int ConfirmBox(const wchar_t* text) override { boxes.push_back(text); return IDOK; }
+    // Each hold and release in order: "+" and "-".
+    void HoldBar(bool hold) override { holds += hold ? L"+" : L"-"; }
     void SelectAllRows() override { ++selectAll; }
     void RefreshRows() override { ++refreshed; }
 
     std::vector<std::wstring> paths;
     std::vector<std::wstring> boxes;
+    std::wstring holds;
     int used = 0, selectAll = 0, refreshed = 0;
 
 private:
     HWND wnd_;
 };
 
-// Opening and property sheets recorded instead of run.
+// Opening and property sheets recorded instead of run, with the window that
+// owns what the shell would show; each fails while its flag is set.
 class RecordingShell : public ShellActions {
 public:
-    bool Open(const std::wstring& path) override { opened.push_back(path); return true; }
-    bool ShowProperties(const std::wstring& path) override { properties.push_back(path); return true; }
+    bool Open(HWND owner, const std::wstring& path) override {
+        opened.push_back(path);
+        owners.push_back(owner);
+        return !openFails;
+    }
+    bool ShowProperties(HWND owner, const std::wstring& path) override {
+        properties.push_back(path);
+        owners.push_back(owner);
+        return !propertiesFail;
+    }
     std::vector<std::wstring> opened, properties;
+    std::vector<HWND> owners;
+    bool openFails = false, propertiesFail = false;
 };
 
 struct ClipboardFiles {

@@ -174,6 +174,7 @@ class FakeContextMenu : public IContextMenu {
 public:
     explicit FakeContextMenu(std::vector<std::string> verbs) : verbs_(std::move(verbs)) {}
     std::vector<UINT> invoked;
+    std::vector<HWND> owners;  // the window each invocation named
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid != IID_IUnknown && iid != IID_IContextMenu) { *out = nullptr; return E_NOINTERFACE; }
@@ -185,6 +186,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* info) override {
         invoked.push_back(static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->lpVerb)));
+        owners.push_back(info->hwnd);
         return S_OK;
     }
     // Verbs starting with "W:" are answered only in the wide form.
@@ -226,6 +228,8 @@ TEST_F(ShellMenu, VerbRouting) {
     cm.invoked.clear();
     for (UINT id : {2u, 3u, 4u, 5u, 6u}) EXPECT_EQ(CShellContextMenu::RunShellItem(&cm, owner.Handle(), id), 0);
     EXPECT_EQ(cm.invoked, (std::vector<UINT>{1, 2, 3}));
+    // What the shell shows for a verb is owned by the menu's owner.
+    EXPECT_EQ(cm.owners, std::vector<HWND>(4, owner.Handle()));
     EXPECT_EQ(owner.commands, (std::vector<int>{FILECMD_EDIT, FILECMD_OPEN, FILECMD_COPY}));
 }
 

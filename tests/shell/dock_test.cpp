@@ -76,6 +76,46 @@ TEST(DockSearch, TypingRunsOneSearchAfterThePauseAndClearingHidesThePanels) {
     EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
 }
 
+TEST(DockSearch, TabMovesIntoTheListAndResultsArrivingLaterLeaveItThere) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"le1");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(400);
+    ASSERT_EQ(dock.SearchRuns(), 1);
+    HWND list = dock.ResultPanel().ListHandle();
+    ASSERT_TRUE(list);
+
+    // Tab as the keyboard sends it: the key, then its character, which
+    // changes no text and so starts no search.
+    ::PostMessageW(dock.Edit().Handle(), WM_KEYDOWN, VK_TAB, 1);
+    ::PostMessageW(dock.Edit().Handle(), WM_CHAR, L'\t', 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), list);
+    EXPECT_EQ(dock.SearchRuns(), 1);
+    EXPECT_FALSE(dock.IsTimerSet(CDockWnd::IDT_DOCK_SEARCH_DEBOUNCE));
+    EXPECT_EQ(dock.Edit().GetText(), L"le1");
+
+    // Results of a later search (the reload after a scan) keep the keyboard
+    // in the list; with the focus in the edit they put it back there.
+    dock.ResultPanel().Search(1, 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), list);
+    ::SetFocus(dock.Edit().Handle());
+    ::SetFocus(dock.Handle());
+    dock.ResultPanel().Search(1, 1);
+    testing_support::PumpMessages(600);
+    EXPECT_EQ(::GetFocus(), dock.Edit().Handle());
+
+    // Enter and Esc characters are no text either; Esc's key clears it.
+    EXPECT_FALSE(CSearchEdit::ChangesText(L'\r'));
+    EXPECT_FALSE(CSearchEdit::ChangesText(27));
+    EXPECT_TRUE(CSearchEdit::ChangesText(L'a'));
+}
+
 TEST(DockSearch, FilterButtonsSetThePlaceholderAndTheMask) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
@@ -183,6 +223,33 @@ TEST(DockSearch, TabDownAndUpInTheEditGoToTheListsFirstOrLastRow) {
     EXPECT_EQ(dock.Edit().GetText(), L"file");  // the keys left the text alone
 }
 
+TEST(DockSearch, FileViewOfTheFooterLinkSurvivesACloseToTheTray) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.ResultPanel().ToggleFileView();  // the link: deleted files only
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_DELETED));
+    EXPECT_TRUE(dock.ResultPanel().IsViewDeleted());
+
+    // Closed to the tray, then made again as the owner window does it: the
+    // scope is kept, and the files shown and the link's offer follow it.
+    dock.DestroyPanels();
+    dock.ResetState();
+    ASSERT_TRUE(dock.Create(nullptr, RECT{100, 20, 900, 93}));
+    ::ShowWindow(dock.Handle(), SW_SHOW);
+    StopAutoHide(dock);
+    EXPECT_EQ(dock.GetScopeMask(), static_cast<DWORD>(SCOPE_DELETED | SCOPE_WEB));
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_DELETED));
+    EXPECT_TRUE(dock.ResultPanel().IsViewDeleted());
+
+    dock.ResultPanel().ToggleFileView();  // all files again
+    dock.DestroyPanels();
+    dock.ResetState();
+    EXPECT_EQ(dock.GetFileState(), static_cast<DWORD>(SQS_ALL));
+    EXPECT_FALSE(dock.ResultPanel().IsViewDeleted());
+}
+
 TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
@@ -237,6 +304,35 @@ TEST(DockAutoHide, BarHidesIntoTheStripAndComesBackWithItsPanels) {
     EXPECT_FALSE(Visible(dock.Handle()));
 }
 
+TEST(DockAutoHide, ClickOnAScopeRowBelowTheBarKeepsItUntilThePointerMovesOn) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    ASSERT_TRUE(s.WaitForStartChain());
+    ::SetCursorPos(500, 50);  // over the bar: it stays
+    ASSERT_TRUE(WaitFor([&] { return dock.GetWindowRect().top == 0; }));  // slid to the top
+    testing_support::PumpMessages(300);
+    ASSERT_TRUE(Visible(dock.Handle()));
+
+    // The query is empty: no panel hangs under the bar. The popup opens
+    // under its button; its last row lies well below the bar.
+    Notify(dock.Handle(), BKNM_COMMAND, CDockWnd::IDC_SCOPE);
+    ASSERT_TRUE(Visible(dock.ScopePopup().Handle()));
+    const RECT popup = dock.ScopePopup().GetWindowRect();
+    ASSERT_GT(popup.bottom - 10, dock.GetWindowRect().bottom + 15);
+    ::SetCursorPos((popup.left + popup.right) / 2, popup.bottom - 10);
+    Notify(dock.ScopePopup().Handle(), BKNM_COMMAND, CKSettingDlg::IDC_ROW_LAST);  // the web row
+    testing_support::PumpMessages(800);
+    EXPECT_FALSE(Visible(dock.ScopePopup().Handle()));
+    EXPECT_EQ(dock.GetScopeMask(), static_cast<DWORD>(SCOPE_EXISTING | SCOPE_DELETED));
+    EXPECT_TRUE(Visible(dock.Handle()));
+    EXPECT_FALSE(dock.IsMiniDockVisible());
+
+    // Once the pointer moves on, away from the bar, the bar hides as usual.
+    ::SetCursorPos(600, 900);
+    ASSERT_TRUE(WaitFor([&] { return dock.IsMiniDockVisible(); }));
+    EXPECT_FALSE(Visible(dock.Handle()));
+}
+
 TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
@@ -256,6 +352,44 @@ TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
     EXPECT_FALSE(Visible(dock.Handle()));
     ::DestroyWindow(video);
     EXPECT_TRUE(WaitFor([&] { return Visible(dock.Handle()); }));  // the next tick after it is gone
+}
+
+TEST(DockDrag, PanelsFollowTheBarDownButStayInTheWorkArea) {
+    DockSetup s;
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    ASSERT_TRUE(s.WaitForStartChain());
+    dock.FocusEdit();
+    s.Type(L"le1");
+    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    testing_support::PumpMessages(600);
+    ASSERT_TRUE(Visible(dock.WebPanel().Handle()));  // the web panel fills the rest of the screen
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(dock.Handle(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const int workBottom = monitor.rcWork.bottom;
+    const int panelHeight = dock.ResultPanel().GetWindowRect().bottom - dock.ResultPanel().GetWindowRect().top;
+
+    // The bar lands 500 px further down, as after a drag.
+    const RECT before = dock.GetWindowRect();
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, before.top + 500, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(200);
+    const RECT bar = dock.GetWindowRect(), panel = dock.ResultPanel().GetWindowRect();
+    const RECT web = dock.WebPanel().GetWindowRect();
+    EXPECT_EQ(panel.top, bar.bottom - 8);
+    EXPECT_EQ(panel.bottom - panel.top, panelHeight);  // room enough: its height is kept
+    EXPECT_EQ(web.top, panel.bottom);
+    EXPECT_LE(web.bottom, workBottom);
+    EXPECT_GT(web.bottom, web.top);
+
+    // Further down still: the result panel too is cut at the work area, and
+    // the web panel, left without room, goes.
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, workBottom - 200, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(200);
+    EXPECT_EQ(dock.ResultPanel().GetWindowRect().bottom, workBottom);
+    EXPECT_FALSE(Visible(dock.WebPanel().Handle()));
 }
 
 TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {

@@ -24,8 +24,9 @@ public:
         hotKey = {reinterpret_cast<UINT_PTR>(window), static_cast<UINT_PTR>(id), modifiers, key};
         return hotKeyFree;
     }
-    void ShowHotKeyConflict(const wchar_t* text, const wchar_t* caption) override {
+    void ShowHotKeyConflict(HWND owner, const wchar_t* text, const wchar_t* caption) override {
         boxes.push_back(std::wstring(text) + L"|" + caption);
+        boxOwner = owner;
     }
     void TrackTrayMenu(HMENU popup, POINT, HWND owner) override {
         menuOwner = owner;
@@ -48,6 +49,7 @@ public:
     std::vector<std::wstring> boxes;
     std::vector<std::wstring> menu;
     HWND menuOwner = nullptr;
+    HWND boxOwner = nullptr;
 };
 
 class MainShellTest : public testing::Test {
@@ -117,6 +119,8 @@ TEST_F(MainShellTest, HotKeyConflictShowsTheBoxOnce) {
     ASSERT_NE(nullptr, shell.CreateShell());
     EXPECT_FALSE(shell.IsHotKeyRegistered());
     EXPECT_EQ(std::vector<std::wstring>{L"请注意，热键冲突，Crtl+Q不可用|Lumsek"}, system.boxes);
+    // Owned by the always-on-top owner window: it comes above the bar.
+    EXPECT_EQ(shell.Handle(), system.boxOwner);
     EXPECT_TRUE(shell.IsWindow());
 }
 
@@ -200,6 +204,17 @@ TEST_F(MainShellTest, HotKeyBringsBackABarClosedToTheTray) {
     EXPECT_EQ(800, rc.right - rc.left);
     EXPECT_EQ(73, rc.bottom - rc.top);
     EXPECT_TRUE(shell.Dock().IsWindowVisible());
+    // Asked for, it stays open with the keyboard in its edit, also once it
+    // has slid to the top of the screen.
+    EXPECT_TRUE(shell.Dock().IsKeepOpen());
+    EXPECT_TRUE(shell.Dock().Edit().IsWindowVisible());
+    EXPECT_EQ(shell.Dock().Edit().Handle(), ::GetFocus());
+    ::SetCursorPos(600, 900);  // far from the bar
+    testing_support::PumpMessages(2000);
+    EXPECT_EQ(0, shell.Dock().GetWindowRect().top);
+    EXPECT_TRUE(shell.Dock().IsKeepOpen());
+    EXPECT_TRUE(shell.Dock().IsWindowVisible());
+    EXPECT_FALSE(shell.Dock().IsMiniDockVisible());
 }
 
 } // namespace
