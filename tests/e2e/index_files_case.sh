@@ -16,28 +16,11 @@ stop_holding() {
 }
 trap 'stop_holding; e2e_cleanup' EXIT
 
-# A click on the first row puts the keyboard into the result list; Ctrl+A
-# and Ctrl+C there copy every row's file. Tried again for up to 100 seconds,
-# while the scan and the reload after it may still run, until the clipboard
-# holds <expected> (one path a line, sorted); then fails with what it holds.
-copy_rows_until() { # expected
-  local got="" rl rt rr rb end=$((SECONDS + 100))
-  while ((SECONDS < end)); do
-    sleep 1
-    read -r rl rt rr rb < <(window_rect LumsekSearchResult) || continue
-    click_at $((rl + 500)) $((rt + 30))
-    sleep 0.3
-    xdotool key ctrl+a
-    sleep 0.3
-    xdotool key ctrl+c
-    sleep 0.5
-    got="$(probe clipboard-files | sort)"
-    [ "$got" = "$1" ] && { log "clipboard: $(echo $got)"; return 0; }
-  done
-  fail "clipboard files:
-$got
-expected:
-$1"
+# A click on the first row puts the keyboard into the result list.
+click_first_row() {
+  local rl rt rr rb
+  read -r rl rt rr rb < <(window_rect LumsekSearchResult) || return 1
+  click_at $((rl + 500)) $((rt + 30))
 }
 
 search_quarterly() {
@@ -66,8 +49,8 @@ e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 sleep 2
 search_quarterly
-copy_rows_until "$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\quarterly_summary.txt' \
-  'F:\项目资料\quarterly_notes.txt' | sort)"
+copy_rows_until 100 "$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\quarterly_summary.txt' \
+  'F:\项目资料\quarterly_notes.txt' | sort)" click_first_row
 e2e_stop
 stop_holding
 [ "$(fingerprint)" = "$saved" ] || fail "the read-only index files changed"
@@ -83,7 +66,7 @@ e2e_start
 probe wait-shell 60 >/dev/null || fail "no owner window after start"
 sleep 2
 search_quarterly
-copy_rows_until "$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)"
+copy_rows_until 100 "$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)" click_first_row
 [ ! -e "$E2E_PROGRAM/index_F" ] && [ ! -e "$E2E_PROGRAM/name_F" ] || fail "an index of F: appeared"
 [ "$(cat "$E2E_PROGRAM/indexnew_F/keep.txt")" = keep ] || fail "the folder at indexnew_F was touched"
 e2e_stop

@@ -188,3 +188,28 @@ $(xprop -root _NET_CLIENT_LIST_STACKING)"
   done
 }
 
+
+# Puts the keyboard into the result list with <enter...> (a command that
+# fails when the list is not there yet), then Ctrl+A and Ctrl+C there copy
+# every row's file. Tried again for up to <seconds> while a search, scan or
+# reload may still run, until the clipboard holds <expected> (one path a
+# line, sorted); then fails with what it holds.
+copy_rows_until() { # seconds expected enter...
+  local got="" end=$((SECONDS + $1)) expected="$2"
+  shift 2
+  while ((SECONDS < end)); do
+    sleep 1
+    "$@" || continue
+    sleep 0.3
+    xdotool key ctrl+a
+    sleep 0.3
+    xdotool key ctrl+c
+    sleep 0.5
+    got="$(probe clipboard-files | sort)"
+    [ "$got" = "$expected" ] && { log "clipboard: $(echo $got)"; return 0; }
+  done
+  fail "clipboard files:
+$got
+expected:
+$expected"
+}
