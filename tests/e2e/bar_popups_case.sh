@@ -18,16 +18,6 @@ expect_no_tip() { # text what
   return 0
 }
 
-# The edit is what a click at its place reaches, holding <text>.
-expect_edit_text() { # text
-  local got=""
-  for _ in 1 2 3 4 5 6; do
-    got="$(probe window-at "$edit_x" "$edit_y")"
-    [ "$got" = "Edit|$1" ] && return 0
-    sleep 0.5
-  done
-  fail "at the edit's place: '$got', expected the edit with '$1'"
-}
 
 log "start"
 e2e_start

@@ -10,16 +10,6 @@ result_rect() { window_rect LumsekSearchResult; }
 result_shown() { [ -n "$(result_rect)" ]; }
 web_panel_shown() { [ -n "$(window_rect "" 网络资源)" ]; }
 
-# The edit is what a click at its place reaches, holding <text>.
-expect_edit_text() { # text
-  local got=""
-  for _ in 1 2 3 4 5 6; do
-    got="$(probe window-at "$edit_x" "$edit_y")"
-    [ "$got" = "Edit|$1" ] && return 0
-    sleep 0.5
-  done
-  fail "at the edit's place: '$got', expected the edit with '$1'"
-}
 
 expect_focus() { # class what
   local got

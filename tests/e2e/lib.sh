@@ -213,3 +213,14 @@ $got
 expected:
 $expected"
 }
+
+# The bar's edit is what a click at its place reaches, holding <text>.
+expect_edit_text() { # text
+  local got="" x=$((BAR_LEFT + 200)) y=40
+  for _ in 1 2 3 4 5 6; do
+    got="$(probe window-at "$x" "$y")"
+    [ "$got" = "Edit|$1" ] && return 0
+    sleep 0.5
+  done
+  fail "at the edit's place: '$got', expected the edit with '$1'"
+}
