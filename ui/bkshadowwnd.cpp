@@ -90,17 +90,7 @@ void CShadowWnd::Hide() {
     if (m_hShadow && ::IsWindow(m_hShadow)) ::ShowWindow(m_hShadow, SW_HIDE);
 }
 
-bool CShadowWnd::IsManagedByDesktop(HWND window) {
-    // Wine marks the windows it hands to the window manager with this
-    // property; Windows has no such thing.
-    return window && ::GetPropW(window, L"__wine_x11_managed") != nullptr;
-}
-
 void CShadowWnd::Appear() {
-    if (IsManagedByDesktop(m_hOwner)) {
-        Hide();
-        return;
-    }
     Redraw();
     ::ShowWindow(m_hShadow, SW_SHOWNA);
     PlaceUnderOwner();

@@ -72,11 +72,6 @@ public:
     HWND GetShadowWindow() const { return m_hShadow; }
     HWND GetOwnerWindow() const { return m_hOwner; }
 
-    // True when the desktop's window manager manages the window (Wine on an
-    // X desktop): it then stacks the window itself and draws it without its
-    // alpha, so no shadow of ours can stand under it; such a window has none.
-    static bool IsManagedByDesktop(HWND window);
-
 private:
     bool HasWindows() const;
     void Hide();

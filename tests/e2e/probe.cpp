@@ -294,18 +294,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"x-windows") {
         // Every visible top-level window, topmost first as Wine stacks them:
-        // handle, the X window Wine made for it (0 when none), class, text,
-        // rectangle, and "managed" when the window manager manages it, so a
-        // case can find each one in the X server's own stacking order.
+        // handle, the X window Wine made for it (0 when none), class, text
+        // and rectangle, so a case can find each one in the X server's own
+        // stacking order.
         for (HWND w : TopLevelWindows()) {
             if (!::IsWindowVisible(w)) continue;
             const auto xid = reinterpret_cast<UINT_PTR>(::GetPropW(w, L"__wine_x11_whole_window"));
-            const bool managed = ::GetPropW(w, L"__wine_x11_managed") != nullptr;
             wchar_t ids[64];
             std::swprintf(ids, 64, L"%llu|0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)),
                           static_cast<unsigned long long>(xid));
-            Print(std::wstring(ids) + L"|" + ClassOf(w) + L"|" + TextOf(w) + L"|" + RectOf(w) + L"|" +
-                  (managed ? L"managed" : L"unmanaged"));
+            Print(std::wstring(ids) + L"|" + ClassOf(w) + L"|" + TextOf(w) + L"|" + RectOf(w));
         }
         return 0;
     }
