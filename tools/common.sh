@@ -122,12 +122,25 @@ use_program_font() { # prefix wine-loader
 start_xvfb() { # work-dir
   local i
   exec 3>"$1/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+  # -fbdir: the frame buffer as a file, read by capture_screen; -nocursor
+  # keeps the pointer's picture out of it.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -fbdir "$1" -nocursor -nolisten tcp >"$1/xvfb.log" 2>&1 &
   XVFB_PID=$!
+  XVFB_SCREEN="$1/Xvfb_screen0"
   exec 3>&-
   for ((i = 0; i < 100; i++)); do [ -s "$1/display" ] && break; sleep 0.1; done
   [ -s "$1/display" ] || { echo "Xvfb did not start"; cat "$1/xvfb.log"; return 1; }
   export DISPLAY=":$(head -n1 "$1/display")"
+}
+
+# Copies what the screen shows to <file>, an xwd picture: Xvfb's frame
+# buffer, where the compositor has blended the half-transparent windows.
+# `xwd -root` is no substitute: X leaves the root's image undefined where a
+# window of another depth lies, and Xvfb returns such a window's own pixels,
+# so the bar's soft edges and the shadows would read as dark, unblended.
+capture_screen() { # file
+  [ -s "${XVFB_SCREEN:-}" ] || { echo "no frame buffer of the display to read" >&2; return 1; }
+  cp "$XVFB_SCREEN" "$1"
 }
 
 # Starts the desktop a user has on <work-dir>'s display: the openbox window

@@ -3,7 +3,7 @@
 # lumsek.exe in a throwaway prefix on a private Xvfb display with a desktop's
 # window manager (openbox) and compositor (xcompmgr), in the program's locale
 # and font as tools/run.sh starts it, a drive of sample files, a query typed
-# with xdotool, the screen read with xwd and cut to the bar and its result
+# with xdotool, the screen read from the display's frame buffer and cut to the bar and its result
 # panel with ImageMagick.
 #
 #   bash tools/screenshot.sh [query] [output.png]     (default: report, docs/screenshot.png)
@@ -69,6 +69,6 @@ xdotool type --delay 80 "$query"
 sleep 4
 
 mkdir -p "$(dirname "$out")"
-xwd -root -silent >"$work/screen.xwd"
+capture_screen "$work/screen.xwd"
 convert "xwd:$work/screen.xwd" -crop "820x560+$((left - 10))+0" +repage "png:$out"
 echo "wrote $out"

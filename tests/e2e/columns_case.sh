@@ -39,7 +39,7 @@ check_cell() { # column text
   measured="$(probe font "微软雅黑" -12 "$2" | cut -d'|' -f2)"
   [ -n "$measured" ] || fail "could not measure '$2'"
   for ((i = 0; i < 5; i++)); do
-    xwd -root -silent >"$E2E_WORK/screen.xwd"
+    capture_screen "$E2E_WORK/screen.xwd" || fail "no picture of the screen"
     ink="$(python3 "$here_e2e/screen_ink.py" "$E2E_WORK/screen.xwd" "$left" $((rt + 27)) "$right" $((rt + 57)))"
     if [ "$ink" != none ]; then
       read -r first end <<<"$ink"

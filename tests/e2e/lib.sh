@@ -139,6 +139,18 @@ window_rect() { # class [title]
   probe windows | awk -F'|' -v c="$1" -v t="${2-}" '(c == "" || $1 == c) && (t == "" || $2 == t) { print $3; exit }'
 }
 
+# "x,y: #RRGGBB ..." lines of ImageMagick's text form for the screen
+# rectangle of <width>x<height> at <left>,<top>, as the screen shows it.
+screen_txt() { # left top width height
+  capture_screen "$E2E_WORK/screen.xwd" || return 1
+  convert "xwd:$E2E_WORK/screen.xwd" -crop "$3x$4+$1+$2" -depth 8 txt:-
+}
+
+# The colour the screen shows at one point, as #RRGGBB.
+screen_pixel() { # x y
+  screen_txt "$1" "$2" 1 1 | awk 'NR == 2 { print $3 }'
+}
+
 # A click with the mouse at a screen point.
 click_at() { # x y [button]
   xdotool mousemove --sync "$1" "$2" click "${3:-1}"

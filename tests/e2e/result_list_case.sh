@@ -57,11 +57,7 @@ got="$(probe clipboard-files)"
 [ "$got" != "$first" ] || fail "End did not move to the last row: $got"
 log "clipboard files: $got"
 
-# The colour of one screen pixel, as #RRGGBB.
-pixel() { # x y
-  xwd -root -silent | convert xwd:- -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n1
-}
-thumb_at() { [ "$(pixel "$1" "$2")" = "#5F6368" ]; }
+thumb_at() { [ "$(screen_pixel "$1" "$2")" = "#5F6368" ]; }
 # The thumb runs beside the rows only: its top lies under the 25 px header row.
 head_row=25
 
@@ -72,7 +68,7 @@ xdotool type --delay 60 dll
 read -r rl rt rr rb < <(result_rect)
 bar=$((rr - 6))
 # Enough rows to scroll (Wine's own DLLs on C:): the thumb shows at the top.
-wait_until 30 thumb_at "$bar" $((rt + head_row + 6)) || fail "no thumb at the top of the bar: $(pixel "$bar" $((rt + head_row + 6)))"
+wait_until 30 thumb_at "$bar" $((rt + head_row + 6)) || fail "no thumb at the top of the bar: $(screen_pixel "$bar" $((rt + head_row + 6)))"
 # The panel grows with the rows.
 sleep 1
 read -r rl rt rr rb < <(result_rect)
@@ -84,8 +80,8 @@ for y in $((rt + 60)) $((rt + 160)) $(((rt + rb) / 2)) $((rb - 20)) $((rb + 80))
 done
 xdotool mouseup 1
 sleep 0.5
-thumb_at "$bar" $((rb - 6)) || fail "the thumb did not follow to the bottom: $(pixel "$bar" $((rb - 6)))"
-[ "$(pixel "$bar" $((rt + head_row + 6)))" = "#F6F6FB" ] || fail "the track's top still shows the thumb"
+thumb_at "$bar" $((rb - 6)) || fail "the thumb did not follow to the bottom: $(screen_pixel "$bar" $((rb - 6)))"
+[ "$(screen_pixel "$bar" $((rt + head_row + 6)))" = "#F6F6FB" ] || fail "the track's top still shows the thumb"
 # The row at the bottom is the last one: clicking it copies what End selects.
 click_at $((rl + 500)) $((rb - 10))
 xdotool key ctrl+c

@@ -16,10 +16,6 @@ row2_x=$((left + 663 + 60)) row2_y=$((55 + 43))
 # A point inside the second row's check box, clear of its tick.
 box2_x=$((left + 663 + 4 + 8)) box2_y=$((55 + 31 + 7))
 
-screen_pixel() { # x y: the colour on the screen there, as #RRGGBB
-  xwd -root -silent | convert xwd:- -crop "1x1+$1+$2" -depth 8 txt:- | awk 'NR == 2 { print $3 }'
-}
-
 open_popup() {
   click_at "$scope_x" "$scope_y"
   wait_until 5 wine_window_with_rect "$popup_rect" || fail "the scope popup did not open"
@@ -35,6 +31,22 @@ xdotool type --delay 60 quarterly
 list_shown() { wine_x_windows | awk -F'|' '$3 == "LumsekSearchResult"' | grep -q .; }
 wait_until 20 list_shown || fail "the result list did not show"
 sleep 2
+
+log "the bar's soft left edge shows the desktop through it, blended, not dark"
+# The desktop beside the bar, and the bar's outermost column (almost fully
+# transparent there) on the same line.
+desk="$(screen_pixel $((left - 8)) 36)"
+edge="$(screen_pixel "$left" 36)"
+log "desktop $desk, the bar's edge $edge"
+near() { # #RRGGBB #RRGGBB: every channel within 24
+  local a=$((16#${1#\#})) b=$((16#${2#\#})) s d
+  for s in 16 8 0; do
+    d=$((((a >> s) & 255) - ((b >> s) & 255)))
+    ((d < 0)) && d=$((-d))
+    ((d <= 24)) || return 1
+  done
+}
+near "$edge" "$desk" || fail "the bar's edge shows $edge over a desktop of $desk"
 
 log "the popup opens over the result list, its shadow directly under it"
 open_popup

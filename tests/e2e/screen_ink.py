@@ -6,8 +6,8 @@ from the area's most common colour (its background).
 
 Prints "first end": the screen x of the leftmost inked column and one past
 the rightmost (so end - first is the ink's width), or "none". Right and
-bottom are exclusive. The picture is `xwd -root` output:
-ZPixmap, 24 or 32 bits a pixel.
+bottom are exclusive. The picture is the screen as capture_screen copies
+it: an xwd ZPixmap, 24 or 32 bits a pixel.
 """
 import struct
 import sys

@@ -9,7 +9,7 @@
 # "<ink> <black>": how many pixels of the screen rectangle l t r b are
 # neither white nor black, and how many are black.
 screen_ink() { # l t r b
-  xwd -root -silent | convert xwd:- -crop "$(($3 - $1))x$(($4 - $2))+$1+$2" -depth 8 txt:- |
+  screen_txt "$1" "$2" $(($3 - $1)) $(($4 - $2)) |
     awk 'NR > 1 { if ($3 == "#000000") b++; else if ($3 != "#FFFFFF") i++ } END { print i + 0, b + 0 }'
 }
 
