@@ -673,13 +673,19 @@ void CBkDialogView::DropHover() {
     NotifyParent(BKNM_MOUSELEAVE, id, nullptr);
 }
 
+void CBkDialogView::TakeFocusOnClick() {
+    HWND root = ::GetAncestor(Handle(), GA_ROOT);
+    if (root && (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_NOACTIVATE)) return;
+    ::SetFocus(Handle());
+}
+
 void CBkDialogView::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     HBKWND hit = m_bHeaderLoaded ? m_bkHeader.HitTest(pt.x, pt.y, TRUE) : 0;
     if (hit != 0) {
         CBkWindow* wnd = CBkWindow::FromHandle(hit);
         if (wnd && !IsClickableHeaderClass(wnd->GetObjectClass(), true) && !IsChildLayer()) {
-            ::SetFocus(Handle());
+            TakeFocusOnClick();
             HWND parent = ::GetParent(Handle());
             if (parent && !(::GetWindowLongPtrW(parent, GWL_STYLE) & WS_MINIMIZE) && m_bMovable)
                 ::SendMessageW(parent, WM_SYSCOMMAND, kScMoveByCaption, 0);
@@ -702,7 +708,7 @@ void CBkDialogView::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
 }
 
 void CBkDialogView::OnLButtonUp(WPARAM wParam, LPARAM lParam) {
-    ::SetFocus(Handle());
+    TakeFocusOnClick();
     if (m_bCaptured) {
         m_bCaptured = FALSE;
         ::ReleaseCapture();
@@ -744,7 +750,7 @@ void CBkDialogView::OnLButtonDblClk(WPARAM, LPARAM lParam) {
             return;
         }
     }
-    ::SetFocus(Handle());
+    TakeFocusOnClick();
     hit = HitTestParts(pt);
     if (CBkWindow* wnd = CBkWindow::FromHandle(hit)) NotifyParent(BKNM_LBUTTONDBLCLK, wnd->GetCmdID(), wnd->GetObjectClass());
 }

@@ -164,6 +164,10 @@ private:
 
     void OnMouseMove(WPARAM wParam, LPARAM lParam);
     void OnMouseLeave();
+    // Puts the keyboard focus into the view after a click, unless its window
+    // takes no activation (WS_EX_NOACTIVATE): the focus would activate it,
+    // taking the activation from the window the user works in.
+    void TakeFocusOnClick();
     void OnLButtonDown(WPARAM wParam, LPARAM lParam);
     void OnLButtonUp(WPARAM wParam, LPARAM lParam);
     void OnLButtonDblClk(WPARAM wParam, LPARAM lParam);

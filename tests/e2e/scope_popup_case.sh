@@ -2,7 +2,8 @@
 # compositor), as the X server stacks the windows: with the result panel
 # open the popup stands over the result list with its shadow directly under
 # it, its second row (which lies over the list) takes a click and changes
-# the scope; the settings dialog's shadow goes when the dialog closes.
+# the scope, and it opens over the list again after that click; the settings
+# dialog's shadow goes when the dialog closes.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
@@ -48,18 +49,24 @@ near() { # #RRGGBB #RRGGBB: every channel within 24
 }
 near "$edge" "$desk" || fail "the bar's edge shows $edge over a desktop of $desk"
 
+# The popup over the result list in X's stacking, its shadow directly under it.
+expect_popup_over_list() { # when
+  local popup shadow list popup_rank shadow_rank list_rank
+  popup="$(wine_window_with_rect "$popup_rect")"
+  shadow="$(wine_window_with_rect "$shadow_rect" BkShadowWndClass)"
+  list="$(wine_x_windows | awk -F'|' '$3 == "LumsekSearchResult" && !n++ { print $1 }')"
+  [ -n "$shadow" ] || fail "$1: no shadow round the popup"
+  popup_rank="$(x_rank "$popup")" || fail "$1: the popup has no X window"
+  shadow_rank="$(x_rank "$shadow")" || fail "$1: the popup's shadow has no X window"
+  list_rank="$(x_rank "$list")" || fail "$1: the result list has no X window"
+  log "$1: X stacking from the top: popup $popup_rank, its shadow $shadow_rank, result list $list_rank"
+  [ "$popup_rank" -lt "$list_rank" ] || fail "$1: the popup stands under the result list"
+  [ "$shadow_rank" -eq $((popup_rank + 1)) ] || fail "$1: the popup's shadow is not directly under the popup"
+}
+
 log "the popup opens over the result list, its shadow directly under it"
 open_popup
-popup="$(wine_window_with_rect "$popup_rect")"
-shadow="$(wine_window_with_rect "$shadow_rect" BkShadowWndClass)"
-list="$(wine_x_windows | awk -F'|' '$3 == "LumsekSearchResult" && !n++ { print $1 }')"
-[ -n "$shadow" ] || fail "no shadow round the popup"
-popup_rank="$(x_rank "$popup")" || fail "the popup has no X window"
-shadow_rank="$(x_rank "$shadow")" || fail "the popup's shadow has no X window"
-list_rank="$(x_rank "$list")" || fail "the result list has no X window"
-log "X stacking from the top: popup $popup_rank, its shadow $shadow_rank, result list $list_rank"
-[ "$popup_rank" -lt "$list_rank" ] || fail "the popup stands under the result list"
-[ "$shadow_rank" -eq $((popup_rank + 1)) ] || fail "the popup's shadow is not directly under the popup"
+expect_popup_over_list "first opening"
 case "$(probe window-at "$row2_x" "$row2_y")" in
   LumsekWindow*) ;;
   *) fail "a click on the popup's second row would reach $(probe window-at "$row2_x" "$row2_y")" ;;
@@ -73,6 +80,9 @@ wait_until 5 popup_closed || fail "the popup or its shadow is still shown after 
 sleep 1
 open_popup
 [ "$(screen_pixel "$box2_x" "$box2_y")" != "#3399FF" ] || fail "the second row is still checked after the click"
+# The click chose without taking the activation from the bar, so the popup
+# stays a window the window manager leaves alone, above the list again.
+expect_popup_over_list "opened again after a click on a row"
 
 log "a click into the edit closes the popup and its shadow"
 click_at $((left + 200)) 40

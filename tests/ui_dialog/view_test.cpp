@@ -369,3 +369,37 @@ TEST_F(ViewTest, FocusGoesThroughTheViewToItsFirstTabItem) {
     ::SetFocus(dlg.Handle());
     EXPECT_EQ(::GetFocus(), view);   // no tab item: the view keeps it
 }
+
+TEST(View, ClicksIntoAWindowThatTakesNoActivationLeaveItWithTheWorkingWindow) {
+    // The drop-down of a bar: clicks choose in it, while the bar keeps the
+    // activation and the keyboard (and a window manager never manages it).
+    TestDlg bar;
+    TestDlg dropDown(
+        "<layer width=\"200\" height=\"100\" noborder=\"1\" noactivate=\"1\"><header height=\"20\"/>"
+        "<body><dlg id=\"10\" pos=\"10,10,60,40\"/></body></layer>");
+    ASSERT_NE(bar.Create(nullptr), nullptr);
+    ASSERT_NE(dropDown.Create(nullptr), nullptr);
+    bar.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(::SetForegroundWindow(bar.Handle()));
+    ::SetActiveWindow(bar.Handle());
+    ASSERT_EQ(::GetActiveWindow(), bar.Handle());
+    ::SetWindowPos(dropDown.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    const HWND focus = ::GetFocus();
+
+    HWND view = dropDown.GetViewControl().Handle();
+    for (UINT msg : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}) {
+        for (LPARAM at : {MAKELPARAM(20, 40), MAKELPARAM(5, 5)}) {   // a control in the body, the header
+            ::SendMessageW(view, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
+            EXPECT_EQ(::GetActiveWindow(), bar.Handle()) << msg;
+            EXPECT_EQ(::GetFocus(), focus) << msg;
+        }
+    }
+    // The click still chose: the control's command reached the window.
+    bool commanded = false;
+    for (const Notified& n : dropDown.notes) commanded = commanded || (n.code == static_cast<UINT>(BKNM_COMMAND) && n.item == 10);
+    EXPECT_TRUE(commanded);
+    // An ordinary window still takes the keyboard with a click.
+    ::SetFocus(nullptr);
+    ::SendMessageW(bar.GetViewControl().Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 100));
+    EXPECT_EQ(::GetFocus(), bar.GetViewControl().Handle());
+}
