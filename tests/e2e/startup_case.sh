@@ -48,6 +48,12 @@ tip_rect() { probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " ")
 for _ in $(seq 20); do [ -n "$(tip_rect)" ] && break; sleep 0.5; done
 read -r _ _ tr tb <<<"$(tip_rect)"
 [ -n "${tb:-}" ] || fail "no tip about closing to the tray: $(probe windows)"
+read -r tl tt _ _ <<<"$(tip_rect)"
+sleep 0.5
+# On the screen the tip is drawn: its light face with dark text, not a black box.
+read -r black light <<<"$(screen_txt "$tl" "$tt" 314 200 | awk 'NR > 1 { if ($3 == "#000000") b++; else if ($3 ~ /^#[E-F]/) l++ } END { print b + 0, l + 0 }')"
+log "the tip on the screen: $black black pixels, $light light"
+[ "$black" -lt 100 ] && [ "$light" -gt 30000 ] || fail "the tip is not drawn: $black black pixels, $light light ones"
 click_at $((tr - 67)) $((tb - 30))
 wait_until 10 eval '! bar_shown' || fail "the bar stayed after closing to the tray"
 read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
