@@ -11,6 +11,9 @@
 namespace {
 
 constexpr int kDockWidth = 800;
+// Where the owner window stands: left and top of every screen, as far as
+// a minimized window is put.
+constexpr int kOffScreen = -32000;
 
 #ifdef NOTIFYICONDATAW_V3_SIZE
 constexpr DWORD kTrayDataSize = NOTIFYICONDATAW_V3_SIZE;
@@ -76,7 +79,11 @@ CMainShell::~CMainShell() {
 }
 
 HWND CMainShell::CreateShell() {
-    RECT empty = {};
+    // Empty, and outside every screen: the window is never seen, and an X
+    // server under Wine does not map it either. A window manager that
+    // managed it would take the bar and the boxes it owns for its
+    // dialogs and keep the keyboard from them while it is not focused.
+    RECT empty = {kOffScreen, kOffScreen, kOffScreen, kOffScreen};
     return Create(nullptr, &empty, L"", WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
 }
 

@@ -84,6 +84,14 @@ TEST_F(MainShellTest, TrayIconTipAndHotKey) {
     EXPECT_TRUE(shell.IsHotKeyRegistered());
     EXPECT_TRUE(system.boxes.empty());
 
+    // Empty, and outside every screen: no part of it shows anywhere, and an
+    // X server under Wine never maps it for a window manager to manage.
+    RECT rc = {};
+    ASSERT_TRUE(::GetWindowRect(shell.Handle(), &rc));
+    EXPECT_TRUE(::IsRectEmpty(&rc));
+    EXPECT_TRUE(shell.GetStyle() & WS_VISIBLE);
+    EXPECT_EQ(nullptr, ::MonitorFromPoint(POINT{rc.left, rc.top}, MONITOR_DEFAULTTONULL));
+
     // System commands never reach the default procedure (Alt+F4 does nothing).
     shell.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
     EXPECT_TRUE(shell.IsWindow());
