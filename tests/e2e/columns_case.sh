@@ -43,10 +43,11 @@ check_cell() { # column text
     ink="$(python3 "$here_e2e/screen_ink.py" "$E2E_WORK/screen.xwd" "$left" $((rt + 27)) "$right" $((rt + 57)))"
     if [ "$ink" != none ]; then
       read -r first end <<<"$ink"
-      # The ink of a whole text is its advance width less a pixel or two of
-      # side bearing; a cut one is at most the text rectangle (width - 16).
-      # It is one centred text: no wider than measured, its middle the cell's.
-      if [ $((end - first)) -ge $((measured - 3)) ] && [ $((end - first)) -le $((measured + 2)) ] &&
+      # The ink of a whole text is its advance width less its side bearings
+      # (up to 2 px at each end, for a '1'); a cut one loses at least a
+      # character (7 px and more) or ends in an ellipsis. It is one centred
+      # text: no wider than measured, its middle the cell's.
+      if [ $((end - first)) -ge $((measured - 5)) ] && [ $((end - first)) -le $((measured + 2)) ] &&
          [ $(((first + end) - (left + right))) -ge -6 ] && [ $(((first + end) - (left + right))) -le 6 ]; then
         log "'$2': ink $((end - first)) px of $measured px in the $((right - left)) px column"
         return 0
