@@ -10,6 +10,14 @@ result_rect() { window_rect LumsekSearchResult; }
 result_shown() { [ -n "$(result_rect)" ]; }
 box_shown() { [ -n "$(x_window '#32770' "$1")" ]; }
 bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
+# The system's box 错误 stands over the bar and holds the keyboard; Return
+# closes it.
+close_error_box() {
+  expect_box_over_bar 错误
+  [ "$(probe foreground | cut -d'|' -f1)" = '#32770' ] || fail "the box does not hold the keyboard: $(probe foreground)"
+  xdotool key Return
+  wait_until 10 eval '! box_shown 错误' || fail "the box did not close"
+}
 
 log "start and wait for the first scan of F:"
 e2e_start_scanned
@@ -28,10 +36,7 @@ xdotool key Up Return
 # The system reports that it has no property sheet here; in any case a box.
 wait_until 15 box_shown 错误 || fail "no box after 属性: $(probe windows)"
 sleep 1
-expect_box_over_bar 错误
-[ "$(probe foreground | cut -d'|' -f1)" = '#32770' ] || fail "the box does not hold the keyboard: $(probe foreground)"
-xdotool key Return
-wait_until 10 eval '! box_shown 错误' || fail "the box did not close"
+close_error_box
 sleep 1
 bar_shown || fail "the bar went with the box: $(probe windows)"
 
@@ -44,10 +49,7 @@ sleep 1
 text="$(probe message-box 错误 5)"
 log "box text: $text"
 [ -n "$text" ] || fail "the box says nothing"
-expect_box_over_bar 错误
-[ "$(probe foreground | cut -d'|' -f1)" = '#32770' ] || fail "the box does not hold the keyboard: $(probe foreground)"
-xdotool key Return
-wait_until 10 eval '! box_shown 错误' || fail "the box did not close"
+close_error_box
 # Nothing was opened: the bar and its list stay for the next try.
 sleep 2
 bar_shown || fail "the bar went after the box: $(probe windows)"

@@ -28,6 +28,17 @@ bool Visible(HWND hwnd) { return hwnd && ::IsWindowVisible(hwnd); }
 // Keeps the bar from hiding while a test works on it.
 void StopAutoHide(CDockWnd& dock) { ::KillTimer(dock.Handle(), CDockWnd::IDT_DOCK_AUTOHIDE); }
 
+// The bar kept out, its start-up done and "le1" typed into its edit: true
+// once the eleven results are listed.
+bool TypeAndList(DockSetup& s) {
+    CDockWnd& dock = *s.dock;
+    StopAutoHide(dock);
+    if (!s.WaitForStartChain()) return false;
+    dock.FocusEdit();
+    s.Type(L"le1");
+    return WaitFor([&] { return dock.ResultPanel().RowCount() == 11; });
+}
+
 }  // namespace
 
 TEST(DockSearch, TypingRunsOneSearchAfterThePauseAndClearingHidesThePanels) {
@@ -79,11 +90,7 @@ TEST(DockSearch, TypingRunsOneSearchAfterThePauseAndClearingHidesThePanels) {
 TEST(DockSearch, TabMovesIntoTheListAndResultsArrivingLaterLeaveItThere) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
-    StopAutoHide(dock);
-    ASSERT_TRUE(s.WaitForStartChain());
-    dock.FocusEdit();
-    s.Type(L"le1");
-    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    ASSERT_TRUE(TypeAndList(s));
     testing_support::PumpMessages(400);
     ASSERT_EQ(dock.SearchRuns(), 1);
     HWND list = dock.ResultPanel().ListHandle();
@@ -357,11 +364,7 @@ TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
 TEST(DockDrag, PanelsFollowTheBarDownButStayInTheWorkArea) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
-    StopAutoHide(dock);
-    ASSERT_TRUE(s.WaitForStartChain());
-    dock.FocusEdit();
-    s.Type(L"le1");
-    ASSERT_TRUE(WaitFor([&] { return dock.ResultPanel().RowCount() == 11; }));
+    ASSERT_TRUE(TypeAndList(s));
     testing_support::PumpMessages(600);
     ASSERT_TRUE(Visible(dock.WebPanel().Handle()));  // the web panel fills the rest of the screen
     MONITORINFO monitor = {};
