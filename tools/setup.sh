@@ -70,8 +70,23 @@ install_packages() {
     log "apt-get update failed (try $i of 3)"
     sleep 10
   done
+  [ -z "$missing" ] && return 0
   # shellcheck disable=SC2086
-  [ -z "$missing" ] || DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends $missing
+  apt_install $missing && return 0
+  # A suite whose list for one architecture could not be fetched (a security
+  # or updates mirror mid-sync) leaves the i386 twins of installed amd64
+  # libraries without a matching version, and apt gives up on "held broken
+  # packages". The release's own suite has every architecture in step.
+  local release
+  release="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")"
+  [ -n "$release" ] || return 1
+  log "the install failed; trying again with the packages of the $release suite preferred (a mirror may be mid-sync)"
+  # shellcheck disable=SC2086
+  apt_install -o APT::Default-Release="$release" $missing
+}
+
+apt_install() { # [apt options...] packages...
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@"
 }
 
 ensure_locales() {
