@@ -58,6 +58,13 @@ std::wstring FormatDrives(const std::wstring& pattern, const std::wstring& lette
     return out;
 }
 
+// The no-break spaces that end the pattern: the gap the status text keeps
+// before the link beside it.
+std::wstring TrailingGap(const std::wstring& pattern) {
+    const size_t end = pattern.find_last_not_of(L'\u00A0');
+    return end == std::wstring::npos ? pattern : pattern.substr(end + 1);
+}
+
 std::string FormatPos(int a, int b, int c, int d) {
     char pos[64];
     std::snprintf(pos, sizeof(pos), "%d,%d,%d,%d", a, b, c, d);
@@ -166,9 +173,13 @@ void CSearchCtrl::OnSearchResults(WPARAM count, LPARAM deletedCount) {
     } else {
         if (deletedCount != -1) m_nDeletedCount = static_cast<int>(deletedCount);
         // A drive whose index could not be saved is told once, in place of the counts.
+        // It keeps the counts' gap before the link: the link is placed by the
+        // measured width of the text, gap included.
         std::wstring status = TakeUnsavedNotice();
         if (status.empty())
             status = FormatTwoCounts(Text(58), static_cast<long long>(count), static_cast<long long>(m_nDeletedCount));
+        else
+            status += TrailingGap(Text(58));
         SIZE extent = {0, 0};
         if (IsWindow()) {
             platform::WindowDC dc(Handle());

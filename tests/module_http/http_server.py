@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Loopback HTTP server for the transfer tests.
 
-http_server.py <port-file> <lifetime-seconds>
-Listens on 127.0.0.1 on a free port, writes the port to <port-file> and ends
-on GET /quit or when the lifetime is over, whichever comes first.
+http_server.py <port-file> <start-wait-seconds>
+Listens on 127.0.0.1 on a free port, writes the port to <port-file> and serves
+its test program for as long as that program lives: the program holds a
+GET /hold connection open, and the server ends when it closes (however the
+program ends), on GET /quit, or when no program has come to hold it within
+the start wait.
 """
 import hashlib
 import http.server
@@ -20,6 +23,7 @@ socks_greetings = [0]
 served = []         # paths asked for below /srv, /slow and /trunc, since the last /requests
 lock = threading.Lock()
 srv_root = [""]     # files published by the tests: <folder of the port file>/srv
+held = threading.Event()  # set once the test program holds its connection
 
 
 def check_value(content, name):
@@ -125,6 +129,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with lock:
                 served.append(plain)
             self.reply(200, deep_index(plain.count("loop/")))
+        elif path == "/hold":
+            held.set()
+            self.reply(200, b"held")
+            self.wfile.flush()
+            try:
+                while self.rfile.read(1):
+                    pass
+            except OSError:
+                pass
+            self.close_connection = True
+            threading.Thread(target=self.server.shutdown, daemon=True).start()
         elif path == "/quit":
             self.reply(200, b"bye")
             threading.Thread(target=self.server.shutdown, daemon=True).start()
@@ -204,11 +219,16 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 
 def main():
-    port_file, lifetime = sys.argv[1], float(sys.argv[2])
+    port_file, start_wait = sys.argv[1], float(sys.argv[2])
     srv_root[0] = os.path.join(os.path.dirname(os.path.abspath(port_file)), "srv")
     os.makedirs(srv_root[0], exist_ok=True)
     server = Server(("127.0.0.1", 0), Handler)
-    threading.Timer(lifetime, server.shutdown).start()
+
+    def unclaimed():
+        # The program died before it could hold the server.
+        if not held.wait(start_wait):
+            server.shutdown()
+    threading.Thread(target=unclaimed, daemon=True).start()
     with open(port_file + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
     os.replace(port_file + ".tmp", port_file)

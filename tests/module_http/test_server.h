@@ -44,16 +44,19 @@ public:
         const std::string portFile = testing_support::UnixWorkFolder() + "/http-port";
         ASSERT_EQ(0, testing_support::RunUnixCommand("py=/usr/bin/python3; [ -x $py ] || py=python3; "
                                                      "nohup $py '" HTTP_TEST_SERVER "' '" + portFile +
-                                                     "' 120 >/dev/null 2>&1 &"));
+                                                     "' 300 >/dev/null 2>&1 &"));
         const std::wstring portPath = testing_support::UnixToWindowsPath(portFile);
         for (int i = 0; i < 1000 && port_ == 0; ++i) {
             const std::string text = testing_support::ReadFileBytes(portPath);
             if (text == "<missing>") ::Sleep(10); else port_ = atoi(text.c_str());
         }
         ASSERT_NE(0, port_) << "test server did not start";
+        ASSERT_TRUE(Hold()) << "test server did not take the program's hold";
     }
     void TearDown() override {
         if (port_) Get("/quit");
+        if (holder_ != INVALID_SOCKET) ::closesocket(holder_);
+        holder_ = INVALID_SOCKET;
     }
 
     int Port() const { return port_; }
@@ -66,8 +69,36 @@ public:
     }
 
 private:
+    // The server lives as long as this connection: the system closes it
+    // however the program ends, so a slow run keeps its server to the last
+    // test and a crashed one leaves no server behind.
+    bool Hold() {
+        WSADATA data;
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+        holder_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (holder_ == INVALID_SOCKET) return false;
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(holder_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) return false;
+        const char request[] = "GET /hold HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        if (::send(holder_, request, static_cast<int>(sizeof(request) - 1), 0) != static_cast<int>(sizeof(request) - 1))
+            return false;
+        // The answer tells that the server has taken the hold.
+        std::string answer;
+        char buffer[256];
+        while (answer.find("held") == std::string::npos) {
+            const int got = ::recv(holder_, buffer, sizeof(buffer), 0);
+            if (got <= 0) return false;
+            answer.append(buffer, static_cast<size_t>(got));
+        }
+        return answer.compare(0, 12, "HTTP/1.1 200") == 0 || answer.compare(0, 12, "HTTP/1.0 200") == 0;
+    }
+
     static inline TestServer* instance_ = nullptr;
     int port_ = 0;
+    SOCKET holder_ = INVALID_SOCKET;
 };
 
 // The main of the programs that use the server.

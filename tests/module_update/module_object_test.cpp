@@ -73,8 +73,12 @@ TEST(ModuleObject, BackgroundUpdateReplacesFilesOnItsOwnThread) {
     config.Update = UpdateLocation{dir.Path() + L"\\", ServerUrl("/srv/bg")};
     IModuleObject* object = new CModuleObject(config);
     EXPECT_EQ(S_OK, object->UpdateInBackground());
+    // The poll reads bg.txt while the run replaces it: a reader that shares
+    // delete does not count as a program using the file.
     EXPECT_TRUE(testing_support::PumpMessagesUntil(
         [&] { return testing_support::ReadFileBytes(dir.File(L"bg.txt")) == "background new"; }, 20000));
+    // Replaced by the run itself, nothing left to the re-update program.
+    EXPECT_FALSE(PathExists(dir.File(L"update\\pemour.dat")));
     EXPECT_EQ(0u, object->Release());
 }
 

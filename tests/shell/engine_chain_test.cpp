@@ -13,7 +13,9 @@
 #include "index/index_manager.h"
 #include "shell/dock_wnd.h"
 #include "platform/strconv.h"
+#include "platform/gdi.h"
 #include "shell/search_ctrl.h"
+#include "ui/bkfontpool.h"
 #include "ui/bkstring.h"
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/test_support.h"
@@ -50,6 +52,30 @@ std::vector<std::string> FollowChain(const CDockWnd& dock) {
         if (now != seen.back()) seen.push_back(now);
     }
     return seen;
+}
+
+// The width of `text` in the status line's font, as the panel measures it.
+int TextWidth(HWND panel, const std::wstring& text) {
+    platform::WindowDC dc(panel);
+    platform::SelectObjectScope font(dc.Get(), BkFontPool::GetFont(0));
+    SIZE extent = {0, 0};
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+}
+
+// The no-break spaces that end the counts' pattern: the gap before the link.
+std::wstring CountsGap() {
+    const std::wstring counts = BkString::Get(58) ? BkString::Get(58) : L"";
+    const size_t end = counts.find_last_not_of(L'\u00A0');
+    return end == std::wstring::npos ? counts : counts.substr(end + 1);
+}
+
+// How far the link "view deleted files" starts right of the status text.
+int LinkOffset(CSearchCtrl& panel) {
+    const CBkWindow* status = panel.GetViewControl().FindControl(CSearchCtrl::IDC_STATUS);
+    const CBkWindow* link = panel.GetViewControl().FindControl(CSearchCtrl::IDC_VIEW_LINK);
+    if (!status || !link) return -1;
+    return link->GetRect().left - status->GetRect().left;
 }
 
 }  // namespace
@@ -141,12 +167,26 @@ TEST(DockEngineChain, ADriveWhoseIndexCannotBeSavedIsSearchedAndToldOnceInTheSta
         std::wstring told = pattern;
         ASSERT_NE(told.find(L"%s"), std::wstring::npos);
         told.replace(told.find(L"%s"), 2, L"T");
-        EXPECT_TRUE(shell_test::WaitFor([&] { return shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS) == told; }))
+        // It keeps the counts' gap before the link beside it.
+        const std::wstring gap = CountsGap();
+        ASSERT_EQ(gap.size(), 3u);
+        EXPECT_TRUE(shell_test::WaitFor(
+            [&] { return shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS) == told + gap; }))
             << platform::WideToUtf8(shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS));
+        EXPECT_TRUE(shell_test::ItemVisible(panel, CSearchCtrl::IDC_VIEW_LINK));
+        const int gapWidth = TextWidth(panel.Handle(), gap);
+        ASSERT_GT(gapWidth, 0);
+        EXPECT_GE(LinkOffset(panel), TextWidth(panel.Handle(), told) + gapWidth);
+
         panel.Search(1, 1);
         EXPECT_TRUE(shell_test::WaitFor([&] {
             return shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS).compare(0, 4, L"\u627E\u52301\u4E2A") == 0;  // 找到1个
         })) << platform::WideToUtf8(shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS));
+        // The counts keep the same gap.
+        const std::wstring counts = shell_test::ItemText(panel, CSearchCtrl::IDC_STATUS);
+        ASSERT_GT(counts.size(), gap.size());
+        EXPECT_EQ(counts.substr(counts.size() - gap.size()), gap);
+        EXPECT_GE(LinkOffset(panel), TextWidth(panel.Handle(), counts.substr(0, counts.size() - gap.size())) + gapWidth);
         dock.DestroyPanels();
     }
     GetAppContext()->IndexManager = nullptr;

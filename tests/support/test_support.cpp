@@ -196,7 +196,8 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    platform::FileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
     if (!f) return std::string("<missing>");
     LARGE_INTEGER size;
     ::GetFileSizeEx(f.Get(), &size);

@@ -56,7 +56,9 @@ private:
 
 // Creates every folder of a Windows path and writes `bytes` to the file.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-// The whole file; "<missing>" when it cannot be opened.
+// The whole file; "<missing>" when it cannot be opened. The file may be
+// renamed or deleted while it is read: a test that polls a file must not
+// make it look in use to the program it watches.
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 
