@@ -87,6 +87,21 @@ bool UsableSize(HANDLE file, size_t& size) {
     return true;
 }
 
+// Whether an index file was written before its name file, give or take a
+// moment for a clock that was set back: a save writes its index file first.
+// An index file written clearly later comes from a later scan whose name
+// file never arrived, a mix the names alone cannot show when they kept their
+// lengths. Files whose times cannot be read are given the benefit.
+bool WrittenInSaveOrder(HANDLE index, HANDLE names) {
+    constexpr uint64_t kSlack = 2ull * 10000000;  // 2 s in 100 ns units
+    FILETIME indexTime, nameTime;
+    if (!::GetFileTime(index, nullptr, nullptr, &indexTime) || !::GetFileTime(names, nullptr, nullptr, &nameTime))
+        return true;
+    const uint64_t indexAt = (static_cast<uint64_t>(indexTime.dwHighDateTime) << 32) | indexTime.dwLowDateTime;
+    const uint64_t nameAt = (static_cast<uint64_t>(nameTime.dwHighDateTime) << 32) | nameTime.dwLowDateTime;
+    return indexAt <= nameAt + kSlack;
+}
+
 // Record storage for `count` records with a little room past the last slot:
 // the journal adds records beyond the table under the record lock, and
 // growing a table of millions of records there would copy all of it while
@@ -655,7 +670,12 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
 
     platform::FileHandle indexFile = OpenForRead(indexPath);
     size_t indexSize = 0;
-    if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
+    const bool haveRecords = indexFile && UsableSize(indexFile.Get(), indexSize);
+    if (haveRecords && !WrittenInSaveOrder(indexFile.Get(), nameFile.Get())) {
+        platform::TraceW(L"%ls was written after %ls: not one pair, not loaded", indexPath.c_str(), namePath.c_str());
+        return false;
+    }
+    if (haveRecords) {
         try {
             const size_t count = indexSize / sizeof(IndexRecord);
             ReserveRecords(records, count);
