@@ -87,6 +87,21 @@ bool UsableSize(HANDLE file, size_t& size) {
     return true;
 }
 
+// Whether an index file was written before its name file, give or take a
+// moment for a clock that was set back: a save writes its index file first.
+// An index file written clearly later comes from a later scan whose name
+// file never arrived, a mix the names alone cannot show when they kept their
+// lengths. Files whose times cannot be read are given the benefit.
+bool WrittenInSaveOrder(HANDLE index, HANDLE names) {
+    constexpr uint64_t kSlack = 2ull * 10000000;  // 2 s in 100 ns units
+    FILETIME indexTime, nameTime;
+    if (!::GetFileTime(index, nullptr, nullptr, &indexTime) || !::GetFileTime(names, nullptr, nullptr, &nameTime))
+        return true;
+    const uint64_t indexAt = (static_cast<uint64_t>(indexTime.dwHighDateTime) << 32) | indexTime.dwLowDateTime;
+    const uint64_t nameAt = (static_cast<uint64_t>(nameTime.dwHighDateTime) << 32) | nameTime.dwLowDateTime;
+    return indexAt <= nameAt + kSlack;
+}
+
 // Record storage for `count` records with a little room past the last slot:
 // the journal adds records beyond the table under the record lock, and
 // growing a table of millions of records there would copy all of it while
@@ -257,7 +272,9 @@ bool CanTakeFinalName(const std::wstring& path, bool* exists, DWORD* error) {
 // Clears a temporary name for a new file: what lies there goes when it is
 // ours to remove -- a leftover of an interrupted save, an empty folder, a
 // link as itself. Pipes and devices stay: a link to a device cannot be told
-// from the device itself. False, with the error, when something stays.
+// from the device itself. False, with the error, when something stays --
+// also when the system reported it removed: a file the file system keeps
+// (an immutable one, say) can be "deleted" on close without going.
 bool ClearTemporaryName(const std::wstring& path, DWORD* error) {
     const PathState state = Inspect(path);
     BOOL removed = FALSE;
@@ -280,6 +297,11 @@ bool ClearTemporaryName(const std::wstring& path, DWORD* error) {
         ::SetLastError(state.Error ? state.Error : ERROR_ACCESS_DENIED);
         break;
     }
+    if (removed && Inspect(path).Kind != Occupant::None) {
+        platform::TraceW(L"SaveIndex: %ls was reported removed but is still there", path.c_str());
+        removed = FALSE;
+        ::SetLastError(ERROR_ACCESS_DENIED);
+    }
     if (removed) {
         platform::TraceW(L"SaveIndex: removed %hs at %ls", OccupantText(state.Kind), path.c_str());
         return true;
@@ -287,6 +309,52 @@ bool ClearTemporaryName(const std::wstring& path, DWORD* error) {
     *error = ::GetLastError();
     platform::TraceW(L"SaveIndex: %ls holds %hs that cannot be removed (error %lu)", path.c_str(),
                      OccupantText(state.Kind), *error);
+    return false;
+}
+
+// Which file a name leads to: its volume and file number.
+struct FileIdentity {
+    DWORD Volume = 0;
+    DWORD High = 0;
+    DWORD Low = 0;
+    bool operator==(const FileIdentity& other) const {
+        return Volume == other.Volume && High == other.High && Low == other.Low;
+    }
+};
+
+bool Identify(const std::wstring& path, FileIdentity* identity) {
+    platform::FileHandle file(
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return false;
+    identity->Volume = info.dwVolumeSerialNumber;
+    identity->High = info.nFileIndexHigh;
+    identity->Low = info.nFileIndexLow;
+    return true;
+}
+
+// Moves a file of ours to a free name (nothing there is replaced) and makes
+// sure it went: the old name is free and the new one leads to the same file.
+// A system may report a step done that the file system quietly refused.
+bool MoveAndConfirm(const std::wstring& from, const std::wstring& to) {
+    FileIdentity before;
+    if (!Identify(from, &before)) {
+        const DWORD error = ::GetLastError();
+        platform::TraceW(L"SaveIndex: %ls cannot be looked at (error %lu)", from.c_str(), error);
+        ::SetLastError(error);
+        return false;
+    }
+    if (!RetryWhileInUse([&] { return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE; },
+                         true)) {
+        const DWORD error = ::GetLastError();
+        platform::TraceW(L"SaveIndex: %ls cannot be moved to %ls (error %lu)", from.c_str(), to.c_str(), error);
+        ::SetLastError(error);
+        return false;
+    }
+    FileIdentity after;
+    if (Inspect(from).Kind == Occupant::None && Identify(to, &after) && after == before) return true;
+    platform::TraceW(L"SaveIndex: %ls was reported moved to %ls but did not go there", from.c_str(), to.c_str());
+    ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
 }
 
@@ -369,23 +437,56 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
     const std::wstring newName = IndexFileName(folder, L"namenew_%c", letter);
     const std::wstring index = IndexFileName(folder, L"index_%c", letter);
     const std::wstring name = IndexFileName(folder, L"name_%c", letter);
+    const std::wstring oldIndex = IndexFileName(folder, L"indexold_%c", letter);
+    const std::wstring oldName = IndexFileName(folder, L"nameold_%c", letter);
 
     // Both final names must take the new pair before anything is written:
     // a step that fails half-way through the swap leaves no usable pair.
     bool hadIndex = false, hadName = false;
     if (!CanTakeFinalName(index, &hadIndex, &failure) || !CanTakeFinalName(name, &hadName, &failure)) return false;
-    if (!ClearTemporaryName(newIndex, &failure) || !ClearTemporaryName(newName, &failure)) return false;
+    // What an interrupted save left at our own names goes first.
+    for (const std::wstring* path : {&newIndex, &newName, &oldIndex, &oldName})
+        if (!ClearTemporaryName(*path, &failure)) return false;
 
     // From here on, files this save created are its own to remove again.
     bool ownIndex = false, ownName = false;
+    // The moves made so far, in order.
+    struct Move {
+        const std::wstring* From;
+        const std::wstring* To;
+    };
+    Move moves[4];
+    size_t moveCount = 0;
+    auto moved = [&](const std::wstring& from) {
+        for (size_t i = 0; i < moveCount; ++i)
+            if (moves[i].From == &from) return true;
+        return false;
+    };
     auto fail = [&](const char* step) {
         failure = ::GetLastError();
         if (failure == ERROR_SUCCESS) failure = ERROR_WRITE_FAULT;
         platform::Trace("SaveIndex %c: %s failed, error %lu", static_cast<char>(letter), step, failure);
-        if (ownIndex) ::DeleteFileW(newIndex.c_str());
-        if (ownName) ::DeleteFileW(newName.c_str());
+        // Back the way it came, last move first. Each state on the way back
+        // is one the way forward passes too, so a move back that fails stops
+        // there safely; the next save clears what is left aside.
+        while (moveCount > 0) {
+            const Move& last = moves[moveCount - 1];
+            if (!MoveAndConfirm(*last.To, *last.From)) {
+                platform::Trace("SaveIndex %c: the old pair cannot be put back, error %lu", static_cast<char>(letter),
+                                ::GetLastError());
+                break;
+            }
+            --moveCount;
+        }
+        if (ownIndex && !moved(newIndex)) ::DeleteFileW(newIndex.c_str());
+        if (ownName && !moved(newName)) ::DeleteFileW(newName.c_str());
         ::SetLastError(failure);
         return false;
+    };
+    auto move = [&](const std::wstring& from, const std::wstring& to) {
+        if (!MoveAndConfirm(from, to)) return false;
+        moves[moveCount++] = Move{&from, &to};
+        return true;
     };
     {
         platform::FileHandle file = CreateTemporary(newIndex);
@@ -416,19 +517,20 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
         if (!::FlushFileBuffers(file.Get())) return fail("write namenew");
     }
 
-    // The old pair goes by its name file first: an index file alone is
-    // never loaded, so no moment shows the records of one scan with the
-    // names of another, even if the program stops in between.
-    auto move = [](const std::wstring& from, const std::wstring& to) {
-        return RetryWhileInUse([&] {
-            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        }, true);
-    };
-    if (hadName && !RetryWhileInUse([&] { return ::DeleteFileW(name.c_str()) != FALSE; }, true))
-        return fail("delete name");
+    // The old pair steps aside whole before the new one comes in, so a file
+    // that cannot be replaced is found while the old pair can still be put
+    // back. Name file first out, index file first in: whenever the program
+    // stops, the final names hold the old pair, an index file alone (never
+    // loaded), nothing, or the new pair -- never the records of one scan
+    // with the names of another.
+    if (hadName && !move(name, oldName)) return fail("move name aside");
+    if (hadIndex && !move(index, oldIndex)) return fail("move index aside");
     if (!move(newIndex, index)) return fail("move indexnew");
-    ownIndex = false;  // now the drive's index file, unusable without names
     if (!move(newName, name)) return fail("move namenew");
+    // What cannot go now goes with the next save.
+    DWORD ignoredError = 0;
+    if (hadIndex) ClearTemporaryName(oldIndex, &ignoredError);
+    if (hadName) ClearTemporaryName(oldName, &ignoredError);
     return true;
 }
 
@@ -568,7 +670,12 @@ bool CVolumeIndex::LoadFiles(const std::wstring& indexPath, const std::wstring& 
 
     platform::FileHandle indexFile = OpenForRead(indexPath);
     size_t indexSize = 0;
-    if (indexFile && UsableSize(indexFile.Get(), indexSize)) {
+    const bool haveRecords = indexFile && UsableSize(indexFile.Get(), indexSize);
+    if (haveRecords && !WrittenInSaveOrder(indexFile.Get(), nameFile.Get())) {
+        platform::TraceW(L"%ls was written after %ls: not one pair, not loaded", indexPath.c_str(), namePath.c_str());
+        return false;
+    }
+    if (haveRecords) {
         try {
             const size_t count = indexSize / sizeof(IndexRecord);
             ReserveRecords(records, count);

@@ -2,6 +2,7 @@
 // writing a scan answer in place of the old pair.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -133,9 +134,77 @@ protected:
     bool NoTemporaryFiles(wchar_t letter) {
         return !PathExists(Path(L"indexnew_%c", letter)) && !PathExists(Path(L"namenew_%c", letter));
     }
+    // Sets a file's last write time to now plus `seconds`.
+    bool SetWriteTime(const std::wstring& path, int seconds) {
+        platform::FileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER at;
+        at.LowPart = now.dwLowDateTime;
+        at.HighPart = now.dwHighDateTime;
+        at.QuadPart += static_cast<int64_t>(seconds) * 10000000;
+        FILETIME time = {at.LowPart, at.HighPart};
+        return file && ::SetFileTime(file.Get(), nullptr, nullptr, &time);
+    }
+    // The names in the folder that belong to drive `letter` ("..._X"), sorted.
+    std::vector<std::string> FilesOf(wchar_t letter) {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAW found;
+        const std::wstring pattern = folder_ + L"\\*_" + std::wstring(1, letter);
+        HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do names.push_back(platform::WideToUtf8(found.cFileName));
+        while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Whether both files of drive `letter` hold exactly `pair`'s bytes, told
+    // briefly (a name file is 4 MB).
+    ::testing::AssertionResult PairIs(wchar_t letter, const std::pair<std::string, std::string>& pair) {
+        const auto now = Pair(letter);
+        if (now == pair) return ::testing::AssertionSuccess();
+        auto describe = [](const std::string& is, const std::string& was) {
+            if (is == was) return std::string("as it was");
+            return "changed: " + (is.size() > 64 ? std::to_string(is.size()) + " bytes" : "\"" + is + "\"") +
+                   ", was " + std::to_string(was.size()) + " bytes";
+        };
+        return ::testing::AssertionFailure() << "index file " << describe(now.first, pair.first) << "; name file "
+                                             << describe(now.second, pair.second);
+    }
+    std::vector<std::string> PairNames(wchar_t letter) {
+        const std::string l(1, static_cast<char>(letter));
+        return {"index_" + l, "name_" + l};
+    }
 
     std::wstring folder_;
 };
+
+// A file the file system itself keeps from being changed, renamed or removed
+// (`chattr +i`; it needs root and a file system with that flag). The flag
+// goes again however the test ends, so the test folder can be deleted.
+class Immutable {
+public:
+    explicit Immutable(const std::string& unixPath) : path_(testing_support::ShellQuote(unixPath)) {}
+    ~Immutable() { Clear(); }
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+    bool Set() {
+        set_ = testing_support::RunUnixCommand("chattr +i " + path_ + " 2>/dev/null") == 0;
+        return set_;
+    }
+    bool Clear() {
+        if (set_ && testing_support::RunUnixCommand("chattr -i " + path_) == 0) set_ = false;
+        return !set_;
+    }
+
+private:
+    std::string path_;
+    bool set_ = false;
+};
+
+const char kNoImmutableFlag[] = "chattr +i was refused here (it needs root and a file system with the immutable flag)";
 
 const std::vector<std::string> kOld = {"old-aa.txt", "old-b.txt"};
 const std::vector<std::string> kNew = {"new-a.txt", "new-bb.txt", "new-c.txt"};
@@ -420,6 +489,52 @@ TEST_F(IndexFiles, AMoveThatWouldFailLeavesTheOldPairWhole) {
     EXPECT_EQ(Loaded(), kNew);
 }
 
+TEST_F(IndexFiles, AFileOfThePairTheFileSystemKeepsLeavesTheOldPairWhole) {
+    // The system may report such a file deleted (it goes on close, and then
+    // quietly does not): only a pair moved aside whole can be put back.
+    wchar_t letter = L'J';
+    for (const wchar_t* pattern : {L"name_%c", L"index_%c"}) {
+        SCOPED_TRACE(platform::WideToUtf8(pattern) + " immutable");
+        ++letter;
+        ASSERT_TRUE(Save(kOld, letter));
+        const auto pair = Pair(letter);
+        Immutable kept(UnixPath(pattern, letter));
+        if (!kept.Set()) GTEST_SKIP() << kNoImmutableFlag;
+
+        DWORD error = 0;
+        EXPECT_FALSE(Save(kNew, letter, &error));
+        EXPECT_NE(error, 0u);
+        EXPECT_TRUE(PairIs(letter, pair));
+        EXPECT_EQ(FilesOf(letter), PairNames(letter));  // nothing of the save left, nothing aside
+        EXPECT_EQ(Loaded(letter), kOld);
+
+        // Once the file may change again, the next save replaces the pair.
+        ASSERT_TRUE(kept.Clear());
+        EXPECT_TRUE(Save(kNew, letter));
+        EXPECT_EQ(Loaded(letter), kNew);
+        EXPECT_EQ(FilesOf(letter), PairNames(letter));
+    }
+}
+
+TEST_F(IndexFiles, ALeftoverTheFileSystemKeepsAtAnAsideNameStopsTheSave) {
+    ASSERT_TRUE(Save(kOld));
+    const auto pair = Pair(L'X');
+    Write(L"nameold_%c", "left by a save that stopped");
+    Immutable kept(UnixPath(L"nameold_%c", L'X'));
+    if (!kept.Set()) GTEST_SKIP() << kNoImmutableFlag;
+    // Reported removed, yet still there: the old pair could not step aside.
+    DWORD error = 0;
+    EXPECT_FALSE(Save(kNew, L'X', &error));
+    EXPECT_NE(error, 0u);
+    EXPECT_TRUE(PairIs(L'X', pair));
+    EXPECT_EQ(Loaded(), kOld);
+    EXPECT_EQ(FilesOf(L'X'), (std::vector<std::string>{"index_X", "name_X", "nameold_X"}));
+    ASSERT_TRUE(kept.Clear());
+    EXPECT_TRUE(Save(kNew));
+    EXPECT_EQ(FilesOf(L'X'), PairNames(L'X'));
+    EXPECT_EQ(Loaded(), kNew);
+}
+
 TEST_F(IndexFiles, AnInterruptedSaveIsNeverLoadedAsAMixedPair) {
     ASSERT_TRUE(Save(kOld));
     const auto oldPair = Pair(L'X');
@@ -437,6 +552,20 @@ TEST_F(IndexFiles, AnInterruptedSaveIsNeverLoadedAsAMixedPair) {
     EXPECT_TRUE(NoTemporaryFiles(L'X'));
     EXPECT_EQ(Pair(L'X'), newPair);
 
+    // Stopped while the old pair stepped aside: its index file alone, or
+    // nothing, at the final names. Not loaded; the next save clears the
+    // aside names.
+    Write(L"index_%c", oldPair.first);
+    Write(L"indexold_%c", oldPair.first);
+    Write(L"nameold_%c", oldPair.second);
+    ::DeleteFileW(Path(L"name_%c").c_str());
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"<not loaded>"});
+    ::DeleteFileW(Path(L"index_%c").c_str());
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"<not loaded>"});
+    EXPECT_TRUE(Save(kNew));
+    EXPECT_EQ(FilesOf(L'X'), PairNames(L'X'));
+    EXPECT_EQ(Pair(L'X'), newPair);
+
     // Stopped between two moves of an older save: the new records beside the
     // old names. One of them points into the middle of an old name ("new-a.txt"
     // is shorter than "old-aa.txt"): not one pair.
@@ -449,6 +578,18 @@ TEST_F(IndexFiles, AnInterruptedSaveIsNeverLoadedAsAMixedPair) {
     // A pair of one scan whose name file was cut short: its own names only.
     Write(L"name_%c", newPair.second.substr(0, 14));  // ".\0new-a.txt\0" and "ne" of "new-bb.txt"
     EXPECT_EQ(Loaded(), (std::vector<std::string>{"new-a.txt", "ne"}));
+
+    // The same mix with names that kept their lengths (old-aa.txt renamed
+    // to zzz-aa.txt): every record names the start of a name, but the index
+    // file was written well after the name file, which no save does.
+    ASSERT_TRUE(Save({"zzz-aa.txt", "old-b.txt"}, L'Z'));
+    Write(L"index_%c", Pair(L'Z').first);
+    Write(L"name_%c", oldPair.second);
+    ASSERT_TRUE(SetWriteTime(Path(L"name_%c"), -3600));
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"<not loaded>"});
+    // A name file written last is taken as the index file's own.
+    ASSERT_TRUE(SetWriteTime(Path(L"name_%c"), 0));
+    EXPECT_EQ(Loaded(), kOld);
 }
 
 TEST_F(IndexFiles, AnAnswerKeptInMemoryIsWhatItsSavedFilesWouldLoad) {
