@@ -78,15 +78,53 @@ RECT CDockWnd::PanelSpanUnderBar() const {
     return RECT{bar.left, bar.bottom - kPanelOverlap, bar.right, bar.bottom - kPanelOverlap};
 }
 
+int CDockWnd::FreeHeight() {
+    // Measured as for a bar at the screen top, wherever it stands: a panel
+    // under a lower bar keeps its height and runs past the screen's bottom,
+    // which cuts it and its list together.
+    const RECT bar = GetWindowRect();
+    return std::max<int>(0, WorkAreaBottom() + kPanelOverlap - (bar.bottom - bar.top));
+}
+
+int CDockWnd::HeightOnScreen(int top, int height, int minHeight) {
+    const int shown = std::max(0, ::GetSystemMetrics(SM_CYSCREEN) - top);
+    if (height <= shown * 10) return height;
+    return std::max(minHeight, shown * 10);
+}
+
+void CDockWnd::PlaceWebPanel(int left, int top, int width) {
+    if (!m_pNetSearch->IsWindow()) return;
+    if (m_nWebHeight <= 0) {
+        const RECT web = m_pNetSearch->GetWindowRect();
+        m_nWebHeight = std::max<int>(kMinPanelHeight, web.bottom - web.top);
+    }
+    const int height = HeightOnScreen(top, m_nWebHeight, kMinPanelHeight);
+    if (height > std::max(0, ::GetSystemMetrics(SM_CYSCREEN) - top) * 10) {
+        // Not even its least height would keep a tenth on the screen.
+        if (IsWebPanelVisible()) {
+            m_bWebWaitsForRoom = true;
+            ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
+            m_pNetSearch->GetDragLine().Hide();
+        }
+        return;
+    }
+    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (m_bWebWaitsForRoom) {
+        m_bWebWaitsForRoom = false;
+        ::ShowWindow(m_pNetSearch->Handle(), SW_SHOWNA);
+    }
+}
+
 void CDockWnd::LayoutResultPanel() {
     if (!m_searchCtrl.IsWindow()) return;
     const int screen = ::GetSystemMetrics(SM_CYSCREEN);
     const int workBottom = WorkAreaBottom();
     const RECT span = PanelSpanUnderBar();
-    // Measured from where the bar stands, not from the screen top.
-    const int free = std::max<int>(0, workBottom - span.top);
-    const int height =
-        std::min(ResultPanelHeight(m_searchCtrl.RowCount(), span.top, screen, screen - workBottom), std::max(free, 0));
+    const int free = FreeHeight();
+    const RECT bar = GetWindowRect();
+    m_nResultHeight = ResultPanelHeight(m_searchCtrl.RowCount(), static_cast<int>(bar.bottom - bar.top) - kPanelOverlap,
+                                        screen, screen - workBottom);
+    const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight);
     ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_searchCtrl.UpdateLayout(span.top + free - 64);
@@ -95,11 +133,8 @@ void CDockWnd::LayoutResultPanel() {
     // The web panel fills the rest of the free height.
     if (!m_pNetSearch->IsWindow()) return;
     const int webTop = span.top + height;
-    const int webHeight = span.top + free - webTop;
-    if (webHeight > 0) {
-        ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, webTop, span.right - span.left, webHeight,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    m_nWebHeight = std::max<int>(kMinPanelHeight, span.top + free - (span.top + m_nResultHeight));
+    PlaceWebPanel(span.left, webTop, span.right - span.left);
     m_pNetSearch->UpdateLayout(span.top + 64);
     ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
     m_pNetSearch->SetBottomLimit(kNoDragLimit);
@@ -127,40 +162,29 @@ void CDockWnd::OnMove(int x, int y) {
                        m_rcEdit.bottom - m_rcEdit.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (m_searchCtrl.IsWindow()) {
-        // The panels keep their heights as far as the work area below the
-        // bar allows: they never reach past its bottom.
-        const int room = std::max<int>(0, WorkAreaBottom() - PanelSpanUnderBar().top);
+        // The panels keep their heights and hang under the bar wherever it
+        // stands; below the screen's bottom the screen cuts them (and the
+        // result list, which the panel carries along) instead of squeezing.
+        const RECT span = PanelSpanUnderBar();
         if (IsLocalScope()) {
             EnableWebItems(true);
-            RECT panel = m_searchCtrl.GetWindowRect();
-            const RECT span = PanelSpanUnderBar();
-            const int height = std::min<int>(panel.bottom - panel.top, room);
+            if (m_nResultHeight <= 0) {
+                const RECT panel = m_searchCtrl.GetWindowRect();
+                m_nResultHeight = static_cast<int>(panel.bottom - panel.top);
+            }
+            const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight);
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                            SWP_NOZORDER | SWP_NOACTIVATE);
             if (m_pNetSearch->IsWindow()) {
-                const RECT web = m_pNetSearch->GetWindowRect();
-                const int webHeight = std::min<int>(web.bottom - web.top, room - height);
-                if (webHeight >= kMinPanelHeight) {
-                    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top + height,
-                                   span.right - span.left, webHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-                    if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(span.top + height + webHeight - 64);
-                } else {
-                    HideWebPanel();  // no room left for it under the result panel
-                }
+                PlaceWebPanel(span.left, span.top + height, span.right - span.left);
+                if (IsWebPanelVisible()) m_searchCtrl.SetBottomLimit(m_pNetSearch->GetWindowRect().bottom - 64);
                 m_pNetSearch->UpdateLayout(y + 64);
             }
         } else {
             ShowResultPanel(false);
             if (m_pNetSearch->IsWindow()) {
-                const RECT web = m_pNetSearch->GetWindowRect();
-                const RECT span = PanelSpanUnderBar();
-                const int height = std::min<int>(IsWebPanelVisible() ? web.bottom - web.top : kWebPanelHeight, room);
-                if (height >= kMinPanelHeight) {
-                    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left,
-                                   height, SWP_NOZORDER | SWP_NOACTIVATE);
-                } else {
-                    HideWebPanel();
-                }
+                if (!IsWebPanelVisible() && !m_bWebWaitsForRoom) m_nWebHeight = kWebPanelHeight;
+                PlaceWebPanel(span.left, span.top, span.right - span.left);
                 m_pNetSearch->UpdateLayout(span.top);
             }
             EnableWebItems(false);
@@ -178,6 +202,8 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
         if (web.bottom - edge > 0) {
             ::SetWindowPos(m_pNetSearch->Handle(), nullptr, web.left, edge, web.right - web.left, web.bottom - edge,
                            SWP_NOZORDER | SWP_NOACTIVATE);
+            m_nWebHeight = static_cast<int>(web.bottom - edge);
+            m_nResultHeight = edge - static_cast<int>(m_searchCtrl.GetWindowRect().top);
             m_pNetSearch->UpdateLayout(m_searchCtrl.GetWindowRect().top + 64);
             ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
         }
@@ -187,6 +213,11 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
         if (edge - panel.top > 0) {
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, panel.left, panel.top, panel.right - panel.left,
                            edge - panel.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            m_nResultHeight = edge - static_cast<int>(panel.top);
+            if (m_pNetSearch->IsWindow()) {
+                const RECT web = m_pNetSearch->GetWindowRect();
+                m_nWebHeight = static_cast<int>(web.bottom - web.top);
+            }
             if (m_pNetSearch->IsWindow()) m_searchCtrl.SetBottomLimit(m_pNetSearch->GetWindowRect().bottom - 64);
             m_searchCtrl.Repaint();
         }
@@ -273,6 +304,11 @@ LRESULT CDockWnd::OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 }
 
 LRESULT CDockWnd::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+    // Wine reports the pointer leaving the bar while a press on it still
+    // holds the mouse (seen on the press that activates the bar, the first
+    // drag after typing): the drag goes on until the button comes up, and a
+    // move without the button ends it should that release get lost.
+    if (m_bDragArmed && (::GetKeyState(VK_LBUTTON) & 0x8000) != 0) return 0;
     CancelDrag();
     return 0;
 }
@@ -292,6 +328,8 @@ void CDockWnd::OnDragMouseMove(WPARAM keys, int x, int y) {
         m_ptDragAnchor = POINT{x, y};
         m_rcDragOutline = bar;
         m_dragBox.ShowAt(m_rcDragOutline);
+        // Over the bar's own panels and list while the bar is dragged over them.
+        m_dragBox.BringAboveAll();
         return;
     }
     RECT rc = bar;
@@ -315,6 +353,12 @@ void CDockWnd::OnDragEnd() {
     if (!outlineShown) return;
     if (rc.top < 0) ::OffsetRect(&rc, 0, -rc.top);
     ::SetWindowPos(Handle(), nullptr, rc.left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The press took the keyboard from the edit (onto the bar): the user
+    // goes on typing into the edit after moving the bar.
+    if (m_edit.IsWindow() && m_edit.IsWindowVisible()) {
+        ::SetActiveWindow(m_edit.Handle());
+        ::SetFocus(m_edit.Handle());
+    }
 }
 
 void CDockWnd::CancelDrag() {

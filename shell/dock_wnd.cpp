@@ -715,6 +715,7 @@ bool CDockWnd::EnsureWebPanel() {
 }
 
 void CDockWnd::HideWebPanel() {
+    m_bWebWaitsForRoom = false;
     if (m_pNetSearch->IsWindow()) ::ShowWindow(m_pNetSearch->Handle(), SW_HIDE);
     m_pNetSearch->GetDragLine().Hide();
     m_searchCtrl.SetBottomLimit(kNoDragLimit);
@@ -722,17 +723,24 @@ void CDockWnd::HideWebPanel() {
 
 void CDockWnd::ShowWebPanel() {
     if (!m_pNetSearch->IsWindow()) return;
+    if (!IsWebPanelVisible()) {
+        // Never over the bar: it may have moved since the panel was placed.
+        RECT under = PanelSpanUnderBar();
+        if (IsLocalScope() && m_searchCtrl.IsWindow()) under.top = m_searchCtrl.GetWindowRect().bottom;
+        m_bWebWaitsForRoom = true;
+        PlaceWebPanel(under.left, under.top, under.right - under.left);
+        return;
+    }
     ::ShowWindow(m_pNetSearch->Handle(), SW_SHOWNA);
 }
 
 void CDockWnd::OpenWebPanel(int height) {
     if (!EnsureWebPanel()) return;
     const RECT span = PanelSpanUnderBar();
-    height = std::min(height, std::max(0, WorkAreaBottom() - static_cast<int>(span.top)));
-    ::SetWindowPos(m_pNetSearch->Handle(), nullptr, span.left, span.top, span.right - span.left, height,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_nWebHeight = height;
+    if (!IsWebPanelVisible()) m_bWebWaitsForRoom = true;
+    PlaceWebPanel(span.left, span.top, span.right - span.left);
     m_pNetSearch->UpdateLayout(span.top);
-    ShowWebPanel();
     ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
 }
 

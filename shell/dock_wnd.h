@@ -53,7 +53,7 @@ public:
     static const int kPanelFixedPart = 127;
     static const int kPanelEmptyHeight = 77;
     static const int kWebPanelHeight = 500;
-    // A panel with less room than this under the bar is not shown.
+    // The web panel is never laid out lower than this.
     static const int kMinPanelHeight = 56;
     static const int kNoDragLimit = 1920;
     static const int kDockHeight = 73;
@@ -220,6 +220,8 @@ private:
     // Creates the web panel (hidden) unless it exists; false when it cannot.
     bool EnsureWebPanel();
     void HideWebPanel();
+    // Shows the web panel; a hidden one first goes to its place under the
+    // bar (or under the result panel), wherever the bar went meanwhile.
     void ShowWebPanel();
     // Web scope alone: the web panel `height` high right under the bar.
     void OpenWebPanel(int height);
@@ -234,6 +236,18 @@ private:
     void OnDragEnd();
     void CancelDrag();
     RECT PanelSpanUnderBar() const;
+    // The height the panels share under the bar: the work area's height
+    // less the bar's, plus the overlap.
+    int FreeHeight();
+    // The height a panel `height` high at screen y `top` gets: its own, as
+    // long as a tenth of it stays on the screen. A window manager pulls a
+    // window mostly below the screen back up (openbox keeps a tenth of it on
+    // the screen), which would lay the panel over the bar; so the panel is
+    // cut to ten times what shows, though never below `minHeight`.
+    static int HeightOnScreen(int top, int height, int minHeight);
+    // Places the web panel at `top` (its wanted height, cut as above); with
+    // no room left on the screen it hides until the bar gives it room again.
+    void PlaceWebPanel(int left, int top, int width);
     // The lowest screen y the panels may reach.
     int WorkAreaBottom() const;
 
@@ -267,6 +281,13 @@ private:
     UINT m_timers = 0;
     int m_nSearchRuns = 0;
     std::wstring m_strLastWebUrl;
+
+    // The heights the panels were given by their layout or by the user's
+    // edge drags; a move keeps them (cut only near the screen's bottom).
+    int m_nResultHeight = 0;
+    int m_nWebHeight = 0;
+    // The web panel is hidden only for want of room under a low bar.
+    bool m_bWebWaitsForRoom = false;
 
     // Dragging the bar.
     bool m_bDragArmed = false;

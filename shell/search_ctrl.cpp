@@ -1,6 +1,7 @@
 #include "shell/search_ctrl.h"
 
 
+#include <algorithm>
 #include <cstdio>
 
 #include "browser/netsearch_dlg.h"
@@ -217,7 +218,9 @@ void CSearchCtrl::OnSortWaitTimer() {
     SetItemVisible(IDC_BUSY_BACK, FALSE);
     SetItemVisible(IDC_BUSY_IMAGE, FALSE);
     Repaint();
-    if (m_pResultWnd && m_pResultWnd->IsWindow()) ::ShowWindow(m_pResultWnd->Handle(), SW_SHOWNA);
+    // The list shows only with its panel.
+    if (IsWindowVisible() && m_pResultWnd && m_pResultWnd->IsWindow())
+        ::ShowWindow(m_pResultWnd->Handle(), SW_SHOWNA);
     ::KillTimer(Handle(), IDT_SEARCHCTRL_SORT_WAIT);
 }
 
@@ -226,9 +229,10 @@ void CSearchCtrl::UpdateLayout(int bottomLimit) {
     if (!IsWindow() || !m_pResultWnd || !m_pResultWnd->IsWindow()) return;
     RECT rc = {};
     if (!::GetWindowRect(Handle(), &rc) || ::IsRectEmpty(&rc)) return;
-    const int width = rc.right - rc.left - 36;
-    const int height = rc.bottom - rc.top - 53;
-    if (width <= 0 || height <= 0) return;
+    // The list lies inside the panel, whatever the panel's size: a panel too
+    // small for it leaves it no room rather than leaving it behind.
+    const int width = std::max<int>(0, rc.right - rc.left - 36);
+    const int height = std::max<int>(0, rc.bottom - rc.top - 53);
     ::SetWindowPos(m_pResultWnd->Handle(), nullptr, rc.left + 18, rc.top + 22, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_pResultWnd->ResizeList();
@@ -274,6 +278,9 @@ LRESULT CSearchCtrl::OnBkNotify(int, NMHDR* hdr, BOOL& bHandled) {
 
 LRESULT CSearchCtrl::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     UpdateLayout(-1);
+    // A layered window shows what it was last given: moved or resized, the
+    // panel draws itself again, footer included, at its new place and size.
+    if (IsWindowVisible()) ::PostMessageW(Handle(), WM_LAYERED_REFRESH, 0, 0);
     bHandled = FALSE;  // the frame resizes its view and its shadow too
     return 0;
 }

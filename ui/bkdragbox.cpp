@@ -21,6 +21,25 @@ void CBkDragBox::ShowAt(const RECT& rc) {
     UpdateLayered();
 }
 
+HWND CBkDragBox::CreateFrame(HWND hWndParent, const RECT& rc, LPCWSTR lpszTitle, DWORD dwStyle, DWORD dwExStyle) {
+    // A bare box: without a system menu or a sizing frame a desktop's window
+    // manager leaves it alone (Wine makes it an override-redirect X window,
+    // deciding so when the window is made), so it can be raised over the
+    // program's other unmanaged windows, the result list among them, and it
+    // never takes the activation.
+    dwStyle &= ~static_cast<DWORD>(WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+    return CBkDialogImpl<CBkDragBox>::CreateFrame(hWndParent, rc, lpszTitle, dwStyle, dwExStyle);
+}
+
+void CBkDragBox::BringAboveAll() {
+    if (!IsWindow()) return;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    if (::GetWindow(Handle(), GW_HWNDPREV) == nullptr) {
+        if (HWND next = ::GetWindow(Handle(), GW_HWNDNEXT)) ::SetWindowPos(Handle(), next, 0, 0, 0, 0, flags);
+    }
+    ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+}
+
 void CBkDragBox::Hide() {
     if (IsWindow()) ShowWindow(SW_HIDE);
 }

@@ -19,6 +19,11 @@ public:
     // without activation when hidden and renders it.
     void ShowAt(const RECT& rc);
     void Hide();
+    // Puts the box above every other window, in the X server's stacking too:
+    // Wine restacks an unmanaged X window only when it becomes the first
+    // window of its own list, so a box that is first already steps back one
+    // place before it goes to the top.
+    void BringAboveAll();
     BOOL UpdateLayered();
 
     int GetLineHeight() const { return m_nLineHeight; }
@@ -28,6 +33,9 @@ public:
         ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CBkDragBox>)
     WINDOW_MAP_END()
+
+protected:
+    HWND CreateFrame(HWND hWndParent, const RECT& rc, LPCWSTR lpszTitle, DWORD dwStyle, DWORD dwExStyle) override;
 
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);

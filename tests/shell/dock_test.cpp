@@ -2,6 +2,7 @@
 // the strip and back, dragging.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "browser/netsearch_dlg.h"
@@ -361,38 +362,65 @@ TEST(DockAutoHide, FullScreenProgramInFrontKeepsTheBarInItsStrip) {
     EXPECT_TRUE(WaitFor([&] { return Visible(dock.Handle()); }));  // the next tick after it is gone
 }
 
-TEST(DockDrag, PanelsFollowTheBarDownButStayInTheWorkArea) {
+TEST(DockDrag, PanelsHangUnderTheBarAnywhereWithTheListInside) {
     DockSetup s;
     CDockWnd& dock = *s.dock;
     ASSERT_TRUE(TypeAndList(s));
     testing_support::PumpMessages(600);
     ASSERT_TRUE(Visible(dock.WebPanel().Handle()));  // the web panel fills the rest of the screen
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof(monitor);
-    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(dock.Handle(), MONITOR_DEFAULTTONEAREST), &monitor));
-    const int workBottom = monitor.rcWork.bottom;
-    const int panelHeight = dock.ResultPanel().GetWindowRect().bottom - dock.ResultPanel().GetWindowRect().top;
+    const int screen = ::GetSystemMetrics(SM_CYSCREEN);
+    const RECT panelBefore = dock.ResultPanel().GetWindowRect();
+    const RECT webBefore = dock.WebPanel().GetWindowRect();
+    const int panelHeight = panelBefore.bottom - panelBefore.top;
+    const int webHeight = webBefore.bottom - webBefore.top;
+    auto expectListInPanel = [&](const char* when) {
+        const RECT panel = dock.ResultPanel().GetWindowRect();
+        RECT list = {};
+        ::GetWindowRect(dock.ResultPanel().ResultHandle(), &list);
+        EXPECT_EQ(list.left, panel.left + 18) << when;
+        EXPECT_EQ(list.top, panel.top + 22) << when;
+        EXPECT_EQ(list.right, panel.right - 18) << when;
+        EXPECT_EQ(list.bottom, panel.bottom - 31) << when;
+    };
 
-    // The bar lands 500 px further down, as after a drag.
+    // The bar lands 500 px further down, as after a drag: both panels keep
+    // their heights, past the screen's bottom if need be.
     const RECT before = dock.GetWindowRect();
     ::SetWindowPos(dock.Handle(), nullptr, before.left, before.top + 500, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     testing_support::PumpMessages(200);
-    const RECT bar = dock.GetWindowRect(), panel = dock.ResultPanel().GetWindowRect();
-    const RECT web = dock.WebPanel().GetWindowRect();
+    RECT bar = dock.GetWindowRect(), panel = dock.ResultPanel().GetWindowRect();
+    RECT web = dock.WebPanel().GetWindowRect();
     EXPECT_EQ(panel.top, bar.bottom - 8);
-    EXPECT_EQ(panel.bottom - panel.top, panelHeight);  // room enough: its height is kept
+    EXPECT_EQ(panel.bottom - panel.top, panelHeight);
     EXPECT_EQ(web.top, panel.bottom);
-    EXPECT_LE(web.bottom, workBottom);
-    EXPECT_GT(web.bottom, web.top);
+    EXPECT_EQ(web.bottom - web.top, webHeight);
+    expectListInPanel("500 px down");
 
-    // Further down still: the result panel too is cut at the work area, and
-    // the web panel, left without room, goes.
-    ::SetWindowPos(dock.Handle(), nullptr, before.left, workBottom - 200, 0, 0,
+    // At the screen's bottom: the result panel still hangs under the bar with
+    // its list inside, a tenth of it on the screen; the web panel, with no
+    // room at all, waits hidden.
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, screen - (before.bottom - before.top), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     testing_support::PumpMessages(200);
-    EXPECT_EQ(dock.ResultPanel().GetWindowRect().bottom, workBottom);
+    bar = dock.GetWindowRect();
+    panel = dock.ResultPanel().GetWindowRect();
+    EXPECT_EQ(panel.top, bar.bottom - 8);
+    const int least = CDockWnd::kPanelEmptyHeight;
+    EXPECT_GE(panel.bottom - panel.top, least);
+    EXPECT_LE(panel.bottom - panel.top, std::max<int>(least, (screen - panel.top) * 10));
+    expectListInPanel("at the screen's bottom");
     EXPECT_FALSE(Visible(dock.WebPanel().Handle()));
+
+    // Back at the top: the heights and the web panel come back.
+    ::SetWindowPos(dock.Handle(), nullptr, before.left, before.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    testing_support::PumpMessages(200);
+    panel = dock.ResultPanel().GetWindowRect();
+    web = dock.WebPanel().GetWindowRect();
+    EXPECT_TRUE(::EqualRect(&panel, &panelBefore));
+    EXPECT_TRUE(::EqualRect(&web, &webBefore));
+    EXPECT_TRUE(Visible(dock.WebPanel().Handle()));
+    expectListInPanel("back at the top");
 }
 
 TEST(DockDrag, LostMouseCancelsTheDragAndTheNextOneStartsFromItsOwnPress) {
