@@ -4,7 +4,8 @@
 # come up above the bar, its edit, the result panel and the result list,
 # stay there after a click on a row of the list beside them, hold the
 # keyboard (Esc closes them), and their faces show their own flat skin to
-# their edges, not their shadow; the tip's button closes the bar to the tray.
+# their edges, not their shadow; the bar works again once the settings
+# dialog is closed, and the tip's button closes the bar to the tray.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
@@ -131,6 +132,11 @@ wait_until 10 eval '! dialog_shown' || fail "Esc did not close the settings dial
 sleep 1
 bar_shown || fail "the bar went with the settings dialog"
 [ -n "$(result_rect)" ] || fail "the result list went with the settings dialog"
+# The bar is given back whole: a click into its edit reaches the edit.
+click_at $((BAR_LEFT + 200)) 40
+sleep 0.5
+xdotool type --delay 60 x
+expect_edit_text f1x
 
 log "the tip once more: its button 我知道了 closes the bar to the tray"
 open_close_tip
