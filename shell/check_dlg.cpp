@@ -63,9 +63,11 @@ void CCheckDlg::OnConfirm() {
 
 LRESULT CCheckDlg::OnBkNotify(int, NMHDR* header, BOOL& handled) {
     const UINT item = reinterpret_cast<BKNMCOMMAND*>(header)->uItemID;
-    if (header->code == BKNM_COMMAND && item == IDC_CLOSE) {
+    // Esc (item 2) closes the dialog as its close box does; Enter (item 1)
+    // answers as its one button does.
+    if (header->code == BKNM_COMMAND && (item == IDC_CLOSE || item == IDCANCEL)) {
         EndDialog(2);
-    } else if (header->code == BKNM_COMMAND && item == IDC_CONFIRM) {
+    } else if (header->code == BKNM_COMMAND && (item == IDC_CONFIRM || item == IDOK)) {
         OnConfirm();
     } else {
         handled = FALSE;

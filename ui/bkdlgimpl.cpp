@@ -2,7 +2,11 @@
 
 #include <windowsx.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "platform/trace.h"
 #include "ui/bkresmanager.h"
@@ -13,6 +17,101 @@ namespace {
 
 bool IsKeyboardMessage(UINT m) { return m >= WM_KEYFIRST && m <= 0x0109; }
 bool IsMouseMessage(UINT m) { return m >= 0x0200 && m <= 0x020D; }
+
+bool HasClass(HWND window, const wchar_t* name) {
+    wchar_t cls[64] = {};
+    ::GetClassNameW(window, cls, 64);
+    return ::lstrcmpW(cls, name) == 0;
+}
+
+// The other windows of the program while a modal window runs. On an X
+// desktop a window manager stacks the windows Wine lets it manage (those
+// that were ever activated or have a system menu) and leaves the others
+// (popups shown without activation, such as the result list) over all of
+// them. So for as long as the modal window is open:
+// - a popup of ours that the manager may not know yet gets a system menu
+//   for a moment, and Wine hands it to the manager (as it does with the
+//   owner of a message box), so it no longer floats over every frame;
+// - the windows that stand on top of others step down from there, and the
+//   modal window, on top itself, stays above them whatever the user clicks
+//   (the manager raises a clicked window only within its band);
+// - they are disabled, so that clicks and keys have only the modal window
+//   to go to.
+// Everything is given back when the modal window ends.
+class ModalSurroundings {
+public:
+    ModalSurroundings(HWND dialog, HWND shadow) {
+        m_dialog = dialog;
+        m_shadow = shadow;
+        // Top of the stacking order first.
+        ::EnumWindows(&ModalSurroundings::Collect, reinterpret_cast<LPARAM>(this));
+
+        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+        for (HWND w : m_windows) {
+            const LONG_PTR style = ::GetWindowLongPtrW(w, GWL_STYLE);
+            if ((style & WS_POPUP) && !(style & (WS_SYSMENU | WS_THICKFRAME)) && (style & WS_CAPTION) != WS_CAPTION) {
+                ::SetWindowLongPtrW(w, GWL_STYLE, style | WS_SYSMENU);
+                ::SetWindowPos(w, nullptr, 0, 0, 0, 0, flags | SWP_NOZORDER | SWP_FRAMECHANGED);
+                ::SetWindowLongPtrW(w, GWL_STYLE, style);
+            }
+        }
+        // A window stays on top while its owner does: owners step down
+        // first, and what could not yet is tried again after them.
+        for (int pass = 0; pass < 4; ++pass) {
+            for (HWND w : m_topmost) {
+                if (!(::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST)) continue;
+                ::SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+                if (std::find(m_lowered.begin(), m_lowered.end(), w) == m_lowered.end()) m_lowered.push_back(w);
+            }
+        }
+        for (HWND w : m_windows) {
+            if (::IsWindowEnabled(w)) {
+                ::EnableWindow(w, FALSE);
+                m_disabled.push_back(w);
+            }
+        }
+        // The modal window itself stands on top (an owner stepping down
+        // takes the windows it owns along).
+        ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    }
+
+    ~ModalSurroundings() {
+        for (HWND w : m_disabled)
+            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+        // Bottom first, so that they come back in the order they had.
+        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+        for (auto it = m_lowered.rbegin(); it != m_lowered.rend(); ++it)
+            if (::IsWindow(*it)) ::SetWindowPos(*it, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    }
+
+    ModalSurroundings(const ModalSurroundings&) = delete;
+    ModalSurroundings& operator=(const ModalSurroundings&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND w, LPARAM p) {
+        auto* self = reinterpret_cast<ModalSurroundings*>(p);
+        if (w == self->m_dialog || w == self->m_shadow) return TRUE;
+        if (::GetWindowThreadProcessId(w, nullptr) != ::GetCurrentThreadId()) return TRUE;
+        if (!::IsWindowVisible(w) || ::IsIconic(w)) return TRUE;
+        // Shadows and drop-downs take no activation; menus and tips come
+        // and go by themselves.
+        if (::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_NOACTIVATE) return TRUE;
+        if (HasClass(w, L"#32768") || HasClass(w, TOOLTIPS_CLASSW)) return TRUE;
+        // The owner window, outside every screen and empty, only steps down
+        // with the windows it owns.
+        if (::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) self->m_topmost.push_back(w);
+        RECT rc = {};
+        if (::GetWindowRect(w, &rc) && !::IsRectEmpty(&rc)) self->m_windows.push_back(w);
+        return TRUE;
+    }
+
+    HWND m_dialog = nullptr;
+    HWND m_shadow = nullptr;
+    std::vector<HWND> m_windows;
+    std::vector<HWND> m_topmost;
+    std::vector<HWND> m_lowered;
+    std::vector<HWND> m_disabled;
+};
 
 } // namespace
 
@@ -97,6 +196,8 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
     }
     HWND previousActive = BkWinManager::SetActive(hwnd);
     if (pRect == nullptr) CenterWindow();
+    // Before the window shows, so that it comes up over all of them.
+    std::unique_ptr<ModalSurroundings> surroundings(new ModalSurroundings(hwnd, m_wndShadow.GetShadowWindow()));
 
     if (m_bForeground) {
         HWND foreground = ::GetForegroundWindow();
@@ -124,6 +225,7 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
         ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                        SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
     }
+    surroundings.reset();
     if (disabledOwner && ::IsWindow(owner)) {
         ::EnableWindow(owner, TRUE);
         if (::GetActiveWindow() == hwnd) ::SetActiveWindow(owner);

@@ -74,7 +74,6 @@ BOOL CShadowWnd::Create(HWND owner) {
             platform::TraceLastError("CreateWindowExW(BkShadowWndClass)");
             return FALSE;
         }
-        m_szRegion = {0, 0};
     }
     if (m_hOwner == nullptr || !::IsWindow(m_hOwner)) m_hOwner = owner;
     m_dwStatus = SHADOW_ENABLED;
@@ -243,20 +242,15 @@ void CShadowWnd::Redraw() {
     platform::SelectObjectScope select(dc, dib.Get());
     DrawShadowImage(dc, size);
     ::GdiFlush();
-
-    if (size.cx != m_szRegion.cx || size.cy != m_szRegion.cy) {
-        // Only the ring round the window belongs to the shadow: nothing of
-        // it ever lies over the window, and a display server that reports
-        // the shadow uncovered never takes that for the window's place.
-        platform::Region ring(::CreateRectRgn(0, 0, size.cx, size.cy));
-        platform::Region inner(
-            ::CreateRectRgn(kShadowSize, kShadowSize, size.cx - kShadowSize, size.cy - kShadowSize));
-        if (ring && inner && ::CombineRgn(ring.Get(), ring.Get(), inner.Get(), RGN_DIFF) != ERROR &&
-            ::SetWindowRgn(m_hShadow, ring.Get(), FALSE)) {
-            ring.Detach();  // the window owns it now
-            m_szRegion = size;
-        }
-    }
+    // The window's own place stays clear whatever the image holds there: on
+    // a desktop the shadow may stand above its window (a window manager
+    // stacks the window, the shadow it leaves alone), and the window's face
+    // shows its own colours only. The whole image goes to the display: a
+    // compositor draws a half-transparent window's full picture, so a part
+    // cut away by a region would show whatever the display left in it.
+    auto* pixels = static_cast<DWORD*>(bits);
+    for (int y = kShadowSize; y < size.cy - kShadowSize; ++y)
+        for (int x = kShadowSize; x < size.cx - kShadowSize; ++x) pixels[static_cast<size_t>(y) * size.cx + x] = 0;
 
     POINT pos = {owner.left - kShadowSize, owner.top - kShadowSize};
     POINT src = {0, 0};

@@ -93,6 +93,5 @@ private:
     LPARAM m_lLastSize = 0;
     BOOL m_bRedrawPending = FALSE;
     BOOL m_bPlacing = FALSE;  // PlaceUnderOwner is moving the owner
-    SIZE m_szRegion = {0, 0};  // the size the window region was cut for
     CShadowDrawer* m_pDrawer = nullptr;
 };
