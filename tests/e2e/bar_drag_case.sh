@@ -147,6 +147,24 @@ expect_panels_under_bar "back at the top" 0
 xdotool type --delay 60 x
 expect_edit_holds dllx
 
+log "after the settings dialog was open, the panels still follow the bar down and back"
+probe post-shell 0x111 40016 0 >/dev/null || fail "could not ask for the settings"
+settings_shown() { [ -n "$(probe windows | awk -F'|' '{ split($3, r, " ") } r[3] - r[1] == 314 && r[4] - r[2] == 200 && !n++')" ]; }
+wait_until 10 settings_shown || fail "the settings dialog did not open"
+sleep 1
+xdotool key Escape
+wait_until 10 eval '! settings_shown' || fail "Esc did not close the settings dialog"
+sleep 1
+log "DEBUG after dialog: panel $(rect_of "$panel_class") list $(rect_of LumsekSearchResult) $(probe windows | tr '\n' ';')"
+press_and_drag 0 1000
+xdotool mouseup 1
+sleep 1
+expect_panels_under_bar "at the screen's bottom after the settings dialog" $((1024 - 73))
+press_and_drag $((1024 - 73)) -1000
+xdotool mouseup 1
+sleep 1
+expect_panels_under_bar "back at the top after the settings dialog" 0
+
 log "a query with a few rows, the bar dragged to y 700: the panel's status line shows"
 xdotool key ctrl+a
 xdotool type --delay 60 quarterly
