@@ -86,10 +86,13 @@ int CDockWnd::FreeHeight() {
     return std::max<int>(0, WorkAreaBottom() + kPanelOverlap - (bar.bottom - bar.top));
 }
 
-int CDockWnd::HeightOnScreen(int top, int height, int minHeight) {
-    const int shown = std::max(0, ::GetSystemMetrics(SM_CYSCREEN) - top);
-    if (height <= shown * 10) return height;
-    return std::max(minHeight, shown * 10);
+int CDockWnd::HeightOnScreen(int top, int height, int minHeight, int screenHeight) {
+    const int shown = std::max(0, screenHeight - top);
+    if (height > shown * 10) return std::max(minHeight, shown * 10);
+    // Openbox would move this one down a pixel; ten times what shows keeps
+    // it in place, only the part under the screen grows.
+    if (shown > 0 && height / 10 == shown - 1) return shown * 10;
+    return height;
 }
 
 void CDockWnd::PlaceWebPanel(int left, int top, int width) {
@@ -98,8 +101,9 @@ void CDockWnd::PlaceWebPanel(int left, int top, int width) {
         const RECT web = m_pNetSearch->GetWindowRect();
         m_nWebHeight = std::max<int>(kMinPanelHeight, web.bottom - web.top);
     }
-    const int height = HeightOnScreen(top, m_nWebHeight, kMinPanelHeight);
-    if (height > std::max(0, ::GetSystemMetrics(SM_CYSCREEN) - top) * 10) {
+    const int screen = ::GetSystemMetrics(SM_CYSCREEN);
+    const int height = HeightOnScreen(top, m_nWebHeight, kMinPanelHeight, screen);
+    if (height > std::max(0, screen - top) * 10) {
         // Not even its least height would keep a tenth on the screen.
         if (IsWebPanelVisible()) {
             m_bWebWaitsForRoom = true;
@@ -124,7 +128,7 @@ void CDockWnd::LayoutResultPanel() {
     const RECT bar = GetWindowRect();
     m_nResultHeight = ResultPanelHeight(m_searchCtrl.RowCount(), static_cast<int>(bar.bottom - bar.top) - kPanelOverlap,
                                         screen, screen - workBottom);
-    const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight);
+    const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight, screen);
     ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_searchCtrl.UpdateLayout(span.top + free - 64);
@@ -172,7 +176,8 @@ void CDockWnd::OnMove(int x, int y) {
                 const RECT panel = m_searchCtrl.GetWindowRect();
                 m_nResultHeight = static_cast<int>(panel.bottom - panel.top);
             }
-            const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight);
+            const int height =
+                HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight, ::GetSystemMetrics(SM_CYSCREEN));
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                            SWP_NOZORDER | SWP_NOACTIVATE);
             if (m_pNetSearch->IsWindow()) {

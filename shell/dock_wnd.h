@@ -118,6 +118,15 @@ public:
     // at `panelTop` on a screen `screenHeight` high with a taskbar
     // `taskbarHeight` high.
     static int ResultPanelHeight(int rows, int panelTop, int screenHeight, int taskbarHeight);
+    // The height a panel `height` high at screen y `top` gets on a screen
+    // `screenHeight` high: its own, as long as a tenth of it stays on the
+    // screen. A window manager pulls a window mostly below the screen back up
+    // (openbox keeps a tenth of it on the screen), which would lay the panel
+    // over the bar; so the panel is cut to ten times what shows, though never
+    // below `minHeight`. Openbox also moves a window down to its tenth
+    // (rounded down) when that is one pixel less than what shows: such a
+    // panel gets the height whose tenth is what shows.
+    static int HeightOnScreen(int top, int height, int minHeight, int screenHeight);
     void AutoHide();
 
     WINDOW_MAP_BEGIN(CDockWnd)
@@ -239,12 +248,6 @@ private:
     // The height the panels share under the bar: the work area's height
     // less the bar's, plus the overlap.
     int FreeHeight();
-    // The height a panel `height` high at screen y `top` gets: its own, as
-    // long as a tenth of it stays on the screen. A window manager pulls a
-    // window mostly below the screen back up (openbox keeps a tenth of it on
-    // the screen), which would lay the panel over the bar; so the panel is
-    // cut to ten times what shows, though never below `minHeight`.
-    static int HeightOnScreen(int top, int height, int minHeight);
     // Places the web panel at `top` (its wanted height, cut as above); with
     // no room left on the screen it hides until the bar gives it room again.
     void PlaceWebPanel(int left, int top, int width);

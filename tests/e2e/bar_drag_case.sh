@@ -2,8 +2,10 @@
 # showing many rows: the first drag after typing moves it; while it is
 # dragged over its own panels the outline stands above them in X; the panels
 # hang under the bar wherever it goes (the result list inside its panel,
-# nothing over the bar), down to the screen's bottom and back; the keys typed
-# after a drag reach the edit; and a moved panel paints its status line.
+# nothing over the bar), down to the screen's bottom and back, the empty
+# panel of a query without rows too; the settings dialog leaves them as they
+# were; the keys typed after a drag reach the edit; and a moved panel paints
+# its status line.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
@@ -43,6 +45,7 @@ bar_class="$(probe windows | awk -F'|' '{ split($3, r, " ") } r[3] - r[1] == 800
 panel_class="$(probe windows | awk -F'|' '{ split($3, r, " ") } $2 == "" && r[2] == 65 && r[3] - r[1] == 800 && !n++ { print $1 }')"
 [ -n "$bar_class" ] && [ -n "$panel_class" ] || fail "no bar or result panel: $(probe windows)"
 log "bar $(bar_rect), result panel $(rect_of "$panel_class"), list $(rect_of LumsekSearchResult)"
+read -r _ first_pt _ first_pb <<<"$(rect_of "$panel_class")"
 
 # Fails unless the panels hang under the bar at <bar top>: the result panel
 # 8 px over the bar's bottom edge with the result list inside it, the web
@@ -147,7 +150,31 @@ expect_panels_under_bar "back at the top" 0
 xdotool type --delay 60 x
 expect_edit_holds dllx
 
-log "after the settings dialog was open, the panels still follow the bar down and back"
+log "a query without rows: the empty panel hangs under the bar at the screen's bottom too"
+# The result panel is <height> px high.
+panel_height() { # height
+  local pt pb
+  read -r _ pt _ pb <<<"$(rect_of "$panel_class")"
+  [ -n "$pt" ] && [ "$((pb - pt))" = "$1" ]
+}
+wait_until 10 panel_height 77 || fail "the panel for a query without rows is $(rect_of "$panel_class"), not 77 px high"
+press_and_drag 0 1000
+xdotool mouseup 1
+sleep 1
+expect_panels_under_bar "the empty panel at the screen's bottom" $((1024 - 73))
+press_and_drag $((1024 - 73)) -1000
+xdotool mouseup 1
+sleep 1
+expect_panels_under_bar "the empty panel back at the top" 0
+
+log "the settings dialog leaves the panels as they were; they still follow the bar down and back"
+xdotool key BackSpace
+expect_edit_holds dll
+wait_until 10 panel_height $((first_pb - first_pt)) ||
+  fail "the panel for dll did not get its first height back: $(rect_of "$panel_class")"
+sleep 1
+panels() { echo "result panel $(rect_of "$panel_class"), list $(rect_of LumsekSearchResult), web $(rect_of "" 网络资源)"; }
+before="$(panels)"
 probe post-shell 0x111 40016 0 >/dev/null || fail "could not ask for the settings"
 settings_shown() { [ -n "$(probe windows | awk -F'|' '{ split($3, r, " ") } r[3] - r[1] == 314 && r[4] - r[2] == 200 && !n++')" ]; }
 wait_until 10 settings_shown || fail "the settings dialog did not open"
@@ -155,7 +182,7 @@ sleep 1
 xdotool key Escape
 wait_until 10 eval '! settings_shown' || fail "Esc did not close the settings dialog"
 sleep 1
-log "DEBUG after dialog: panel $(rect_of "$panel_class") list $(rect_of LumsekSearchResult) $(probe windows | tr '\n' ';')"
+[ "$(panels)" = "$before" ] || fail "the panels changed with the settings dialog: $before, now $(panels)"
 press_and_drag 0 1000
 xdotool mouseup 1
 sleep 1
@@ -164,6 +191,7 @@ press_and_drag $((1024 - 73)) -1000
 xdotool mouseup 1
 sleep 1
 expect_panels_under_bar "back at the top after the settings dialog" 0
+[ "$(panels)" = "$before" ] || fail "the panels did not come back as they were: $before, now $(panels)"
 
 log "a query with a few rows, the bar dragged to y 700: the panel's status line shows"
 xdotool key ctrl+a

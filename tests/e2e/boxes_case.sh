@@ -1,7 +1,8 @@
 # Boxes over the bar on a desktop with a window manager: the system's box
 # for a row's 属性 (properties) and its box for a file that no program opens
 # come above the bar and its always-on-top panels as X stacks the windows,
-# hold the keyboard, and leave the bar where it was once answered.
+# hold the keyboard, and leave the bar and its list where they were once
+# answered.
 # shellcheck shell=bash
 
 printf 'x' >"$E2E_FILES/noprogram.lumsekx"
@@ -27,7 +28,7 @@ focus_bar
 xdotool type --delay 60 noprogram
 wait_until 10 result_shown || fail "no result list after typing"
 sleep 2
-read -r rl rt _ _ < <(result_rect)
+read -r rl rt rr rb < <(result_rect)
 
 log "right click on its row, then 属性 (the menu's last item)"
 xdotool mousemove --sync $((rl + 400)) $((rt + 37)) click 3
@@ -54,4 +55,5 @@ close_error_box
 sleep 2
 bar_shown || fail "the bar went after the box: $(probe windows)"
 result_shown || fail "the result list went after the box"
+[ "$(result_rect)" = "$rl $rt $rr $rb" ] || fail "the result list moved with the boxes: $rl $rt $rr $rb, now $(result_rect)"
 e2e_stop

@@ -36,3 +36,21 @@ TEST(ResultPanelGeometry, HeightFollowsRowsUpToThreeFifthsOfTheFreeHeight) {
     // A bar at the very bottom still gets the empty panel's height.
     EXPECT_EQ(CDockWnd::ResultPanelHeight(20, 1075, 1080, 40), 77);
 }
+
+TEST(ResultPanelGeometry, PanelRunningPastTheScreenKeepsATenthShownWhereItIsPlaced) {
+    // On screen, or with more than a tenth plus a pixel showing: its own height.
+    EXPECT_EQ(CDockWnd::HeightOnScreen(65, 573, 77, 1024), 573);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1016, 60, 77, 1024), 60);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1016, 80, 77, 1024), 80);
+    // Mostly below the screen: cut to ten times the 8 px that show.
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1016, 573, 77, 1024), 80);
+    // The empty panel's tenth (7) is a pixel short of what shows (8), which
+    // would have the window manager move it down: it gets 80.
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1016, 77, 77, 1024), 80);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1016, 70, 77, 1024), 80);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1000, 239, 40, 1024), 240);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1000, 229, 40, 1024), 229);
+    // Never below its least height.
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1020, 573, 77, 1024), 77);
+    EXPECT_EQ(CDockWnd::HeightOnScreen(1030, 573, 77, 1024), 77);
+}
