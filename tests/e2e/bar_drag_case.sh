@@ -208,4 +208,10 @@ ink="$(screen_txt $((pl + 18)) $((pb - 31)) 300 23 |
   awk 'NR > 1 { v = $2; gsub(/[()]/, "", v); split(v, c, ","); if (c[1] + c[2] + c[3] < 384) n++ } END { print n + 0 }')"
 log "status line: $ink dark pixels"
 [ "$ink" -gt 30 ] || fail "the moved panel's status line is blank ($ink dark pixels)"
+
+log "a query with many rows while the bar stands at y 700: the grown panel still hangs under the bar"
+xdotool key ctrl+a
+xdotool type --delay 60 dll
+sleep 4
+expect_panels_under_bar "after a search with many rows at y 700" 700
 e2e_stop
