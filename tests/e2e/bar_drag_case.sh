@@ -150,6 +150,19 @@ expect_panels_under_bar "back at the top" 0
 xdotool type --delay 60 x
 expect_edit_holds dllx
 
+# Drags the bar from the top to the screen's bottom and back, checking the
+# panels at both ends; <what> names the checks.
+drag_to_bottom_and_back() { # what
+  press_and_drag 0 1000
+  xdotool mouseup 1
+  sleep 1
+  expect_panels_under_bar "$1 at the screen's bottom" $((1024 - 73))
+  press_and_drag $((1024 - 73)) -1000
+  xdotool mouseup 1
+  sleep 1
+  expect_panels_under_bar "$1 back at the top" 0
+}
+
 log "a query without rows: the empty panel hangs under the bar at the screen's bottom too"
 # The result panel is <height> px high.
 panel_height() { # height
@@ -158,14 +171,7 @@ panel_height() { # height
   [ -n "$pt" ] && [ "$((pb - pt))" = "$1" ]
 }
 wait_until 10 panel_height 77 || fail "the panel for a query without rows is $(rect_of "$panel_class"), not 77 px high"
-press_and_drag 0 1000
-xdotool mouseup 1
-sleep 1
-expect_panels_under_bar "the empty panel at the screen's bottom" $((1024 - 73))
-press_and_drag $((1024 - 73)) -1000
-xdotool mouseup 1
-sleep 1
-expect_panels_under_bar "the empty panel back at the top" 0
+drag_to_bottom_and_back "the empty panel"
 
 log "the settings dialog leaves the panels as they were; they still follow the bar down and back"
 xdotool key BackSpace
@@ -183,14 +189,7 @@ xdotool key Escape
 wait_until 10 eval '! settings_shown' || fail "Esc did not close the settings dialog"
 sleep 1
 [ "$(panels)" = "$before" ] || fail "the panels changed with the settings dialog: $before, now $(panels)"
-press_and_drag 0 1000
-xdotool mouseup 1
-sleep 1
-expect_panels_under_bar "at the screen's bottom after the settings dialog" $((1024 - 73))
-press_and_drag $((1024 - 73)) -1000
-xdotool mouseup 1
-sleep 1
-expect_panels_under_bar "back at the top after the settings dialog" 0
+drag_to_bottom_and_back "after the settings dialog,"
 [ "$(panels)" = "$before" ] || fail "the panels did not come back as they were: $before, now $(panels)"
 
 log "a query with a few rows, the bar dragged to y 700: the panel's status line shows"
