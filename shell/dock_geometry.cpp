@@ -222,8 +222,8 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
             if (m_pNetSearch->IsWindow()) {
                 const RECT web = m_pNetSearch->GetWindowRect();
                 m_nWebHeight = static_cast<int>(web.bottom - web.top);
+                m_searchCtrl.SetBottomLimit(web.bottom - 64);
             }
-            if (m_pNetSearch->IsWindow()) m_searchCtrl.SetBottomLimit(m_pNetSearch->GetWindowRect().bottom - 64);
             m_searchCtrl.Repaint();
         }
     }
