@@ -286,7 +286,7 @@ LRESULT CDockWnd::OnTrayNotify(UINT, WPARAM wParam, LPARAM, BOOL&) {
 void CDockWnd::RestoreFrom(const MiniDockRestore& state) {
     m_bListUsed = FALSE;
     const int width = state.StripRight - state.StripLeft + 8;
-    ::SetWindowPos(Handle(), nullptr, state.StripLeft - 4, state.StripTop, width, state.DockBottom - state.StripTop,
+    m_place.SetPos(Handle(), nullptr, state.StripLeft - 4, state.StripTop, width, state.DockBottom - state.StripTop,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(Handle(), SW_SHOWNA);
     if (state.ResultPanelVisible && m_searchCtrl.IsWindow()) {
@@ -357,7 +357,7 @@ void CDockWnd::OnDragEnd() {
     CancelDrag();
     if (!outlineShown) return;
     if (rc.top < 0) ::OffsetRect(&rc, 0, -rc.top);
-    ::SetWindowPos(Handle(), nullptr, rc.left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_place.SetPos(Handle(), nullptr, rc.left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The press took the keyboard from the edit (onto the bar): the user
     // goes on typing into the edit after moving the bar.
     if (m_edit.IsWindow() && m_edit.IsWindowVisible()) {

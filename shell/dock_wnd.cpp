@@ -63,6 +63,7 @@ void CDockWnd::ResetState() {
     m_bDragArmed = false;
     m_bDragFirstMove = true;
     m_bDragMoved = false;
+    m_place = platform::KeptPlace();
     // The scope outlives a close to the tray; what the bar shows and what its
     // footer link offers follow it, not a default of their own.
     m_dwFileState = SQS_ALL;
@@ -238,7 +239,7 @@ LRESULT CDockWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
         if (::EqualRect(&bar, &m_rcCreate)) {
             // Not the user's move: a bar asked for from the tray stays open.
             const BOOL keepOpen = m_bKeepOpen;
-            ::SetWindowPos(Handle(), nullptr, bar.left, 0, bar.right - bar.left, bar.bottom - bar.top,
+            m_place.SetPos(Handle(), nullptr, bar.left, 0, bar.right - bar.left, bar.bottom - bar.top,
                            SWP_NOZORDER | SWP_NOACTIVATE);
             m_bKeepOpen = keepOpen;
             Repaint();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/activation.h"
+#include "platform/kept_place.h"
 #include "shell/drag_box_dlg.h"
 #include "shell/mini_dock.h"
 #include "shell/scope_popup.h"
@@ -63,6 +64,9 @@ public:
     // Posted to itself: KeepEditAbove once the windows that go away with the
     // current message (the scope popup) are gone.
     static const UINT kKeepEditAboveMessage = WM_APP + 0x116;
+    // Posted to itself: the bar goes back to its place after a move the
+    // window manager made while mapping it (see platform::KeptPlace).
+    static const UINT kKeepPlaceMessage = WM_APP + 0x117;
 
     CDockWnd();
     ~CDockWnd() override;
@@ -132,6 +136,8 @@ public:
     WINDOW_MAP_BEGIN(CDockWnd)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
+        ON_WINDOW_MESSAGE(kKeepPlaceMessage, OnKeepPlace)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
         ON_WINDOW_MESSAGE(WM_ACTIVATE, OnActivate)
         ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
@@ -165,6 +171,16 @@ private:
     LRESULT OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
     LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        if (m_place.Changed(Handle(), *reinterpret_cast<const WINDOWPOS*>(lParam), ::GetTickCount()))
+            ::PostMessageW(Handle(), kKeepPlaceMessage, 0, 0);
+        bHandled = FALSE;
+        return 0;
+    }
+    LRESULT OnKeepPlace(UINT, WPARAM, LPARAM, BOOL&) {
+        m_place.Restore(Handle());
+        return 0;
+    }
     LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     // A window manager handing the newly shown bar the focus would take it
     // from the edit; a click on the bar still activates it.
@@ -258,6 +274,9 @@ private:
     CSearchCtrl m_searchCtrl;
     CMiniDock m_miniDock;
     CDragBoxDlg m_dragBox;
+    // Where the program put the bar, kept against a window manager that
+    // places it anew each time it is shown.
+    platform::KeptPlace m_place;
     CKSettingDlg m_scopePopup;
     std::unique_ptr<CNetSearchDlg> m_pNetSearch;
 

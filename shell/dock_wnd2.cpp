@@ -276,7 +276,7 @@ LRESULT CDockWnd2::OnStripRestore(UINT, WPARAM, LPARAM, BOOL&) {
     hidden_ = false;
     RECT rc = {};
     ::GetWindowRect(Handle(), &rc);
-    ::SetWindowPos(Handle(), nullptr, rc.left, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    place_.SetPos(Handle(), nullptr, rc.left, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PlacePanels();
     panel_.UpdateLayout(-1);
     ShowWindow(SW_SHOWNA);

@@ -5,6 +5,7 @@
 // result panel and strip.
 #include <windows.h>
 
+#include "platform/kept_place.h"
 #include "shell/mini_dock.h"
 #include "shell/more_search.h"
 #include "shell/search_ctrl.h"
@@ -23,6 +24,10 @@ public:
         IDC_CLOSE_VIEW = 1017,
     };
     enum : UINT_PTR { IDT_VOLUME_CHANGE = 1, IDT_WAIT_SCAN = 2, IDT_AUTOHIDE = 3, IDT_WAIT_LOAD = 6 };
+
+    // Posted to itself: the view goes back to its place after a move the
+    // window manager made while mapping it (see platform::KeptPlace).
+    static const UINT kKeepPlaceMessage = WM_APP + 0x117;
 
     CDockWnd2();
     ~CDockWnd2() override;
@@ -49,6 +54,8 @@ public:
 
     WINDOW_MAP_BEGIN(CDockWnd2)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
+        ON_WINDOW_MESSAGE(kKeepPlaceMessage, OnKeepPlace)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd2>)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMove)
@@ -67,6 +74,16 @@ private:
     LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMove(UINT, WPARAM, LPARAM lParam, BOOL&);
+    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+        if (place_.Changed(Handle(), *reinterpret_cast<const WINDOWPOS*>(lParam), ::GetTickCount()))
+            ::PostMessageW(Handle(), kKeepPlaceMessage, 0, 0);
+        handled = FALSE;
+        return 0;
+    }
+    LRESULT OnKeepPlace(UINT, WPARAM, LPARAM, BOOL&) {
+        place_.Restore(Handle());
+        return 0;
+    }
     LRESULT OnMoving(UINT, WPARAM, LPARAM, BOOL&) {
         hold_ = TRUE;
         return TRUE;
@@ -91,6 +108,7 @@ private:
     CSearchEdit edit_;
     CSearchCtrl panel_;
     CMiniDock strip_;
+    platform::KeptPlace place_;
     CMoreSearch more_;
     BOOL atTop_ = FALSE;
     BOOL hold_ = FALSE;

@@ -27,6 +27,21 @@ tip="$(probe tooltips)"
 # The hot key is registered after the bar is made, a moment after the tray icon.
 wait_until 15 probe hotkey-taken || fail "Ctrl+Q is not registered"
 
+bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
+strip_shown() { probe windows | grep -q '^LumsekWindow.*|244 0 1036 6$'; }
+
+log "the bar comes out of its strip where it stood, time after time"
+# The window manager maps the bar anew each time, and now and then Wine
+# first hears of it at its frame's corner (0, 0); the bar goes back.
+for round in 1 2 3 4 5 6; do
+  xdotool mousemove --sync 640 600
+  wait_until 10 strip_shown || fail "round $round: no strip where the bar stood: $(probe windows)"
+  xdotool mousemove --sync $((BAR_LEFT + 400)) 1
+  wait_until 10 bar_shown || fail "round $round: the bar did not come out where it stood: $(probe windows)"
+  sleep 1
+  bar_shown || fail "round $round: the bar moved after coming out: $(probe windows)"
+done
+
 log "tray messages from another process carry no address we read"
 probe post-owned 3158 0x7ffe1234 0 >/dev/null || fail "the bar is not owned by the owner window"
 probe post-shell 3158 0x7ffe1234 0x201 >/dev/null
@@ -36,7 +51,6 @@ sleep 1
 kill -0 "$E2E_LUMSEK_PID" 2>/dev/null || fail "the program ended on foreign tray messages"
 
 log "close to the tray from the settings menu; a click on the tray icon brings the bar back to stay"
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
 # The tip about the tray (314 x 200), its button 我知道了 at the bottom right.
 tip_rect() { probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[3] - r[1] == 314 && r[4] - r[2] == 200) { print $3; exit } }'; }
 # Gear, 关闭至托盘(&X), then the tip's 我知道了; [check] also checks how the
