@@ -52,6 +52,18 @@ bool KeptPlace::Changed(HWND window, const WINDOWPOS& pos, DWORD now) {
     return true;
 }
 
+LRESULT KeptPlace::HandleMessage(HWND window, UINT message, LPARAM lParam, UINT restoreMessage, BOOL& bHandled) {
+    if (message == restoreMessage) {
+        Restore(window);
+        return 0;
+    }
+    bHandled = FALSE;
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+    if (message == WM_WINDOWPOSCHANGED && pos && Changed(window, *pos, ::GetTickCount()))
+        ::PostMessageW(window, restoreMessage, 0, 0);
+    return 0;
+}
+
 void KeptPlace::Restore(HWND window) {
     POINT corner = {};
     if (!known_ || !::IsWindowVisible(window) || !WindowCorner(window, &corner)) return;

@@ -7,9 +7,9 @@
 // frame it was just put into before the manager moved the frame to the
 // requested place, and reports a move to the frame's first corner (0, 0).
 //
-// The owner moves the window through SetPos only, passes its
-// WM_WINDOWPOSCHANGED to Changed and, when that says so, posts itself a
-// message whose handler calls Restore. A move from outside shortly after the
+// The owner moves the window through SetPos only and hands HandleMessage
+// its WM_WINDOWPOSCHANGED and a private message of its choice, which the
+// keeper posts to the window to undo a move. A move from outside shortly after the
 // window was shown is undone (a few times at most, so that a manager insisting
 // on its own place wins in the end); later ones (a user moving the window with
 // the manager's own means) are kept.
@@ -30,6 +30,11 @@ public:
     // For the window's WM_WINDOWPOSCHANGED at tick `now` (GetTickCount):
     // true when the move should be undone with Restore.
     bool Changed(HWND window, const WINDOWPOS& pos, DWORD now);
+
+    // For `window`'s WM_WINDOWPOSCHANGED (passed on: bHandled cleared) and
+    // its `restoreMessage`: the first posts the second when the move is to
+    // be undone, the second undoes it.
+    LRESULT HandleMessage(HWND window, UINT message, LPARAM lParam, UINT restoreMessage, BOOL& bHandled);
 
     // Puts a shown window back at its kept place.
     void Restore(HWND window);

@@ -136,7 +136,7 @@ public:
     WINDOW_MAP_BEGIN(CDockWnd)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
-        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnKeepPlace)
         ON_WINDOW_MESSAGE(kKeepPlaceMessage, OnKeepPlace)
         ON_WINDOW_MESSAGE(WM_MOVE, OnMoveMsg)
         ON_WINDOW_MESSAGE(WM_ACTIVATE, OnActivate)
@@ -171,15 +171,8 @@ private:
     LRESULT OnNcActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     LRESULT OnBkNotify(int, NMHDR* hdr, BOOL& bHandled);
     LRESULT OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
-    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-        if (m_place.Changed(Handle(), *reinterpret_cast<const WINDOWPOS*>(lParam), ::GetTickCount()))
-            ::PostMessageW(Handle(), kKeepPlaceMessage, 0, 0);
-        bHandled = FALSE;
-        return 0;
-    }
-    LRESULT OnKeepPlace(UINT, WPARAM, LPARAM, BOOL&) {
-        m_place.Restore(Handle());
-        return 0;
+    LRESULT OnKeepPlace(UINT msg, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return m_place.HandleMessage(Handle(), msg, lParam, kKeepPlaceMessage, bHandled);
     }
     LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
     // A window manager handing the newly shown bar the focus would take it

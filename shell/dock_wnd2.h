@@ -54,7 +54,7 @@ public:
 
     WINDOW_MAP_BEGIN(CDockWnd2)
         ON_WINDOW_NOTIFY(IDC_BKVIEW, OnBkNotify)
-        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
+        ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnKeepPlace)
         ON_WINDOW_MESSAGE(kKeepPlaceMessage, OnKeepPlace)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd2>)
         ON_WINDOW_MESSAGE(WM_INITDIALOG, OnInitDialog)
@@ -74,15 +74,8 @@ private:
     LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMove(UINT, WPARAM, LPARAM lParam, BOOL&);
-    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
-        if (place_.Changed(Handle(), *reinterpret_cast<const WINDOWPOS*>(lParam), ::GetTickCount()))
-            ::PostMessageW(Handle(), kKeepPlaceMessage, 0, 0);
-        handled = FALSE;
-        return 0;
-    }
-    LRESULT OnKeepPlace(UINT, WPARAM, LPARAM, BOOL&) {
-        place_.Restore(Handle());
-        return 0;
+    LRESULT OnKeepPlace(UINT msg, WPARAM, LPARAM lParam, BOOL& handled) {
+        return place_.HandleMessage(Handle(), msg, lParam, kKeepPlaceMessage, handled);
     }
     LRESULT OnMoving(UINT, WPARAM, LPARAM, BOOL&) {
         hold_ = TRUE;
