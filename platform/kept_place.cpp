@@ -49,6 +49,7 @@ bool KeptPlace::Changed(HWND window, const WINDOWPOS& pos, DWORD now) {
         place_ = corner;
         return false;
     }
+    undoPending_ = true;
     return true;
 }
 
@@ -65,6 +66,7 @@ LRESULT KeptPlace::HandleMessage(HWND window, UINT message, LPARAM lParam, UINT 
 }
 
 void KeptPlace::Restore(HWND window) {
+    undoPending_ = false;
     POINT corner = {};
     if (!known_ || !::IsWindowVisible(window) || !WindowCorner(window, &corner)) return;
     if (corner.x == place_.x && corner.y == place_.y) return;

@@ -39,6 +39,10 @@ public:
     // Puts a shown window back at its kept place.
     void Restore(HWND window);
 
+    // A move from outside waits to be undone: the window's WM_MOVE for it
+    // is nobody's choice of a new place.
+    bool UndoPending() const { return undoPending_; }
+
     // The window's place as the program last set it (valid once known).
     bool Known() const { return known_; }
     POINT Place() const { return place_; }
@@ -49,6 +53,7 @@ private:
     int ownMoves_ = 0;
     DWORD shownAt_ = 0;
     int undos_ = 0;
+    bool undoPending_ = false;
 };
 
 }  // namespace platform

@@ -159,7 +159,8 @@ LRESULT CDockWnd::OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
 }
 
 void CDockWnd::OnMove(int x, int y) {
-    m_bKeepOpen = FALSE;
+    // A window manager's move, about to be undone, is not the user's.
+    if (!m_place.UndoPending()) m_bKeepOpen = FALSE;
     m_bAtTop = y <= 0 ? TRUE : FALSE;
     if (m_edit.IsWindow()) {
         ::SetWindowPos(m_edit.Handle(), nullptr, x + m_rcEdit.left, y + m_rcEdit.top, m_rcEdit.right - m_rcEdit.left,

@@ -73,7 +73,11 @@ TEST_F(KeptPlaceTest, AMoveFromOutsideRightAfterShowingIsUndone) {
     Show();
     ASSERT_EQ(Corner(hwnd_).x, 240);
     g_now += 300;
-    MoveFromOutside(hwnd_, 0, 0);
+    // Until the undo runs, the move is known for what it is.
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(place_.UndoPending());
+    Pump();
+    EXPECT_FALSE(place_.UndoPending());
     EXPECT_EQ(Corner(hwnd_).x, 240);
     EXPECT_EQ(Corner(hwnd_).y, 2);
 
