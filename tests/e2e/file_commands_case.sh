@@ -14,22 +14,12 @@ wait_until 120 test -s "$E2E_PROGRAM/name_F" || fail "drive F: was not scanned"
 # The bar waits as a strip at the top of the screen; a click opens it.
 bar_x=640
 open_bar_and_search() { # query
-  local try
-  for try in 1 2 3 4 5; do
-    if ! probe windows | grep -q '^Edit|'; then
-      xdotool mousemove --sync "$bar_x" 2 click 1
-      sleep 1
-    fi
-    xdotool mousemove --sync "$bar_x" 40 click 1
-    sleep 0.3
-    xdotool key ctrl+a BackSpace
-    xdotool type --delay 100 "$1"
-    sleep 2
-    # xdotool types a character that has no key by changing the keymap on
-    # the fly, and a busy X server now and then loses one: type it again.
-    [ "$(probe window-at "$bar_x" 40)" = "Edit|$1" ] && return 0
-    log "try $try: the edit holds '$(probe window-at "$bar_x" 40)', typing '$1' again"
-  done
+  if ! probe windows | grep -q '^Edit|'; then
+    xdotool mousemove --sync "$bar_x" 2 click 1
+    sleep 1
+  fi
+  type_query "$1" "$bar_x" 40 || fail "the edit did not take '$1'"
+  sleep 1
 }
 # Clicks the first result row, under the list's header (button 1 or 3).
 click_first_row() {

@@ -16,9 +16,6 @@ log "Down into the list, select all, copy"
 copy_rows_until 60 "$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)" xdotool key Down
 
 log "a Chinese query finds the Chinese name"
-click_at $((left + 200)) 40
-xdotool key ctrl+a BackSpace
-sleep 0.5
-xdotool type --delay 100 '季度报告'
+type_query '季度报告' $((left + 200)) 40 || fail "the edit did not take 季度报告"
 log "Tab into the list, select all, copy"
 copy_rows_until 60 'F:\项目资料\季度报告.docx' xdotool key Tab
