@@ -92,4 +92,12 @@ std::wstring Window::GetWindowText() const {
     return std::wstring(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
+void RaiseAboveAll(HWND window) {
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    if (::GetWindow(window, GW_HWNDPREV) == nullptr) {
+        if (HWND next = ::GetWindow(window, GW_HWNDNEXT)) ::SetWindowPos(window, next, 0, 0, 0, 0, flags);
+    }
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
+}
+
 } // namespace platform

@@ -87,4 +87,11 @@ protected:
     HWND hwnd_ = nullptr;
 };
 
+// Puts `window` at the top of the always-on-top band, in the X server's
+// stacking too. Wine restacks an X window only when the window becomes the
+// first of its own window list, and drops a move that changes nothing there
+// while X may still have another window over it; so a window that is first
+// already steps back one place before it goes to the top.
+void RaiseAboveAll(HWND window);
+
 } // namespace platform

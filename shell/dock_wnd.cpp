@@ -8,6 +8,7 @@
 #include "index/index_manager.h"
 #include "index/search_query.h"
 #include "platform/trace.h"
+#include "platform/window.h"
 #include "browser/netsearch_dlg.h"
 #include "results/search_result_wnd.h"
 #include "shell/check_dlg.h"
@@ -121,16 +122,12 @@ void CDockWnd::FocusEdit() {
 void CDockWnd::KeepEditAbove() {
     HWND edit = m_edit.Handle();
     if (edit == nullptr || !IsWindow()) return;
-    // The X11 driver of Wine restacks an X window only when it becomes the
-    // first window, and a click goes to whichever X window is on top there.
-    // So the edit goes to the very top (from under the bar when it is
-    // already first, or the move would be dropped as changing nothing while
-    // X still had the bar over it), then back to right above the bar in the
+    // A click goes to whichever X window is on top there. So the edit goes
+    // to the very top, in X too, then back to right above the bar in the
     // window list: X keeps it on top, and the panels still come up over the
     // bar's other windows when they show.
+    platform::RaiseAboveAll(edit);
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    if (::GetWindow(edit, GW_HWNDPREV) == nullptr) ::SetWindowPos(edit, Handle(), 0, 0, 0, 0, flags);
-    ::SetWindowPos(edit, HWND_TOPMOST, 0, 0, 0, 0, flags);
     HWND above = ::GetWindow(Handle(), GW_HWNDPREV);
     if (above && above != edit) ::SetWindowPos(edit, above, 0, 0, 0, 0, flags);
 }

@@ -1,5 +1,7 @@
 #include "ui/bkdragbox.h"
 
+#include "platform/window.h"
+
 CBkDragBox::CBkDragBox(UINT layoutId, int lineHeight) : CBkDialogImpl<CBkDragBox>(layoutId), m_nLineHeight(lineHeight) {
     // A drag box is a plain outline: no drop shadow of its own.
     EnableShadow(FALSE);
@@ -32,12 +34,7 @@ HWND CBkDragBox::CreateFrame(HWND hWndParent, const RECT& rc, LPCWSTR lpszTitle,
 }
 
 void CBkDragBox::BringAboveAll() {
-    if (!IsWindow()) return;
-    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    if (::GetWindow(Handle(), GW_HWNDPREV) == nullptr) {
-        if (HWND next = ::GetWindow(Handle(), GW_HWNDNEXT)) ::SetWindowPos(Handle(), next, 0, 0, 0, 0, flags);
-    }
-    ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+    if (IsWindow()) platform::RaiseAboveAll(Handle());
 }
 
 void CBkDragBox::Hide() {

@@ -19,10 +19,7 @@ public:
     // without activation when hidden and renders it.
     void ShowAt(const RECT& rc);
     void Hide();
-    // Puts the box above every other window, in the X server's stacking too:
-    // Wine restacks an unmanaged X window only when it becomes the first
-    // window of its own list, so a box that is first already steps back one
-    // place before it goes to the top.
+    // Puts the box above every other window, in the X server's stacking too.
     void BringAboveAll();
     BOOL UpdateLayered();
 
