@@ -143,31 +143,55 @@ capture_screen() { # file
   cp "$XVFB_SCREEN" "$1"
 }
 
-# Starts the desktop a user has on <work-dir>'s display: the openbox window
-# manager and the xcompmgr compositor; sets DESKTOP_PIDS. Waits until the
-# window manager has taken the screen, so the first window is managed, and
-# until the compositor has made its window, so the first window is drawn
-# through it.
+# Starts the desktop a user has on <work-dir>'s display: a window manager and
+# its compositor; sets DESKTOP_PIDS. LUMSEK_WM picks the desktop: openbox
+# (the default) with the xcompmgr compositor, xfwm4 (XFCE's, compositing
+# itself, inside a D-Bus session of its own) or metacity (GNOME's classic
+# session, compositing itself). Waits until the window manager has taken the
+# screen, so the first window is managed, and until the compositor runs, so
+# the first window is drawn through it.
 start_desktop() { # work-dir
-  local i
+  local i wm="${LUMSEK_WM:-openbox}"
   DESKTOP_PIDS=""
-  openbox --sm-disable >"$1/openbox.log" 2>&1 &
+  case "$wm" in
+    openbox) openbox --sm-disable >"$1/wm.log" 2>&1 & ;;
+    # A session of its own, so that stop_desktop ends the D-Bus daemon and the
+    # services it started along with the window manager.
+    xfwm4) setsid dbus-run-session -- xfwm4 --compositor=on --sm-client-disable >"$1/wm.log" 2>&1 & ;;
+    metacity) metacity --composite --sm-disable >"$1/wm.log" 2>&1 & ;;
+    *) echo "unknown window manager $wm (openbox, xfwm4 or metacity)" >&2; return 1 ;;
+  esac
   DESKTOP_PIDS="$!"
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < 150; i++)); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.1
   done
-  xcompmgr >"$1/xcompmgr.log" 2>&1 &
-  DESKTOP_PIDS="$DESKTOP_PIDS $!"
-  for ((i = 0; i < 50; i++)); do
-    xwininfo -root -children 2>/dev/null | grep -q '"xcompmgr"' && break
-    sleep 0.1
-  done
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' \
+    || { echo "the window manager $wm did not start:"; cat "$1/wm.log"; return 1; }
+  if [ "$wm" = openbox ]; then
+    xcompmgr >"$1/xcompmgr.log" 2>&1 &
+    DESKTOP_PIDS="$DESKTOP_PIDS $!"
+    for ((i = 0; i < 50; i++)); do
+      xwininfo -root -children 2>/dev/null | grep -q '"xcompmgr"' && break
+      sleep 0.1
+    done
+  else
+    # xfwm4 and metacity composite themselves and start their compositor as
+    # they take the screen; give it a moment to redirect the windows.
+    sleep 1
+  fi
 }
 
 stop_desktop() {
   local p
-  for p in ${DESKTOP_PIDS:-}; do kill "$p" 2>/dev/null || true; done
+  for p in ${DESKTOP_PIDS:-}; do
+    # A session leader takes its whole process group along.
+    if [ "$(ps -o sid= -p "$p" 2>/dev/null | tr -d ' ')" = "$p" ]; then
+      kill -- "-$p" 2>/dev/null || true
+    else
+      kill "$p" 2>/dev/null || true
+    fi
+  done
   DESKTOP_PIDS=""
 }
 

@@ -14,6 +14,7 @@ APT_PACKAGES=(
   libboost-regex1.81-dev libz-mingw-w64-dev googletest
   ntfs-3g fonts-wqy-microhei dpkg-dev locales python3
   xdotool x11-apps x11-utils imagemagick xcompmgr openbox
+  xfwm4 metacity dbus ccache
 )
 
 log() { printf "[setup] %s\n" "$*" >&2; }

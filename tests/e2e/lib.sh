@@ -28,7 +28,7 @@ e2e_setup() {
   # A user's desktop: a window manager and a compositor, with Wine's windows
   # managed as they are by default.
   use_managed_windows "$WINEPREFIX"
-  start_desktop "$E2E_WORK"
+  start_desktop "$E2E_WORK" || return 1
   # The program's locale, as tools/run.sh sets it.
   use_program_locale || return 1
   E2E_PROGRAM="$(program_folder "$WINEPREFIX")"
