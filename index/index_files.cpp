@@ -358,6 +358,26 @@ bool MoveAndConfirm(const std::wstring& from, const std::wstring& to) {
     return false;
 }
 
+// Removes a temporary file this save made and makes sure it went; says so
+// when it stays. Its own handle must be closed first: it was opened without
+// FILE_SHARE_DELETE, so a delete meets a sharing violation while it is open.
+void RemoveOwnTemporary(const std::wstring& path) {
+    if (!RetryWhileInUse([&] { return ::DeleteFileW(path.c_str()) != FALSE; }, true)) {
+        const DWORD error = ::GetLastError();
+        if (!IsMissing(error))
+            platform::TraceW(L"SaveIndex: %ls of the failed save cannot be removed (error %lu)", path.c_str(), error);
+        return;
+    }
+    if (Inspect(path).Kind != Occupant::None)
+        platform::TraceW(L"SaveIndex: %ls of the failed save was reported removed but is still there", path.c_str());
+}
+
+// Closes a file that was written, telling whether the close went well: some
+// file systems report a write that could not be done only here.
+bool CloseWritten(platform::FileHandle& file) {
+    return ::CloseHandle(file.Detach()) != FALSE;
+}
+
 // Creates a temporary file that did not exist: whatever appeared at the name
 // since it was cleared is not written through.
 platform::FileHandle CreateTemporary(const std::wstring& path) {
@@ -462,10 +482,13 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
             if (moves[i].From == &from) return true;
         return false;
     };
-    auto fail = [&](const char* step) {
+    // `open` is the file being written when the step failed: it is closed
+    // before its name can be removed.
+    auto fail = [&](const char* step, platform::FileHandle* open = nullptr) {
         failure = ::GetLastError();
         if (failure == ERROR_SUCCESS) failure = ERROR_WRITE_FAULT;
         platform::Trace("SaveIndex %c: %s failed, error %lu", static_cast<char>(letter), step, failure);
+        if (open) open->Close();
         // Back the way it came, last move first. Each state on the way back
         // is one the way forward passes too, so a move back that fails stops
         // there safely; the next save clears what is left aside.
@@ -478,8 +501,8 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
             }
             --moveCount;
         }
-        if (ownIndex && !moved(newIndex)) ::DeleteFileW(newIndex.c_str());
-        if (ownName && !moved(newName)) ::DeleteFileW(newName.c_str());
+        if (ownIndex && !moved(newIndex)) RemoveOwnTemporary(newIndex);
+        if (ownName && !moved(newName)) RemoveOwnTemporary(newName);
         ::SetLastError(failure);
         return false;
     };
@@ -496,7 +519,8 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
         // after the moves never finds the new pair cut short.
         if (!WriteAll(file.Get(), answer.Records.First, count * sizeof(IndexRecord)) ||
             !::FlushFileBuffers(file.Get()))
-            return fail("write indexnew");
+            return fail("write indexnew", &file);
+        if (!CloseWritten(file)) return fail("close indexnew");
     }
     {
         platform::FileHandle file = CreateTemporary(newName);
@@ -512,9 +536,10 @@ bool SaveScanAnswer(const std::wstring& folder, wchar_t letter, const ScanVolume
                 if (zeros.empty()) zeros.assign(kScanPoolSize, 0);
                 pool = zeros.data();
             }
-            if (!WriteAll(file.Get(), pool, kScanPoolSize)) return fail("write namenew");
+            if (!WriteAll(file.Get(), pool, kScanPoolSize)) return fail("write namenew", &file);
         }
-        if (!::FlushFileBuffers(file.Get())) return fail("write namenew");
+        if (!::FlushFileBuffers(file.Get())) return fail("write namenew", &file);
+        if (!CloseWritten(file)) return fail("close namenew");
     }
 
     // The old pair steps aside whole before the new one comes in, so a file

@@ -204,6 +204,43 @@ private:
     bool set_ = false;
 };
 
+// A small file system of its own (tmpfs; mounting needs root) over a folder,
+// so a save can run it full. Unmounted however the test ends.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& unixFolder) : path_(testing_support::ShellQuote(unixFolder)) {}
+    ~SmallDisk() {
+        if (mounted_) testing_support::RunUnixCommand("umount " + path_ + " 2>/dev/null || umount -l " + path_);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mount(const std::string& size) {
+        mounted_ = testing_support::RunUnixCommand("mount -t tmpfs -o size=" + size + " tmpfs " + path_ +
+                                                   " 2>/dev/null") == 0;
+        return mounted_;
+    }
+    // Fills the disk with a file of its own until `bytes` stay free.
+    bool LeaveFree(uint64_t bytes) {
+        const std::string filler = path_ + "/filler";
+        if (bytes == 0) return testing_support::RunUnixCommand("cat /dev/zero >" + filler + " 2>/dev/null; true") == 0;
+        return testing_support::RunUnixCommand("free=$(stat -f -c '%a * %S' " + path_ + "); head -c $(($free - " +
+                                               std::to_string(bytes) + ")) /dev/zero >" + filler) == 0;
+    }
+    // Lets only `files` more files be made on it.
+    bool LeaveFiles(unsigned files) {
+        return testing_support::RunUnixCommand("used=$(stat -f -c '%c - %d' " + path_ +
+                                               "); mount -o remount,nr_inodes=$(($used + " + std::to_string(files) +
+                                               ")) " + path_) == 0;
+    }
+    bool Free() { return testing_support::RunUnixCommand("rm -f " + path_ + "/filler") == 0; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+const char kNoTmpfs[] = "mounting a tmpfs was refused here (it needs root, or a container allowed to mount)";
+
 const char kNoImmutableFlag[] = "chattr +i was refused here (it needs root and a file system with the immutable flag)";
 
 const std::vector<std::string> kOld = {"old-aa.txt", "old-b.txt"};
@@ -487,6 +524,50 @@ TEST_F(IndexFiles, AMoveThatWouldFailLeavesTheOldPairWhole) {
     EXPECT_EQ(Pair(L'X'), pair);
     EXPECT_TRUE(Save(kNew));
     EXPECT_EQ(Loaded(), kNew);
+}
+
+TEST_F(IndexFiles, ASaveThatMeetsAFullDiskLeavesNothingOfItsOwnAndTheOldPairWhole) {
+    std::vector<std::string> many;  // an index file of several pages: 250 records
+    for (int i = 0; i < 200; ++i) many.push_back("many-" + std::to_string(i) + ".txt");
+    struct Case {
+        const char* what;
+        const std::vector<std::string>* names;
+        uint64_t freeBytes;  // left free for the save
+        unsigned files;      // how many files it may make, 0: any number
+    } cases[] = {
+        {"the name file runs the disk full part-way", &kNew, 1u << 20, 0},
+        {"the index file runs the disk full part-way", &many, 4096, 0},
+        {"no room at all: the index file is made, its first write fails", &kNew, 0, 0},
+        {"the name file cannot be made", &kNew, 1u << 20, 1},
+    };
+    const std::wstring base = folder_;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        folder_ = base + L"\\disk-" + std::to_wstring(++n);
+        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+        // Room for two pairs of one 4 MB name pool and a few pages of records.
+        SmallDisk disk(testing_support::WindowsToUnixPath(folder_));
+        if (!disk.Mount("10m")) GTEST_SKIP() << kNoTmpfs;
+        ASSERT_TRUE(Save(kOld));
+        const auto pair = Pair(L'X');
+        ASSERT_TRUE(disk.LeaveFree(c.freeBytes));
+        if (c.files) {
+            ASSERT_TRUE(disk.LeaveFiles(c.files));
+        }
+
+        DWORD error = 0;
+        EXPECT_FALSE(Save(*c.names, L'X', &error));
+        EXPECT_NE(error, 0u);
+        EXPECT_EQ(FilesOf(L'X'), PairNames(L'X'));  // no indexnew_X, no namenew_X, nothing aside
+        EXPECT_TRUE(PairIs(L'X', pair));
+        EXPECT_EQ(Loaded(), kOld);
+
+        // Once the disk has room again, the next save replaces the pair.
+        ASSERT_TRUE(disk.Free());
+        EXPECT_TRUE(Save(kNew));
+        EXPECT_EQ(Loaded(), kNew);
+    }
 }
 
 TEST_F(IndexFiles, AFileOfThePairTheFileSystemKeepsLeavesTheOldPairWhole) {

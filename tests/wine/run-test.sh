@@ -11,7 +11,11 @@ xvfb_pid=""
 cleanup() {
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  # Test drives may point into this folder; unmount anything a prepare step mounted.
+  # Test drives may point into this folder; unmount anything a prepare step
+  # or a test mounted there (a test that crashed leaves its mount), last
+  # mounted first, so that removing the folder never reaches into a mount.
+  awk -v w="$work/" 'index($5, w) == 1 { print $5 }' /proc/self/mountinfo | tac |
+    while read -r mnt; do umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
