@@ -46,14 +46,67 @@ program_folder() { # prefix
 
 # Copies the built program into <prefix>'s C:\Program Files\Lumsek the way an
 # installation lays it out: lumsek.exe with its DLLs beside it and the
-# resource folder res\.
+# resource folder res\. Counts the files it wrote in INSTALL_REPLACED.
 install_program() { # bin-dir prefix
-  local bin="$1" dest
+  local bin="$1" dest file
   dest="$(program_folder "$2")"
+  INSTALL_REPLACED=0
   mkdir -p "$dest/res"
-  cp "$bin/lumsek.exe" "$bin/searchfile.dll" "$dest/"
-  if [ -f "$bin/Lumsek.dll" ]; then cp "$bin/Lumsek.dll" "$dest/"; fi
-  if [ -d "$ROOT/resources/res" ]; then cp -r "$ROOT/resources/res/." "$dest/res/"; fi
+  install_file "$bin/lumsek.exe" "$dest/lumsek.exe" || return 1
+  install_file "$bin/searchfile.dll" "$dest/searchfile.dll" || return 1
+  if [ -f "$bin/Lumsek.dll" ]; then install_file "$bin/Lumsek.dll" "$dest/Lumsek.dll" || return 1; fi
+  if [ -d "$ROOT/resources/res" ]; then
+    while IFS= read -r -d '' file; do
+      mkdir -p "$dest/res/$(dirname "$file")"
+      install_file "$ROOT/resources/res/$file" "$dest/res/$file" || return 1
+    done < <(cd "$ROOT/resources/res" && find . -type f -print0)
+  fi
+}
+
+# Puts <source> at <target>, which a running program may have mapped: Wine
+# maps a program's image and DLLs from their files, and a file written in
+# place under a running program ends it, even with the same bytes (a copy
+# onto the running lumsek.exe killed it at its next search). So a target
+# that already holds the source's bytes is left alone, and a changed one is
+# written beside it under a temporary name and renamed into place: the
+# running program keeps its old file, the next start finds the new one.
+install_file() { # source target
+  local tmp
+  cmp -s "$1" "$2" && return 0
+  tmp="$(dirname "$2")/.$(basename "$2").installing"
+  rm -f "$tmp"
+  if cp "$1" "$tmp" && mv -f "$tmp" "$2"; then
+    INSTALL_REPLACED=$((INSTALL_REPLACED + 1))
+    return 0
+  fi
+  rm -f "$tmp"
+  return 1
+}
+
+# Prints the id of a process that runs the lumsek.exe of <prefix>: one named
+# lumsek.exe that has the program folder's lumsek.exe mapped (Wine maps the
+# image from its file; once a new file was renamed over it, the mapping's path
+# ends in " (deleted)"), or one that was started with this WINEPREFIX. Fails
+# when none runs.
+running_program_pid() { # prefix
+  local prefix exe pid started
+  prefix="$(realpath -m "$1")"
+  exe="$(program_folder "$prefix")/lumsek.exe"
+  # Wine names its processes after their programs (at most 15 characters).
+  for pid in $(pgrep -x -i -u "$(id -u)" 'lumsek\.exe'); do
+    # The path is the rest of a maps line from its first slash. grep reads
+    # to the end (no -q): under pipefail an early exit would fail the pipe.
+    if sed 's|^[^/]*||' "/proc/$pid/maps" 2>/dev/null | grep -Fx -e "$exe" -e "$exe (deleted)" >/dev/null; then
+      echo "$pid"
+      return 0
+    fi
+    started="$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^WINEPREFIX=//p')" || started=""
+    if [ -n "$started" ] && [ "$(realpath -m "$started")" = "$prefix" ]; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
 }
 
 # Points drive <letter> of <prefix> at a Linux folder (made when missing).

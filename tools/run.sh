@@ -15,6 +15,11 @@
 #
 # The program runs in the zh_CN.UTF-8 locale whatever yours is (it is made
 # for the Chinese code page), with WenQuanYi Micro Hei drawing its face.
+#
+# When the program already runs in the prefix, the command installs what
+# changed in the build beside the running files (renamed into place, so the
+# running program is not touched), says that it runs and how to bring up its
+# bar, and ends: a second instance would end at once without a word.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -32,6 +37,8 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
+# Options that take effect only when the program starts.
+start_options=$((${#drives[@]} + whole_tree + $#))
 [ ${#drives[@]} -gt 0 ] || drives=("D=$HOME")
 
 arch="$(run_arch)"
@@ -50,6 +57,25 @@ use_program_locale
 # No Mono and no Gecko: Wine would offer to download them.
 export WINEPREFIX="${WINEPREFIX:-$BUILD_ROOT/wine-run}" WINEDEBUG="${WINEDEBUG:--all}" \
   WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# Already running in this prefix: nothing of the prefix changes under it
+# (drives, display, settings); only changed program files are put in place.
+if running="$(running_program_pid "$WINEPREFIX")"; then
+  install_program "$bin" "$WINEPREFIX"
+  shown="$(tr '\0' '\n' <"/proc/$running/environ" 2>/dev/null | sed -n 's/^DISPLAY=//p')" || shown=""
+  echo "Lumsek already runs in the Wine prefix $WINEPREFIX (process $running${shown:+, on the display $shown}); no second copy is started."
+  echo "Bring up its search bar with a click on its tray icon, or press Ctrl+Q while one of its windows has the keyboard."
+  if [ "$INSTALL_REPLACED" -gt 0 ]; then
+    echo "The changed program files are installed; the running program goes on with its old ones."
+  fi
+  if [ "$start_options" -gt 0 ]; then
+    echo "The options given here take effect only when it starts."
+  fi
+  if [ "$INSTALL_REPLACED" -gt 0 ] || [ "$start_options" -gt 0 ]; then
+    echo "To start it anew, quit it from its tray icon's menu (退出) and run this command again."
+  fi
+  exit 0
+fi
 make_prefix "$WINEPREFIX" "$wine"
 use_managed_windows "$WINEPREFIX"
 for spec in "${drives[@]}"; do
