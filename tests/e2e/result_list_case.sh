@@ -1,5 +1,6 @@
 # The result list under the real program: rows of a search, the action bar of
-# the row under the mouse, clicks with Ctrl, and the list's keys.
+# the row under the mouse, clicks with Ctrl, the list's keys, and its keys
+# after a right click made while the edit had the keyboard.
 # shellcheck shell=bash
 
 left=$BAR_LEFT
