@@ -928,10 +928,15 @@ void OListCtrl<TOwner>::EndPointerStates(bool* changed) {
 }
 
 template <class TOwner>
+void OListCtrl<TOwner>::TakeKeyboard() {
+    if (::GetFocus() != this->Handle()) this->SetFocus();
+}
+
+template <class TOwner>
 LRESULT OListCtrl<TOwner>::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
-    if (::GetFocus() != this->Handle()) this->SetFocus();
+    TakeKeyboard();
     const int bar = ScrollBarAt(x, y);
     if (bar != -1) {
         if (bar == SB_VERT || bar == SB_HORZ) PressScrollBar(bar, x, y);
@@ -1146,6 +1151,15 @@ LRESULT OListCtrl<TOwner>::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
     hotHeaderColumn_ = -1;
     hotActionButton_ = -1;
     if (changed) Redraw(false);
+    return 0;
+}
+
+template <class TOwner>
+LRESULT OListCtrl<TOwner>::OnRButtonDown(UINT, WPARAM, LPARAM, BOOL&) {
+    // As with the left button: the keys that follow (Ctrl+C after the menu
+    // is dismissed) act on the rows the menu was for, not on the window
+    // the keyboard was in before.
+    TakeKeyboard();
     return 0;
 }
 

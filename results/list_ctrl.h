@@ -140,6 +140,7 @@ public:
         ON_WINDOW_MESSAGE(WM_LBUTTONDOWN, OnLButtonDown)
         ON_WINDOW_MESSAGE(WM_LBUTTONUP, OnLButtonUp)
         ON_WINDOW_MESSAGE(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+        ON_WINDOW_MESSAGE(WM_RBUTTONDOWN, OnRButtonDown)
         ON_WINDOW_MESSAGE(WM_RBUTTONUP, OnRButtonUp)
         ON_WINDOW_MESSAGE(WM_MOUSEWHEEL, OnMouseWheel)
         ON_WINDOW_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
@@ -160,6 +161,7 @@ public:
     LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLButtonDblClk(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnRButtonDown(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnRButtonUp(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseWheel(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
@@ -205,6 +207,8 @@ private:
     void AddRange(int first, int last);  // selects rows, counting new deleted ones
     void SelectDragRange();
     void EndPointerStates(bool* changed);
+    // A click with either button puts the keyboard into the list.
+    void TakeKeyboard();
     void UpdateFitWidth(int column, HDC dc, const std::wstring& text);
     void PaintRow(HDC dc, int row, int top, int height, int totalWidth, int clientWidth);
     void PaintHeader(HDC dc, int clientWidth);

@@ -1,5 +1,6 @@
 # The result list under the real program: rows of a search, the action bar of
-# the row under the mouse, clicks with Ctrl, and the list's keys.
+# the row under the mouse, clicks with Ctrl, the list's keys, and its keys
+# after a right click made while the edit had the keyboard.
 # shellcheck shell=bash
 
 left=$BAR_LEFT
@@ -56,6 +57,57 @@ wait_until 5 probe clipboard-files || fail "no file list on the clipboard"
 got="$(probe clipboard-files)"
 [ "$got" != "$first" ] || fail "End did not move to the last row: $got"
 log "clipboard files: $got"
+
+# A right click on a row while the edit has the keyboard: the menu opens for
+# that row, and once Esc closed it the keys act on the list, as in a file
+# manager: Ctrl+C copies the row's file, not the edit's text.
+menu_closed() { ! probe popup-menu 0; }
+right_click_then_copy() { # x y: the files Ctrl+C then copies in $got, the focus after Esc in $focus
+  probe clipboard-clear >/dev/null
+  click_at "$1" "$2" 3
+  probe popup-menu 10 >/dev/null || fail "no context menu after a right click on the row at $1,$2"
+  xdotool key Escape
+  wait_until 5 menu_closed || fail "Esc left the context menu open"
+  focus="$(probe focus)"
+  log "after Esc the keyboard is in: $focus"
+  xdotool key ctrl+c
+  wait_until 5 probe clipboard-files || true
+  got="$(probe clipboard-files | sed '/^$/d' | sort)"
+}
+log "right click on the second row with the edit focused, Esc, Ctrl+C: that row's file"
+type_query quarterly || fail "the edit did not take 'quarterly'"
+wait_until 10 result_shown || fail "no result list after typing again"
+read -r rl rt rr rb < <(result_rect)
+case "$(probe focus)" in Edit\|*) ;; *) fail "after typing the keyboard is in $(probe focus), not the edit" ;; esac
+second="$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | grep -vxF "$first")"
+right_click_then_copy $((rl + 500)) $((rt + 25 + 58 + 10))
+[ "$got" = "$second" ] || fail "Ctrl+C after the menu on the second row copied files: '$got' (expected $second)"
+[ "$(probe clipboard-effect)" = 1 ] || fail "the copy after the menu is not drop effect 1"
+[ "$focus" = "LumsekResultList|" ] || fail "after the menu the keyboard is in '$focus', not the list"
+
+log "right click inside a selection of both rows, the edit focused: Ctrl+C copies both"
+click_at $((rl + 500)) $((rt + 30))
+xdotool keydown ctrl
+sleep 0.2
+click_at $((rl + 500)) $((rt + 25 + 58 + 10))
+xdotool keyup ctrl
+sleep 0.3
+# The keyboard back to the edit; the list keeps its rows and its selection.
+click_at $((left + 200)) 40
+sleep 0.5
+case "$(probe focus)" in Edit\|*) ;; *) fail "a click into the edit left the keyboard in $(probe focus)" ;; esac
+right_click_then_copy $((rl + 500)) $((rt + 30))
+want="$(printf '%s\n' 'F:\quarterly_report.txt' 'F:\项目资料\quarterly_notes.txt' | sort)"
+[ "$got" = "$want" ] || fail "Ctrl+C after the menu on a row of the selection copied:
+$got"
+
+log "right click on a row outside the selection selects only that row"
+click_at $((rl + 500)) $((rt + 30))
+sleep 0.3
+click_at $((left + 200)) 40
+sleep 0.5
+right_click_then_copy $((rl + 500)) $((rt + 25 + 58 + 10))
+[ "$got" = "$second" ] || fail "Ctrl+C after the menu on an unselected row copied: '$got' (expected $second)"
 
 thumb_at() { [ "$(screen_pixel "$1" "$2")" = "#5F6368" ]; }
 # The thumb runs beside the rows only: its top lies under the 25 px header row.

@@ -333,3 +333,86 @@ TEST_F(ListInput, WheelScrollsThreeRowsAndStopsAtBothEnds) {
     EXPECT_EQ(list().GetScrollPos(SB_VERT), 0);
     EXPECT_EQ(list().GetVerticalOffset(), 0);
 }
+
+namespace {
+
+// The rows the result window's right-click handling saw selected, read when
+// it asks its box (the rows of these tests are files no longer on disk).
+struct RightClickBoxes {
+    List* list = nullptr;
+    std::vector<std::vector<int>> rows;
+    static int Answer(void* context, const std::wstring&, UINT) {
+        auto* self = static_cast<RightClickBoxes*>(context);
+        self->rows.push_back(self->list->GetSelectedItems());
+        return IDCANCEL;
+    }
+};
+
+}  // namespace
+
+TEST_F(ListInput, RightClickSelectsItsRowOrKeepsTheSelectionAndTakesTheKeyboard) {
+    ASSERT_TRUE(LoadProgramStrings());
+    RightClickBoxes boxes;
+    boxes.list = &list();
+    setup_->wnd->SetMessageBoxHook(&RightClickBoxes::Answer, &boxes);
+    // The bar's edit: another window of the program with the keyboard.
+    HWND edit = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"EDIT", L"", WS_POPUP | WS_VISIBLE, 0, 400, 200, 24, nullptr,
+                                  nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(edit, nullptr);
+    const HWND h = list().Handle();
+    auto rightClick = [&](int row) {
+        const LPARAM at = MAKELPARAM(kX, list().RowTop(row) + 5);
+        ::SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        ::SendMessageW(h, WM_RBUTTONUP, 0, at);
+    };
+
+    // A row outside the selection becomes the only one, and the list holds
+    // the keyboard, whether it was in the edit or in the result window.
+    Click(1);
+    ::SetFocus(edit);
+    ASSERT_EQ(::GetFocus(), edit);
+    rightClick(4);
+    EXPECT_EQ(Selected(), std::vector<int>{4});
+    EXPECT_EQ(list().GetCurrentRow(), 4);
+    EXPECT_EQ(::GetFocus(), h);
+    ::SetFocus(setup_->wnd->Handle());
+    rightClick(5);
+    EXPECT_EQ(Selected(), std::vector<int>{5});
+    EXPECT_EQ(::GetFocus(), h);
+    ASSERT_EQ(boxes.rows.size(), 2u);
+    EXPECT_EQ(boxes.rows[0], std::vector<int>{4});
+    EXPECT_EQ(boxes.rows[1], std::vector<int>{5});
+
+    // A row inside a selection of several keeps the whole selection, which
+    // is what the menu acts on.
+    Click(7, true);
+    Click(8, true);
+    ::SetFocus(edit);
+    rightClick(7);
+    EXPECT_EQ(Selected(), (std::vector<int>{5, 7, 8}));
+    EXPECT_EQ(list().GetSelectedDeletedCount(), DeletedSelected());
+    EXPECT_EQ(::GetFocus(), h);
+    ASSERT_EQ(boxes.rows.size(), 3u);
+    EXPECT_EQ(boxes.rows[2], (std::vector<int>{5, 7, 8}));
+    // Ctrl+C in the list now copies that selection.
+    MessageSpy spy(setup_->wnd->Handle(), WM_RESULT_KEY_COMMAND, WM_RESULT_KEY_COMMAND);
+    SetModifiers(true, false);
+    ::SendMessageW(::GetFocus(), WM_KEYDOWN, 'C', 0);
+    SetModifiers(false, false);
+    ASSERT_EQ(spy.messages.size(), 1u);
+    EXPECT_EQ(spy.messages[0].wp, static_cast<WPARAM>(FILECMD_COPY));
+
+    // Outside the rows (under the last one) nothing is selected or asked,
+    // but the keyboard still goes to the list, as with the left button.
+    ASSERT_TRUE(setup_->Search(L"file1"));  // 11 rows: room below them
+    setup_->Show(600, 600);
+    Click(2);
+    ::SetFocus(edit);
+    const LPARAM below = MAKELPARAM(kX, list().RowTop(10) + 60);
+    ::SendMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, below);
+    ::SendMessageW(h, WM_RBUTTONUP, 0, below);
+    EXPECT_EQ(Selected(), std::vector<int>{2});
+    EXPECT_EQ(boxes.rows.size(), 3u);
+    EXPECT_EQ(::GetFocus(), h);
+    ::DestroyWindow(edit);
+}
