@@ -674,7 +674,8 @@ void CDockWnd::CloseToTray() {
         const RECT bar = GetWindowRect();
         // Under the bar's right end, or above it where the bar stands too
         // low for the tip to show whole.
-        const RECT rc = platform::FitUnderAnchor(RECT{bar.right - 322, bar.bottom + 8, bar.right - 8, bar.bottom + 208}, bar);
+        const RECT under = {bar.right - 322, bar.bottom + 8, bar.right - 8, bar.bottom + 208};
+        const RECT rc = platform::FitUnderAnchor(under, bar);
         CCheckDlg tip(CCheckDlg::MODE_CLOSE_TIP);
         tip.DoModal(Handle(), &rc);
         if (previous == 0 && IsWindow()) ::SendMessageW(Handle(), WM_DOCK_ENABLE, 0, 0);
