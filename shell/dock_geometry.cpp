@@ -150,10 +150,11 @@ LRESULT CDockWnd::OnMoveMsg(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
     return 0;
 }
 
-LRESULT CDockWnd::OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+LRESULT CDockWnd::OnActivate(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     // Wine raises the X window of a clicked bar once the activation is done,
     // over the edit, without a move in the window list: the edit follows.
     if (LOWORD(wParam) != WA_INACTIVE) ::PostMessageW(Handle(), kKeepEditAboveMessage, 0, 0);
+    m_hClickedAwayFrom = LOWORD(wParam) == WA_CLICKACTIVE ? reinterpret_cast<HWND>(lParam) : nullptr;
     bHandled = FALSE;
     return 0;
 }

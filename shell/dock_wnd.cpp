@@ -9,6 +9,7 @@
 #include "index/search_query.h"
 #include "platform/trace.h"
 #include "platform/window.h"
+#include "platform/work_area.h"
 #include "browser/netsearch_dlg.h"
 #include "results/search_result_wnd.h"
 #include "shell/check_dlg.h"
@@ -671,7 +672,10 @@ void CDockWnd::CloseToTray() {
     if (ReadShowCloseTip() == 0) {
         const LRESULT previous = ::SendMessageW(Handle(), WM_DOCK_ENABLE, 1, 0);
         const RECT bar = GetWindowRect();
-        const RECT rc = {bar.right - 322, bar.bottom + 8, bar.right - 8, bar.bottom + 208};
+        // Under the bar's right end, or above it where the bar stands too
+        // low for the tip to show whole.
+        const RECT under = {bar.right - 322, bar.bottom + 8, bar.right - 8, bar.bottom + 208};
+        const RECT rc = platform::FitUnderAnchor(under, bar);
         CCheckDlg tip(CCheckDlg::MODE_CLOSE_TIP);
         tip.DoModal(Handle(), &rc);
         if (previous == 0 && IsWindow()) ::SendMessageW(Handle(), WM_DOCK_ENABLE, 0, 0);
@@ -683,13 +687,26 @@ void CDockWnd::ShowScopePopup() {
     if (!m_scopePopup.IsWindow()) return;
     POINT pt = {663, 55};
     ::ClientToScreen(Handle(), &pt);
+    // Under the search box, or above the bar where it stands too low.
+    const RECT placed = platform::FitUnderAnchor(RECT{pt.x, pt.y, pt.x + 112, pt.y + 86}, GetWindowRect());
     // The popup hands the keep-open value back with its answer.
     const LPARAM cookie = m_bKeepOpen;
     m_bKeepOpen = TRUE;
     // The button's tip would stand over the popup; it comes back when the
     // popup goes.
     GetViewControl().SuspendToolTip(TRUE);
-    m_scopePopup.Popup(cookie, pt.x, pt.y);
+    // The program learns that a click elsewhere (the bare desktop, another
+    // program) took the keyboard away, and closes the popup, only when the
+    // window the desktop's focus leaves is the one it counts as active. A
+    // click on the bar activates the bar here while the window manager
+    // leaves the focus in the edit the user typed into: the edit gets the
+    // activation back, and keeps the keyboard as under a drop-down list.
+    if (m_hClickedAwayFrom == m_edit.Handle() && ::GetActiveWindow() == Handle() && m_edit.IsWindow() &&
+        m_edit.IsWindowVisible() && ::IsWindowEnabled(m_edit.Handle())) {
+        ::SetActiveWindow(m_edit.Handle());
+        ::SetFocus(m_edit.Handle());
+    }
+    m_scopePopup.Popup(cookie, placed.left, placed.top);
 }
 
 void CDockWnd::OpenWebSite() { OpenUrl(ProductWebSite()); }

@@ -174,7 +174,7 @@ private:
     LRESULT OnKeepPlace(UINT msg, WPARAM, LPARAM lParam, BOOL& bHandled) {
         return m_place.HandleMessage(Handle(), msg, lParam, kKeepPlaceMessage, bHandled);
     }
-    LRESULT OnActivate(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
+    LRESULT OnActivate(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     // A window manager handing the newly shown bar the focus would take it
     // from the edit; a click on the bar still activates it.
     LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
@@ -271,6 +271,9 @@ private:
     // places it anew each time it is shown.
     platform::KeptPlace m_place;
     CKSettingDlg m_scopePopup;
+    // The window a click on the bar took the activation from (the edit the
+    // user typed into), or null.
+    HWND m_hClickedAwayFrom = nullptr;
     std::unique_ptr<CNetSearchDlg> m_pNetSearch;
 
     BOOL m_bKeepOpen = FALSE;

@@ -47,12 +47,28 @@ void CKSettingDlg::WatchClicks(bool watch) {
     if (!watch) {
         if (s_watching == this) s_watching = nullptr;
         hook_.reset();
+        keyHook_.reset();
         return;
     }
     if (hook_) return;
     hook_.reset(::SetWindowsHookExW(WH_MOUSE, &CKSettingDlg::OnMouseHook, nullptr, ::GetCurrentThreadId()));
     if (!hook_) platform::TraceLastError("SetWindowsHookExW(WH_MOUSE)");
-    else s_watching = this;
+    // Esc closes the popup whichever window of ours has the keyboard (the
+    // edit, the bar, the list), as it closes a drop-down list.
+    keyHook_.reset(::SetWindowsHookExW(WH_KEYBOARD, &CKSettingDlg::OnKeyboardHook, nullptr, ::GetCurrentThreadId()));
+    if (!keyHook_) platform::TraceLastError("SetWindowsHookExW(WH_KEYBOARD)");
+    if (hook_ || keyHook_) s_watching = this;
+}
+
+LRESULT CALLBACK CKSettingDlg::OnKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+    CKSettingDlg* popup = s_watching;
+    // Bit 31 of lParam is clear while the key goes down.
+    const bool down = (static_cast<DWORD>(lParam) & 0x80000000u) == 0;
+    if (code == HC_ACTION && popup && popup->shown_ && wParam == VK_ESCAPE && down) {
+        popup->CloseWith(static_cast<WPARAM>(-1));
+        return 1;  // the key only closes the popup: the edit keeps its text
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 LRESULT CALLBACK CKSettingDlg::OnMouseHook(int code, WPARAM wParam, LPARAM lParam) {

@@ -5,8 +5,9 @@
 //
 // Like a drop-down list it never takes the activation (the bar keeps the
 // keyboard, and a window manager leaves the popup to us, so it stands over
-// the result list): a click anywhere else in the program, or the program
-// losing the activation, closes it.
+// the result list): Esc, a click anywhere else in the program, or the
+// program losing the activation (a click on the desktop or on another
+// program), closes it.
 #include <windows.h>
 
 #include <memory>
@@ -61,8 +62,9 @@ private:
     LRESULT OnMouseActivate(UINT, WPARAM, LPARAM, BOOL&) { return MA_NOACTIVATE; }
     LRESULT OnActivateApp(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
-    // Watches the thread's mouse presses while the popup is shown.
+    // Watch the thread's mouse presses and keys while the popup is shown.
     static LRESULT CALLBACK OnMouseHook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK OnKeyboardHook(int code, WPARAM wParam, LPARAM lParam);
     void WatchClicks(bool watch);
     LRESULT OnBkNotify(int idCtrl, NMHDR* header, BOOL& handled);
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled);
@@ -75,6 +77,7 @@ private:
 
     using HookHandle = std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&::UnhookWindowsHookEx)>;
     HookHandle hook_{nullptr, &::UnhookWindowsHookEx};
+    HookHandle keyHook_{nullptr, &::UnhookWindowsHookEx};
     // The shown popup whose hook runs (one at a time on the UI thread).
     static CKSettingDlg* s_watching;
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/trace.h"
+#include "platform/work_area.h"
 #include "ui/bkresmanager.h"
 #include "ui/bkthemeapi.h"
 #include "ui/bkwinmanager.h"
@@ -195,7 +196,15 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
         return 0;
     }
     HWND previousActive = BkWinManager::SetActive(hwnd);
-    if (pRect == nullptr) CenterWindow();
+    if (pRect == nullptr) {
+        CenterWindow();
+    } else {
+        // Wherever the caller put it, the user must reach all of it.
+        const RECT now = GetWindowRect();
+        const RECT fit = platform::FitIntoWorkArea(now);
+        if (fit.left != now.left || fit.top != now.top)
+            ::SetWindowPos(hwnd, nullptr, fit.left, fit.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // Before the window shows, so that it comes up over all of them.
     std::unique_ptr<ModalSurroundings> surroundings(new ModalSurroundings(hwnd, m_wndShadow.GetShadowWindow()));
 
