@@ -296,8 +296,12 @@ HWND CBkDialogHost::RunningModal() {
         return modal;
     }
     struct Search {
+        // A message box disables its owner, if it has one; a modeless sheet
+        // of the system's leaves it alone.
         static BOOL CALLBACK Box(HWND w, LPARAM p) {
             if (!::IsWindowVisible(w) || !HasClass(w, L"#32770")) return TRUE;
+            HWND owner = ::GetWindow(w, GW_OWNER);
+            if (owner && ::IsWindowEnabled(owner)) return TRUE;
             *reinterpret_cast<HWND*>(p) = w;
             return FALSE;
         }
