@@ -213,8 +213,8 @@ void CMainShell::ShowDock() {
     HWND modal = CBkDialogHost::RunningModal();
     CDockWnd2* expanded = m_dock.IsWindow() ? m_dock.ExpandedDock() : nullptr;
     if (modal && !(expanded && expanded->Handle() == modal)) {
-        ::SendMessageW(modal, WM_BKDLG_TAKE_KEYBOARD, 0, 0);
         ::SetForegroundWindow(modal);
+        ::PostMessageW(modal, WM_BKDLG_TAKE_KEYBOARD, 0, 0);
         return;
     }
     if (!m_dock.IsWindow()) {

@@ -261,6 +261,10 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
     }
     KeyboardAnchor anchor(hwnd, &m_hWndKeyAnchor);
     TakeKeyboard();
+    // Once more from the loop: X takes a focus request only when it is newer
+    // than the last focus change, and the window manager may have just made
+    // one as the dialog mapped.
+    ::PostMessageW(hwnd, WM_BKDLG_TAKE_KEYBOARD, 0, 0);
 
     RunModalLoop();
 

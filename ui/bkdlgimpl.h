@@ -27,8 +27,10 @@
 #define WM_FORWARDMSG 0x037F
 #endif
 
-// Sent to a running modal window to give it the keyboard again (the user
-// called for the program while the window is open).
+// Posted to a running modal window to give it the keyboard again (the user
+// called for the program while the window is open). Posted, not sent: the
+// focus request then carries the time of the call, newer than the focus
+// change the call itself may have made (a click on the tray).
 constexpr UINT WM_BKDLG_TAKE_KEYBOARD = 3159;
 
 class CBkDialogHost : public platform::WindowImplBase, public platform::MessageFilter {

@@ -3,8 +3,9 @@
 # the X focus is then on the tray, a window of another program. The dialog
 # holds the keyboard at once (Esc and Enter act on it with no click); while
 # it is open the bar stays hidden whatever calls it (hovering its strip,
-# Ctrl+Q), the dialog stays above every window of the program in X, and a
-# click on it reaches it; once it ends the bar comes back from its strip.
+# Ctrl+Q, the tray icon), the dialog keeps the keyboard and stays above
+# every window of the program in X, and a click on it reaches it; once it
+# ends the bar comes back from its strip.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
@@ -85,8 +86,16 @@ xdotool key ctrl+q
 sleep 2
 bar_shown && fail "Ctrl+Q brought the bar over the dialog: $(probe windows)"
 [ "$(dialog_rect)" = "$settings" ] || fail "the dialog moved or went: $(probe windows)"
-expect_dialog_on_top "$settings" "the settings dialog after the bar was called"
 expect_keyboard_in_dialog "the settings dialog after Ctrl+Q"
+# A click on the tray icon hands the X focus to the tray first; the dialog
+# takes the keyboard back.
+read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
+click_at $((tray_x + 8)) $((tray_y + 8))
+sleep 2
+bar_shown && fail "a click on the tray icon brought the bar over the dialog: $(probe windows)"
+[ "$(dialog_rect)" = "$settings" ] || fail "the dialog moved or went: $(probe windows)"
+expect_keyboard_in_dialog "the settings dialog after a click on the tray icon"
+expect_dialog_on_top "$settings" "the settings dialog after the bar was called"
 
 log "a click on the dialog's check box reaches it, and Enter stores the checked answer"
 read -r dl dt _ _ <<<"$settings"
