@@ -238,6 +238,8 @@ void CDockWnd::AutoHide() {
     const bool barVisible = IsWindowVisible();
     const bool panelVisible = m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible();
     if (m_bKeepOpen || (!panelVisible && !barVisible)) return;
+    // Nor while a dialog or box holds the program: the strip would show over it.
+    if (CBkDialogHost::RunningModal()) return;
     if (!m_bListUsed) {
         POINT pt = {};
         if (::GetCursorPos(&pt)) {

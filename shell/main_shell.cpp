@@ -207,6 +207,16 @@ void CMainShell::ShowTrayMenu() {
 }
 
 void CMainShell::ShowDock() {
+    // A dialog or box holds the program: the bar stays hidden until it ends
+    // (it would come back disabled, and could cover the dialog), and the
+    // call for the program gives the dialog the keyboard instead.
+    HWND modal = CBkDialogHost::RunningModal();
+    CDockWnd2* expanded = m_dock.IsWindow() ? m_dock.ExpandedDock() : nullptr;
+    if (modal && !(expanded && expanded->Handle() == modal)) {
+        ::SetForegroundWindow(modal);
+        ::PostMessageW(modal, WM_BKDLG_TAKE_KEYBOARD, 0, 0);
+        return;
+    }
     if (!m_dock.IsWindow()) {
         // Back from the tray: the user asked for the bar, so it stays and
         // the keyboard goes to its edit, as when it comes out of its strip.

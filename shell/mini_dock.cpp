@@ -62,5 +62,9 @@ void CMiniDock::OnHoverTimer() {
     RECT rc = {};
     if (!::GetCursorPos(&pt) || !::GetWindowRect(Handle(), &rc) || !::PtInRect(&rc, pt)) return;
     if (m_pfnFullScreen && m_pfnFullScreen()) return;
+    // Not over a dialog or box of the program (the bar's own taller layout,
+    // which this strip may serve, apart): it stays hidden until that ends.
+    HWND modal = CBkDialogHost::RunningModal();
+    if (modal && modal != m_hOwner) return;
     RestoreNow();
 }

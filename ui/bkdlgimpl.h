@@ -27,6 +27,12 @@
 #define WM_FORWARDMSG 0x037F
 #endif
 
+// Posted to a running modal window to give it the keyboard again (the user
+// called for the program while the window is open). Posted, not sent: the
+// focus request then carries the time of the call, newer than the focus
+// change the call itself may have made (a click on the tray).
+constexpr UINT WM_BKDLG_TAKE_KEYBOARD = 3159;
+
 class CBkDialogHost : public platform::WindowImplBase, public platform::MessageFilter {
 public:
     explicit CBkDialogHost(UINT uResID = 0);
@@ -49,6 +55,11 @@ public:
     // Ends the modal loop with the code (wakes it with a thread message).
     void EndDialog(int nCode);
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Gives the running modal window the keyboard, whatever window has it.
+    void TakeKeyboard();
+    // The dialog or box of this thread that runs modally now (the innermost
+    // DoModal window, else a visible message box), or null.
+    static HWND RunningModal();
 
     UINT GetResID() const { return m_uResID; }
     void SetResID(UINT uResID) { m_uResID = uResID; }
@@ -101,6 +112,7 @@ public:
         ON_WINDOW_MESSAGE(WM_ENTERSIZEMOVE, OnEnterSizeMove)
         ON_WINDOW_MESSAGE(WM_EXITSIZEMOVE, OnExitSizeMove)
         ON_WINDOW_MESSAGE(WM_SETCURSOR, OnSetCursor)
+        ON_WINDOW_MESSAGE(WM_BKDLG_TAKE_KEYBOARD, OnTakeKeyboard)
     WINDOW_MAP_END()
 
 protected:
@@ -121,6 +133,7 @@ protected:
     LRESULT OnEnterSizeMove(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnExitSizeMove(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnSetCursor(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnTakeKeyboard(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     UINT m_uResID;
     int m_nEndCode = 0;
@@ -132,6 +145,9 @@ protected:
     BOOL m_bFullDrag = FALSE;
     int m_nSavedFullDrag = -1;
     BOOL m_bEnd = FALSE;
+    // The window that brings the keyboard into the program while this one
+    // runs modally (see DoModal); null otherwise.
+    HWND m_hWndKeyAnchor = nullptr;
 
 private:
     HWND CreateWithRect(HWND hWndParent, const RECT* pRect);

@@ -26,24 +26,6 @@ type_query() {
   sleep 2
 }
 
-# The dialog of rectangle <rect> stands above every other visible window of
-# the bar (the bar, its edit, the panels, the result list) in X's stacking.
-expect_dialog_on_top() { # rect what
-  local dialog rank h cls r
-  dialog="$(wine_window_with_rect "$1")"
-  [ -n "$dialog" ] || fail "$2: no dialog at $1"
-  rank="$(x_rank "$dialog")" || fail "$2: the dialog has no X window on the screen"
-  while IFS='|' read -r h _ cls _ _; do
-    [ "$h" = "$dialog" ] && continue
-    case "$cls" in LumsekWindow* | LumsekSearchResult | Edit) ;; *) continue ;; esac
-    r="$(x_rank "$h")" || continue
-    [ "$rank" -lt "$r" ] || fail "$2: the dialog (X rank $rank) lies under the bar's $cls (X rank $r):
-$(wine_x_windows)
-$(for w in $(x_viewable_tops); do echo "$w $(xwininfo -id "$w" | awk '/Override/ { o = $4 } /geometry/ { g = $2 } END { print o, g }')"; done)"
-  done < <(wine_x_windows)
-  log "$2: the dialog is X's window $rank from the top, over every window of the bar"
-}
-
 # The dialog holds the keyboard: it is the foreground window with the focus.
 expect_dialog_keyboard() { # rect what
   local got
