@@ -116,6 +116,7 @@ public:
         ON_WINDOW_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
         ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
         ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
+        ON_WINDOW_MESSAGE(WM_TIMER, OnTimer)
         WINDOW_MAP_CHAIN(CBkDialogViewImpl<CNetSearchDlg>)
     WINDOW_MAP_END()
 
@@ -140,6 +141,8 @@ private:
     void CancelDrag();
     void FollowVisibility(bool shown);
     void KeepViewAbovePanel();
+    void RaiseView();
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
 
     CNetSearchCtrl m_webView;
     bool m_bDragging = false;
