@@ -125,6 +125,7 @@ LRESULT CNetSearchDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
 
 LRESULT CNetSearchDlg::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     UpdateLayout(-1);
+    if (m_hWndOwner && ::IsWindow(m_hWndOwner)) ::PostMessageW(m_hWndOwner, WM_PANEL_MOVED, 0, 0);
     bHandled = FALSE;
     return 0;
 }
