@@ -9,10 +9,6 @@
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
-strip_x=$((BAR_LEFT + 400))
-# The bar's lower strip, under the edit (30-51) and above its shadow.
-strip_dy=58
-
 # "l t r b" of the visible window whose class is <class> and, when given,
 # whose text is <title>.
 rect_of() { # class [title]
@@ -70,22 +66,6 @@ expect_panels_under_bar() { # when bar-top
   fi
   got="$(probe window-at $((bl + 200)) $((bt + 40)))"
   case "$got" in Edit*) ;; *) fail "$1: a click at the edit's place reaches $got" ;; esac
-}
-
-# Presses the bar's strip at its top <from>, moves the pointer by <dy> in
-# steps and leaves the button down.
-press_and_drag() { # from dy
-  local y=$(($1 + strip_dy)) step s
-  xdotool mousemove --sync "$strip_x" "$y"
-  sleep 0.3
-  xdotool mousedown 1
-  # The first move only anchors the drag; the ten after it move by <dy>.
-  step=$(($2 / 10))
-  for s in 0 1 2 3 4 5 6 7 8 9 10; do
-    xdotool mousemove --sync "$strip_x" $((y + 1 + s * step))
-    sleep 0.1
-  done
-  sleep 0.5
 }
 
 # The drag outline: the visible window of the bar's size that is not the bar.

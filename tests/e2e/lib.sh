@@ -255,3 +255,20 @@ expect_edit_text() { # text
   done
   fail "at the edit's place: '$got', expected the edit with '$1'"
 }
+
+# Presses the bar's lower strip (under the edit, above its shadow) while the
+# bar's top stands at <from>, moves the pointer by <dy> in steps and leaves
+# the button down.
+press_and_drag() { # from dy
+  local x=$((BAR_LEFT + 400)) y=$(($1 + 58)) step s
+  xdotool mousemove --sync "$x" "$y"
+  sleep 0.3
+  xdotool mousedown 1
+  # The first move only anchors the drag; the ten after it move by <dy>.
+  step=$(($2 / 10))
+  for s in 0 1 2 3 4 5 6 7 8 9 10; do
+    xdotool mousemove --sync "$x" $((y + 1 + s * step))
+    sleep 0.1
+  done
+  sleep 0.5
+}
