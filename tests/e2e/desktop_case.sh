@@ -54,8 +54,8 @@ expect_web_view_line() { # when
 $(xwininfo -root -children | grep -E '^ +0x' | head -20)"
 }
 
-# Types <text> with the keyboard where it is, after a click at the edit's
-# place when <click> is given, and fails unless the edit then holds <want>.
+# Fails unless the edit, at its place in the bar wherever the bar stands,
+# holds <want>.
 expect_typed_into_edit() { # when want
   local bl bt got=""
   read -r bl bt _ _ <<<"$(rect_of "$(bar_class)")"
