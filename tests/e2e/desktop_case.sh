@@ -78,6 +78,9 @@ sleep 1
 expect_keyboard_with_bar "after the first search"
 xdotool type 0
 expect_edit_text f10
+# The result panel hangs under the bar at the top: 800 px wide from y 65.
+panel_class="$(probe windows | awk -F'|' '$2 == "" && $1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[2] == 65 && r[3] - r[1] == 800) { print $1; exit } }')"
+[ -n "$panel_class" ] || fail "no result panel under the bar: $(probe windows)"
 expect_web_view_line "the web panel's first show"
 xdotool key Down
 sleep 1
@@ -97,7 +100,7 @@ read -r bl bt br bb <<<"$(rect_of "$(bar_class)")"
 [ "$bt" = 600 ] || fail "the bar's top is $bt after the drag, not 600: $(probe windows)"
 # The panels settle after any move the window manager makes.
 sleep 2
-read -r pl pt pr pb <<<"$(rect_of "$(probe windows | awk -F'|' '$2 == "" && $1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[2] == 665 && r[3] - r[1] == 800) { print $1; exit } }')")"
+read -r pl pt pr pb <<<"$(rect_of "$panel_class")"
 read -r ll lt lr lb <<<"$(rect_of LumsekSearchResult)"
 log "bar $bl $bt $br $bb, result panel $pl $pt $pr $pb, list $ll $lt $lr $lb, web $(rect_of "" 网络资源)"
 [ "$pt" = $((bb - 8)) ] && [ "$pl" = "$bl" ] && [ "$pr" = "$br" ] ||
