@@ -178,6 +178,15 @@ void CNetSearchDlg::KeepViewAbovePanel() {
 
 void CNetSearchDlg::RaiseView() {
     if (!IsWindow() || !IsWindowVisible() || !m_webView.IsWindow() || !m_webView.IsWindowVisible()) return;
+    // Wine gives the panel a new X window at its first layered update and
+    // leaves the view's X hints naming the old one as the window it stands
+    // over; a window manager that keeps such windows over their owner
+    // (metacity) then stacks them apart. A change of the view's enabled
+    // state has Wine write the hints anew, naming the panel's window.
+    if (m_webView.IsWindowEnabled()) {
+        m_webView.EnableWindow(false);
+        m_webView.EnableWindow(true);
+    }
     const bool topmost = (GetExStyle() & WS_EX_TOPMOST) != 0;
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
     SetWindowPos(topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
