@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "platform/window.h"
+
 const wchar_t kNetSearchHomeUrl[] = L"https://www.baidu.com/";
 
 namespace {
@@ -15,6 +17,9 @@ const int kLineHeight = 4;
 const int kLineInset = 8;
 // The panel never gets shorter than this by dragging.
 const int kMinPanelHeight = 56;
+// The view is raised again this long after a show.
+const UINT_PTR kRaiseViewTimer = 1;
+const UINT kRaiseViewDelayMs = 300;
 
 } // namespace
 
@@ -120,6 +125,7 @@ LRESULT CNetSearchDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
 
 LRESULT CNetSearchDlg::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     UpdateLayout(-1);
+    if (m_hWndOwner && ::IsWindow(m_hWndOwner)) ::PostMessageW(m_hWndOwner, WM_PANEL_MOVED, 0, 0);
     bHandled = FALSE;
     return 0;
 }
@@ -159,16 +165,48 @@ LRESULT CNetSearchDlg::OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&) {
 // becomes the first of all, and a show or a layered update of the panel can
 // leave the panel over its view there, the view hidden under the panel's
 // white skin. After a show (posted: during WM_SHOWWINDOW nothing is stacked
-// yet) the panel goes to the top first and the view after it.
+// yet) the panel goes to the top first and the view after it. A window
+// manager that stacks a window it maps only once it has handled the map
+// (metacity puts it under the focused window then) can still put the panel
+// over the view after that, so the view is raised once more a moment later.
 void CNetSearchDlg::KeepViewAbovePanel() {
     if (!m_bRaiseView) return;
     m_bRaiseView = false;
+    RaiseView();
+    ::SetTimer(Handle(), kRaiseViewTimer, kRaiseViewDelayMs, nullptr);
+}
+
+void CNetSearchDlg::RaiseView() {
     if (!IsWindow() || !IsWindowVisible() || !m_webView.IsWindow() || !m_webView.IsWindowVisible()) return;
+    // Wine gives the panel a new X window at its first layered update and
+    // leaves the view's X hints naming the old one as the window it stands
+    // over; a window manager that keeps such windows over their owner
+    // (metacity) then stacks them apart. A change of the view's enabled
+    // state has Wine write the hints anew, naming the panel's window.
+    if (m_webView.IsWindowEnabled()) {
+        m_webView.EnableWindow(false);
+        m_webView.EnableWindow(true);
+    }
     const bool topmost = (GetExStyle() & WS_EX_TOPMOST) != 0;
-    const HWND top = topmost ? HWND_TOPMOST : HWND_TOP;
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    SetWindowPos(top, 0, 0, 0, 0, flags);
-    m_webView.SetWindowPos(top, 0, 0, 0, 0, flags);
+    SetWindowPos(topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+    // Already first after its owner's move: it steps back and up again, so
+    // that X hears of it too.
+    if (topmost) {
+        platform::RaiseAboveAll(m_webView.Handle());
+    } else {
+        m_webView.SetWindowPos(HWND_TOP, 0, 0, 0, 0, flags);
+    }
+}
+
+LRESULT CNetSearchDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam != kRaiseViewTimer) {
+        bHandled = FALSE;
+        return 0;
+    }
+    ::KillTimer(Handle(), kRaiseViewTimer);
+    RaiseView();
+    return 0;
 }
 
 LRESULT CNetSearchDlg::OnEdgeButtonDown(int, NMHDR* pnmh, BOOL& bHandled) {

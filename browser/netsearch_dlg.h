@@ -35,6 +35,11 @@
 // wParam the edge's new screen y (the web panel: its top), lParam which
 // panel (0 the web panel, 1 the result panel).
 constexpr UINT WM_PANEL_RESIZE = 5373;
+// Posted by a panel to its owner whenever its window moved or changed size,
+// whoever moved it: a window manager may move a panel by itself (one that
+// keeps windows wholly on the screen pushes a panel running past the
+// screen's bottom up over the bar), and the owner lays it out again.
+constexpr UINT WM_PANEL_MOVED = WM_APP + 0x118;
 
 const UINT IDR_LAYOUT_NETSEARCH_VIEW = 120;
 const UINT IDR_LAYOUT_NETSEARCH_PANEL = 121;
@@ -116,6 +121,7 @@ public:
         ON_WINDOW_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
         ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
         ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
+        ON_WINDOW_MESSAGE(WM_TIMER, OnTimer)
         WINDOW_MAP_CHAIN(CBkDialogViewImpl<CNetSearchDlg>)
     WINDOW_MAP_END()
 
@@ -140,6 +146,8 @@ private:
     void CancelDrag();
     void FollowVisibility(bool shown);
     void KeepViewAbovePanel();
+    void RaiseView();
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
 
     CNetSearchCtrl m_webView;
     bool m_bDragging = false;

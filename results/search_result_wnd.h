@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/activation.h"
 #include "platform/window_impl.h"
 #include "results/list_ctrl.h"
 #include "results/result_messages.h"
@@ -144,6 +145,7 @@ public:
         ON_WINDOW_MESSAGE(WM_CREATE, OnCreate)
         ON_WINDOW_MESSAGE(WM_DESTROY, OnDestroy)
         ON_WINDOW_MESSAGE(WM_NCACTIVATE, OnNcActivate)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         ON_WINDOW_MESSAGE(WM_SIZE, OnSize)
         ON_WINDOW_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
         ON_WINDOW_COMMAND(IDOK, OnSwallowCommand)
@@ -166,6 +168,11 @@ private:
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNcActivate(UINT, WPARAM, LPARAM, BOOL&);
+    // The list takes the keyboard when clicked, not when a window manager
+    // offers it the focus as it shows.
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
+    }
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSwallowCommand(WORD code, WORD id, HWND, BOOL& handled);

@@ -95,6 +95,11 @@ int CDockWnd::HeightOnScreen(int top, int height, int minHeight, int screenHeigh
     return height;
 }
 
+int CDockWnd::PanelHeightAt(int top, int height, int minHeight) const {
+    if (m_bPanelsFitScreen) return std::max(1, std::min(height, WorkAreaBottom() - top));
+    return HeightOnScreen(top, height, minHeight, ::GetSystemMetrics(SM_CYSCREEN));
+}
+
 void CDockWnd::PlaceWebPanel(int left, int top, int width) {
     if (!m_pNetSearch->IsWindow()) return;
     if (m_nWebHeight <= 0) {
@@ -102,8 +107,10 @@ void CDockWnd::PlaceWebPanel(int left, int top, int width) {
         m_nWebHeight = std::max<int>(kMinPanelHeight, web.bottom - web.top);
     }
     const int screen = ::GetSystemMetrics(SM_CYSCREEN);
-    const int height = HeightOnScreen(top, m_nWebHeight, kMinPanelHeight, screen);
-    if (height > std::max(0, screen - top) * 10) {
+    const int height = PanelHeightAt(top, m_nWebHeight, kMinPanelHeight);
+    const bool noRoom = m_bPanelsFitScreen ? WorkAreaBottom() - top < kMinPanelHeight
+                                           : height > std::max(0, screen - top) * 10;
+    if (noRoom) {
         // Not even its least height would keep a tenth on the screen.
         if (IsWebPanelVisible()) {
             m_bWebWaitsForRoom = true;
@@ -128,7 +135,8 @@ void CDockWnd::LayoutResultPanel() {
     const RECT bar = GetWindowRect();
     m_nResultHeight = ResultPanelHeight(m_searchCtrl.RowCount(), static_cast<int>(bar.bottom - bar.top) - kPanelOverlap,
                                         screen, screen - workBottom);
-    const int height = HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight, screen);
+    m_nPanelFixes = 0;
+    const int height = PanelHeightAt(span.top, m_nResultHeight, kPanelEmptyHeight);
     ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
     m_searchCtrl.UpdateLayout(span.top + free - 64);
@@ -167,6 +175,7 @@ void CDockWnd::OnMove(int x, int y) {
         ::SetWindowPos(m_edit.Handle(), nullptr, x + m_rcEdit.left, y + m_rcEdit.top, m_rcEdit.right - m_rcEdit.left,
                        m_rcEdit.bottom - m_rcEdit.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    m_nPanelFixes = 0;
     if (m_searchCtrl.IsWindow()) {
         // The panels keep their heights and hang under the bar wherever it
         // stands; below the screen's bottom the screen cuts them (and the
@@ -178,8 +187,7 @@ void CDockWnd::OnMove(int x, int y) {
                 const RECT panel = m_searchCtrl.GetWindowRect();
                 m_nResultHeight = static_cast<int>(panel.bottom - panel.top);
             }
-            const int height =
-                HeightOnScreen(span.top, m_nResultHeight, kPanelEmptyHeight, ::GetSystemMetrics(SM_CYSCREEN));
+            const int height = PanelHeightAt(span.top, m_nResultHeight, kPanelEmptyHeight);
             ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, span.right - span.left, height,
                            SWP_NOZORDER | SWP_NOACTIVATE);
             if (m_pNetSearch->IsWindow()) {
@@ -230,6 +238,45 @@ LRESULT CDockWnd::OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
         }
     }
     return 0;
+}
+
+LRESULT CDockWnd::OnPanelMoved(UINT, WPARAM, LPARAM, BOOL&) {
+    KeepPanelsUnderBar();
+    return 0;
+}
+
+void CDockWnd::KeepPanelsUnderBar() {
+    // While the bar is dragged or hidden the panels follow it later.
+    if (!IsWindow() || !IsWindowVisible() || m_bDragMoved || m_nPanelFixes >= 3) return;
+    const RECT span = PanelSpanUnderBar();
+    const int width = span.right - span.left;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    const bool resultShown = m_searchCtrl.IsWindow() && m_searchCtrl.IsWindowVisible();
+    int webTop = span.top;
+    if (resultShown) {
+        const RECT panel = m_searchCtrl.GetWindowRect();
+        if (panel.top != span.top || panel.left != span.left || panel.right != span.right) {
+            // Moved by the window manager, not by the bar: one that pulls a
+            // panel running past the screen's bottom back up, over the bar,
+            // gets panels that fit from now on.
+            ++m_nPanelFixes;
+            if (panel.bottom <= ::GetSystemMetrics(SM_CYSCREEN)) m_bPanelsFitScreen = true;
+            if (m_nResultHeight <= 0) m_nResultHeight = static_cast<int>(panel.bottom - panel.top);
+            const int height = PanelHeightAt(span.top, m_nResultHeight, kPanelEmptyHeight);
+            ::SetWindowPos(m_searchCtrl.Handle(), nullptr, span.left, span.top, width, height, flags);
+            m_searchCtrl.Repaint();
+        }
+        if (IsLocalScope()) webTop = m_searchCtrl.GetWindowRect().bottom;
+    }
+    if (IsWebPanelVisible()) {
+        const RECT web = m_pNetSearch->GetWindowRect();
+        if (web.top != webTop || web.left != span.left || web.right != span.right) {
+            ++m_nPanelFixes;
+            if (web.bottom <= ::GetSystemMetrics(SM_CYSCREEN)) m_bPanelsFitScreen = true;
+            PlaceWebPanel(span.left, webTop, width);
+            ::SendMessageW(m_pNetSearch->Handle(), WM_LAYERED_REFRESH, 0, 0);
+        }
+    }
 }
 
 // --- auto-hide into the strip and back -------------------------------------------

@@ -40,6 +40,7 @@ ULONGLONG LocalNow() {
 } // namespace
 
 static_assert(CDockWnd::kPanelResizeMessage == WM_PANEL_RESIZE, "one number for the panels' edge drags");
+static_assert(CDockWnd::kPanelMovedMessage == WM_PANEL_MOVED, "one number for the panels' moves");
 
 CDockWnd::CDockWnd()
     : CBkDialogImpl<CDockWnd>(kLayout), m_dragBox(CDragBoxDlg::kOutlineLayout), m_pNetSearch(new CNetSearchDlg()) {

@@ -67,6 +67,8 @@ public:
     // Posted to itself: the bar goes back to its place after a move the
     // window manager made while mapping it (see platform::KeptPlace).
     static const UINT kKeepPlaceMessage = WM_APP + 0x117;
+    // WM_PANEL_MOVED of the web panel's header: a panel moved or was resized.
+    static const UINT kPanelMovedMessage = WM_APP + 0x118;
 
     CDockWnd();
     ~CDockWnd() override;
@@ -163,6 +165,7 @@ public:
         ON_WINDOW_MESSAGE(WM_RESULT_LIST_USED, OnResultListUsed)
         ON_WINDOW_MESSAGE(WM_DOCK_HOLD, OnDockHold)
         ON_WINDOW_MESSAGE(kPanelResizeMessage, OnPanelResize)
+        ON_WINDOW_MESSAGE(kPanelMovedMessage, OnPanelMoved)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd>)
     WINDOW_MAP_END()
 
@@ -205,6 +208,7 @@ private:
     LRESULT OnResultListUsed(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDockHold(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnPanelMoved(UINT, WPARAM, LPARAM, BOOL&);
 
     // The search road.
     void FirstLayout();
@@ -262,6 +266,14 @@ private:
     void PlaceWebPanel(int left, int top, int width);
     // The lowest screen y the panels may reach.
     int WorkAreaBottom() const;
+    // The height a panel `height` high at screen y `top` is given: as
+    // HeightOnScreen, or, once the window manager has been seen to move a
+    // panel back onto the screen, cut to what fits above the work area's
+    // bottom (at least a pixel).
+    int PanelHeightAt(int top, int height, int minHeight) const;
+    // Lays a shown panel that stands elsewhere than under the bar (a window
+    // manager moved it) out again in its place, cut to the screen.
+    void KeepPanelsUnderBar();
 
     CSearchEdit m_edit;
     CSearchCtrl m_searchCtrl;
@@ -306,6 +318,12 @@ private:
     int m_nWebHeight = 0;
     // The web panel is hidden only for want of room under a low bar.
     bool m_bWebWaitsForRoom = false;
+    // The window manager keeps windows wholly on the screen (it moved a
+    // panel that ran past the screen's bottom): panels are cut to the screen.
+    bool m_bPanelsFitScreen = false;
+    // Panels put back under the bar since the last layout of the program's
+    // own: a window manager that keeps moving them wins in the end.
+    int m_nPanelFixes = 0;
 
     // Dragging the bar.
     bool m_bDragArmed = false;

@@ -278,6 +278,8 @@ LRESULT CSearchCtrl::OnBkNotify(int, NMHDR* hdr, BOOL& bHandled) {
 
 LRESULT CSearchCtrl::OnMoveOrSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     UpdateLayout(-1);
+    // The owner checks that the panel still hangs where it belongs.
+    if (m_hOwner && ::IsWindow(m_hOwner)) ::PostMessageW(m_hOwner, WM_PANEL_MOVED, 0, 0);
     // A layered window shows what it was last given: moved or resized, the
     // panel draws itself again, footer included, at its new place and size.
     if (IsWindowVisible()) ::PostMessageW(Handle(), WM_LAYERED_REFRESH, 0, 0);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/activation.h"
 #include "shell/drag_box_dlg.h"
 #include "shell/shell_messages.h"
 #include "ui/bkdlgimpl.h"
@@ -96,6 +97,7 @@ public:
         ON_WINDOW_MESSAGE(WM_RESULT_LIST_USED, OnForwardToOwner)
         ON_WINDOW_MESSAGE(WM_DOCK_HOLD, OnForwardToOwner)
         ON_WINDOW_MESSAGE(WM_LAYERED_REFRESH, OnLayeredRefresh)
+        ON_WINDOW_MESSAGE(WM_MOUSEACTIVATE, OnMouseActivate)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CSearchCtrl>)
     WINDOW_MAP_END()
 
@@ -122,6 +124,11 @@ private:
     }
     LRESULT OnForwardToOwner(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnLayeredRefresh(UINT, WPARAM, LPARAM, BOOL&);
+    // A window manager that focuses each new window (xfwm4) would take the
+    // keyboard from the edit as the panel first shows.
+    LRESULT OnMouseActivate(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+        return platform::RefuseOfferedActivation(Handle(), lParam, bHandled);
+    }
 
     void OnDragMove(int x, int y);
     void OnDragEnd();

@@ -272,3 +272,4 @@ expect_edit_text() { # text
   done
   fail "at the edit's place: '$got', expected the edit with '$1'"
 }
+
