@@ -7,6 +7,15 @@ left=$BAR_LEFT
 
 result_rect() { window_rect LumsekSearchResult; }
 result_shown() { [ -n "$(result_rect)" ]; }
+# A click on the first row, then a Ctrl-click on the second.
+select_both_rows() {
+  click_at $((rl + 500)) $((rt + 30))
+  xdotool keydown ctrl
+  sleep 0.2
+  click_at $((rl + 500)) $((rt + 25 + 58 + 10))
+  xdotool keyup ctrl
+  sleep 0.3
+}
 
 log "start and wait for the first scan of F:"
 e2e_start_scanned
@@ -34,12 +43,7 @@ esac
 first="$got"
 
 log "Ctrl-click both rows, then copy their paths from the action bar"
-click_at $((rl + 500)) $((rt + 30))
-xdotool keydown ctrl
-sleep 0.2
-click_at $((rl + 500)) $((rt + 25 + 58 + 10))
-xdotool keyup ctrl
-sleep 0.3
+select_both_rows
 xdotool mousemove --sync $((rl + 500)) $((rt + 30))
 sleep 0.3
 click_at $((rl + 300)) $((rt + 25 + 40))
@@ -86,12 +90,7 @@ right_click_then_copy $((rl + 500)) $((rt + 25 + 58 + 10))
 [ "$focus" = "LumsekResultList|" ] || fail "after the menu the keyboard is in '$focus', not the list"
 
 log "right click inside a selection of both rows, the edit focused: Ctrl+C copies both"
-click_at $((rl + 500)) $((rt + 30))
-xdotool keydown ctrl
-sleep 0.2
-click_at $((rl + 500)) $((rt + 25 + 58 + 10))
-xdotool keyup ctrl
-sleep 0.3
+select_both_rows
 # The keyboard back to the edit; the list keeps its rows and its selection.
 click_at $((left + 200)) 40
 sleep 0.5
