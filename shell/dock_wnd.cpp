@@ -131,27 +131,30 @@ void CDockWnd::TakeKeyboardIntoEdit() {
     m_keyAnchor.Catch();
     FocusEdit();
     ::PostMessageW(Handle(), WM_BKDLG_TAKE_KEYBOARD, 0, 0);
-    // And once the window manager has dealt with the windows that went (the
-    // strip it may have given the focus hands it on as it hides).
+    // And once the window manager has dealt with the windows that went, if
+    // it took the keys again (the strip it gave the focus hands it on as it
+    // hides).
     StartTimer(IDT_DOCK_TAKE_KEYS, 300);
 }
 
-bool CDockWnd::KeysStillForEdit() const {
+bool CDockWnd::KeysTakenFromEdit() const {
     HWND edit = m_edit.Handle();
     if (edit == nullptr || !IsWindowVisible() || !::IsWindowVisible(edit)) return false;
-    if (::GetFocus() == edit) return true;
-    // Taken by the window manager, not by the user moving within the
-    // program (into the list, a dialog).
+    // Taken by another program's window, as a window manager does with the
+    // focus of a window that goes; not moved by the user within the program
+    // (into the list, a dialog), nor left where the call put it: there a
+    // window manager that gave the bar the focus keeps it.
     HWND foreground = ::GetForegroundWindow();
     DWORD pid = 0;
-    return foreground == nullptr || m_keyAnchor.Is(foreground) ||
+    return foreground == nullptr ||
            (::GetWindowThreadProcessId(foreground, &pid) && pid != ::GetCurrentProcessId());
 }
 
 LRESULT CDockWnd::OnTakeKeyboardAgain(UINT, WPARAM, LPARAM, BOOL&) {
     // Once more, newer than the focus change the window manager may have
-    // made as the bar mapped.
-    if (!KeysStillForEdit()) return 0;
+    // made as the bar mapped; only while the edit still holds the keys.
+    HWND edit = m_edit.Handle();
+    if (edit == nullptr || ::GetFocus() != edit || !IsWindowVisible()) return 0;
     m_keyAnchor.Catch();
     FocusEdit();
     return 0;
@@ -265,7 +268,7 @@ LRESULT CDockWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
         break;
     case IDT_DOCK_TAKE_KEYS:
         StopTimer(IDT_DOCK_TAKE_KEYS);
-        if (KeysStillForEdit()) {
+        if (KeysTakenFromEdit()) {
             m_keyAnchor.Catch();
             FocusEdit();
         }

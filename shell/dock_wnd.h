@@ -217,9 +217,8 @@ private:
     LRESULT OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnPanelMoved(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnTakeKeyboardAgain(UINT, WPARAM, LPARAM, BOOL&);
-    // The edit still holds the keys it was called to, or the window manager
-    // (not the user) has taken them since.
-    bool KeysStillForEdit() const;
+    // The keys the edit was called to went to another program's window.
+    bool KeysTakenFromEdit() const;
 
     // The search road.
     void FirstLayout();
