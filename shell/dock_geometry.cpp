@@ -306,6 +306,7 @@ void CDockWnd::AutoHide() {
 
     const RECT bar = GetWindowRect();
     const bool editVisible = m_edit.IsWindow() && m_edit.IsWindowVisible();
+    m_bEditHadKeys = editVisible && ::GetFocus() == m_edit.Handle() && ::GetForegroundWindow() == m_edit.Handle();
     if (editVisible) ::ShowWindow(m_edit.Handle(), SW_HIDE);
     HWND results = m_searchCtrl.ResultHandle();
     HWND foreground = ::GetForegroundWindow();
@@ -315,6 +316,7 @@ void CDockWnd::AutoHide() {
     const bool webVisible = IsWebPanelVisible();
     HideWebPanel();
     ::ShowWindow(Handle(), SW_HIDE);
+    m_keyAnchor.Destroy();
 
     m_miniDock.Setup(listHadFocus, editVisible, panelVisible, webVisible, bar.left + 4, 0, bar.right - 4, 6, Handle());
     if (m_miniDock.IsWindow()) {
@@ -350,6 +352,9 @@ void CDockWnd::RestoreFrom(const MiniDockRestore& state) {
     if (state.EditVisible && m_edit.IsWindow()) ::ShowWindow(m_edit.Handle(), SW_SHOWNA);
     if (state.WebPanelVisible) ShowWebPanel();
     StartTimer(IDT_DOCK_AUTOHIDE, 250);
+    // The user left the bar with the keys in its edit: they come back with it.
+    if (m_bEditHadKeys && state.EditVisible && !state.ListHadFocus) TakeKeyboardIntoEdit();
+    m_bEditHadKeys = false;
 }
 
 // --- dragging the bar ------------------------------------------------------------

@@ -92,13 +92,14 @@ void CDockWnd::Repaint() { UpdateLayeredView(*this); }
 
 void CDockWnd::DestroyPanels() {
     if (!IsWindow()) return;
-    for (UINT_PTR id = IDT_DOCK_WAIT_LOAD; id <= IDT_DOCK_WAIT_RELOAD; ++id) StopTimer(id);
+    for (UINT_PTR id = IDT_DOCK_WAIT_LOAD; id <= IDT_DOCK_TAKE_KEYS; ++id) StopTimer(id);
     CancelDrag();
     m_searchCtrl.DestroyPanel();
     m_pNetSearch->DestroyPanel();
     if (m_scopePopup.IsWindow()) m_scopePopup.DestroyWindow();
     if (m_miniDock.IsWindow()) m_miniDock.DestroyWindow();
     if (m_dragBox.IsWindow()) m_dragBox.DestroyWindow();
+    m_keyAnchor.Destroy();
     DestroyWindow();
 }
 
@@ -119,6 +120,44 @@ void CDockWnd::FocusEdit() {
     ::SetActiveWindow(edit);
     ::SetFocus(edit);
     if (attach) ::AttachThreadInput(self, editThread, FALSE);
+}
+
+void CDockWnd::TakeKeyboardIntoEdit() {
+    if (!IsWindow() || !IsWindowVisible() || !m_edit.IsWindow()) return;
+    // A window manager may keep the X focus on the window the call came
+    // from (the tray's): the anchor brings it into the program, where the
+    // edit holds the keys. It stays while the bar shows.
+    m_keyAnchor.Create(Handle());
+    m_keyAnchor.Catch();
+    FocusEdit();
+    ::PostMessageW(Handle(), WM_BKDLG_TAKE_KEYBOARD, 0, 0);
+    // And once the window manager has dealt with the windows that went, if
+    // it took the keys again (the strip it gave the focus hands it on as it
+    // hides).
+    StartTimer(IDT_DOCK_TAKE_KEYS, 300);
+}
+
+bool CDockWnd::KeysTakenFromEdit() const {
+    HWND edit = m_edit.Handle();
+    if (edit == nullptr || !IsWindowVisible() || !::IsWindowVisible(edit)) return false;
+    // Taken by another program's window, as a window manager does with the
+    // focus of a window that goes; not moved by the user within the program
+    // (into the list, a dialog), nor left where the call put it: there a
+    // window manager that gave the bar the focus keeps it.
+    HWND foreground = ::GetForegroundWindow();
+    DWORD pid = 0;
+    return foreground == nullptr ||
+           (::GetWindowThreadProcessId(foreground, &pid) && pid != ::GetCurrentProcessId());
+}
+
+LRESULT CDockWnd::OnTakeKeyboardAgain(UINT, WPARAM, LPARAM, BOOL&) {
+    // Once more, newer than the focus change the window manager may have
+    // made as the bar mapped; only while the edit still holds the keys.
+    HWND edit = m_edit.Handle();
+    if (edit == nullptr || ::GetFocus() != edit || !IsWindowVisible()) return 0;
+    m_keyAnchor.Catch();
+    FocusEdit();
+    return 0;
 }
 
 void CDockWnd::KeepEditAbove() {
@@ -195,7 +234,7 @@ LRESULT CDockWnd::OnShowWindow(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
 
 void CDockWnd::ApplyDeactivation() {
     HWND foreground = ::GetForegroundWindow();
-    if (foreground == Handle()) return;
+    if (foreground == Handle() || m_keyAnchor.Is(foreground)) return;
     if (foreground && (foreground == m_edit.Handle() || foreground == m_searchCtrl.ResultHandle() ||
                        foreground == m_searchCtrl.ListHandle())) {
         return;
@@ -226,6 +265,13 @@ LRESULT CDockWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     switch (id) {
     case IDT_DOCK_AUTOHIDE:
         if (!IsFullScreenAppInFront()) AutoHide();
+        break;
+    case IDT_DOCK_TAKE_KEYS:
+        StopTimer(IDT_DOCK_TAKE_KEYS);
+        if (KeysTakenFromEdit()) {
+            m_keyAnchor.Catch();
+            FocusEdit();
+        }
         break;
     case IDT_DOCK_SEARCH_DEBOUNCE:
         if (IsWindowVisible() && LocalNow() - m_ullLastChange >= 100) {

@@ -34,6 +34,8 @@ public:
         IDT_DOCK_SEARCH_DEBOUNCE = 4,
         IDT_DOCK_SLIDE = 5,
         IDT_DOCK_WAIT_RELOAD = 6,
+        // Once more the keys for the edit the user called the bar to.
+        IDT_DOCK_TAKE_KEYS = 7,
     };
     // Items of layout 116.
     enum : UINT {
@@ -89,6 +91,10 @@ public:
     void SetKeepOpen(BOOL keep) { m_bKeepOpen = keep; }
     // Hides the placeholder, brings the bar forward and focuses the edit.
     void FocusEdit();
+    // FocusEdit for the user's call (the tray icon, the hot key, the strip
+    // left with the keys in the edit): the keys typed next reach the edit
+    // whatever window had them, the window manager's choice aside.
+    void TakeKeyboardIntoEdit();
     // Puts the edit on top again: whatever raised the bar (a click, the
     // scope popup going away) must not leave the skinned bar over its own
     // edit, where it would take the clicks meant for the edit.
@@ -166,6 +172,7 @@ public:
         ON_WINDOW_MESSAGE(WM_DOCK_HOLD, OnDockHold)
         ON_WINDOW_MESSAGE(kPanelResizeMessage, OnPanelResize)
         ON_WINDOW_MESSAGE(kPanelMovedMessage, OnPanelMoved)
+        ON_WINDOW_MESSAGE(WM_BKDLG_TAKE_KEYBOARD, OnTakeKeyboardAgain)
         WINDOW_MAP_CHAIN(CBkDialogImpl<CDockWnd>)
     WINDOW_MAP_END()
 
@@ -209,6 +216,9 @@ private:
     LRESULT OnDockHold(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnPanelResize(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     LRESULT OnPanelMoved(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTakeKeyboardAgain(UINT, WPARAM, LPARAM, BOOL&);
+    // The keys the edit was called to went to another program's window.
+    bool KeysTakenFromEdit() const;
 
     // The search road.
     void FirstLayout();
@@ -292,6 +302,8 @@ private:
     BOOL m_bDisabled = FALSE;
     BOOL m_bListUsed = FALSE;
     BOOL m_bAtTop = FALSE;
+    // The edit held the keys when the bar went into its strip.
+    bool m_bEditHadKeys = false;
     bool m_bExpandedRunning = false;
     CDockWnd2* m_pExpanded = nullptr;
     bool m_bFirstLayoutDone = false;

@@ -139,6 +139,9 @@ LRESULT CDockWnd2::OnBkNotify(int, NMHDR* header, BOOL& handled) {
 void CDockWnd2::FocusEdit() {
     if (!edit_.IsWindow()) return;
     SetItemVisible(IDC_HINT, FALSE);
+    // The keys come into the program first, whatever window the window
+    // manager left them with (see CBkDialogHost::TakeKeyboard).
+    m_keyAnchor.Catch();
     ::SetForegroundWindow(Handle());
     const DWORD editThread = ::GetWindowThreadProcessId(edit_.Handle(), nullptr);
     const DWORD thisThread = ::GetCurrentThreadId();
@@ -183,7 +186,8 @@ LRESULT CDockWnd2::OnEditChanged(UINT, WPARAM wParam, LPARAM, BOOL&) {
 }
 
 LRESULT CDockWnd2::OnEditKillFocus(UINT, WPARAM, LPARAM, BOOL&) {
-    if (::GetForegroundWindow() == Handle()) return 0;
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground == Handle() || m_keyAnchor.Is(foreground)) return 0;
     RECT rc = {};
     ::GetWindowRect(Handle(), &rc);
     if (hold_ && rc.top == 0) hold_ = FALSE;

@@ -223,7 +223,7 @@ void CMainShell::ShowDock() {
         CreateDock();
         if (!m_dock.IsWindow()) return;
         m_dock.SetKeepOpen(TRUE);
-        m_dock.FocusEdit();
+        m_dock.TakeKeyboardIntoEdit();
         return;
     }
     if (m_dock.IsExpandedDockRunning()) {
@@ -237,7 +237,7 @@ void CMainShell::ShowDock() {
     }
     if (m_dock.IsMiniDockVisible()) m_dock.RestoreFromMiniDock();
     m_dock.SetKeepOpen(TRUE);
-    m_dock.FocusEdit();
+    m_dock.TakeKeyboardIntoEdit();
 }
 
 LRESULT CMainShell::OnHotKey(UINT, WPARAM, LPARAM, BOOL&) {

@@ -114,49 +114,6 @@ private:
     std::vector<HWND> m_disabled;
 };
 
-// The keyboard for a modal window, whatever window had it when the window
-// opened (the tray's, another program's). Under Wine on an X desktop keys
-// go to the X window that holds the X focus. Wine moves the X focus itself
-// only into windows it leaves unmanaged; a managed window, as a dialog is,
-// gets it only when the window manager chooses to give it (a click on it;
-// as it maps, which window managers refuse to a window kept out of the task
-// bar while another program has the focus). So while the dialog runs, a
-// one-pixel, fully transparent popup lies over its corner: focusing it for
-// a moment brings the X focus, and with it the keys, into this program,
-// where they go to the window that holds the focus within it, the dialog.
-// Elsewhere it is only a brief change of activation.
-class KeyboardAnchor {
-public:
-    KeyboardAnchor(HWND dialog, HWND* slot) : m_slot(slot) {
-        RECT rc = {};
-        ::GetWindowRect(dialog, &rc);
-        // Clicks and hit tests pass through it to the dialog.
-        m_anchor = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                     L"Static", L"", WS_POPUP, rc.left, rc.top, 1, 1, dialog, nullptr,
-                                     ::GetModuleHandleW(nullptr), nullptr);
-        if (m_anchor == nullptr) {
-            platform::TraceLastError("creating the keyboard anchor");
-            return;
-        }
-        ::SetLayeredWindowAttributes(m_anchor, 0, 0, LWA_ALPHA);
-        ::SetWindowPos(m_anchor, nullptr, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        *m_slot = m_anchor;
-    }
-
-    ~KeyboardAnchor() {
-        *m_slot = nullptr;
-        if (m_anchor && ::IsWindow(m_anchor)) ::DestroyWindow(m_anchor);
-    }
-
-    KeyboardAnchor(const KeyboardAnchor&) = delete;
-    KeyboardAnchor& operator=(const KeyboardAnchor&) = delete;
-
-private:
-    HWND m_anchor = nullptr;
-    HWND* m_slot;
-};
-
 } // namespace
 
 CBkDialogHost::CBkDialogHost(UINT uResID) : m_uResID(uResID) {}
@@ -268,7 +225,9 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
         // A modal window must be seen, or its disabled owner is stuck.
         ::ShowWindow(hwnd, SW_SHOW);
     }
-    KeyboardAnchor anchor(hwnd, &m_hWndKeyAnchor);
+    // The keyboard for the dialog, whatever window had it when it opened
+    // (the tray's, another program's).
+    m_keyAnchor.Create(hwnd);
     TakeKeyboard();
     // Once more from the loop: X takes a focus request only when it is newer
     // than the last focus change, and the window manager may have just made
@@ -276,6 +235,7 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
     ::PostMessageW(hwnd, WM_BKDLG_TAKE_KEYBOARD, 0, 0);
 
     RunModalLoop();
+    m_keyAnchor.Destroy();
 
     m_bEnd = FALSE;
     const int code = m_nEndCode;
@@ -296,7 +256,7 @@ int CBkDialogHost::DoModal(HWND hWndOwner, const RECT* pRect) {
 void CBkDialogHost::TakeKeyboard() {
     HWND self = Handle();
     if (self == nullptr || !::IsWindow(self) || !::IsWindowVisible(self)) return;
-    if (m_hWndKeyAnchor && ::IsWindow(m_hWndKeyAnchor)) ::SetFocus(m_hWndKeyAnchor);
+    m_keyAnchor.Catch();
     ::SetForegroundWindow(self);
     // The window passes the focus on to its view.
     ::SetFocus(self);

@@ -18,6 +18,7 @@
 // BKNM_COMMAND with item 2, 1 and 2.
 #include <windows.h>
 
+#include "platform/keyboard_anchor.h"
 #include "platform/message_loop.h"
 #include "platform/window_impl.h"
 #include "ui/bkdlgview.h"
@@ -145,9 +146,10 @@ protected:
     BOOL m_bFullDrag = FALSE;
     int m_nSavedFullDrag = -1;
     BOOL m_bEnd = FALSE;
-    // The window that brings the keyboard into the program while this one
-    // runs modally (see DoModal); null otherwise.
-    HWND m_hWndKeyAnchor = nullptr;
+    // Brings the keyboard into the program for this window: made while it
+    // runs modally, or while a window that is not modal holds the keys it
+    // was called for.
+    platform::KeyboardAnchor m_keyAnchor;
 
 private:
     HWND CreateWithRect(HWND hWndParent, const RECT* pRect);
