@@ -10,7 +10,6 @@ printf 'x' >"$E2E_FILES/noprogram.lumsekx"
 result_rect() { window_rect LumsekSearchResult; }
 result_shown() { [ -n "$(result_rect)" ]; }
 box_shown() { [ -n "$(x_window '#32770' "$1")" ]; }
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
 # The system's box 错误 stands over the bar and holds the keyboard; Return
 # closes it.
 close_error_box() {

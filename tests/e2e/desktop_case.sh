@@ -139,19 +139,7 @@ xdotool mouseup 1
 sleep 2
 
 log "closed to the tray, a click on its icon brings the bar back; the keys go to its edit"
-tip_rect() { probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[3] - r[1] == 314 && r[4] - r[2] == 200) { print $3; exit } }'; }
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
-xdotool mousemove --sync $((BAR_LEFT + 400)) 1
-wait_until 10 bar_shown || fail "the bar did not come back to the top: $(probe windows)"
-sleep 0.5
-click_at $((BAR_LEFT + 776)) 11
-read -r ml mt mr mb < <(probe popup-menu 10) || fail "the settings menu did not open"
-click_at $(((ml + mr) / 2)) $((mt + (mb - mt) * 3 / 4))
-for _ in $(seq 20); do [ -n "$(tip_rect)" ] && break; sleep 0.5; done
-read -r _ _ tr tb <<<"$(tip_rect)"
-[ -n "${tb:-}" ] || fail "no tip about closing to the tray: $(probe windows)"
-click_at $((tr - 67)) $((tb - 30))
-wait_until 10 eval '! bar_shown' || fail "the bar stayed after closing to the tray"
+close_to_tray
 read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
 click_at $((tray_x + 8)) $((tray_y + 8))
 wait_until 10 bar_shown || fail "a click on the tray icon did not bring the bar back"

@@ -12,7 +12,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 # Enough rows for the list to reach far under the tip.
 for i in $(seq -w 1 40); do printf 'x' >"$E2E_FILES/f1_row_$i.txt"; done
 
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
 result_rect() { window_rect LumsekSearchResult; }
 list_reaches_tip() { local b; read -r _ _ _ b <<<"$(result_rect)"; [ -n "$b" ] && [ "$b" -gt 300 ]; }
 # The 314 x 200 dialog (the tip and the settings dialog share its layout).

@@ -27,7 +27,6 @@ tip="$(probe tooltips)"
 # The hot key is registered after the bar is made, a moment after the tray icon.
 wait_until 15 probe hotkey-taken || fail "Ctrl+Q is not registered"
 
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
 strip_shown() { probe windows | grep -q '^LumsekWindow.*|244 0 1036 6$'; }
 
 log "the bar comes out of its strip where it stood, time after time"
@@ -51,32 +50,6 @@ sleep 1
 kill -0 "$E2E_LUMSEK_PID" 2>/dev/null || fail "the program ended on foreign tray messages"
 
 log "close to the tray from the settings menu; a click on the tray icon brings the bar back to stay"
-# The tip about the tray (314 x 200), its button 我知道了 at the bottom right.
-tip_rect() { probe windows | awk -F'|' '$1 ~ /^LumsekWindow/ { split($3, r, " "); if (r[3] - r[1] == 314 && r[4] - r[2] == 200) { print $3; exit } }'; }
-# Gear, 关闭至托盘(&X), then the tip's 我知道了; [check] also checks how the
-# tip is drawn.
-close_to_tray() { # [check]
-  local ml mt mr mb tl tt tr tb black light
-  xdotool mousemove --sync $((BAR_LEFT + 400)) 1
-  wait_until 10 bar_shown || fail "the bar did not come out of its strip"
-  sleep 0.5
-  click_at $((BAR_LEFT + 776)) 11
-  read -r ml mt mr mb < <(probe popup-menu 10) || fail "the settings menu did not open"
-  # Two items of equal height: 正则表达式(&R), then 关闭至托盘(&X).
-  click_at $(((ml + mr) / 2)) $((mt + (mb - mt) * 3 / 4))
-  for _ in $(seq 20); do [ -n "$(tip_rect)" ] && break; sleep 0.5; done
-  read -r tl tt tr tb <<<"$(tip_rect)"
-  [ -n "${tb:-}" ] || fail "no tip about closing to the tray: $(probe windows)"
-  if [ -n "${1:-}" ]; then
-    sleep 0.5
-    # On the screen the tip is drawn: its light face with dark text, not a black box.
-    read -r black light <<<"$(screen_txt "$tl" "$tt" 314 200 | awk 'NR > 1 { if ($3 == "#000000") b++; else if ($3 ~ /^#[E-F]/) l++ } END { print b + 0, l + 0 }')"
-    log "the tip on the screen: $black black pixels, $light light"
-    [ "$black" -lt 100 ] && [ "$light" -gt 30000 ] || fail "the tip is not drawn: $black black pixels, $light light ones"
-  fi
-  click_at $((tr - 67)) $((tb - 30))
-  wait_until 10 eval '! bar_shown' || fail "the bar stayed after closing to the tray"
-}
 close_to_tray check
 read -r tray_x tray_y < <(probe tray-client) || fail "no tray window"
 click_at $((tray_x + 8)) $((tray_y + 8))

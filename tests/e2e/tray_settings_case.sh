@@ -11,7 +11,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/stacking.sh"
 
 for i in $(seq -w 1 40); do printf 'x' >"$E2E_FILES/f1_row_$i.txt"; done
 
-bar_shown() { probe windows | grep -q '|240 0 1040 73$'; }
 strip_shown() { probe windows | grep -q '^LumsekWindow.*|244 0 1036 6$'; }
 result_rect() { window_rect LumsekSearchResult; }
 # The 314 x 200 settings dialog.
