@@ -37,6 +37,10 @@ ULONGLONG LocalNow() {
     return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
+// How long after a call a lost activation is taken for the window
+// manager's doing rather than the user's.
+constexpr ULONGLONG kCallGraceMs = 1000;
+
 } // namespace
 
 static_assert(CDockWnd::kPanelResizeMessage == WM_PANEL_RESIZE, "one number for the panels' edge drags");
@@ -130,6 +134,7 @@ void CDockWnd::TakeKeyboardIntoEdit() {
     m_keyAnchor.Create(Handle());
     m_keyAnchor.Catch();
     FocusEdit();
+    m_ullCalledAt = ::GetTickCount64();
     ::PostMessageW(Handle(), WM_BKDLG_TAKE_KEYBOARD, 0, 0);
     // And once the window manager has dealt with the windows that went, if
     // it took the keys again (the strip it gave the focus hands it on as it
@@ -240,6 +245,13 @@ void CDockWnd::ApplyDeactivation() {
         return;
     }
     if (!m_bKeepOpen || m_bDisabled) return;
+    // Right after the user called the bar, a window manager may still hand
+    // the focus back to the window the call came from (the tray's). That is
+    // not the user leaving the bar: it takes the keys back and stays open.
+    if (::GetTickCount64() - m_ullCalledAt < kCallGraceMs) {
+        StartTimer(IDT_DOCK_TAKE_KEYS, 50);
+        return;
+    }
     RECT bar = GetWindowRect();
     if (bar.top <= 0) m_bKeepOpen = FALSE;
 }

@@ -304,6 +304,8 @@ private:
     BOOL m_bAtTop = FALSE;
     // The edit held the keys when the bar went into its strip.
     bool m_bEditHadKeys = false;
+    // When the user last called the bar and its edit took the keys.
+    ULONGLONG m_ullCalledAt = 0;
     bool m_bExpandedRunning = false;
     CDockWnd2* m_pExpanded = nullptr;
     bool m_bFirstLayoutDone = false;
