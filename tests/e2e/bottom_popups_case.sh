@@ -30,15 +30,7 @@ expect_on_screen() { # rect what
 }
 
 # A click at the edit's place in the bar reaches the edit holding <text>.
-expect_edit_holds() { # text
-  local got=""
-  for _ in 1 2 3 4 5 6; do
-    got="$(probe window-at $((bl + 200)) $((bt + 40)))"
-    [ "$got" = "Edit|$1" ] && return 0
-    sleep 0.5
-  done
-  fail "at the edit's place in the bar: '$got', expected the edit with '$1'"
-}
+expect_edit_holds() { expect_edit_text "$1" "$bl" "$bt"; }
 
 open_popup() { # what
   click_at $((bl + 733)) $((bt + 40))

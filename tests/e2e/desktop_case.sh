@@ -66,14 +66,10 @@ $(xwininfo -root -children | grep -E '^ +0x' | head -20)"
 # Fails unless the edit, at its place in the bar wherever the bar stands,
 # holds <want>.
 expect_typed_into_edit() { # when want
-  local bl bt got=""
+  local bl bt
   read -r bl bt _ _ <<<"$(rect_of "$(bar_class)")"
-  for _ in 1 2 3 4 5 6; do
-    got="$(probe window-at $((bl + 200)) $((bt + 40)))"
-    [ "$got" = "Edit|$2" ] && return 0
-    sleep 0.5
-  done
-  fail "$1: at the edit's place: '$got', expected the edit with '$2'"
+  log "$1"
+  expect_edit_text "$2" "$bl" "$bt"
 }
 
 log "start on $wm, then f1, a pause of 2 s (the panels open), then 0"

@@ -292,8 +292,8 @@ type_query() { # text [x y]
 }
 
 # The bar's edit is what a click at its place reaches, holding <text>.
-expect_edit_text() { # text
-  local got="" x=$((BAR_LEFT + 200)) y=40
+expect_edit_text() { # text [bar-left bar-top]: the bar at the top unless told
+  local got="" x=$((${2:-$BAR_LEFT} + 200)) y=$((${3:-0} + 40))
   for _ in 1 2 3 4 5 6; do
     got="$(probe window-at "$x" "$y")"
     [ "$got" = "Edit|$1" ] && return 0
